@@ -1,0 +1,346 @@
+#include "CaptureStore.h"
+
+#include "platform/Defaults.h"
+#include "platform/Notifier.h"
+#include "platform/Platform.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTimeZone>
+#include <QUuid>
+#include <algorithm>
+
+namespace ombrel {
+
+namespace {
+
+QString& folderOverride() {
+    static QString path;
+    return path;
+}
+
+QSet<QString>& promisedNames() {
+    static QSet<QString> names;
+    return names;
+}
+
+CaptureStore::WordsReader& wordsReader() {
+    static CaptureStore::WordsReader reader;
+    return reader;
+}
+
+const QLocale& posix() {
+    static const QLocale locale(QLocale::C);
+    return locale;
+}
+
+const QLocale& british() {
+    static const QLocale locale(QLocale::English, QLocale::UnitedKingdom);
+    return locale;
+}
+
+// Dates far before any real file, standing in for "no modification date".
+QDateTime distantPast() { return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC); }
+
+void ensureFolder(const QString& folder) {
+    if (!QDir().mkpath(folder))
+        throw StoreError(QStringLiteral("Couldn't create the folder %1.").arg(folder).toStdString());
+}
+
+bool moveFile(const QString& from, const QString& to) {
+    if (QFile::rename(from, to))
+        return true;
+    // Across file systems rename fails: copy whole, then remove the source.
+    if (!QFile::copy(from, to))
+        return false;
+    if (!QFile::remove(from)) {
+        QFile::remove(to);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString CaptureStore::defaultFolder() {
+    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (pictures.isEmpty() || pictures == QDir::homePath())
+        pictures = QDir::homePath() + QStringLiteral("/Pictures");
+    return pictures + QStringLiteral("/Ombrel Capture");
+}
+
+QString CaptureStore::folder() {
+    const QString& o = folderOverride();
+    return o.isEmpty() ? defaultFolder() : o;
+}
+
+void CaptureStore::setFolder(const QString& path) { folderOverride() = path; }
+
+QString CaptureStore::marksFolder() { return folder() + QStringLiteral("/.marks"); }
+
+QString CaptureStore::rawValue(FileKind kind) {
+    switch (kind) {
+    case FileKind::Video: return QStringLiteral("Video");
+    case FileKind::Image: return QStringLiteral("Image");
+    case FileKind::Crop: return QStringLiteral("Crop");
+    }
+    return {};
+}
+
+QString CaptureStore::extension(FileKind kind) {
+    return kind == FileKind::Video ? QStringLiteral("mp4") : QStringLiteral("png");
+}
+
+QString CaptureStore::dateFolderName(const QDateTime& date) {
+    return posix().toString(date.toLocalTime(), QStringLiteral("yyyy-MM-dd"));
+}
+
+QString CaptureStore::baseName(FileKind kind, const QDateTime& date) {
+    return QStringLiteral("Ombrel Capture ") + rawValue(kind) + QLatin1Char('_') +
+           posix().toString(date.toLocalTime(), QStringLiteral("HHmmddMMyyyy"));
+}
+
+QString CaptureStore::newFileURL(bool cropped) {
+    const FileKind kind = cropped ? FileKind::Crop : FileKind::Image;
+    return nextVersion(baseName(kind), extension(kind));
+}
+
+QString CaptureStore::newRecordingURL() { return nextVersion(baseName(FileKind::Video), QStringLiteral("mp4")); }
+
+QString CaptureStore::nextVersion(const QString& base, const QString& ext) {
+    return nextVersionIn(base, ext, folder() + QLatin1Char('/') + dateFolderName());
+}
+
+QString CaptureStore::nextVersionAfter(const QString& path) {
+    const QFileInfo info(path);
+    QString base = info.completeBaseName();
+    base.remove(QRegularExpression(versionPattern));
+    return nextVersionIn(base, info.suffix(), info.absolutePath());
+}
+
+QString CaptureStore::nextVersionIn(const QString& base, const QString& ext, const QString& folder) {
+    ensureFolder(folder);
+    const QString dir = QDir(folder).absolutePath();
+    for (int n = 1;; ++n) {
+        const QString candidate = dir + QLatin1Char('/') + base + QStringLiteral("_V") + QString::number(n) +
+                                  QLatin1Char('.') + ext;
+        if (promisedNames().contains(candidate) || QFileInfo::exists(candidate))
+            continue;
+        promisedNames().insert(candidate);
+        return candidate;
+    }
+}
+
+void CaptureStore::forgetReservedNames() { promisedNames().clear(); }
+
+bool CaptureStore::isOurs(const QString& path) {
+    static const QSet<QString> ours{"png", "jpg", "jpeg", "heic", "gif", "tiff", "mp4", "mov", "m4v", "pdf"};
+    return ours.contains(QFileInfo(path).suffix().toLower());
+}
+
+bool CaptureStore::isVideo(const QString& path) { return QFileInfo(path).suffix().toLower() == QLatin1String("mp4"); }
+
+bool CaptureStore::save(const QByteArray& data, const QString& path) {
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+        return false;
+    noteChange();
+    return true;
+}
+
+QString CaptureStore::adopt(const QString& path) {
+    const QFileInfo source(path);
+    if (!source.exists())
+        throw StoreError(QStringLiteral("The file %1 doesn't exist.").arg(path).toStdString());
+    const QString day = folder() + QLatin1Char('/') + dateFolderName();
+    ensureFolder(day);
+    const QString stem = source.completeBaseName();
+    const QString dotExt = source.suffix().isEmpty() ? QString() : QLatin1Char('.') + source.suffix();
+    QString target = day + QLatin1Char('/') + source.fileName();
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = day + QLatin1Char('/') + stem + QLatin1Char(' ') + QString::number(n) + dotExt;
+    if (!moveFile(path, target))
+        throw StoreError(QStringLiteral("Couldn't move %1 into the library.").arg(source.fileName()).toStdString());
+    noteChange();
+    return target;
+}
+
+QDateTime CaptureStore::modified(const QString& path) {
+    const QFileInfo info(path);
+    const QDateTime m = info.exists() ? info.lastModified() : QDateTime();
+    return m.isValid() ? m : distantPast();
+}
+
+QStringList CaptureStore::all() {
+    struct Entry {
+        QString path;
+        QDateTime modified;
+    };
+    QList<Entry> entries;
+    // QDir::Hidden is left out, so ".marks" and other hidden files are skipped.
+    QDirIterator it(folder(), QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (!info.isFile() || !isOurs(info.filePath()))
+            continue;
+        const QDateTime m = info.lastModified();
+        entries.append({info.filePath(), m.isValid() ? m : distantPast()});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.modified > b.modified; });
+    QStringList paths;
+    paths.reserve(entries.size());
+    for (const auto& e : entries)
+        paths.append(e.path);
+    return paths;
+}
+
+QStringList CaptureStore::recent() { return all().mid(0, shownLimit); }
+
+QStringList CaptureStore::older(int days, const QDateTime& now) {
+    const QDate cutoffDay = now.toLocalTime().date().addDays(-days);
+    const QDateTime cutoff = cutoffDay.startOfDay();
+    QStringList result;
+    for (const QString& path : all())
+        if (modified(path) < cutoff)
+            result.append(path);
+    return result;
+}
+
+QString dayTitle(const QDateTime& date, const QDateTime& now) {
+    const QDate day = date.toLocalTime().date();
+    const QDate today = now.toLocalTime().date();
+    if (day == today)
+        return QStringLiteral("Today");
+    if (day == today.addDays(-1))
+        return QStringLiteral("Yesterday");
+    const qint64 count = day.daysTo(today);
+    if (count >= 0 && count <= 6)
+        return british().toString(day, QStringLiteral("dddd"));
+    if (day.year() == today.year())
+        return british().toString(day, QStringLiteral("ddd d MMM"));
+    return british().toString(day, QStringLiteral("ddd d MMM yyyy"));
+}
+
+void CaptureStore::setWordsReader(WordsReader reader) { wordsReader() = std::move(reader); }
+
+QString CaptureStore::searchableText(const QString& path, const QDateTime& now) {
+    const QString name = QFileInfo(path).fileName();
+    QString kindWords;
+    if (isVideo(path))
+        kindWords = QStringLiteral("video recording");
+    else if (name.contains(QLatin1String(" Crop_")))
+        kindWords = QStringLiteral("crop picture screenshot");
+    else
+        kindWords = QStringLiteral("picture screenshot image");
+    const QDateTime m = modified(path).toLocalTime();
+    const QString dateWords = british().toString(m, QStringLiteral("dddd d MMMM yyyy MMM dd/MM/yyyy"));
+    const QString words = wordsReader() ? wordsReader()(path) : QString();
+    return QStringList{name, kindWords, dayTitle(m, now), dateWords, words}.join(QLatin1Char(' ')).toLower();
+}
+
+QStringList CaptureStore::search(const QString& query, const std::optional<QStringList>& list, const QDateTime& now) {
+    const QStringList files = list ? *list : all();
+    const QStringList words = query.toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return files;
+    QStringList result;
+    for (const QString& path : files) {
+        const QString text = searchableText(path, now);
+        if (std::all_of(words.begin(), words.end(), [&](const QString& w) { return text.contains(w); }))
+            result.append(path);
+    }
+    return result;
+}
+
+std::optional<QString> CaptureStore::moveToTrash(const QString& path) {
+    auto where = Platform::trash().moveToTrash(path);
+    noteChange();
+    return where;
+}
+
+bool CaptureStore::restore(const QString& trashed, const QString& original) {
+    if (!QFileInfo::exists(trashed) || QFileInfo::exists(original))
+        return false;
+    if (!QDir().mkpath(QFileInfo(original).absolutePath()))
+        return false;
+    if (!Platform::trash().putBack(trashed, original))
+        return false;
+    noteChange();
+    return true;
+}
+
+void CaptureStore::trash(const QStringList& paths) {
+    for (const QString& path : paths)
+        Platform::trash().moveToTrash(path);
+    noteChange();
+}
+
+void CaptureStore::clearAll() { trash(all()); }
+
+int CaptureStore::sortIntoDateFolders() {
+    const QDir root(folder());
+    int moved = 0;
+    const QFileInfoList entries = root.entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
+    for (const QFileInfo& info : entries) {
+        if (!isOurs(info.fileName()))
+            continue;
+        const QDateTime m = info.lastModified();
+        const QString day = root.filePath(dateFolderName(m.isValid() ? m : QDateTime::currentDateTime()));
+        if (!QDir().mkpath(day))
+            continue;
+        const QString target = day + QLatin1Char('/') + info.fileName();
+        if (QFileInfo::exists(target))
+            continue;
+        if (moveFile(info.filePath(), target))
+            ++moved;
+    }
+    if (moved > 0)
+        noteChange();
+    return moved;
+}
+
+void CaptureStore::noteChange() { Q_EMIT Notifier::instance().CaptureStoreDidChange(); }
+
+QString RecordingFiles::newTemporaryFile(const QString& folder) {
+    const QString dir = folder.isEmpty() ? QDir::tempPath() : folder;
+    return QDir(dir).filePath(prefix + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                              QStringLiteral(".mp4"));
+}
+
+int RecordingFiles::recoverStranded(const QString& folder) {
+    const QDir dir(folder.isEmpty() ? QDir::tempPath() : folder);
+    int moved = 0;
+    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QFileInfo& info : files) {
+        if (!info.fileName().startsWith(prefix) || info.suffix() != QLatin1String("mp4"))
+            continue;
+        if (info.size() > 0) {
+            try {
+                if (moveFile(info.filePath(), CaptureStore::newRecordingURL()))
+                    ++moved;
+            } catch (const StoreError&) {
+            }
+        } else {
+            QFile::remove(info.filePath());
+        }
+    }
+    if (moved > 0)
+        CaptureStore::noteChange();
+    return moved;
+}
+
+bool PageAddress::isOn() { return !Defaults::get(Keys::noPageAddress); }
+void PageAddress::setOn(bool on) { Defaults::set(Keys::noPageAddress, !on); }
+
+} // namespace ombrel

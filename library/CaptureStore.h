@@ -1,0 +1,107 @@
+#pragma once
+// The capture library on disk: one folder of pictures and recordings sorted into day
+// folders, plus the hidden sidecar folder ".marks". Static operations only; the one
+// piece of state is the set of names handed out during this run.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+
+namespace ombrel {
+
+enum class FileKind { Video, Image, Crop };
+
+// Raised by `adopt` and `nextVersion` when the file system refuses.
+class StoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class CaptureStore {
+public:
+    static constexpr int shownLimit = 30;
+    static constexpr int panelLimit = 60;
+    static inline const QString versionPattern = QStringLiteral("_V[0-9]+$");
+
+    // The library folder: by default ~/Pictures/Ombrel Capture (the XDG pictures folder).
+    static QString folder();
+    static void setFolder(const QString& path);
+    static QString defaultFolder();
+    // The hidden sidecar folder of the library.
+    static QString marksFolder();
+
+    static QString rawValue(FileKind kind);
+    static QString extension(FileKind kind);
+
+    static QString dateFolderName(const QDateTime& date = QDateTime::currentDateTime());
+    static QString baseName(FileKind kind, const QDateTime& date = QDateTime::currentDateTime());
+
+    // New names. These reserve the name for the rest of the run and create today's folder;
+    // they throw StoreError when the folder cannot be made.
+    static QString newFileURL(bool cropped = false);
+    static QString newRecordingURL();
+    static QString nextVersion(const QString& base, const QString& ext);
+    static QString nextVersionAfter(const QString& path);
+
+    static bool isOurs(const QString& path);
+    static bool isVideo(const QString& path);
+
+    // Writes `data` whole and atomically, creating folders; announces the change.
+    static bool save(const QByteArray& data, const QString& path);
+    // Moves a file from elsewhere into today's folder under its own name, adding " 2",
+    // " 3"… before the extension when taken. Throws StoreError.
+    static QString adopt(const QString& path);
+
+    static QStringList all();
+    static QStringList recent();
+    static QDateTime modified(const QString& path);
+    static QStringList older(int days, const QDateTime& now = QDateTime::currentDateTime());
+    static QStringList search(const QString& query, const std::optional<QStringList>& list = std::nullopt,
+                              const QDateTime& now = QDateTime::currentDateTime());
+
+    // The searchable text of one file (lower-cased), as `search` matches against.
+    static QString searchableText(const QString& path, const QDateTime& now);
+
+    // The words the user wrote on a picture. The mark-up layer installs the reader of
+    // sidecar files here; without one, pictures have no words.
+    using WordsReader = std::function<QString(const QString& path)>;
+    static void setWordsReader(WordsReader reader);
+
+    static std::optional<QString> moveToTrash(const QString& path);
+    static bool restore(const QString& trashed, const QString& original);
+    static void trash(const QStringList& paths);
+    static void clearAll();
+
+    static int sortIntoDateFolders();
+    static void noteChange();
+
+    // Forgets every reserved name (tests only).
+    static void forgetReservedNames();
+
+private:
+    static QString nextVersionIn(const QString& base, const QString& ext, const QString& folder);
+};
+
+// The heading of a day in the Recent panel: "Today", "Yesterday", a weekday within the
+// last week, else "EEE d MMM" (with the year when not the current one).
+QString dayTitle(const QDateTime& date, const QDateTime& now = QDateTime::currentDateTime());
+
+class RecordingFiles {
+public:
+    static inline const QString prefix = QStringLiteral("ombrel-recording-");
+    static QString newTemporaryFile(const QString& folder = QString());
+    // Moves non-empty recordings a previous run left in `folder` into the library and
+    // deletes empty ones. Answers how many were moved.
+    static int recoverStranded(const QString& folder = QString());
+};
+
+class PageAddress {
+public:
+    static bool isOn();
+    static void setOn(bool on);
+};
+
+} // namespace ombrel

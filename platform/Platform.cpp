@@ -1,0 +1,55 @@
+#include "Platform.h"
+#include "Notifier.h"
+
+#include <QtGlobal>
+
+namespace ombrel {
+
+namespace {
+PlatformServices& installed() {
+    static PlatformServices services;
+    return services;
+}
+
+template <class T> T& need(const std::unique_ptr<T>& p, const char* what) {
+    if (!p)
+        qFatal("The platform service %s is used before start-up installed it", what);
+    return *p;
+}
+
+template <class T> void keepOrReplace(std::unique_ptr<T>& mine, std::unique_ptr<T>& given) {
+    if (given)
+        mine = std::move(given);
+}
+} // namespace
+
+Notifier& Notifier::instance() {
+    static Notifier notifier;
+    return notifier;
+}
+
+void Platform::install(PlatformServices s) {
+    auto& p = installed();
+    keepOrReplace(p.screens, s.screens);
+    keepOrReplace(p.windows, s.windows);
+    keepOrReplace(p.pasteboard, s.pasteboard);
+    keepOrReplace(p.sounds, s.sounds);
+    keepOrReplace(p.trash, s.trash);
+    keepOrReplace(p.loginItem, s.loginItem);
+    keepOrReplace(p.workspace, s.workspace);
+    keepOrReplace(p.access, s.access);
+}
+
+void Platform::uninstall() { installed() = PlatformServices{}; }
+bool Platform::isInstalled() { return installed().screens != nullptr; }
+
+ScreenGrabber& Platform::screens() { return need(installed().screens, "screens"); }
+WindowSystem& Platform::windows() { return need(installed().windows, "windows"); }
+Pasteboard& Platform::pasteboard() { return need(installed().pasteboard, "pasteboard"); }
+Sounds& Platform::sounds() { return need(installed().sounds, "sounds"); }
+Trash& Platform::trash() { return need(installed().trash, "trash"); }
+LoginItem& Platform::loginItem() { return need(installed().loginItem, "loginItem"); }
+Workspace& Platform::workspace() { return need(installed().workspace, "workspace"); }
+Access& Platform::access() { return need(installed().access, "access"); }
+
+} // namespace ombrel

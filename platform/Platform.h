@@ -1,0 +1,49 @@
+#pragma once
+// The platform services in use. Start-up installs the Linux backends; tests install fakes.
+// Every service is owned here; callers keep plain references only for the length of a call.
+
+#include "LoginItem.h"
+#include "Pasteboard.h"
+#include "Permissions.h"
+#include "Screens.h"
+#include "Sounds.h"
+#include "Trash.h"
+#include "Windows.h"
+#include "Workspace.h"
+
+#include <memory>
+
+namespace ombrel {
+
+struct PlatformServices {
+    std::unique_ptr<ScreenGrabber> screens;
+    std::unique_ptr<WindowSystem> windows;
+    std::unique_ptr<Pasteboard> pasteboard;
+    std::unique_ptr<Sounds> sounds;
+    std::unique_ptr<Trash> trash;
+    std::unique_ptr<LoginItem> loginItem;
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<Access> access;
+};
+
+class Platform {
+public:
+    // Replaces the installed services; a null member keeps the one installed before.
+    static void install(PlatformServices services);
+    static void uninstall();
+    static bool isInstalled();
+
+    static ScreenGrabber& screens();
+    static WindowSystem& windows();
+    static Pasteboard& pasteboard();
+    static Sounds& sounds();
+    static Trash& trash();
+    static LoginItem& loginItem();
+    static Workspace& workspace();
+    static Access& access();
+};
+
+// The backends of this build (the Linux ones), chosen by the build system.
+PlatformServices makeNativePlatform();
+
+} // namespace ombrel

@@ -1,0 +1,20 @@
+#pragma once
+// Handing URLs and files to the desktop.
+
+#include <QUrl>
+
+namespace ombrel {
+
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+
+    // Opens a web address in the default browser, or a file in its default program.
+    // False when no program could be started for it.
+    virtual bool open(const QUrl& url) = 0;
+
+    // Shows the file selected in the file manager (its folder when that is not possible).
+    virtual bool reveal(const QString& path) = 0;
+};
+
+} // namespace ombrel

@@ -1,0 +1,144 @@
+#include "FakePlatform.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+namespace ombrel {
+
+Outcome<QImage> FakeScreens::grabDisplay(quint32 id, QSize outputSize) {
+    ++grabs;
+    if (!failNext.isEmpty()) {
+        const QString message = std::exchange(failNext, QString());
+        return Outcome<QImage>::fail(Failure::Temporary, message);
+    }
+    for (const DisplayInfo& d : displayList) {
+        if (d.id != id)
+            continue;
+        QImage source = content.value(id);
+        if (source.isNull()) {
+            source = QImage(d.globalRectPx.size(), QImage::Format_RGB32);
+            source.fill(Qt::gray);
+        }
+        return Outcome<QImage>::ok(
+            source.scaled(outputSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+    return Outcome<QImage>::fail(Failure::Permanent, QStringLiteral("There is no such display."));
+}
+
+Outcome<QImage> FakeScreens::grabWindow(WindowId window, QSize outputSize) {
+    ++grabs;
+    if (!windowContent.contains(window))
+        return Outcome<QImage>::fail(Failure::Permanent, QStringLiteral("The window has closed."));
+    return Outcome<QImage>::ok(
+        windowContent.value(window).scaled(outputSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+QSize FakeScreens::windowSize(WindowId window) { return windowContent.value(window).size(); }
+
+bool FakeWindows::activate(qint64 pid) {
+    activations.append(pid);
+    for (const WindowInfo& w : windowList) {
+        if (w.pid == pid) {
+            front = AppInfo{pid, w.bundleId, w.title, w.kind == WindowKind::Normal};
+            Q_EMIT frontApplicationChanged(*front);
+            return true;
+        }
+    }
+    return false;
+}
+
+void FakeWindows::bringToFront(const AppInfo& app) {
+    front = app;
+    Q_EMIT frontApplicationChanged(app);
+}
+
+void FakePasteboard::putPng(const QByteArray& png) {
+    ++changes;
+    pngData = png;
+    fileList.clear();
+    imageData = QImage::fromData(png, "PNG");
+}
+
+bool FakePasteboard::putFiles(const QList<QUrl>& files) {
+    ++changes;
+    pngData.clear();
+    imageData = QImage();
+    fileList = files;
+    return !files.isEmpty();
+}
+
+QImage FakePasteboard::image() {
+    if (!imageData.isNull())
+        return imageData;
+    if (fileList.size() == 1)
+        return QImage(fileList.first().toLocalFile());
+    return {};
+}
+
+std::optional<QString> FakeTrash::moveToTrash(const QString& path) {
+    if (!QFileInfo::exists(path) || !QDir().mkpath(trashFolder))
+        return std::nullopt;
+    const QString target = QDir(trashFolder).filePath(QUuid::createUuid().toString(QUuid::Id128) +
+                                                      QLatin1Char('-') + QFileInfo(path).fileName());
+    if (!QFile::rename(path, target))
+        return std::nullopt;
+    return target;
+}
+
+bool FakeTrash::putBack(const QString& trashedPath, const QString& originalPath) {
+    if (!QFileInfo::exists(trashedPath) || QFileInfo::exists(originalPath))
+        return false;
+    QDir().mkpath(QFileInfo(originalPath).absolutePath());
+    return QFile::rename(trashedPath, originalPath);
+}
+
+QString FakeLoginItem::enable() {
+    if (!failWith.isEmpty())
+        return failWith;
+    ++registrations;
+    enabled = true;
+    return {};
+}
+
+QString FakeLoginItem::disable() {
+    if (!failWith.isEmpty())
+        return failWith;
+    enabled = false;
+    return {};
+}
+
+FakePlatformHandles& fakes() {
+    static FakePlatformHandles handles;
+    return handles;
+}
+
+FakePlatformHandles installFakePlatform(const QString& trashFolder) {
+    PlatformServices s;
+    FakePlatformHandles h;
+    auto screens = std::make_unique<FakeScreens>();
+    auto windows = std::make_unique<FakeWindows>();
+    auto pasteboard = std::make_unique<FakePasteboard>();
+    auto sounds = std::make_unique<FakeSounds>();
+    auto trash = std::make_unique<FakeTrash>(trashFolder);
+    auto login = std::make_unique<FakeLoginItem>();
+    auto workspace = std::make_unique<FakeWorkspace>();
+    auto access = std::make_unique<FakeAccess>();
+    h = {screens.get(), windows.get(), pasteboard.get(), sounds.get(),
+         trash.get(),   login.get(),   workspace.get(),  access.get()};
+    s.screens = std::move(screens);
+    s.windows = std::move(windows);
+    s.pasteboard = std::move(pasteboard);
+    s.sounds = std::move(sounds);
+    s.trash = std::move(trash);
+    s.loginItem = std::move(login);
+    s.workspace = std::move(workspace);
+    s.access = std::move(access);
+    Platform::install(std::move(s));
+    fakes() = h;
+    return h;
+}
+
+} // namespace ombrel

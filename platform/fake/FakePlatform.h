@@ -1,0 +1,128 @@
+#pragma once
+// In-process fakes of every platform service. Tests reach them through
+// `fakes()` after installing them with `installFakePlatform()`.
+
+#include "platform/Platform.h"
+
+#include <QHash>
+#include <QMap>
+#include <functional>
+
+namespace ombrel {
+
+class FakeScreens : public ScreenGrabber {
+public:
+    QList<DisplayInfo> displayList{{1, QRect(0, 0, 1920, 1080), true, QStringLiteral("screen")}};
+    // The picture each display shows; a display without one shows a plain grey picture.
+    QHash<quint32, QImage> content;
+    QHash<WindowId, QImage> windowContent;
+    int grabs = 0;
+    // When set, the next grab fails with this message.
+    QString failNext;
+
+    QList<DisplayInfo> displays() override { return displayList; }
+    Outcome<QImage> grabDisplay(quint32 id, QSize outputSize) override;
+    Outcome<QImage> grabWindow(WindowId window, QSize outputSize) override;
+    QSize windowSize(WindowId window) override;
+};
+
+class FakeWindows : public WindowSystem {
+public:
+    QList<WindowInfo> windowList;
+    std::optional<AppInfo> front;
+    qint64 myPid = 4242;
+    QList<qint64> activations;
+
+    QList<WindowInfo> windows() override { return windowList; }
+    std::optional<AppInfo> frontApplication() override { return front; }
+    qint64 ownPid() const override { return myPid; }
+    bool activate(qint64 pid) override;
+    void startWatching() override {}
+    // Makes `app` the front application and reports it, as the window system would.
+    void bringToFront(const AppInfo& app);
+};
+
+class FakePasteboard : public Pasteboard {
+public:
+    QByteArray pngData;
+    QImage imageData;
+    QList<QUrl> fileList;
+    int changes = 0;
+
+    void putPng(const QByteArray& png) override;
+    bool putFiles(const QList<QUrl>& files) override;
+    QImage image() override;
+    QByteArray png() override { return pngData; }
+    QList<QUrl> files() override { return fileList; }
+};
+
+class FakeSounds : public Sounds {
+public:
+    QStringList events;
+    QList<QByteArray> wavs;
+    QList<double> volumes;
+    void playEvent(const QString& eventId) override { events.append(eventId); }
+    void playWav(const QByteArray& wav, double volume) override {
+        wavs.append(wav);
+        volumes.append(volume);
+    }
+};
+
+// Moves trashed files into a folder of its own, so put-back is real file work.
+class FakeTrash : public Trash {
+public:
+    explicit FakeTrash(QString folder) : trashFolder(std::move(folder)) {}
+    QString trashFolder;
+    std::optional<QString> moveToTrash(const QString& path) override;
+    bool putBack(const QString& trashedPath, const QString& originalPath) override;
+};
+
+class FakeLoginItem : public LoginItem {
+public:
+    bool enabled = false;
+    QString failWith; // when set, enable and disable fail with this sentence
+    int registrations = 0;
+    bool isEnabled() override { return enabled; }
+    QString enable() override;
+    QString disable() override;
+};
+
+class FakeWorkspace : public Workspace {
+public:
+    QList<QUrl> opened;
+    QStringList revealed;
+    bool open(const QUrl& url) override {
+        opened.append(url);
+        return true;
+    }
+    bool reveal(const QString& path) override {
+        revealed.append(path);
+        return true;
+    }
+};
+
+class FakeAccess : public Access {
+public:
+    bool screen = true;
+    bool accessibility = true;
+    bool screenCaptureAllowed() override { return screen; }
+    bool accessibilityTrusted() override { return accessibility; }
+};
+
+struct FakePlatformHandles {
+    FakeScreens* screens = nullptr;
+    FakeWindows* windows = nullptr;
+    FakePasteboard* pasteboard = nullptr;
+    FakeSounds* sounds = nullptr;
+    FakeTrash* trash = nullptr;
+    FakeLoginItem* loginItem = nullptr;
+    FakeWorkspace* workspace = nullptr;
+    FakeAccess* access = nullptr;
+};
+
+// Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.
+FakePlatformHandles installFakePlatform(const QString& trashFolder);
+// The handles of the fakes installed last.
+FakePlatformHandles& fakes();
+
+} // namespace ombrel

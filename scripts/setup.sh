@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package the program, its tests and its benchmarks need.
+# Safe to run again: packages already present are skipped by apt.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential cmake ninja-build ccache pkg-config git
+  # Qt 6
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev qt6-image-formats-plugins
+  libgl-dev
+  # X11: grabs, window list, activation, synthetic keys
+  libxcb1-dev libxcb-composite0-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-xtest0-dev
+  libxcb-randr0-dev libxcb-image0-dev libxcb-icccm4-dev libxcb-ewmh-dev libx11-dev libx11-xcb-dev libxtst-dev
+  # accessibility
+  libatspi2.0-dev at-spi2-core
+  # images, codes, media
+  libopencv-dev libqrencode-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev libavdevice-dev
+  ffmpeg
+  # sounds and fonts
+  libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl
+  pulseaudio pulseaudio-utils chromium
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -9,8 +9,15 @@ namespace ombrel {
 const QList<Verb>& verbs() {
     // Each subsystem adds its verbs here; the function lives beside the logic it drives.
     static const QList<Verb> table{
+        {"capture", "[--screen N | --window XID] [--output FILE] [--clipboard]",
+         "Grab a screen or window and write a PNG (default: a new library file); prints the path.",
+         VerbNeeds::Gui, &captureCommand},
         {"library", "list | search WORD…", "Print library files, newest first, or those matching every word.",
          VerbNeeds::Core, &libraryCommand},
+        {"open", "URL-or-FILE…", "Hand capture URLs and files to the running program, starting it if needed.",
+         VerbNeeds::Gui, nullptr},
+        {"hold-clipboard", "FILE", "Keep a PNG on the clipboard until something else is copied.", VerbNeeds::Gui,
+         &holdClipboardCommand},
     };
     return table;
 }

@@ -7,5 +7,7 @@ namespace ombrel {
 
 int captureCommand(const QStringList& args);
 int libraryCommand(const QStringList& args);
+// Serves a PNG on the clipboard until another program takes it (used by capture --clipboard).
+int holdClipboardCommand(const QStringList& args);
 
 } // namespace ombrel

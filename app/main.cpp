@@ -1,12 +1,66 @@
 // ombrel-capture: the program, or one job of it run from the command line.
+#include "app/AppDelegate.h"
 #include "app/CommandLine.h"
+#include "app/SingleInstance.h"
+#include "app/AppConfig.h"
+#include "platform/Platform.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <csignal>
 #include <memory>
 
 using namespace ombrel;
+
+namespace {
+
+// The identifier this build runs under: the real one, unless tests name another so
+// the start-up work of the real build stays off.
+QString bundleId() {
+    const QString forced = qEnvironmentVariable("OMBREL_BUNDLE_ID");
+    return forced.isEmpty() ? AppConfig::releaseBundleId : forced;
+}
+
+int runProgram(int argc, char** argv, const QStringList& handOver) {
+    QApplication::setApplicationName(QStringLiteral("Ombrel Capture"));
+    QApplication::setOrganizationName(QStringLiteral("Ombrel"));
+    QApplication::setOrganizationDomain(QStringLiteral("ombrel.app"));
+    QApplication::setApplicationVersion(QStringLiteral(OMBREL_VERSION));
+    QApplication::setDesktopFileName(bundleId());
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication app(argc, argv);
+
+    SingleInstance instance(bundleId());
+    if (instance.sendToRunning(handOver))
+        return 0; // the running program took the request
+    if (!instance.listen()) {
+        QTextStream(stderr) << "Ombrel Capture is starting elsewhere; try again in a moment.\n";
+        return 1;
+    }
+
+    Platform::install(makeNativePlatform());
+    AppDelegate delegate(bundleId());
+    QObject::connect(&instance, &SingleInstance::received, &delegate, [&delegate](const QStringList& args) {
+        if (args.isEmpty())
+            delegate.applicationShouldHandleReopen();
+        else
+            delegate.open(args);
+    });
+    delegate.applicationDidFinishLaunching();
+    if (!handOver.isEmpty())
+        delegate.open(handOver);
+
+    // A polite stop from the session or a terminal quits like the Quit item does.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        std::signal(sig, [](int) { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
+    const int status = QApplication::exec();
+    Platform::uninstall();
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QStringList args;
@@ -21,12 +75,25 @@ int main(int argc, char** argv) {
         QTextStream(stdout) << "ombrel-capture " << OMBREL_VERSION << '\n';
         return 0;
     }
+    if (args.isEmpty())
+        return runProgram(argc, argv, {});
+    if (first == QLatin1String("open")) {
+        if (args.size() < 2) {
+            QTextStream(stderr) << "Say what to open: ombrel-capture open URL-or-FILE…\n";
+            return 2;
+        }
+        return runProgram(argc, argv, args.mid(1));
+    }
+    if (first.contains(QLatin1String("://")) || first.startsWith(QLatin1Char('/')))
+        return runProgram(argc, argv, args); // a URL or files from the desktop's "Open with"
     if (const Verb* verb = findVerb(first); verb && verb->run) {
         std::unique_ptr<QCoreApplication> app;
         if (verb->needs == VerbNeeds::Gui)
-            app = std::make_unique<QGuiApplication>(argc, argv);
+            app = std::make_unique<QApplication>(argc, argv);
         else
             app = std::make_unique<QCoreApplication>(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Ombrel Capture"));
+        QCoreApplication::setOrganizationName(QStringLiteral("Ombrel"));
         return verb->run(args.mid(1));
     }
     QTextStream(stderr) << "Unknown command \"" << first << "\". Run ombrel-capture --help to see what it can do.\n";

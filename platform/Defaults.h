@@ -49,7 +49,7 @@ inline constexpr BoolKey pasteWithoutEnter{"pasteWithoutEnter", false};
 inline constexpr BoolKey noShutterEffect{"noShutterEffect", false};
 inline constexpr BoolKey noPageAddress{"noPageAddress", false};
 inline constexpr StringKey captureShortcut{"captureShortcut", "Shift-Command-2"};
-inline constexpr StringKey noteLookChoiceV2{"noteLookChoiceV2", ""};
+inline constexpr StringKey noteLookChoiceV2{"noteLookChoiceV2", "list"};
 inline constexpr BoolKey floatingButtonsSideBySide{"floatingButtonsSideBySide", false};
 inline constexpr BoolKey hideFloatingButtons{"hideFloatingButtons", false};
 inline constexpr BoolKey openAtLoginSetUp{"openAtLoginSetUp", false};

@@ -41,7 +41,7 @@ void Platform::install(PlatformServices s) {
 }
 
 void Platform::uninstall() { installed() = PlatformServices{}; }
-bool Platform::isInstalled() { return installed().screens != nullptr; }
+bool Platform::isInstalled() { return installed().screens && installed().windows; }
 
 ScreenGrabber& Platform::screens() { return need(installed().screens, "screens"); }
 WindowSystem& Platform::windows() { return need(installed().windows, "windows"); }

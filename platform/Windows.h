@@ -56,6 +56,10 @@ public:
     // (a _NET_ACTIVE_WINDOW request). False when the process has no such window.
     virtual bool activate(qint64 pid) = 0;
 
+    // True when a compositing manager draws translucent windows; without one, rounded
+    // panels cut their corners with a shape mask instead.
+    virtual bool isCompositing() = 0;
+
     // Starts reporting `frontApplicationChanged`; the Linux backend watches
     // _NET_ACTIVE_WINDOW on the root window.
     virtual void startWatching() = 0;

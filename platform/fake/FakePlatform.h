@@ -38,6 +38,8 @@ public:
     qint64 ownPid() const override { return myPid; }
     bool activate(qint64 pid) override;
     void startWatching() override {}
+    bool compositing = true;
+    bool isCompositing() override { return compositing; }
     // Makes `app` the front application and reports it, as the window system would.
     void bringToFront(const AppInfo& app);
 };

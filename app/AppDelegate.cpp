@@ -1,0 +1,415 @@
+#include "AppDelegate.h"
+#include "AppConfig.h"
+#include "CaptureEffect.h"
+#include "CaptureStyle.h"
+#include "ImageImport.h"
+
+#include "library/CaptureStore.h"
+#include "platform/Defaults.h"
+#include "platform/Platform.h"
+#include "ui/Permissions.h"
+#include "ui/Symbols.h"
+#include "ui/Toast.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QUrlQuery>
+#include <QUuid>
+#include <QtConcurrent>
+
+namespace ombrel {
+
+namespace {
+
+// Encodes a picture and keeps it in the library, off the GUI thread.
+struct SaveResult {
+    QString path;
+    QString error;
+};
+
+SaveResult savePicture(const QImage& image) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return {{}, QStringLiteral("The picture couldn't be encoded.")};
+    try {
+        const QString path = CaptureStore::newFileURL();
+        if (!CaptureStore::save(png, path))
+            return {{}, QStringLiteral("Couldn't write %1.").arg(path)};
+        return {path, {}};
+    } catch (const StoreError& e) {
+        return {{}, QString::fromStdString(e.what())};
+    }
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(QString bundleId, QObject* parent) : QObject(parent), m_bundleId(std::move(bundleId)) {}
+AppDelegate::~AppDelegate() = default;
+
+bool AppDelegate::isReleaseBuild() const { return m_bundleId == AppConfig::releaseBundleId; }
+
+void AppDelegate::applicationDidFinishLaunching() {
+    // 1. The application and Edit menus, for the windows that show a menu bar.
+    buildMenu();
+    // 2. The floating buttons come with their own work; until then the tray item carries the menu.
+    // 3. The Recent panel arrives with the library browser and will receive the Settings submenu here.
+    // 4. Window motion: windows appear without animation.
+    // 5. The tray item.
+    buildStatusItem();
+    // 6. Tracking of the chat target starts here once the chat sender exists.
+    // 7. The global hot key registers here once the capture picker and hot key exist.
+    // 8. Library upkeep, only in the real build.
+    if (isReleaseBuild()) {
+        RecordingFiles::recoverStranded();
+        CaptureStore::sortIntoDateFolders();
+    }
+    // 9.
+    setUpOpenAtLogin();
+    refreshSettingsMenu();
+    refreshAppMenu();
+    // 10. The crash check and update checks run here once they exist (real build only).
+    // 11, 12. The welcome window, help page and release notes arrive with onboarding.
+}
+
+bool AppDelegate::applicationShouldHandleReopen() {
+    // Until the Recent panel exists, the reopened program shows its menu by the tray item.
+    if (m_statusItem && m_statusItem->isVisible())
+        m_appMenu->popup(m_statusItem->geometry().isValid() ? m_statusItem->geometry().bottomLeft() : QCursor::pos());
+    return false;
+}
+
+void AppDelegate::buildMenu() {
+    m_applicationMenu = std::make_unique<QMenu>(QStringLiteral("Ombrel Capture"));
+    QAction* quit = m_applicationMenu->addAction(QStringLiteral("Quit Ombrel Capture"), qApp, &QApplication::quit);
+    quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    m_editMenu = std::make_unique<QMenu>(QStringLiteral("Edit"));
+    const std::pair<const char*, const char*> edits[] = {{"Undo", "Ctrl+Z"},      {"Redo", "Ctrl+Shift+Z"},
+                                                         {"Cut", "Ctrl+X"},       {"Copy", "Ctrl+C"},
+                                                         {"Paste", "Ctrl+V"},     {"Select All", "Ctrl+A"},
+                                                         {"Close Window", "Ctrl+W"}};
+    for (const auto& [title, keys] : edits) {
+        QAction* a = m_editMenu->addAction(QString::fromLatin1(title));
+        a->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+        // Each window answers these for its focused widget; with no window they do nothing.
+        a->setEnabled(false);
+    }
+}
+
+void AppDelegate::buildStatusItem() {
+    m_appMenu = std::make_unique<QMenu>();
+    m_appMenu->setObjectName(QStringLiteral("appMenu"));
+    m_settingsMenu = std::make_unique<QMenu>(QStringLiteral("Settings"));
+    m_settingsMenu->setObjectName(QStringLiteral("settingsMenu"));
+    m_settingsMenu->setToolTipsVisible(true);
+    m_statusItem = std::make_unique<QSystemTrayIcon>();
+    m_statusItem->setIcon(Symbols::icon(QStringLiteral("camera.viewfinder"), QColor(40, 40, 40)));
+    m_statusItem->setToolTip(QStringLiteral("Ombrel Capture"));
+    m_statusItem->setContextMenu(m_appMenu.get());
+    // A left click opens the same menu, as a menu-bar item would.
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::Trigger)
+            m_appMenu->popup(QCursor::pos());
+    });
+    m_statusItem->show();
+}
+
+QAction* AppDelegate::addItem(QMenu* menu, const QString& title, std::function<void()> action, bool enabled) {
+    QAction* item = menu->addAction(title);
+    item->setEnabled(enabled && action != nullptr);
+    if (action)
+        connect(item, &QAction::triggered, this, [action = std::move(action)] { action(); });
+    return item;
+}
+
+void AppDelegate::refreshAppMenu() {
+    QMenu* m = m_appMenu.get();
+    m->clear();
+    // Items whose feature has not been built yet stay visible but disabled.
+    addItem(m, QStringLiteral("Capture Screen"), [this] { capture(); });
+    addItem(m, QStringLiteral("Capture a Long Page…"), nullptr);
+    addItem(m, QStringLiteral("Record…"), nullptr);
+    m->addSeparator();
+    addItem(m, QStringLiteral("Paste Image"), [this] { pasteImage(); });
+    addItem(m, QStringLiteral("Open Files…"), [this] { openImage(); });
+    addItem(m, QStringLiteral("Add from Phone…"), nullptr);
+    addItem(m, QStringLiteral("Recent"), nullptr);
+    m->addSeparator();
+    m->addMenu(m_settingsMenu.get());
+    addItem(m, Defaults::get(Keys::hideFloatingButtons) ? QStringLiteral("Show Floating Buttons")
+                                                         : QStringLiteral("Hide Floating Buttons"),
+            nullptr);
+    m->addSeparator();
+    addItem(m, QStringLiteral("Help and What This Can Do"), nullptr);
+    addItem(m, QStringLiteral("What's New"), nullptr);
+    addItem(m, QStringLiteral("Check for Updates…"), nullptr);
+    addItem(m, QStringLiteral("Contact Us…"),
+            [] { Platform::workspace().open(QUrl(AppConfig::website + QStringLiteral("/contact"))); });
+    m->addSeparator();
+    addItem(m, QStringLiteral("Quit Ombrel Capture"), [] { QApplication::quit(); });
+    if (m_statusItem)
+        m_statusItem->setIcon(Symbols::icon(QStringLiteral("camera.viewfinder"), QColor(40, 40, 40)));
+}
+
+void AppDelegate::refreshSettingsMenu() {
+    QMenu* m = m_settingsMenu.get();
+    m->clear();
+    auto heading = [m](const QString& title) { m->addAction(title)->setEnabled(false); };
+    auto check = [](QAction* a, bool on) {
+        a->setCheckable(true);
+        a->setChecked(on);
+        return a;
+    };
+
+    heading(QStringLiteral("When you click the camera"));
+    const CaptureStyle style = currentCaptureStyle();
+    for (const CaptureStyleInfo& s : captureStyles()) {
+        QAction* a = addItem(m, QString::fromLatin1(s.title), [this, st = s.style] {
+            setCurrentCaptureStyle(st);
+            refreshSettingsMenu();
+        });
+        a->setData(QString::fromLatin1(s.raw));
+        check(a, s.style == style);
+    }
+    m->addSeparator();
+    check(addItem(m, QStringLiteral("Press Enter After Pasting into Chat"),
+                  [this] {
+                      Defaults::set(Keys::pasteWithoutEnter, !Defaults::get(Keys::pasteWithoutEnter));
+                      refreshSettingsMenu();
+                  }),
+          !Defaults::get(Keys::pasteWithoutEnter));
+    check(addItem(m, QStringLiteral("Shutter Sound and Flash"),
+                  [this] {
+                      CaptureEffect::setOn(!CaptureEffect::isOn());
+                      refreshSettingsMenu();
+                  }),
+          CaptureEffect::isOn());
+    QAction* address = check(addItem(m, QStringLiteral("Add Web Address from Browsers"),
+                                     [this] {
+                                         PageAddress::setOn(!PageAddress::isOn());
+                                         refreshSettingsMenu();
+                                     }),
+                             PageAddress::isOn());
+    address->setToolTip(QStringLiteral(
+        "When you capture a web page, its address goes in the picture, so your AI knows where it is"));
+    m->addSeparator();
+    // The global shortcut is registered by the hot-key work; until then its choices are shown, disabled.
+    QMenu* shortcuts = m->addMenu(QStringLiteral("Capture Shortcut"));
+    const QString currentShortcut = Defaults::get(Keys::captureShortcut);
+    for (const HotKeyChoice& c : hotKeyChoices())
+        check(addItem(shortcuts, QString::fromLatin1(c.name), nullptr), currentShortcut == QLatin1String(c.name));
+    shortcuts->setEnabled(false);
+    addItem(m, QStringLiteral("Editor Keyboard Shortcuts…"), nullptr)
+        ->setToolTip(QStringLiteral("One key for each thing in the editor, such as S to send. Change any of them."));
+    m->addSeparator();
+    heading(QStringLiteral("Comments Look Like"));
+    QString look = Defaults::get(Keys::noteLookChoiceV2);
+    if (look != QLatin1String("sticky") && look != QLatin1String("glass"))
+        look = QStringLiteral("list");
+    for (const NoteLookChoice& c : noteLookChoices()) {
+        QAction* a = addItem(m, QString::fromLatin1(c.title), [this, raw = QString::fromLatin1(c.raw)] {
+            Defaults::set(Keys::noteLookChoiceV2, raw);
+            refreshSettingsMenu();
+        });
+        a->setData(QString::fromLatin1(c.raw));
+        check(a, look == QLatin1String(c.raw));
+    }
+    m->addSeparator();
+    heading(QStringLiteral("Floating Buttons"));
+    const bool sideBySide = Defaults::get(Keys::floatingButtonsSideBySide);
+    check(addItem(m, QStringLiteral("Stacked Up and Down"), nullptr), !sideBySide)->setData(0);
+    check(addItem(m, QStringLiteral("Side by Side"), nullptr), sideBySide)->setData(1);
+    m->addSeparator();
+    check(addItem(m, QStringLiteral("Open at Startup"), [this] { toggleOpenAtLogin(); }), opensAtLogin());
+    QAction* crash = check(addItem(m, QStringLiteral("Send Crash Reports Automatically"),
+                                   [this] {
+                                       Defaults::set(Keys::crashReportsOff, !Defaults::get(Keys::crashReportsOff));
+                                       refreshSettingsMenu();
+                                   }),
+                           !Defaults::get(Keys::crashReportsOff));
+    crash->setToolTip(QStringLiteral("If the app ever closes unexpectedly, it sends us what went wrong: versions and "
+                                     "the error, never your screen or files"));
+    m->addSeparator();
+    heading(AppConfig::designerCredit);
+}
+
+bool AppDelegate::opensAtLogin() const { return Platform::loginItem().isEnabled(); }
+
+void AppDelegate::setUpOpenAtLogin() {
+    if (!isReleaseBuild() || Defaults::get(Keys::openAtLoginSetUp))
+        return;
+    Defaults::set(Keys::openAtLoginSetUp, true);
+    Platform::loginItem().enable(); // a failure here is not worth a word at start-up
+}
+
+void AppDelegate::toggleOpenAtLogin() {
+    const QString error = opensAtLogin() ? Platform::loginItem().disable() : Platform::loginItem().enable();
+    if (!error.isEmpty())
+        Permissions::show(QStringLiteral("Couldn't change Open at Startup"),
+                          error + QStringLiteral(" You can also change it in System Settings > General > Login Items."));
+    refreshSettingsMenu();
+}
+
+void AppDelegate::open(const QStringList& urlsOrFiles) {
+    QList<QUrl> urls;
+    for (const QString& item : urlsOrFiles) {
+        const QUrl url(item);
+        if (url.scheme() == QLatin1String("ombrel-capture"))
+            urls.append(url);
+        else if (url.isLocalFile())
+            bringIn(url.toLocalFile(), true);
+        else
+            bringIn(QFileInfo(item).absoluteFilePath(), true);
+    }
+    if (!urls.isEmpty())
+        openUrls(urls);
+}
+
+void AppDelegate::openUrls(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (url.scheme() != QLatin1String("ombrel-capture") || url.host() != QLatin1String("capture"))
+            continue;
+        const bool handBack = QUrlQuery(url).queryItemValue(QStringLiteral("send")) == QLatin1String("0");
+        // With no editor open, the next editor hands its result back to Ombrel Prompts.
+        m_handBackNext = handBack;
+        capture();
+    }
+}
+
+std::optional<DisplayInfo> AppDelegate::currentScreen() const {
+    const QList<DisplayInfo> displays = Platform::screens().displays();
+    for (const DisplayInfo& d : displays)
+        if (d.primary)
+            return d;
+    if (!displays.isEmpty())
+        return displays.first();
+    return std::nullopt;
+}
+
+void AppDelegate::capture(std::optional<DisplayInfo> screen) {
+    if (m_isCapturing)
+        return;
+    if (!Platform::access().screenCaptureAllowed()) {
+        Permissions::explainScreenRecording();
+        return;
+    }
+    if (!screen)
+        screen = currentScreen();
+    if (!screen) {
+        Permissions::explainFailure(QStringLiteral("Couldn't capture the screen"),
+                                    QStringLiteral("No display was found."));
+        return;
+    }
+    m_isCapturing = true;
+    grabDisplay(*screen, this, [this](Outcome<Capture> result) { finishCapture(std::move(result), false); });
+}
+
+void AppDelegate::captureWindow(const WindowInfo& window) {
+    if (m_isCapturing)
+        return;
+    if (!Platform::access().screenCaptureAllowed()) {
+        Permissions::explainScreenRecording();
+        return;
+    }
+    m_isCapturing = true;
+    grabWindow(window, this, [this](Outcome<Capture> result) { finishCapture(std::move(result), true); });
+}
+
+void AppDelegate::finishCapture(Outcome<Capture> result, bool windowGrab) {
+    if (result) {
+        const std::optional<DisplayInfo> screen = currentScreen();
+        CaptureEffect::play(screen ? screen->globalRectPx : result.value().areaGlobal);
+        openEditor(result.value().image, result.value().areaGlobal, result.value().sourcePid);
+    } else if (windowGrab) {
+        Permissions::show(QStringLiteral("Couldn't capture that window"), result.message());
+    } else {
+        Permissions::explainFailure(QStringLiteral("Couldn't capture the screen"), result.message());
+    }
+    m_isCapturing = false;
+}
+
+void AppDelegate::openEditor(const QImage& image, const QRect& areaGlobal, qint64 sourcePid) {
+    Q_UNUSED(areaGlobal);
+    Q_UNUSED(sourcePid);
+    // Until the mark-up editor exists, a picture goes straight into the library.
+    auto* watcher = new QFutureWatcher<SaveResult>(this);
+    connect(watcher, &QFutureWatcher<SaveResult>::finished, this, [this, watcher] {
+        const SaveResult r = watcher->result();
+        watcher->deleteLater();
+        if (r.path.isEmpty()) {
+            Toast::warn(QStringLiteral("Couldn't save the picture. ") + r.error);
+            return;
+        }
+        Toast::show(QStringLiteral("Saved in Pictures/Ombrel Capture."));
+        Q_EMIT pictureSaved(r.path);
+    });
+    watcher->setFuture(QtConcurrent::run(savePicture, image));
+}
+
+void AppDelegate::openPicture(const QString& path) {
+    // The marks of library pictures come back with the mark-up editor; the picture itself opens now.
+    const QImage image = ImageImport::fromFile(path);
+    if (image.isNull()) {
+        Permissions::show(QStringLiteral("Couldn't open that picture"),
+                          QStringLiteral("The file may have been moved or damaged. Show the folder in Finder to "
+                                         "check on it."));
+        return;
+    }
+    openEditor(image);
+}
+
+void AppDelegate::pasteImage() {
+    const QImage image = ImageImport::fromClipboard();
+    if (image.isNull()) {
+        Permissions::show(QStringLiteral("No picture on the clipboard"),
+                          QStringLiteral("Copy a picture first. From your iPhone, copy it and wait a few seconds. That "
+                                         "needs the same Apple Account on both, with Wi-Fi, Bluetooth and Handoff on."));
+        return;
+    }
+    openEditor(image);
+}
+
+void AppDelegate::openImage() {
+    const QStringList files = QFileDialog::getOpenFileNames(
+        nullptr, QStringLiteral("Choose one or more pictures or videos. iCloud Drive and Photos are in the sidebar."),
+        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+        QStringLiteral("Pictures and videos (*.png *.jpg *.jpeg *.gif *.bmp *.tif *.tiff *.webp *.heic *.mp4 *.mov "
+                       "*.m4v *.webm *.mkv);;All files (*)"));
+    for (const QString& f : files)
+        bringIn(f, true);
+}
+
+void AppDelegate::bringIn(const QString& path, bool keepOriginal) {
+    const QImage image = ImageImport::fromFile(path);
+    if (!image.isNull()) {
+        openEditor(image);
+        if (!keepOriginal)
+            QFile::remove(path);
+        return;
+    }
+    QString source = path;
+    if (keepOriginal) {
+        const QString copy = QDir::temp().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                                                   QLatin1Char('-') + QFileInfo(path).fileName());
+        if (!QFile::copy(path, copy))
+            return;
+        source = copy;
+    }
+    try {
+        CaptureStore::adopt(source);
+        // A video opens in the video editor once that exists; until then it waits in the library.
+    } catch (const StoreError&) {
+    }
+}
+
+} // namespace ombrel

@@ -1,0 +1,79 @@
+#pragma once
+// The application's delegate: owns the long-lived objects, runs start-up, builds the
+// tray menu and its Settings submenu, answers open-URL and reopen requests, and routes
+// every capture request. Everything here runs on the GUI thread.
+
+#include "ScreenGrab.h"
+#include "platform/Screens.h"
+#include "platform/Windows.h"
+
+#include <QList>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QUrl>
+#include <memory>
+#include <optional>
+
+namespace ombrel {
+
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    explicit AppDelegate(QString bundleId, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    const QString& bundleId() const { return m_bundleId; }
+    bool isReleaseBuild() const;
+
+    void applicationDidFinishLaunching();
+    // The user started the program again while it runs: answers false.
+    bool applicationShouldHandleReopen();
+    // URLs and files handed to the program (command line, desktop file, another instance).
+    void open(const QStringList& urlsOrFiles);
+    void openUrls(const QList<QUrl>& urls);
+
+    // Capture.
+    void capture(std::optional<DisplayInfo> screen = std::nullopt);
+    void captureWindow(const WindowInfo& window);
+    void openEditor(const QImage& image, const QRect& areaGlobal = {}, qint64 sourcePid = 0);
+    void openPicture(const QString& path);
+    void openImage();
+    void bringIn(const QString& path, bool keepOriginal);
+    void pasteImage();
+    bool isCapturing() const { return m_isCapturing; }
+    bool handBackNext() const { return m_handBackNext; }
+    // The screen captures go to: the primary display, else the first one.
+    std::optional<DisplayInfo> currentScreen() const;
+
+    QMenu* appMenu() { return m_appMenu.get(); }
+    QMenu* settingsMenu() { return m_settingsMenu.get(); }
+    void refreshAppMenu();
+    void refreshSettingsMenu();
+
+    bool opensAtLogin() const;
+    void setUpOpenAtLogin();
+    void toggleOpenAtLogin();
+
+Q_SIGNALS:
+    // A picture was kept in the library (until the editor exists, every capture ends here).
+    void pictureSaved(const QString& path);
+
+private:
+    void buildMenu();
+    void buildStatusItem();
+    void finishCapture(Outcome<Capture> result, bool windowGrab);
+    QAction* addItem(QMenu* menu, const QString& title, std::function<void()> action, bool enabled = true);
+
+    QString m_bundleId;
+    bool m_isCapturing = false;
+    bool m_handBackNext = false;
+    std::unique_ptr<QMenu> m_appMenu;
+    std::unique_ptr<QMenu> m_settingsMenu;
+    std::unique_ptr<QMenu> m_applicationMenu; // "Ombrel Capture" with Quit, for windows' menu bars
+    std::unique_ptr<QMenu> m_editMenu;        // Undo, Redo, Cut, Copy, Paste, Select All, Close Window
+    std::unique_ptr<QSystemTrayIcon> m_statusItem;
+};
+
+} // namespace ombrel

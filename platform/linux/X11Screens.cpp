@@ -1,0 +1,200 @@
+#include "X11Screens.h"
+#include "XConnection.h"
+
+#include <QPainter>
+#include <QRegion>
+#include <xcb/composite.h>
+#include <xcb/randr.h>
+
+namespace ombrel {
+
+using namespace x11;
+
+namespace {
+
+QImage scaledTo(QImage image, QSize size) {
+    if (image.size() == size)
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+struct TopLevel {
+    xcb_window_t frame;
+    QRect rect; // root coordinates, border included
+    uint8_t depth;
+    bool ours;
+};
+
+// The viewable top-level windows, bottom to top, each marked when it is one of ours.
+std::vector<TopLevel> viewableTopLevels(const XConnection& x, qint64 ownPid, const QString& ownClass) {
+    std::vector<TopLevel> result;
+    for (xcb_window_t frame : x.topLevels()) {
+        auto attrs = reply(xcb_get_window_attributes_reply(x.conn(), xcb_get_window_attributes(x.conn(), frame), nullptr));
+        if (!attrs || attrs->map_state != XCB_MAP_STATE_VIEWABLE || attrs->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+            continue;
+        auto geo = reply(xcb_get_geometry_reply(x.conn(), xcb_get_geometry(x.conn(), frame), nullptr));
+        if (!geo)
+            continue;
+        const int border = geo->border_width;
+        const QRect rect(geo->x, geo->y, geo->width + 2 * border, geo->height + 2 * border);
+        const xcb_window_t client = x.clientOf(frame);
+        const qint64 pid = x.pidOf(frame) ? x.pidOf(frame) : x.pidOf(client);
+        QString windowClass = x.wmClass(frame);
+        if (windowClass.isEmpty())
+            windowClass = x.wmClass(client);
+        const bool ours = pid == ownPid || (!ownClass.isEmpty() && windowClass == ownClass);
+        result.push_back({frame, rect, geo->depth, ours});
+    }
+    return result;
+}
+
+// The root window's own background: the wallpaper pixmap when a setter published one,
+// else the colour the root shows where no window covers it.
+QImage rootBackground(const XConnection& x, QRect area, const QImage& rootShot, const QRegion& windowsArea) {
+    for (xcb_atom_t property : {x.atoms().rootPixmap, x.atoms().esetrootPixmap}) {
+        if (auto pixmap = x.cardinal(x.root(), property, XCB_ATOM_PIXMAP)) {
+            QImage wallpaper = x.image(*pixmap, area, 24);
+            if (!wallpaper.isNull())
+                return wallpaper;
+        }
+    }
+    QImage plain(area.size(), QImage::Format_RGB32);
+    plain.fill(Qt::black);
+    const QRegion open = QRegion(area) - windowsArea;
+    if (!open.isEmpty()) {
+        const QPoint p = open.begin()->topLeft() - area.topLeft();
+        plain.fill(rootShot.pixel(p));
+    }
+    return plain;
+}
+
+} // namespace
+
+X11Screens::X11Screens(qint64 ownPid, QString ownClass) : m_ownPid(ownPid), m_ownClass(std::move(ownClass)) {
+    if (connection().isOpen())
+        connection().ensureComposite();
+}
+
+QList<DisplayInfo> X11Screens::displays() {
+    XConnection& x = connection();
+    QList<DisplayInfo> list;
+    if (!x.isOpen())
+        return list;
+    auto monitors = reply(xcb_randr_get_monitors_reply(x.conn(), xcb_randr_get_monitors(x.conn(), x.root(), 1), nullptr));
+    if (monitors) {
+        quint32 index = 0;
+        for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem;
+             xcb_randr_monitor_info_next(&it)) {
+            const xcb_randr_monitor_info_t* m = it.data;
+            ++index;
+            auto name = reply(xcb_get_atom_name_reply(x.conn(), xcb_get_atom_name(x.conn(), m->name), nullptr));
+            DisplayInfo d;
+            d.id = index;
+            d.globalRectPx = QRect(m->x, m->y, m->width, m->height);
+            d.primary = m->primary;
+            if (name)
+                d.name = QString::fromLatin1(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
+            if (!d.globalRectPx.isEmpty())
+                list.append(d);
+        }
+    }
+    if (list.isEmpty()) {
+        list.append({1, QRect(0, 0, x.screen()->width_in_pixels, x.screen()->height_in_pixels), true,
+                     QStringLiteral("screen")});
+    }
+    std::stable_partition(list.begin(), list.end(), [](const DisplayInfo& d) { return d.primary; });
+    if (!std::any_of(list.begin(), list.end(), [](const DisplayInfo& d) { return d.primary; }))
+        list.first().primary = true;
+    return list;
+}
+
+Outcome<QImage> X11Screens::grabDisplay(quint32 id, QSize outputSize) {
+    XConnection& x = connection();
+    if (!x.isOpen())
+        return Outcome<QImage>::fail(Failure::Permanent, QStringLiteral("There is no X display to capture."));
+    QRect area;
+    for (const DisplayInfo& d : displays())
+        if (d.id == id)
+            area = d.globalRectPx;
+    if (area.isEmpty())
+        return Outcome<QImage>::fail(Failure::Permanent, QStringLiteral("That display is no longer connected."));
+
+    xcb_grab_server(x.conn()); // one consistent picture: nothing moves while we read
+    QImage shot = x.image(x.root(), area, 24);
+    const auto windows = viewableTopLevels(x, m_ownPid, m_ownClass);
+    QRegion ownArea;
+    QRegion windowsArea;
+    for (const TopLevel& w : windows) {
+        if (w.ours)
+            ownArea += w.rect & area;
+        else
+            windowsArea += w.rect;
+    }
+    if (!shot.isNull() && !ownArea.isEmpty()) {
+        // Paint what lies under our own windows again: the background, then every other
+        // window from bottom to top out of its offscreen copy, clipped to our windows' area.
+        QPainter painter(&shot);
+        painter.translate(-area.topLeft());
+        painter.setClipRegion(ownArea);
+        const QRect ownBounds = ownArea.boundingRect();
+        painter.drawImage(ownBounds.topLeft(), rootBackground(x, ownBounds, shot, windowsArea));
+        for (const TopLevel& w : windows) {
+            const QRect needed = w.rect & ownBounds;
+            if (w.ours || needed.isEmpty())
+                continue;
+            const xcb_pixmap_t pixmap = xcb_generate_id(x.conn());
+            xcb_composite_name_window_pixmap(x.conn(), w.frame, pixmap);
+            const QImage part = x.image(pixmap, needed.translated(-w.rect.topLeft()), w.depth);
+            xcb_free_pixmap(x.conn(), pixmap);
+            if (!part.isNull())
+                painter.drawImage(needed.topLeft(), part);
+        }
+    }
+    xcb_ungrab_server(x.conn());
+    xcb_flush(x.conn());
+    if (shot.isNull())
+        return Outcome<QImage>::fail(Failure::Temporary, QStringLiteral("The X server didn't hand over the screen."));
+    return Outcome<QImage>::ok(scaledTo(std::move(shot), outputSize));
+}
+
+QSize X11Screens::windowSize(WindowId window) {
+    XConnection& x = connection();
+    if (!x.isOpen())
+        return {};
+    auto geo = reply(xcb_get_geometry_reply(x.conn(), xcb_get_geometry(x.conn(), xcb_window_t(window)), nullptr));
+    return geo ? QSize(geo->width, geo->height) : QSize();
+}
+
+Outcome<QImage> X11Screens::grabWindow(WindowId window, QSize outputSize) {
+    XConnection& x = connection();
+    const auto w = xcb_window_t(window);
+    if (!x.isOpen() || !x.isViewable(w))
+        return Outcome<QImage>::fail(Failure::Permanent, QStringLiteral("That window is closed or hidden."));
+    // The frame (a root child) is what the server keeps offscreen; the window's own
+    // area inside it leaves out the title bar, borders and any shadow.
+    const xcb_window_t frame = x.frameOf(w);
+    auto frameGeo = reply(xcb_get_geometry_reply(x.conn(), xcb_get_geometry(x.conn(), frame), nullptr));
+    const auto frameRect = x.rootGeometry(frame);
+    const auto clientRect = x.rootGeometry(w);
+    if (!frameGeo || !frameRect || !clientRect)
+        return Outcome<QImage>::fail(Failure::Permanent, QStringLiteral("That window is closed or hidden."));
+    const int border = frameGeo->border_width;
+    const QRect inFrame = clientRect->translated(-frameRect->topLeft() + QPoint(border, border));
+
+    const xcb_pixmap_t pixmap = xcb_generate_id(x.conn());
+    auto cookie = xcb_composite_name_window_pixmap_checked(x.conn(), frame, pixmap);
+    if (xcb_generic_error_t* error = xcb_request_check(x.conn(), cookie)) {
+        free(error);
+        return Outcome<QImage>::fail(Failure::Temporary, QStringLiteral("The window's picture isn't available yet."));
+    }
+    QImage image = x.image(pixmap, inFrame, frameGeo->depth);
+    xcb_free_pixmap(x.conn(), pixmap);
+    xcb_flush(x.conn());
+    if (image.isNull())
+        return Outcome<QImage>::fail(Failure::Temporary, QStringLiteral("The X server didn't hand over the window."));
+    if (image.format() == QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(QImage::Format_RGB32); // what a shadowless window shows on screen
+    return Outcome<QImage>::ok(scaledTo(std::move(image), outputSize));
+}
+
+} // namespace ombrel

@@ -1,0 +1,90 @@
+# A private X desktop for end-to-end tests: session bus, Xvfb, openbox, the AT-SPI bus
+# and a tray host. Source this file, call `desktop_start [WIDTHxHEIGHT]`, and
+# `desktop_stop` (also run on exit). Every process started here is stopped by PID.
+
+DESKTOP_PIDS=()
+DESKTOP_TMP=""
+
+desktop_log() { echo "[desktop] $*" >&2; }
+
+desktop_wait_for() { # seconds command…
+    local limit=$1; shift
+    local deadline=$((SECONDS + limit))
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+
+desktop_start() {
+    local size=${1:-1920x1080}
+    DESKTOP_TMP=$(mktemp -d /tmp/ombrel-desktop.XXXXXX)
+    export HOME="$DESKTOP_TMP/home" XDG_CONFIG_HOME="$DESKTOP_TMP/home/.config" \
+        XDG_DATA_HOME="$DESKTOP_TMP/home/.local/share" XDG_CACHE_HOME="$DESKTOP_TMP/home/.cache" \
+        XDG_RUNTIME_DIR="$DESKTOP_TMP/run"
+    mkdir -p "$HOME/Pictures" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    # Keep the user's folders where we expect them, with no desktop settings of the machine.
+    printf 'XDG_PICTURES_DIR="$HOME/Pictures"\n' >"$XDG_CONFIG_HOME/user-dirs.dirs"
+
+    # The session bus first, so no X client autolaunches a stray one.
+    local bus
+    bus=$(timeout 3600 dbus-daemon --session --fork --print-address=1 --print-pid=1 --nopidfile) || return 1
+    export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | sed -n 1p)
+    DESKTOP_PIDS+=("$(echo "$bus" | sed -n 2p)")
+
+    # Xvfb picks a free display number itself and writes it to the pipe, so tests
+    # running side by side never race for one.
+    mkfifo "$DESKTOP_TMP/displayfd"
+    timeout 3600 Xvfb -displayfd 7 -screen 0 "${size}x24" -nolisten tcp -noreset \
+        7>"$DESKTOP_TMP/displayfd" >"$DESKTOP_TMP/xvfb.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    local n
+    read -r -t 20 n <"$DESKTOP_TMP/displayfd" || { desktop_log "Xvfb did not start"; cat "$DESKTOP_TMP/xvfb.log" >&2; return 1; }
+    export DISPLAY=":$n"
+    desktop_wait_for 20 xdpyinfo || { desktop_log "Xvfb did not answer"; return 1; }
+    xsetroot -solid '#5a7fa8'
+
+    timeout 3600 openbox --sm-disable >"$DESKTOP_TMP/openbox.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    desktop_wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+        { desktop_log "openbox did not start"; return 1; }
+
+    if [ -x /usr/libexec/at-spi-bus-launcher ]; then
+        timeout 3600 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$DESKTOP_TMP/atspi.log" 2>&1 &
+        DESKTOP_PIDS+=($!)
+        desktop_wait_for 20 sh -c 'xprop -root AT_SPI_BUS | grep -q "="' || desktop_log "AT-SPI bus did not answer"
+        dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+            org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true \
+            >/dev/null 2>&1 || true
+    fi
+
+    timeout 3600 trayer --edge top --align right --widthtype pixel --width 120 --height 32 --transparent false \
+        --tint 0x303030 --expand false --SetDockType true >"$DESKTOP_TMP/trayer.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    desktop_wait_for 20 sh -c 'xdotool search --class trayer | grep -q .' || desktop_log "trayer did not start"
+    export QT_QPA_PLATFORM=xcb OMBREL_BUNDLE_ID=com.ombrel.capture.tests
+    desktop_log "desktop $DISPLAY ($size) is up"
+}
+
+desktop_stop() {
+    local pid
+    for pid in "${DESKTOP_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    sleep 0.2
+    for pid in "${DESKTOP_PIDS[@]}"; do
+        kill -9 "$pid" 2>/dev/null || true
+    done
+    DESKTOP_PIDS=()
+    [ -n "$DESKTOP_TMP" ] && rm -rf "$DESKTOP_TMP"
+    DESKTOP_TMP=""
+}
+
+# Starts a program in the background with a time limit, remembering it for desktop_stop.
+desktop_spawn() { # seconds command…
+    local limit=$1; shift
+    timeout "$limit" "$@" &
+    DESKTOP_PIDS+=($!)
+    echo $!
+}

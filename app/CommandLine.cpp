@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "app/Commands.h"
+#include "longpage/StitchCommand.h"
 
 #include <QTextStream>
 
@@ -11,6 +12,8 @@ const QList<Verb>& verbs() {
     static const QList<Verb> table{
         {"library", "list | search WORD…", "Print library files, newest first, or those matching every word.",
          VerbNeeds::Core, &libraryCommand},
+        {"stitch", "FRAME.png… --output OUT.png", "Stitch frames of a page scrolled top to bottom into one picture.",
+         VerbNeeds::Gui, &stitchCommand},
     };
     return table;
 }

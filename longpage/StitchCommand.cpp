@@ -71,7 +71,8 @@ int stitchCommand(const QStringList& args) {
                 << ". Check that the file exists and is a picture, then try again.\n";
             return 1;
         }
-        out << path << ": " << stitcher.add(frame) << " rows\n";
+        const int addedRows = stitcher.add(frame);
+        out << path << ": " << addedRows << (addedRows == 1 ? " row\n" : " rows\n");
     }
 
     const QImage picture = stitcher.finished();

@@ -208,6 +208,38 @@ TEST(ScrollStitcherRules, AFrameOfAnotherSizeRestartsFromIt) {
     EXPECT_EQ(stitcher.add(page.frame(80, 199)), 20) << "and later frames join it";
 }
 
+TEST(ScrollStitcherRules, ShiftsThatLineUpFewerThanEightRowsAreNotTried) {
+    // A 60-row band moved up by 5 with a little noise; its top 7 rows happen to repeat the
+    // previous frame's bottom 7 rows exactly, a perfect but meaningless match at shift 53.
+    const GreyRows page(60, 15, 40), fresh(60, 16, 40);
+    GreyRows moved = fresh;
+    for (int y = 0; y < 55; ++y) {
+        moved.row(y) = y < 7 ? page.row(y + 53) : page.row(y + 5);
+        if (y >= 7) moved.row(y)[0] += 64;
+    }
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(page.frame(0, 60)), 60);
+    EXPECT_EQ(stitcher.add(moved.frame(0, 60)), 5);
+}
+
+TEST(ScrollStitcherRules, AScrollPastTheRowWhereThePictureEndsIsRejected) {
+    // The first move changes only rows 0..99, so the picture ends at row 100 of each frame;
+    // a later move of 150 rows leaves no row of the new frame that continues it.
+    const GreyRows page(300, 13), fresh(300, 14);
+    GreyRows moved = page;
+    for (int y = 0; y < 100; ++y)
+        moved.row(y) = y < 90 ? page.row(y + 10) : fresh.row(y);
+    GreyRows far = fresh;
+    for (int y = 0; y < 150; ++y)
+        far.row(y) = moved.row(y + 150);
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(page.frame(0, 300)), 300);
+    ASSERT_EQ(stitcher.add(moved.frame(0, 300)), 10);
+    ASSERT_EQ(rowsOf(stitcher), (std::vector<std::pair<int, int>>{{0, 100}, {90, 100}}));
+    EXPECT_EQ(stitcher.add(far.frame(0, 300)), 0);
+    EXPECT_EQ(stitcher.height(), 110);
+}
+
 // Pages of text under a fixed header and footer, cut into frames and stitched back
 
 class StitchedTextPages : public ::testing::Test {

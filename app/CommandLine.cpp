@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "app/Commands.h"
+#include "longpage/StitchCommand.h"
 
 #include <QTextStream>
 
@@ -18,6 +19,8 @@ const QList<Verb>& verbs() {
          VerbNeeds::Gui, nullptr},
         {"hold-clipboard", "FILE", "Keep a PNG on the clipboard until something else is copied.", VerbNeeds::Gui,
          &holdClipboardCommand},
+        {"stitch", "FRAME.png… --output OUT.png", "Stitch frames of a page scrolled top to bottom into one picture.",
+         VerbNeeds::Gui, &stitchCommand},
     };
     return table;
 }

@@ -1,0 +1,307 @@
+#include "longpage/ScrollStitcher.h"
+#include "StitchPages.h"
+#include "support/TestEnv.h"
+
+#include <QColor>
+
+#include <algorithm>
+
+using namespace ombrel;
+using namespace ombrel::test;
+
+namespace {
+
+using Slice = ScrollStitcher::Slice;
+
+// The slices as (first row, end row) pairs, for readable comparisons.
+std::vector<std::pair<int, int>> rowsOf(const ScrollStitcher& stitcher) {
+    std::vector<std::pair<int, int>> rows;
+    for (const Slice& slice : stitcher.slices())
+        rows.emplace_back(slice.from, slice.to);
+    return rows;
+}
+
+std::vector<int> addAll(ScrollStitcher& stitcher, const std::vector<QImage>& frames) {
+    std::vector<int> added;
+    for (const QImage& frame : frames)
+        added.push_back(stitcher.add(frame));
+    return added;
+}
+
+} // namespace
+
+// Row signatures
+
+TEST(RowSignatures, OfASignatureWideGreyFrameAreItsRowsAndDifferBySampleSums) {
+    const GreyRows page(5, 1);
+    const auto rows = ScrollStitcher::rowSignatures(page.frame(0, 5));
+    ASSERT_EQ(rows.rowCount, 5);
+    for (int y = 0; y < 5; ++y)
+        EXPECT_TRUE(std::equal(page.row(y).begin(), page.row(y).end(), rows.row(y))) << "row " << y;
+
+    const std::vector<std::uint8_t> black(64, 0), white(64, 255), oneOff(64, 1);
+    EXPECT_EQ(ScrollStitcher::difference(black.data(), white.data()), 16320);
+    EXPECT_EQ(ScrollStitcher::difference(white.data(), black.data()), 16320);
+    EXPECT_EQ(ScrollStitcher::difference(oneOff.data(), black.data()), 64);
+    EXPECT_EQ(ScrollStitcher::difference(page.row(2).data(), page.row(2).data()), 0);
+}
+
+TEST(RowSignatures, AverageTheColumnsOfEachSampleInGreyOverBlack) {
+    // 128 columns: every sample covers one black and one white column.
+    QImage stripes(128, 4, QImage::Format_ARGB32);
+    for (int x = 0; x < 128; ++x) {
+        stripes.setPixel(x, 0, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        stripes.setPixel(x, 1, qRgb(255, 0, 0));
+        stripes.setPixel(x, 2, qRgba(255, 255, 255, 0)); // transparent: black beneath
+        stripes.setPixel(x, 3, qRgba(255, 255, 255, 128));
+    }
+    const auto rows = ScrollStitcher::rowSignatures(stripes);
+    ASSERT_EQ(rows.rowCount, 4);
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(rows.row(0)[i], 128) << i;
+        EXPECT_EQ(rows.row(1)[i], 88) << "red is darker than green in grey";
+        EXPECT_EQ(rows.row(2)[i], 0) << i;
+        EXPECT_EQ(rows.row(3)[i], 128) << i;
+    }
+}
+
+TEST(RowSignatures, OfANarrowFrameRepeatColumnsAndOfANullFrameAreEmpty) {
+    QImage narrow(16, 1, QImage::Format_Grayscale8);
+    for (int x = 0; x < 16; ++x)
+        narrow.scanLine(0)[x] = std::uint8_t(x * 10);
+    const auto rows = ScrollStitcher::rowSignatures(narrow);
+    ASSERT_EQ(rows.rowCount, 1);
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(rows.row(0)[i], (i / 4) * 10) << i;
+    EXPECT_EQ(ScrollStitcher::rowSignatures(QImage()).rowCount, 0);
+}
+
+// The rules of adding a frame, on pages of random rows
+
+TEST(ScrollStitcherRules, FirstFrameIsTakenWholeAndNothingGivesNoPicture) {
+    ScrollStitcher stitcher;
+    EXPECT_TRUE(stitcher.finished().isNull());
+    EXPECT_EQ(stitcher.add(QImage()), 0) << "a frame that could not be taken adds nothing";
+    EXPECT_TRUE(stitcher.finished().isNull());
+
+    const QImage frame = GreyRows(120, 2).frame(0, 120);
+    EXPECT_EQ(stitcher.add(frame), 120);
+    EXPECT_EQ(rowsOf(stitcher), (std::vector<std::pair<int, int>>{{0, 120}}));
+    EXPECT_EQ(stitcher.height(), 120);
+    const QImage picture = stitcher.finished();
+    EXPECT_EQ(picture.format(), QImage::Format_RGBA8888_Premultiplied);
+    ASSERT_EQ(picture.size(), frame.size());
+    EXPECT_EQ(firstDifferentRow(picture, frame), -1);
+}
+
+TEST(ScrollStitcherRules, IdenticalFrameOrTwentyChangedRowsAddNothingTwentyOneAreMatched) {
+    const GreyRows page(300, 3);
+    const GreyRows fresh(30, 4);
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(page.frame(0, 200)), 200);
+    EXPECT_EQ(stitcher.add(page.frame(0, 200)), 0);
+    EXPECT_EQ(rowsOf(stitcher), (std::vector<std::pair<int, int>>{{0, 200}}));
+    EXPECT_EQ(stitcher.height(), 200);
+
+    // Rows [100, 100 + band) move up by 3 and three new rows appear at the band's bottom.
+    auto bandMovedUp = [&](int bandRows) {
+        GreyRows moved = page;
+        for (int y = 100; y < 100 + bandRows; ++y)
+            moved.row(y) = y + 3 < 100 + bandRows ? page.row(y + 3) : fresh.row(y - 100);
+        return moved.frame(0, 200);
+    };
+    EXPECT_EQ(stitcher.add(bandMovedUp(20)), 0);
+    EXPECT_EQ(stitcher.height(), 200);
+    EXPECT_EQ(stitcher.add(bandMovedUp(21)), 3);
+    // The rows below the band stayed: they are cut off the first slice as a footer.
+    EXPECT_EQ(rowsOf(stitcher), (std::vector<std::pair<int, int>>{{0, 121}, {118, 121}}));
+    EXPECT_EQ(stitcher.height(), 124);
+}
+
+TEST(ScrollStitcherRules, FiftyRowsUnderAHeaderAndAFooterReplaceTheFirstFramesFooter) {
+    const GreyRows page(400, 5), header(60, 6), footer(40, 7);
+    const QImage first = page.frame(header, 0, 200, footer);
+    const QImage second = page.frame(header, 50, 200, footer);
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(first), 300);
+    EXPECT_EQ(stitcher.add(second), 50);
+    EXPECT_EQ(rowsOf(stitcher), (std::vector<std::pair<int, int>>{{0, 260}, {210, 260}}));
+    EXPECT_EQ(stitcher.height(), 300 + 50 - 40);
+    EXPECT_EQ(stitcher.slices()[1].image, second);
+
+    const QImage picture = stitcher.finished();
+    ASSERT_EQ(picture.size(), QSize(64, 310));
+    EXPECT_EQ(firstDifferentRow(picture, page.frame(header, 0, 250, GreyRows(0, 0))), -1);
+}
+
+TEST(ScrollStitcherRules, OnEqualScoresTheShorterShiftWins) {
+    // Rows repeat every third row; the content moves up by 4, which lines up exactly as well
+    // as a move by 1 (or 7, 10, …).
+    const GreyRows pattern(3, 8);
+    std::vector<std::vector<std::uint8_t>> before, after;
+    for (int y = 0; y < 200; ++y) {
+        before.push_back(pattern.row(y % 3));
+        after.push_back(pattern.row((y + 4) % 3));
+    }
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(GreyRows::fromRows(before).frame(0, 200)), 200);
+    EXPECT_EQ(stitcher.add(GreyRows::fromRows(after).frame(0, 200)), 1);
+}
+
+TEST(ScrollStitcherRules, AverageScoreOf512IsRejectedAnd511Accepted) {
+    // Every row that lines up at the true shift of 5 differs by a set amount.
+    const GreyRows page(220, 9, 200);
+    auto movedWithDifference = [&](int perRow) {
+        GreyRows moved(200, 10, 200); // rows 195..199 are new
+        for (int y = 0; y < 195; ++y) {
+            moved.row(y) = page.row(y + 5);
+            for (int i = 0; i < 64; ++i)
+                moved.row(y)[i] += std::uint8_t(perRow / 64 + (i < perRow % 64 ? 1 : 0));
+        }
+        return moved.frame(0, 200);
+    };
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(page.frame(0, 200)), 200);
+    EXPECT_EQ(stitcher.add(movedWithDifference(512)), 0);
+    EXPECT_EQ(rowsOf(stitcher), (std::vector<std::pair<int, int>>{{0, 200}})) << "nothing changes";
+    // Compared again with the first frame, not with the rejected one.
+    EXPECT_EQ(stitcher.add(movedWithDifference(511)), 5);
+    EXPECT_EQ(stitcher.height(), 205);
+}
+
+TEST(ScrollStitcherRules, HeightStopsAtThirtyThousandRowsExactly) {
+    const GreyRows page(31000, 11);
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(page.frame(0, 1000)), 1000);
+    int offset = 0;
+    for (int i = 0; i < 57; ++i)
+        ASSERT_EQ(stitcher.add(page.frame(offset += 500, 1000)), 500) << "frame " << i;
+    ASSERT_EQ(stitcher.add(page.frame(offset += 499, 1000)), 499);
+    ASSERT_EQ(stitcher.height(), 29999);
+
+    EXPECT_EQ(stitcher.add(page.frame(offset + 2, 1000)), 0) << "one row too many";
+    EXPECT_EQ(stitcher.height(), 29999);
+    EXPECT_EQ(stitcher.add(page.frame(offset + 1, 1000)), 1) << "exactly the limit";
+    EXPECT_EQ(stitcher.height(), ScrollStitcher::maxHeight);
+    EXPECT_EQ(stitcher.add(page.frame(offset + 2, 1000)), 0);
+
+    const QImage picture = stitcher.finished();
+    ASSERT_EQ(picture.size(), QSize(64, 30000));
+    EXPECT_EQ(firstDifferentRow(picture, page.frame(0, 30000)), -1);
+}
+
+TEST(ScrollStitcherRules, AFrameOfAnotherSizeRestartsFromIt) {
+    const GreyRows page(400, 12);
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(page.frame(0, 200)), 200);
+    ASSERT_EQ(stitcher.add(page.frame(30, 200)), 30);
+
+    QImage wider(65, 200, QImage::Format_Grayscale8);
+    wider.fill(0);
+    EXPECT_EQ(stitcher.add(wider), 200);
+    EXPECT_EQ(rowsOf(stitcher), (std::vector<std::pair<int, int>>{{0, 200}}));
+    EXPECT_EQ(stitcher.slices()[0].image, wider);
+    EXPECT_EQ(stitcher.finished().size(), QSize(65, 200));
+
+    EXPECT_EQ(stitcher.add(page.frame(60, 199)), 199) << "a shorter frame restarts too";
+    EXPECT_EQ(stitcher.height(), 199);
+    EXPECT_EQ(stitcher.add(page.frame(80, 199)), 20) << "and later frames join it";
+}
+
+TEST(ScrollStitcherRules, ShiftsThatLineUpFewerThanEightRowsAreNotTried) {
+    // A 60-row band moved up by 5 with a little noise; its top 7 rows happen to repeat the
+    // previous frame's bottom 7 rows exactly, a perfect but meaningless match at shift 53.
+    const GreyRows page(60, 15, 40), fresh(60, 16, 40);
+    GreyRows moved = fresh;
+    for (int y = 0; y < 55; ++y) {
+        moved.row(y) = y < 7 ? page.row(y + 53) : page.row(y + 5);
+        if (y >= 7) moved.row(y)[0] += 64;
+    }
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(page.frame(0, 60)), 60);
+    EXPECT_EQ(stitcher.add(moved.frame(0, 60)), 5);
+}
+
+TEST(ScrollStitcherRules, AScrollPastTheRowWhereThePictureEndsIsRejected) {
+    // The first move changes only rows 0..99, so the picture ends at row 100 of each frame;
+    // a later move of 150 rows leaves no row of the new frame that continues it.
+    const GreyRows page(300, 13), fresh(300, 14);
+    GreyRows moved = page;
+    for (int y = 0; y < 100; ++y)
+        moved.row(y) = y < 90 ? page.row(y + 10) : fresh.row(y);
+    GreyRows far = fresh;
+    for (int y = 0; y < 150; ++y)
+        far.row(y) = moved.row(y + 150);
+    ScrollStitcher stitcher;
+    ASSERT_EQ(stitcher.add(page.frame(0, 300)), 300);
+    ASSERT_EQ(stitcher.add(moved.frame(0, 300)), 10);
+    ASSERT_EQ(rowsOf(stitcher), (std::vector<std::pair<int, int>>{{0, 100}, {90, 100}}));
+    EXPECT_EQ(stitcher.add(far.frame(0, 300)), 0);
+    EXPECT_EQ(stitcher.height(), 110);
+}
+
+// Pages of text under a fixed header and footer, cut into frames and stitched back
+
+class StitchedTextPages : public ::testing::Test {
+  protected:
+    // Stitches the frames at these scroll offsets; returns what each add answered.
+    std::vector<int> stitch(const TextWindow& window, const std::vector<int>& offsets) {
+        std::vector<QImage> frames;
+        for (int offset : offsets)
+            frames.push_back(window.frameAt(offset));
+        return addAll(stitcher, frames);
+    }
+
+    // The picture must be the header over the page's top rows, pixel for pixel, and end no
+    // more than `lostRows` rows above the last frame's footer.
+    void expectThePage(const TextWindow& window, int lastOffset, int lostRows) {
+        const QImage picture = stitcher.finished();
+        const int pageRows = stitcher.height() - window.header.height();
+        ASSERT_EQ(picture.size(), QSize(window.page.width(), stitcher.height()));
+        EXPECT_EQ(firstDifferentRow(picture, window.expected(pageRows)), -1);
+        EXPECT_LE(pageRows, lastOffset + window.viewportPx);
+        EXPECT_GE(pageRows, lastOffset + window.viewportPx - lostRows);
+    }
+
+    ScrollStitcher stitcher;
+};
+
+TEST_F(StitchedTextPages, ScrollsOfManySizesRebuildThePage) {
+    const TextWindow window = TextWindow::make(600, 2600, 20, 400, 21);
+    const std::vector<int> offsets{0, 37, 157, 158, 408, 472, 772, 801, 1101, 1333, 1334, 1634, 1900, 2190};
+    const std::vector<int> added = stitch(window, offsets);
+    std::vector<int> expected{500};
+    for (std::size_t i = 1; i < offsets.size(); ++i)
+        expected.push_back(offsets[i] - offsets[i - 1]);
+    EXPECT_EQ(added, expected);
+    expectThePage(window, offsets.back(), 20);
+}
+
+TEST_F(StitchedTextPages, TextCloseToTheFooterIsNeitherRepeatedNorLost) {
+    // Lines 18 rows apart with the glyphs ending one or two rows above the footer in some
+    // frames and blank rows just above it in others, so the rows that look fixed above the
+    // footer change from frame to frame.
+    const TextWindow window = TextWindow::make(700, 2400, 18, 360, 33);
+    std::vector<int> offsets{0};
+    const std::vector<int> steps{36, 54, 17, 19, 72, 35, 1, 2, 90, 18, 37, 126, 55, 3, 71, 108, 20, 36};
+    for (int step : steps)
+        offsets.push_back(offsets.back() + step);
+    const std::vector<int> added = stitch(window, offsets);
+    EXPECT_EQ(std::vector<int>(added.begin() + 1, added.end()), steps);
+    expectThePage(window, offsets.back(), 18);
+}
+
+TEST_F(StitchedTextPages, StillFramesAndScrollingBackAddNothing) {
+    const TextWindow window = TextWindow::make(500, 1600, 20, 300, 45);
+    const std::vector<int> offsets{0, 0, 150, 150, 100, 40, 150, 300, 260, 420};
+    EXPECT_EQ(stitch(window, offsets), (std::vector<int>{400, 0, 150, 0, 0, 0, 0, 150, 0, 120}));
+    expectThePage(window, 420, 20);
+}
+
+TEST_F(StitchedTextPages, AWindowResizedMidwayStartsOverFromTheNewSize) {
+    const TextWindow wide = TextWindow::make(600, 1200, 20, 300, 50);
+    const TextWindow narrow = TextWindow::make(480, 1200, 20, 300, 51);
+    ASSERT_EQ(stitch(wide, {0, 100}), (std::vector<int>{400, 100}));
+    EXPECT_EQ(stitch(narrow, {0, 60, 200}), (std::vector<int>{400, 60, 140}));
+    expectThePage(narrow, 200, 20);
+}

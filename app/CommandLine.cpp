@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "app/Commands.h"
+#include "upload/ServePhoneCommand.h"
 
 #include <QTextStream>
 
@@ -11,6 +12,9 @@ const QList<Verb>& verbs() {
     static const QList<Verb> table{
         {"library", "list | search WORD…", "Print library files, newest first, or those matching every word.",
          VerbNeeds::Core, &libraryCommand},
+        {"serve-phone", "[--inbox DIR] [--bind ADDRESS]",
+         "Serve the Add from Phone page; print its address, then each received file.", VerbNeeds::Network,
+         &servePhoneCommand},
     };
     return table;
 }

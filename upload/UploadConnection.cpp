@@ -146,11 +146,9 @@ std::optional<QString> UploadConnection::keepInboxFile() {
     const QString prefix = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().left(8);
     const QString path = m_settings.inbox + QLatin1Char('/') + prefix + QLatin1Char('-') +
                          PhoneUploadServer::safeName(m_decision.clientName);
-    const QString temporary = m_file->fileName();
-    m_file->close();
-    // QFile::rename never replaces an existing file, so nothing already received is lost.
-    if (m_file->error() != QFileDevice::NoError || !QFile::rename(temporary, path))
-        return std::nullopt; // the temporary file is removed with m_file
+    // The temporary file may have no name yet; renaming gives it its final one, and never
+    // replaces an existing file, so nothing already received is lost.
+    if (!m_file->rename(path)) return std::nullopt; // the temporary file goes with m_file
     m_file->setAutoRemove(false);
     m_file.reset();
     // Temporary files are private to their owner; a received picture is an ordinary file.

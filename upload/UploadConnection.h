@@ -25,8 +25,9 @@ struct ConnectionSettings {
 };
 
 // One client: reads a single request, answers it and closes. The body is written to a
-// hidden temporary file in the inbox as it arrives and renamed to its final name only
-// once complete, so memory stays bounded and no partial file is ever left behind.
+// temporary file in the inbox as it arrives (unnamed where the system allows) and given
+// its final name only once complete, so memory stays bounded and no partial file is
+// ever left behind.
 class UploadConnection : public QObject {
     Q_OBJECT
   public:

@@ -38,14 +38,14 @@ program_pid=$(pgrep -P "$server_pid")
 [[ "$url" =~ ^http://127\.0\.0\.1:[0-9]+/[0-9A-F]{32}$ ]] || fail "unexpected address line: '$url'"
 
 # The page.
-fetch -o "$work/page.html" -w '%{http_code} %{content_type}' "$url" >"$work/page.status"
+fetch -o "$work/page.html" -w '%{http_code} %{content_type}' "$url" >"$work/page.status" || fail "page request failed"
 [[ "$(cat "$work/page.status")" == "200 text/html; charset=utf-8" ]] || fail "page: $(cat "$work/page.status")"
 grep -q "Send to your Mac" "$work/page.html" || fail "the page lacks its heading"
 
 # An upload, with a name that tries to leave the inbox.
 head -c 200000 /dev/urandom >"$work/photo.jpg"
 answer=$(fetch -H 'Content-Type: application/octet-stream' --data-binary @"$work/photo.jpg" \
-    "$url/upload?name=..%2F..%2Fphoto.jpg")
+    "$url/upload?name=..%2F..%2Fphoto.jpg") || fail "upload request failed"
 [[ "$answer" == "ok" ]] || fail "upload answered '$answer'"
 for _ in $(seq 50); do (($(wc -l <"$work/out") >= 2)) && break; sleep 0.1; done
 saved=$(sed -n 2p "$work/out")
@@ -53,13 +53,15 @@ saved=$(sed -n 2p "$work/out")
 cmp -s "$saved" "$work/photo.jpg" || fail "the saved file differs from the one sent"
 
 # A wrong token.
-code=$(fetch -o /dev/null -w '%{http_code}' "${url%/*}/00000000000000000000000000000000")
+code=$(fetch -o /dev/null -w '%{http_code}' "${url%/*}/00000000000000000000000000000000") ||
+    fail "wrong-token request failed"
 [[ "$code" == "404" ]] || fail "wrong token answered $code"
 
 # A 200 MB upload streamed from a pipe: the server's memory must not grow with it.
 big_bytes=$((200 * 1024 * 1024))
 answer=$(head -c "$big_bytes" /dev/zero |
-    fetch -X POST -T - -H "Content-Length: $big_bytes" -H 'Expect:' "$url/upload?name=big.bin")
+    fetch -X POST -T - -H "Content-Length: $big_bytes" -H 'Expect:' "$url/upload?name=big.bin") ||
+    fail "big upload request failed"
 [[ "$answer" == "ok" ]] || fail "big upload answered '$answer'"
 for _ in $(seq 50); do (($(wc -l <"$work/out") >= 3)) && break; sleep 0.1; done
 big=$(sed -n 3p "$work/out")

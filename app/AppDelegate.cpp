@@ -10,6 +10,7 @@
 #include "ui/Permissions.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
+#include "upload/PhoneUploadWindow.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -142,7 +143,7 @@ void AppDelegate::refreshAppMenu() {
     m->addSeparator();
     addItem(m, QStringLiteral("Paste Image"), [this] { pasteImage(); });
     addItem(m, QStringLiteral("Open Files…"), [this] { openImage(); });
-    addItem(m, QStringLiteral("Add from Phone…"), nullptr);
+    addItem(m, QStringLiteral("Add from Phone…"), [this] { addFromPhone(); });
     addItem(m, QStringLiteral("Recent"), nullptr);
     m->addSeparator();
     m->addMenu(m_settingsMenu.get());
@@ -377,6 +378,25 @@ void AppDelegate::pasteImage() {
         return;
     }
     openEditor(image);
+}
+
+void AppDelegate::addFromPhone() {
+    if (m_phoneWindow) {
+        m_phoneWindow->show();
+        m_phoneWindow->raise();
+        m_phoneWindow->activateWindow();
+        return;
+    }
+    auto* window = new PhoneUploadWindow;
+    m_phoneWindow = window;
+    // Each file from the phone is brought in, and its copy in the inbox removed.
+    connect(window, &PhoneUploadWindow::received, this, [this](const QString& path) { bringIn(path, false); });
+    connect(window, &PhoneUploadWindow::closed, this, [this, window] {
+        if (m_phoneWindow == window)
+            m_phoneWindow = nullptr;
+        window->deleteLater();
+    });
+    window->begin();
 }
 
 void AppDelegate::openImage() {

@@ -18,6 +18,8 @@
 
 namespace ombrel {
 
+class PhoneUploadWindow;
+
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +44,8 @@ public:
     void openImage();
     void bringIn(const QString& path, bool keepOriginal);
     void pasteImage();
+    // Opens the phone-upload window, or brings the open one to the front.
+    void addFromPhone();
     bool isCapturing() const { return m_isCapturing; }
     bool handBackNext() const { return m_handBackNext; }
     // The screen captures go to: the primary display, else the first one.
@@ -74,6 +78,7 @@ private:
     std::unique_ptr<QMenu> m_applicationMenu; // "Ombrel Capture" with Quit, for windows' menu bars
     std::unique_ptr<QMenu> m_editMenu;        // Undo, Redo, Cut, Copy, Paste, Select All, Close Window
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    QPointer<PhoneUploadWindow> m_phoneWindow;
 };
 
 } // namespace ombrel

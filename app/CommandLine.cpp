@@ -2,6 +2,7 @@
 
 #include "app/Commands.h"
 #include "longpage/StitchCommand.h"
+#include "upload/ServePhoneCommand.h"
 
 #include <QTextStream>
 
@@ -21,6 +22,9 @@ const QList<Verb>& verbs() {
          &holdClipboardCommand},
         {"stitch", "FRAME.png… --output OUT.png", "Stitch frames of a page scrolled top to bottom into one picture.",
          VerbNeeds::Gui, &stitchCommand},
+        {"serve-phone", "[--inbox DIR] [--bind ADDRESS]",
+         "Serve the Add from Phone page; print its address, then each received file.", VerbNeeds::Network,
+         &servePhoneCommand},
     };
     return table;
 }

@@ -1,0 +1,388 @@
+// The upload server over real sockets on 127.0.0.1: its answers byte for byte, how it
+// reads requests, saves bodies and protects itself from clients that misbehave.
+#include "upload/PhoneUploadServer.h"
+#include "UploadClient.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <memory>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace ombrel;
+using ombrel::test::exchange;
+using ombrel::test::request;
+using ombrel::test::UploadClient;
+using ombrel::test::waitUntil;
+
+namespace {
+
+const QByteArray ok =
+    "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+const QByteArray badRequest = "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain\r\nContent-Length: 11\r\n"
+                              "Connection: close\r\n\r\nBad request";
+const QByteArray notFound = "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: "
+                            "9\r\nConnection: close\r\n\r\nNot found";
+const QByteArray tooLarge = "HTTP/1.1 413 Too Large\r\nContent-Type: text/plain\r\nContent-Length: "
+                            "9\r\nConnection: close\r\n\r\nToo large";
+const QByteArray couldNotSave = "HTTP/1.1 500 Error\r\nContent-Type: text/plain\r\nContent-Length: 14\r\n"
+                                "Connection: close\r\n\r\nCould not save";
+
+QByteArray randomBytes(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(7);
+    for (char& c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+class UploadServerTest : public ::testing::Test {
+  protected:
+    void start(PhoneUploadServer::Options options = {}) {
+        ASSERT_TRUE(dir.isValid());
+        if (options.inbox.isEmpty()) options.inbox = dir.filePath("inbox");
+        options.bindAddress = QHostAddress::LocalHost;
+        server = std::make_unique<PhoneUploadServer>(options);
+        receivedSpy = std::make_unique<QSignalSpy>(server.get(), &PhoneUploadServer::received);
+        QSignalSpy started(server.get(), &PhoneUploadServer::started);
+        server->start();
+        ASSERT_TRUE(started.wait(5000));
+        port = server->port();
+        ASSERT_NE(port, 0);
+        ASSERT_EQ(started.first().first().toUInt(), port);
+    }
+
+    QByteArray pagePath() const { return "/" + server->token().toLatin1(); }
+    QByteArray uploadPath() const { return pagePath() + "/upload"; }
+
+    // Every entry of the inbox, hidden ones included.
+    QStringList inboxEntries() const {
+        return QDir(server->inbox())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+
+    // The size of the file open in the inbox for an incoming body, or -1 when none is
+    // open. Read through this process's file descriptors, as the file may have no name.
+    qint64 incomingBytes() const {
+        const QString inbox = QFileInfo(server->inbox()).absoluteFilePath() + '/';
+        for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::AllEntries | QDir::System)) {
+            if (fd.symLinkTarget().startsWith(inbox)) return QFileInfo(fd.absoluteFilePath()).size();
+        }
+        return -1;
+    }
+
+    // The files announced so far, after letting queued announcements arrive.
+    QStringList receivedPaths() {
+        QCoreApplication::processEvents();
+        QStringList paths;
+        for (const QList<QVariant>& call : *receivedSpy)
+            paths.append(call.first().toString());
+        return paths;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<PhoneUploadServer> server;
+    std::unique_ptr<QSignalSpy> receivedSpy;
+    quint16 port = 0;
+};
+
+using UploadServerAnswers = UploadServerTest;
+
+TEST_F(UploadServerAnswers, ThePageIsServedAtTheTokenAndAtItsUploadAddress) {
+    start();
+    const QByteArray page = PhoneUploadServer::page().toUtf8();
+    const QByteArray expected =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+        QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page;
+    EXPECT_EQ(exchange(port, request("GET", pagePath())), expected);
+    EXPECT_EQ(exchange(port, request("GET", uploadPath())), expected);
+    EXPECT_EQ(exchange(port, request("GET", pagePath() + "?from=qr")), expected)
+        << "a query does not change the path";
+}
+
+TEST_F(UploadServerAnswers, AnyOtherPathIsNotFoundWhateverTheMethod) {
+    start();
+    const QByteArray wrongToken = "/" + QByteArray(32, 'A');
+    for (const QByteArray& target :
+         {QByteArray("/"), QByteArray("/upload"), wrongToken, wrongToken + "/upload", pagePath().toLower(),
+          pagePath() + "X", pagePath().chopped(1), pagePath() + "/", pagePath() + "/other",
+          "/../" + pagePath()})
+        EXPECT_EQ(exchange(port, request("GET", target)), notFound) << target.toStdString();
+    EXPECT_EQ(exchange(port, request("POST", wrongToken + "/upload", "data")), notFound);
+    EXPECT_EQ(exchange(port, request("DELETE", "/")), notFound);
+    EXPECT_TRUE(inboxEntries().isEmpty());
+}
+
+TEST_F(UploadServerAnswers, MalformedRequestsWrongMethodsAndBodylessPostsAreBadRequests) {
+    start();
+    EXPECT_EQ(exchange(port, "GET\r\n\r\n"), badRequest) << "a request line with only a method";
+    EXPECT_EQ(exchange(port, "\r\n\r\n"), badRequest);
+    EXPECT_EQ(exchange(port, request("GET", pagePath() + "%zz")), badRequest) << "broken escape";
+    EXPECT_EQ(exchange(port, request("GET", pagePath() + "\"x\"")), badRequest)
+        << "characters a URL cannot hold";
+    EXPECT_EQ(exchange(port, request("get", pagePath())), badRequest) << "methods are case-sensitive";
+    EXPECT_EQ(exchange(port, request("PUT", uploadPath(), "data")), badRequest);
+    EXPECT_EQ(exchange(port, request("HEAD", pagePath())), badRequest);
+    EXPECT_EQ(exchange(port, request("POST", uploadPath())), badRequest) << "empty body";
+    EXPECT_EQ(exchange(port, uploadPath().prepend("POST ") + " HTTP/1.1\r\n\r\n"), badRequest) << "no length";
+    EXPECT_EQ(exchange(port, request("POST", pagePath(), "data")), badRequest) << "not to /upload";
+    EXPECT_TRUE(inboxEntries().isEmpty());
+    EXPECT_TRUE(receivedPaths().isEmpty());
+}
+
+TEST_F(UploadServerAnswers, AnUploadIsSavedAnnouncedAndAnsweredOk) {
+    start();
+    EXPECT_EQ(exchange(port, request("POST", uploadPath() + "?name=IMG_0042.jpg", "picture bytes")), ok);
+    EXPECT_EQ(exchange(port, request("POST", uploadPath(), "no name")), ok);
+
+    const QStringList paths = receivedPaths();
+    ASSERT_EQ(paths.size(), 2);
+    EXPECT_TRUE(QRegularExpression("/[0-9A-F]{8}-IMG_0042\\.jpg$").match(paths[0]).hasMatch())
+        << paths[0].toStdString();
+    EXPECT_TRUE(QRegularExpression("/[0-9A-F]{8}-upload$").match(paths[1]).hasMatch())
+        << paths[1].toStdString();
+    EXPECT_EQ(QFileInfo(paths[0]).absolutePath(), QFileInfo(server->inbox()).absoluteFilePath());
+    EXPECT_EQ(readFile(paths[0]), "picture bytes");
+    EXPECT_EQ(readFile(paths[1]), "no name");
+    EXPECT_EQ(inboxEntries().size(), 2) << "no temporary file stays behind";
+}
+
+TEST_F(UploadServerAnswers, TraversalNamesLandInTheInboxUnderTheirFinalComponent) {
+    start();
+    const QList<QPair<QByteArray, QString>> cases{
+        {"../../escape.txt", "escape.txt"},
+        {"..%2F..%2Fescape2.txt", "escape2.txt"},
+        {"%2Fetc%2Fpasswd", "passwd"},
+        {"a%00b.txt", "ab.txt"},
+        {"%20.%20..%20", "upload"},
+        {"...", "upload"},
+        {"..", "upload"},
+    };
+    for (const auto& [name, savedAs] : cases)
+        EXPECT_EQ(exchange(port, request("POST", uploadPath() + "?name=" + name, "x")), ok)
+            << name.toStdString();
+    const QStringList paths = receivedPaths();
+    ASSERT_EQ(paths.size(), cases.size());
+    for (qsizetype i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(QFileInfo(paths[i]).absolutePath(), QFileInfo(server->inbox()).absoluteFilePath());
+        EXPECT_EQ(QFileInfo(paths[i]).fileName().mid(9), cases[i].second) << cases[i].first.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("escape.txt")));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(dir.path()).absolutePath() + "/escape.txt"));
+}
+
+TEST_F(UploadServerAnswers, AFailedSaveAnswers500AfterTheWholeBody) {
+    PhoneUploadServer::Options options;
+    options.inbox = dir.filePath("occupied");
+    QFile occupant(options.inbox); // a file where the inbox folder should be
+    ASSERT_TRUE(occupant.open(QIODevice::WriteOnly));
+    occupant.close();
+    start(options);
+    EXPECT_EQ(exchange(port, request("POST", uploadPath() + "?name=a.png", randomBytes(200000))),
+              couldNotSave);
+    EXPECT_TRUE(receivedPaths().isEmpty());
+}
+
+TEST_F(UploadServerAnswers, AnnouncingMoreThan500MiBIsRefusedFromTheHeadAlone) {
+    start();
+    UploadClient client(port);
+    client.send("POST " + uploadPath() + "?name=big.mov HTTP/1.1\r\nContent-Length: 524288001\r\n\r\n");
+    EXPECT_EQ(client.answer(), tooLarge);
+    EXPECT_TRUE(inboxEntries().isEmpty());
+}
+
+TEST_F(UploadServerAnswers, Exactly500MiBIsAcceptedAndWrittenToDiskAsItArrivesThenDroppedIfTheClientLeaves) {
+    start();
+    UploadClient client(port);
+    client.send("POST " + uploadPath() + "?name=big.mov HTTP/1.1\r\nContent-Length: 524288000\r\n\r\n");
+    client.send(randomBytes(3000000));
+    EXPECT_TRUE(client.silentFor(300)) << "the server waits for the rest of the body";
+    EXPECT_TRUE(waitUntil([&] { return incomingBytes() == 3000000; }, 5000))
+        << "the body so far is in a file in the inbox, not held in memory: " << incomingBytes();
+    EXPECT_TRUE(inboxEntries().isEmpty()) << "an incomplete body is never visible under a name";
+    client.close();
+    EXPECT_TRUE(waitUntil([&] { return incomingBytes() == -1; }, 5000));
+    EXPECT_TRUE(inboxEntries().isEmpty());
+    EXPECT_TRUE(receivedPaths().isEmpty());
+}
+
+using UploadServerReading = UploadServerTest;
+
+TEST_F(UploadServerReading, AHeadSplitAcrossPacketsIsJoined) {
+    start();
+    UploadClient client(port);
+    const QByteArray whole = request("POST", uploadPath() + "?name=split.txt", "hello");
+    // Pieces that cut the method, the target, a header name and the blank line itself.
+    const QList<qsizetype> cuts{
+        2, 10, 40, whole.indexOf("Length") + 3, whole.indexOf("\r\n\r\n") + 1, whole.indexOf("\r\n\r\n") + 3};
+    qsizetype from = 0;
+    for (qsizetype cut : cuts) {
+        client.send(whole.mid(from, cut - from), 30);
+        from = cut;
+    }
+    client.send(whole.mid(from));
+    EXPECT_EQ(client.answer(), ok);
+    ASSERT_EQ(receivedPaths().size(), 1);
+    EXPECT_EQ(readFile(receivedPaths().first()), "hello");
+}
+
+TEST_F(UploadServerReading, ABodyArrivingOverManyReadsIsSavedWhole) {
+    start();
+    const QByteArray body = randomBytes(3 * 1048576 + 12345);
+    UploadClient client(port);
+    client.send("POST " + uploadPath() + "?name=video.mp4 HTTP/1.1\r\nContent-Length: " +
+                QByteArray::number(body.size()) + "\r\n\r\n");
+    for (qsizetype at = 0; at < body.size(); at += 65536)
+        client.send(body.mid(at, 65536));
+    EXPECT_EQ(client.answer(), ok);
+    ASSERT_EQ(receivedPaths().size(), 1);
+    EXPECT_TRUE(readFile(receivedPaths().first()) == body);
+}
+
+TEST_F(UploadServerReading, BytesBeyondTheAnnouncedLengthAreIgnored) {
+    start();
+    EXPECT_EQ(exchange(port, "POST " + uploadPath() + " HTTP/1.1\r\nContent-Length: 3\r\n\r\nabcdef"), ok);
+    ASSERT_EQ(receivedPaths().size(), 1);
+    EXPECT_EQ(readFile(receivedPaths().first()), "abc");
+}
+
+TEST_F(UploadServerReading, AHeadOfUpTo64KiBWithItsBlankLineIsReadAndALongerOneDroppedUnanswered) {
+    start();
+    // A head whose request line, padding header and blank line come to exactly `size` bytes.
+    auto headOf = [this](qsizetype size) {
+        const QByteArray start = "GET " + pagePath() + " HTTP/1.1\r\nX-Pad: ";
+        return start + QByteArray(size - start.size() - 4, 'p') + "\r\n\r\n";
+    };
+    const QByteArray largest = headOf(PhoneUploadServer::maxHeadBytes);
+    ASSERT_EQ(largest.size(), 65536);
+    EXPECT_TRUE(exchange(port, largest).startsWith("HTTP/1.1 200 OK\r\n"));
+    {
+        UploadClient client(port); // the same head in pieces, the blank line split over two
+        client.send(largest.left(65534), 50);
+        client.send(largest.mid(65534));
+        EXPECT_TRUE(client.answer().startsWith("HTTP/1.1 200 OK\r\n"));
+    }
+    EXPECT_EQ(exchange(port, headOf(PhoneUploadServer::maxHeadBytes + 1)), "");
+    {
+        UploadClient client(port); // no end of head at all
+        client.send("GET " + pagePath() + " HTTP/1.1\r\nX-Pad: " + QByteArray(70000, 'p'));
+        EXPECT_TRUE(client.closedWithin(5000));
+        EXPECT_EQ(client.answer(), "");
+    }
+}
+
+TEST_F(UploadServerReading, AClientThatLeavesMidBodyLeavesNoFile) {
+    start();
+    UploadClient client(port);
+    client.send("POST " + uploadPath() + "?name=half.jpg HTTP/1.1\r\nContent-Length: 100000\r\n\r\n");
+    client.send(randomBytes(50000), 100);
+    client.close();
+    EXPECT_TRUE(waitUntil([&] { return inboxEntries().isEmpty(); }, 5000));
+    EXPECT_TRUE(receivedPaths().isEmpty());
+}
+
+TEST_F(UploadServerReading, AClientThatStopsSendingAfterAWholeRequestStillGetsItsAnswer) {
+    start();
+    // A plain socket, because only it can close its sending side and keep reading.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const QByteArray bytes = request("POST", uploadPath() + "?name=last.txt", "final");
+    ASSERT_EQ(::send(fd, bytes.constData(), bytes.size(), 0), bytes.size());
+    ::shutdown(fd, SHUT_WR);
+    timeval timeout{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    QByteArray answer;
+    char buffer[4096];
+    for (ssize_t got; (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, got);
+    ::close(fd);
+    EXPECT_EQ(answer, ok);
+}
+
+using UploadServerLimits = UploadServerTest;
+
+TEST_F(UploadServerLimits, AHeadThatDoesNotArriveInTimeClosesTheConnection) {
+    PhoneUploadServer::Options options;
+    options.headTimeoutMs = 200;
+    start(options);
+    UploadClient client(port);
+    client.send("GET " + pagePath() + " HTTP/1.1\r\nHost: ");
+    EXPECT_TRUE(client.closedWithin(5000));
+    EXPECT_EQ(client.answer(), "");
+}
+
+TEST_F(UploadServerLimits, ABodyThatStallsClosesTheConnectionAndLeavesNoFile) {
+    PhoneUploadServer::Options options;
+    options.bodyStallTimeoutMs = 200;
+    start(options);
+    UploadClient client(port);
+    client.send("POST " + uploadPath() + "?name=stall.jpg HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc");
+    EXPECT_TRUE(client.closedWithin(5000));
+    EXPECT_EQ(client.answer(), "");
+    EXPECT_TRUE(waitUntil([&] { return inboxEntries().isEmpty(); }, 5000));
+    EXPECT_TRUE(receivedPaths().isEmpty());
+}
+
+TEST_F(UploadServerLimits, ABodyThatKeepsComingSlowlyIsNotCutOff) {
+    PhoneUploadServer::Options options;
+    options.bodyStallTimeoutMs = 600;
+    options.headTimeoutMs = 600;
+    start(options);
+    UploadClient client(port);
+    client.send("POST " + uploadPath() + "?name=slow.txt HTTP/1.1\r\nContent-Length: 12\r\n\r\n", 100);
+    for (int i = 0; i < 12; ++i)
+        client.send("x", 100); // 1.2 s in all: longer than either timeout, never stalling for one
+    EXPECT_EQ(client.answer(), ok);
+}
+
+TEST_F(UploadServerLimits, AtMostEightConnectionsAreServedAtOnceAndTheNextWaits) {
+    start();
+    std::vector<std::unique_ptr<UploadClient>> idle;
+    for (int i = 0; i < PhoneUploadServer::maxConnections; ++i) {
+        idle.push_back(std::make_unique<UploadClient>(port));
+        ASSERT_TRUE(idle.back()->isConnected());
+    }
+    UploadClient waiting(port);
+    waiting.send(request("GET", "/"));
+    EXPECT_TRUE(waiting.silentFor(500)) << "nobody reads the ninth request while eight are open";
+    idle.front()->close();
+    EXPECT_EQ(waiting.answer(), notFound);
+}
+
+TEST_F(UploadServerLimits, StoppingClosesThePortDropsOpenUploadsAndKeepsSavedFiles) {
+    start();
+    EXPECT_EQ(exchange(port, request("POST", uploadPath() + "?name=kept.txt", "kept")), ok);
+    UploadClient unfinished(port);
+    unfinished.send("POST " + uploadPath() + "?name=cut.txt HTTP/1.1\r\nContent-Length: 100\r\n\r\nabc", 100);
+    server->stop();
+    EXPECT_FALSE(server->isRunning());
+    EXPECT_EQ(server->port(), 0);
+    EXPECT_TRUE(unfinished.closedWithin(5000));
+    EXPECT_EQ(inboxEntries().size(), 1);
+    EXPECT_EQ(QFileInfo(receivedPaths().value(0)).fileName().mid(9), "kept.txt");
+
+    QTcpServer probe; // the port is free again
+    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost, port)) << probe.errorString().toStdString();
+}

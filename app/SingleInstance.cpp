@@ -31,14 +31,18 @@ bool SingleInstance::sendToRunning(const QStringList& arguments, int timeoutMs) 
 }
 
 bool SingleInstance::listen() {
-    m_server = std::make_unique<QLocalServer>();
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_name)) {
-        // A socket left by a program that crashed: nobody answers it, so take it over.
+    // A running program answers on the socket: leave it alone. (Listening with access
+    // options renames a fresh socket into place, which would silently take over its name.)
+    {
         QLocalSocket probe;
         probe.connectToServer(m_name);
         if (probe.waitForConnected(500))
             return false;
+    }
+    m_server = std::make_unique<QLocalServer>();
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(m_name)) {
+        // A socket left by a program that crashed: nobody answered it above, so take it over.
         QLocalServer::removeServer(m_name);
         if (!m_server->listen(m_name))
             return false;

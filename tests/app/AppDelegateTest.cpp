@@ -1,0 +1,278 @@
+#include "app/AppDelegate.h"
+#include "library/CaptureStore.h"
+#include "platform/Defaults.h"
+#include "support/TestEnv.h"
+#include "ui/Permissions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace ombrel;
+
+namespace {
+struct Alert {
+    QString title, message;
+};
+QList<Alert> alerts;
+int recordAlert(const QString& t, const QString& m, const QStringList&) {
+    alerts.append({t, m});
+    return 1;
+}
+
+QStringList titles(const QMenu* menu) {
+    QStringList list;
+    for (const QAction* a : menu->actions())
+        list.append(a->isSeparator() ? QStringLiteral("—") : a->text());
+    return list;
+}
+
+QAction* item(QMenu* menu, const QString& title) {
+    for (QAction* a : menu->actions())
+        if (a->text() == title)
+            return a;
+    ADD_FAILURE() << "no item " << title.toStdString();
+    return nullptr;
+}
+} // namespace
+
+class AppDelegateTest : public ombrel::test::LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        alerts.clear();
+        Permissions::setPresenter(&recordAlert);
+        qputenv("TMPDIR", dir.filePath("tmp").toLocal8Bit());
+        QDir().mkpath(dir.filePath("tmp"));
+    }
+    void TearDown() override {
+        Permissions::setPresenter(nullptr);
+        qunsetenv("TMPDIR");
+        LibraryTest::TearDown();
+    }
+    std::unique_ptr<AppDelegate> launch(const QString& bundleId = "com.ombrel.capture.tests") {
+        auto delegate = std::make_unique<AppDelegate>(bundleId);
+        delegate->applicationDidFinishLaunching();
+        return delegate;
+    }
+};
+
+TEST_F(AppDelegateTest, TheTrayMenuHasItsEighteenItemsInOrder) {
+    auto app = launch();
+    EXPECT_EQ(titles(app->appMenu()),
+              (QStringList{"Capture Screen", "Capture a Long Page…", "Record…", "—", "Paste Image", "Open Files…",
+                           "Add from Phone…", "Recent", "—", "Settings", "Hide Floating Buttons", "—",
+                           "Help and What This Can Do", "What's New", "Check for Updates…", "Contact Us…", "—",
+                           "Quit Ombrel Capture"}));
+    EXPECT_TRUE(item(app->appMenu(), "Capture Screen")->isEnabled());
+    EXPECT_FALSE(item(app->appMenu(), "Record…")->isEnabled()) << "not built yet, so not offered";
+    item(app->appMenu(), "Contact Us…")->trigger();
+    EXPECT_EQ(platform.workspace->opened.value(0).path(), "/contact");
+}
+
+TEST_F(AppDelegateTest, TheSettingsSubmenuHasItsTwentyEntriesWithChecksShowingState) {
+    auto app = launch();
+    QMenu* s = app->settingsMenu();
+    // Twenty entries; the style, look and layout entries are two, three and two items.
+    EXPECT_EQ(titles(s), (QStringList{"When you click the camera", "Mark on Screen", "Mini Panel", "—",
+                                      "Press Enter After Pasting into Chat", "Shutter Sound and Flash",
+                                      "Add Web Address from Browsers", "—", "Capture Shortcut",
+                                      "Editor Keyboard Shortcuts…", "—", "Comments Look Like",
+                                      "List Under the Picture", "Sticky Notes", "Glass Bubbles", "—",
+                                      "Floating Buttons", "Stacked Up and Down", "Side by Side", "—",
+                                      "Open at Startup", "Send Crash Reports Automatically", "—",
+                                      "Designed by Ombrel Studio"}));
+    EXPECT_FALSE(s->actions().first()->isEnabled()) << "headings are disabled";
+    EXPECT_TRUE(item(s, "Mark on Screen")->isChecked());
+    EXPECT_TRUE(item(s, "Shutter Sound and Flash")->isChecked());
+    EXPECT_TRUE(item(s, "List Under the Picture")->isChecked());
+    EXPECT_TRUE(item(s, "Stacked Up and Down")->isChecked());
+    EXPECT_EQ(titles(item(s, "Capture Shortcut")->menu()),
+              (QStringList{"Shift-Command-2", "Option-Shift-S", "Control-Option-Space", "Off"}));
+}
+
+TEST_F(AppDelegateTest, EveryToggleIsStoredAndShownChecked) {
+    auto app = launch();
+    QMenu* s = app->settingsMenu();
+    item(s, "Mini Panel")->trigger();
+    EXPECT_EQ(Defaults::get(Keys::captureStyle), "miniPanel");
+    EXPECT_TRUE(item(s, "Mini Panel")->isChecked());
+    EXPECT_FALSE(item(s, "Mark on Screen")->isChecked());
+
+    item(s, "Press Enter After Pasting into Chat")->trigger();
+    EXPECT_TRUE(Defaults::get(Keys::pasteWithoutEnter));
+    EXPECT_FALSE(item(s, "Press Enter After Pasting into Chat")->isChecked());
+
+    item(s, "Shutter Sound and Flash")->trigger();
+    EXPECT_TRUE(Defaults::get(Keys::noShutterEffect));
+    item(s, "Add Web Address from Browsers")->trigger();
+    EXPECT_TRUE(Defaults::get(Keys::noPageAddress));
+    item(s, "Glass Bubbles")->trigger();
+    EXPECT_EQ(Defaults::get(Keys::noteLookChoiceV2), "glass");
+    EXPECT_TRUE(item(s, "Glass Bubbles")->isChecked());
+    item(s, "Send Crash Reports Automatically")->trigger();
+    EXPECT_TRUE(Defaults::get(Keys::crashReportsOff));
+    EXPECT_FALSE(item(s, "Send Crash Reports Automatically")->isChecked());
+}
+
+TEST_F(AppDelegateTest, AnUnknownStoredStyleOrLookMeansTheDefault) {
+    Defaults::set(Keys::captureStyle, QString("sideways"));
+    Defaults::set(Keys::noteLookChoiceV2, QString("neon"));
+    auto app = launch();
+    EXPECT_TRUE(item(app->settingsMenu(), "Mark on Screen")->isChecked());
+    EXPECT_TRUE(item(app->settingsMenu(), "List Under the Picture")->isChecked());
+}
+
+TEST_F(AppDelegateTest, OpenAtLoginIsSetUpOnceOnlyInTheRealBuild) {
+    launch();
+    EXPECT_EQ(platform.loginItem->registrations, 0);
+    EXPECT_FALSE(Defaults::get(Keys::openAtLoginSetUp));
+
+    auto real = launch("com.ombrel.capture");
+    EXPECT_EQ(platform.loginItem->registrations, 1);
+    EXPECT_TRUE(Defaults::get(Keys::openAtLoginSetUp));
+    EXPECT_TRUE(item(real->settingsMenu(), "Open at Startup")->isChecked());
+    item(real->settingsMenu(), "Open at Startup")->trigger(); // the user turns it off
+    launch("com.ombrel.capture");
+    EXPECT_EQ(platform.loginItem->registrations, 1) << "turning it off later is respected";
+    EXPECT_FALSE(platform.loginItem->enabled);
+}
+
+TEST_F(AppDelegateTest, AFailingLoginItemChangeIsExplained) {
+    auto app = launch();
+    platform.loginItem->failWith = "The autostart folder is read-only.";
+    item(app->settingsMenu(), "Open at Startup")->trigger();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, "Couldn't change Open at Startup");
+    EXPECT_EQ(alerts[0].message, "The autostart folder is read-only. You can also change it in System Settings > "
+                                 "General > Login Items.");
+}
+
+TEST_F(AppDelegateTest, OnlyTheRealBuildSortsTheLibraryAndRecoversRecordings) {
+    const QString loose = makeFile("loose.png", QDateTime(QDate(2026, 3, 5), QTime(9, 0)));
+    QFile stranded(dir.filePath("tmp/ombrel-recording-X.mp4"));
+    ASSERT_TRUE(stranded.open(QIODevice::WriteOnly));
+    stranded.write("video");
+    stranded.close();
+
+    launch();
+    EXPECT_TRUE(QFileInfo::exists(loose));
+    EXPECT_TRUE(stranded.exists());
+
+    launch("com.ombrel.capture");
+    EXPECT_FALSE(QFileInfo::exists(loose));
+    EXPECT_TRUE(QFileInfo::exists(libraryPath("2026-03-05/loose.png")));
+    EXPECT_FALSE(stranded.exists());
+    EXPECT_EQ(CaptureStore::search("video").size(), 1);
+}
+
+TEST_F(AppDelegateTest, CaptureGrabsTheScreenAtMost2400WideAndKeepsItWithTheShutter) {
+    platform.screens->displayList = {{7, QRect(0, 0, 5120, 2880), true, "big"}};
+    auto app = launch();
+    QSignalSpy saved(app.get(), &AppDelegate::pictureSaved);
+    item(app->appMenu(), "Capture Screen")->trigger();
+    EXPECT_TRUE(app->isCapturing());
+    app->capture(); // a second request while one is in flight is ignored
+    ASSERT_TRUE(saved.wait(5000));
+    EXPECT_FALSE(app->isCapturing());
+    EXPECT_EQ(platform.screens->grabs, 1);
+    const QString path = saved.first().first().toString();
+    EXPECT_EQ(QImage(path).size(), QSize(2400, 1350));
+    EXPECT_EQ(QFileInfo(path).absolutePath(), libraryPath(CaptureStore::dateFolderName()));
+    EXPECT_EQ(platform.sounds->events, QStringList{"camera-shutter"});
+}
+
+TEST_F(AppDelegateTest, AFailedGrabIsExplainedAndCapturingEnds) {
+    auto app = launch();
+    platform.screens->failNext = "The X server didn't hand over the screen.";
+    app->capture();
+    QTRY_VERIFY_WITH_TIMEOUT(!app->isCapturing(), 5000);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, "Couldn't capture the screen");
+    EXPECT_TRUE(alerts[0].message.endsWith("Your Mac said: The X server didn't hand over the screen."));
+    EXPECT_TRUE(platform.sounds->events.isEmpty());
+}
+
+TEST_F(AppDelegateTest, WithoutScreenPermissionNothingIsGrabbed) {
+    platform.access->screen = false;
+    auto app = launch();
+    app->capture();
+    EXPECT_FALSE(app->isCapturing());
+    EXPECT_EQ(platform.screens->grabs, 0);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, "Let Ombrel Capture see your screen");
+}
+
+TEST_F(AppDelegateTest, AWindowGrabFailureNamesTheWindow) {
+    auto app = launch();
+    WindowInfo gone;
+    gone.id = 99;
+    gone.frameGlobal = QRect(0, 0, 300, 200);
+    app->captureWindow(gone);
+    QTRY_VERIFY_WITH_TIMEOUT(!app->isCapturing(), 5000);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, "Couldn't capture that window");
+    EXPECT_EQ(alerts[0].message, "The window has closed.");
+}
+
+TEST_F(AppDelegateTest, TheCaptureUrlHandsBackOnlyForSendZero) {
+    auto app = launch();
+    QSignalSpy saved(app.get(), &AppDelegate::pictureSaved);
+    app->open({"ombrel-capture://capture?send=0"});
+    EXPECT_TRUE(app->handBackNext());
+    ASSERT_TRUE(saved.wait(5000));
+    app->open({"ombrel-capture://capture?send=1"});
+    EXPECT_FALSE(app->handBackNext());
+    ASSERT_TRUE(saved.wait(5000));
+    app->open({"ombrel-capture://capture"});
+    EXPECT_FALSE(app->handBackNext());
+    ASSERT_TRUE(saved.wait(5000));
+    app->openUrls({QUrl("ombrel-capture://record"), QUrl("https://example.com/capture")});
+    EXPECT_FALSE(app->isCapturing()) << "other URLs are ignored";
+    EXPECT_EQ(platform.screens->grabs, 3);
+}
+
+TEST_F(AppDelegateTest, BringingInAPictureKeepsItAndRemovesThePhonesCopy) {
+    auto app = launch();
+    QSignalSpy saved(app.get(), &AppDelegate::pictureSaved);
+    const QString photo = dir.filePath("tmp/photo.png");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    ASSERT_TRUE(image.save(photo));
+    app->bringIn(photo, false);
+    ASSERT_TRUE(saved.wait(5000));
+    EXPECT_FALSE(QFileInfo::exists(photo));
+    EXPECT_EQ(QImage(saved.first().first().toString()).size(), QSize(40, 30));
+}
+
+TEST_F(AppDelegateTest, BringingInAChosenVideoLeavesTheChosenFileInPlace) {
+    auto app = launch();
+    const QString chosen = dir.filePath("tmp/talk.mp4");
+    QFile f(chosen);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a picture");
+    f.close();
+    app->bringIn(chosen, true);
+    EXPECT_TRUE(QFileInfo::exists(chosen));
+    const QStringList all = CaptureStore::all();
+    ASSERT_EQ(all.size(), 1);
+    EXPECT_TRUE(all.first().endsWith("-talk.mp4"));
+}
+
+TEST_F(AppDelegateTest, PastingWithoutAPictureSaysSo) {
+    auto app = launch();
+    item(app->appMenu(), "Paste Image")->trigger();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, "No picture on the clipboard");
+}
+
+TEST_F(AppDelegateTest, AStoredPictureThatCannotBeReadIsExplained) {
+    auto app = launch();
+    app->openPicture(libraryPath("gone.png"));
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, "Couldn't open that picture");
+    EXPECT_EQ(alerts[0].message,
+              "The file may have been moved or damaged. Show the folder in Finder to check on it.");
+}

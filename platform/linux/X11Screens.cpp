@@ -1,6 +1,8 @@
 #include "X11Screens.h"
 #include "XConnection.h"
 
+#include "platform/ImageScale.h"
+
 #include <QPainter>
 #include <QRegion>
 #include <xcb/composite.h>
@@ -12,11 +14,7 @@ using namespace x11;
 
 namespace {
 
-QImage scaledTo(QImage image, QSize size) {
-    if (image.size() == size)
-        return image;
-    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
+QImage scaledTo(QImage image, QSize size) { return scaledSmoothly(image, size); }
 
 struct TopLevel {
     xcb_window_t frame;
@@ -26,45 +24,102 @@ struct TopLevel {
 };
 
 // The viewable top-level windows, bottom to top, each marked when it is one of ours.
+// Requests go out in batches, one round trip per level of the window tree, so the
+// grab stays quick on desktops with many windows.
 std::vector<TopLevel> viewableTopLevels(const XConnection& x, qint64 ownPid, const QString& ownClass) {
+    xcb_connection_t* c = x.conn();
+    const std::vector<xcb_window_t> frames = x.topLevels();
+    std::vector<xcb_get_window_attributes_cookie_t> attrCookies;
+    std::vector<xcb_get_geometry_cookie_t> geoCookies;
+    for (xcb_window_t f : frames) {
+        attrCookies.push_back(xcb_get_window_attributes(c, f));
+        geoCookies.push_back(xcb_get_geometry(c, f));
+    }
     std::vector<TopLevel> result;
-    for (xcb_window_t frame : x.topLevels()) {
-        auto attrs = reply(xcb_get_window_attributes_reply(x.conn(), xcb_get_window_attributes(x.conn(), frame), nullptr));
-        if (!attrs || attrs->map_state != XCB_MAP_STATE_VIEWABLE || attrs->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
-            continue;
-        auto geo = reply(xcb_get_geometry_reply(x.conn(), xcb_get_geometry(x.conn(), frame), nullptr));
-        if (!geo)
+    for (size_t i = 0; i < frames.size(); ++i) {
+        auto attrs = reply(xcb_get_window_attributes_reply(c, attrCookies[i], nullptr));
+        auto geo = reply(xcb_get_geometry_reply(c, geoCookies[i], nullptr));
+        if (!attrs || !geo || attrs->map_state != XCB_MAP_STATE_VIEWABLE ||
+            attrs->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
             continue;
         const int border = geo->border_width;
-        const QRect rect(geo->x, geo->y, geo->width + 2 * border, geo->height + 2 * border);
-        const xcb_window_t client = x.clientOf(frame);
-        const qint64 pid = x.pidOf(frame) ? x.pidOf(frame) : x.pidOf(client);
-        QString windowClass = x.wmClass(frame);
-        if (windowClass.isEmpty())
-            windowClass = x.wmClass(client);
-        const bool ours = pid == ownPid || (!ownClass.isEmpty() && windowClass == ownClass);
-        result.push_back({frame, rect, geo->depth, ours});
+        result.push_back({frames[i], QRect(geo->x, geo->y, geo->width + 2 * border, geo->height + 2 * border),
+                          geo->depth, false});
+    }
+
+    // Whose is each window? The first window down its tree that names a process or a
+    // class decides (the frame itself for unmanaged windows, the client inside a frame).
+    std::vector<std::vector<xcb_window_t>> level(result.size());
+    for (size_t i = 0; i < result.size(); ++i)
+        level[i] = {result[i].frame};
+    for (int depth = 0; depth < 4; ++depth) {
+        struct Ask {
+            size_t owner;
+            xcb_get_property_cookie_t pid, cls;
+            xcb_query_tree_cookie_t tree;
+        };
+        std::vector<Ask> asks;
+        for (size_t i = 0; i < result.size(); ++i)
+            for (xcb_window_t w : level[i])
+                asks.push_back({i, xcb_get_property(c, 0, w, x.atoms().netWmPid, XCB_ATOM_CARDINAL, 0, 1),
+                                xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+                                xcb_query_tree(c, w)});
+        if (asks.empty())
+            break;
+        std::vector<bool> decided(result.size(), false);
+        std::vector<std::vector<xcb_window_t>> next(result.size());
+        for (const Ask& a : asks) {
+            auto pid = reply(xcb_get_property_reply(c, a.pid, nullptr));
+            auto cls = reply(xcb_get_property_reply(c, a.cls, nullptr));
+            auto tree = reply(xcb_query_tree_reply(c, a.tree, nullptr));
+            if (decided[a.owner])
+                continue;
+            qint64 windowPid = 0;
+            if (pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) >= 4)
+                windowPid = *static_cast<const uint32_t*>(xcb_get_property_value(pid.get()));
+            QString windowClass;
+            if (cls && cls->format == 8) {
+                const QList<QByteArray> parts =
+                    QByteArray(static_cast<const char*>(xcb_get_property_value(cls.get())),
+                               xcb_get_property_value_length(cls.get()))
+                        .split('\0');
+                if (parts.size() >= 2)
+                    windowClass = QString::fromLocal8Bit(parts.at(1));
+            }
+            if (windowPid || !windowClass.isEmpty()) {
+                decided[a.owner] = true;
+                result[a.owner].ours = windowPid == ownPid || (!ownClass.isEmpty() && windowClass == ownClass);
+                continue;
+            }
+            if (tree) {
+                const xcb_window_t* children = xcb_query_tree_children(tree.get());
+                next[a.owner].insert(next[a.owner].end(), children,
+                                     children + xcb_query_tree_children_length(tree.get()));
+            }
+        }
+        for (size_t i = 0; i < result.size(); ++i)
+            level[i] = decided[i] ? std::vector<xcb_window_t>{} : std::move(next[i]);
     }
     return result;
 }
 
-// The root window's own background: the wallpaper pixmap when a setter published one,
-// else the colour the root shows where no window covers it.
-QImage rootBackground(const XConnection& x, QRect area, const QImage& rootShot, const QRegion& windowsArea) {
+// The root window's own background over `wanted` (global): the wallpaper pixmap when a
+// setter published one, else the colour the root shows on the display `displayArea`
+// (pictured in `displayShot`) where no window at all covers it.
+QImage rootBackground(const XConnection& x, QRect wanted, QRect displayArea, const QImage& displayShot,
+                      const QRegion& allWindows) {
     for (xcb_atom_t property : {x.atoms().rootPixmap, x.atoms().esetrootPixmap}) {
         if (auto pixmap = x.cardinal(x.root(), property, XCB_ATOM_PIXMAP)) {
-            QImage wallpaper = x.image(*pixmap, area, 24);
+            QImage wallpaper = x.image(*pixmap, wanted, 24);
             if (!wallpaper.isNull())
                 return wallpaper;
         }
     }
-    QImage plain(area.size(), QImage::Format_RGB32);
+    QImage plain(wanted.size(), QImage::Format_RGB32);
     plain.fill(Qt::black);
-    const QRegion open = QRegion(area) - windowsArea;
-    if (!open.isEmpty()) {
-        const QPoint p = open.begin()->topLeft() - area.topLeft();
-        plain.fill(rootShot.pixel(p));
-    }
+    const QRegion open = QRegion(displayArea) - allWindows;
+    if (!open.isEmpty())
+        plain.fill(displayShot.pixel(open.begin()->topLeft() - displayArea.topLeft()));
     return plain;
 }
 
@@ -120,24 +175,25 @@ Outcome<QImage> X11Screens::grabDisplay(quint32 id, QSize outputSize) {
         return Outcome<QImage>::fail(Failure::Permanent, QStringLiteral("That display is no longer connected."));
 
     xcb_grab_server(x.conn()); // one consistent picture: nothing moves while we read
-    QImage shot = x.image(x.root(), area, 24);
     const auto windows = viewableTopLevels(x, m_ownPid, m_ownClass);
     QRegion ownArea;
-    QRegion windowsArea;
+    QRegion allWindows;
     for (const TopLevel& w : windows) {
         if (w.ours)
             ownArea += w.rect & area;
-        else
-            windowsArea += w.rect;
+        allWindows += w.rect;
     }
-    if (!shot.isNull() && !ownArea.isEmpty()) {
+    QImage shot = x.imageShared(x.root(), area, 24, [&](const QImage& screen) -> QImage {
+        if (ownArea.isEmpty())
+            return scaledTo(screen.copy(), outputSize); // the usual case: none of ours on this display
+        QImage whole = screen.copy();
         // Paint what lies under our own windows again: the background, then every other
         // window from bottom to top out of its offscreen copy, clipped to our windows' area.
-        QPainter painter(&shot);
+        QPainter painter(&whole);
         painter.translate(-area.topLeft());
         painter.setClipRegion(ownArea);
         const QRect ownBounds = ownArea.boundingRect();
-        painter.drawImage(ownBounds.topLeft(), rootBackground(x, ownBounds, shot, windowsArea));
+        painter.drawImage(ownBounds.topLeft(), rootBackground(x, ownBounds, area, screen, allWindows));
         for (const TopLevel& w : windows) {
             const QRect needed = w.rect & ownBounds;
             if (w.ours || needed.isEmpty())
@@ -149,12 +205,14 @@ Outcome<QImage> X11Screens::grabDisplay(quint32 id, QSize outputSize) {
             if (!part.isNull())
                 painter.drawImage(needed.topLeft(), part);
         }
-    }
+        painter.end();
+        return scaledTo(std::move(whole), outputSize);
+    });
     xcb_ungrab_server(x.conn());
     xcb_flush(x.conn());
     if (shot.isNull())
         return Outcome<QImage>::fail(Failure::Temporary, QStringLiteral("The X server didn't hand over the screen."));
-    return Outcome<QImage>::ok(scaledTo(std::move(shot), outputSize));
+    return Outcome<QImage>::ok(std::move(shot));
 }
 
 QSize X11Screens::windowSize(WindowId window) {

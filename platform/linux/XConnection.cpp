@@ -1,7 +1,10 @@
 #include "XConnection.h"
 
 #include <cstring>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <xcb/composite.h>
+#include <xcb/shm.h>
 
 namespace ombrel::x11 {
 
@@ -52,8 +55,81 @@ XConnection::XConnection() {
 }
 
 XConnection::~XConnection() {
-    if (m_conn)
+    if (m_conn) {
+        detachShared();
         xcb_disconnect(m_conn);
+    }
+}
+
+bool XConnection::attachShared(size_t size) {
+    if (m_shmBroken)
+        return false;
+    if (m_shmAddress && m_shmSize >= size)
+        return true;
+    detachShared();
+    auto version = reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr));
+    if (!version) {
+        m_shmBroken = true;
+        return false;
+    }
+    m_shmId = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+    if (m_shmId < 0) {
+        m_shmBroken = true;
+        return false;
+    }
+    m_shmAddress = shmat(m_shmId, nullptr, 0);
+    // Marked for removal now: the segment goes away by itself once both sides detach,
+    // even if this process dies.
+    shmctl(m_shmId, IPC_RMID, nullptr);
+    if (m_shmAddress == reinterpret_cast<void*>(-1)) {
+        m_shmAddress = nullptr;
+        m_shmBroken = true;
+        return false;
+    }
+    m_shmSeg = xcb_generate_id(m_conn);
+    if (xcb_generic_error_t* error = xcb_request_check(m_conn, xcb_shm_attach_checked(m_conn, m_shmSeg, m_shmId, 0))) {
+        free(error);
+        shmdt(m_shmAddress);
+        m_shmAddress = nullptr;
+        m_shmBroken = true; // a server on another machine cannot share our memory
+        return false;
+    }
+    m_shmSize = size;
+    return true;
+}
+
+void XConnection::detachShared() {
+    if (!m_shmAddress)
+        return;
+    xcb_shm_detach(m_conn, m_shmSeg);
+    xcb_flush(m_conn);
+    shmdt(m_shmAddress);
+    m_shmAddress = nullptr;
+    m_shmSize = 0;
+}
+
+QImage XConnection::imageShared(xcb_drawable_t d, QRect rect, uint8_t depth,
+                                const std::function<QImage(const QImage&)>& use) {
+    if (rect.isEmpty())
+        return {};
+    const size_t stride = size_t(rect.width()) * 4;
+    const size_t size = stride * size_t(rect.height());
+    std::lock_guard lock(m_shmMutex);
+    if (!attachShared(size))
+        return use(image(d, rect, depth));
+    xcb_generic_error_t* error = nullptr;
+    auto r = reply(xcb_shm_get_image_reply(
+        m_conn,
+        xcb_shm_get_image(m_conn, d, int16_t(rect.x()), int16_t(rect.y()), uint16_t(rect.width()),
+                          uint16_t(rect.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m_shmSeg, 0),
+        &error));
+    if (error || !r) {
+        free(error);
+        return use(image(d, rect, depth));
+    }
+    const QImage::Format format = depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    const QImage view(static_cast<const uchar*>(m_shmAddress), rect.width(), rect.height(), qsizetype(stride), format);
+    return use(view);
 }
 
 xcb_atom_t XConnection::atom(const char* name, bool onlyIfExists) const {

@@ -7,7 +7,9 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 #include <xcb/xcb.h>
@@ -68,6 +70,13 @@ public:
     // RGB32 for depth 24, ARGB32_Premultiplied for depth 32. Null on failure.
     QImage image(xcb_drawable_t d, QRect rect, uint8_t depth) const;
 
+    // The same through a shared-memory segment (MIT-SHM), which spares the copy through
+    // the socket; falls back to `image` where shared memory is not available.
+    // `use` sees the pixels in place (valid only during the call) and answers the picture
+    // to keep, so a scaled copy is made straight from the shared memory.
+    QImage imageShared(xcb_drawable_t d, QRect rect, uint8_t depth,
+                       const std::function<QImage(const QImage&)>& use);
+
     // Sets up automatic redirection of the root's children once, so that every
     // top-level window keeps an offscreen copy that can be read even when covered.
     bool ensureComposite();
@@ -77,6 +86,15 @@ private:
     xcb_screen_t* m_screen = nullptr;
     Atoms m_atoms{};
     bool m_composited = false;
+    // One reusable shared segment for full-screen reads.
+    std::mutex m_shmMutex;
+    int m_shmId = -1;
+    void* m_shmAddress = nullptr;
+    size_t m_shmSize = 0;
+    uint32_t m_shmSeg = 0;
+    bool m_shmBroken = false;
+    bool attachShared(size_t size);
+    void detachShared();
 };
 
 // The process-wide connection the backends share, opened on first use.

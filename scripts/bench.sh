@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks, printing their numbers. Benchmarks that need an X
+# display run on private Xvfb desktops of 1920 × 1080 and 5120 × 2880.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh
+source tests/e2e/desktop.sh
+trap desktop_stop EXIT
+for size in 1920x1080 5120x2880; do
+    desktop_start "$size"
+    # Some windows on screen, as on a real desktop.
+    for i in 1 2 3; do
+        desktop_spawn 600 build/tests/e2e/pngprobe window "bench $i" "#40${i}0a0" $((i * 200)) $((i * 120)) 900 600 >/dev/null
+    done
+    sleep 1
+    echo "== screen grab on a $size screen =="
+    build/bench/bench_screen_grab --benchmark_min_time=2
+    desktop_stop
+done
+for b in build/bench/bench_*; do
+    [ "$(basename "$b")" = bench_screen_grab ] && continue
+    echo "== $(basename "$b") =="
+    QT_QPA_PLATFORM=offscreen "$b"
+done

@@ -22,7 +22,8 @@ PACKAGES=(
   libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl
+  xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl xdg-utils
+  desktop-file-utils
   pulseaudio pulseaudio-utils chromium
 )
 

@@ -297,13 +297,19 @@ std::optional<DisplayInfo> AppDelegate::currentScreen() const {
     return std::nullopt;
 }
 
-void AppDelegate::capture(std::optional<DisplayInfo> screen) {
+bool AppDelegate::mayStartCapture() const {
     if (m_isCapturing)
-        return;
+        return false; // one grab at a time; further requests are ignored
     if (!Platform::access().screenCaptureAllowed()) {
         Permissions::explainScreenRecording();
-        return;
+        return false;
     }
+    return true;
+}
+
+void AppDelegate::capture(std::optional<DisplayInfo> screen) {
+    if (!mayStartCapture())
+        return;
     if (!screen)
         screen = currentScreen();
     if (!screen) {
@@ -316,12 +322,8 @@ void AppDelegate::capture(std::optional<DisplayInfo> screen) {
 }
 
 void AppDelegate::captureWindow(const WindowInfo& window) {
-    if (m_isCapturing)
+    if (!mayStartCapture())
         return;
-    if (!Platform::access().screenCaptureAllowed()) {
-        Permissions::explainScreenRecording();
-        return;
-    }
     m_isCapturing = true;
     grabWindow(window, this, [this](Outcome<Capture> result) { finishCapture(std::move(result), true); });
 }

@@ -67,6 +67,7 @@ Q_SIGNALS:
 private:
     void buildMenu();
     void buildStatusItem();
+    bool mayStartCapture() const;
     void finishCapture(Outcome<Capture> result, bool windowGrab);
     QAction* addItem(QMenu* menu, const QString& title, std::function<void()> action, bool enabled = true);
 

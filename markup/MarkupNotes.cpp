@@ -60,7 +60,14 @@ StyledText noteText(const Markup& markup, qsizetype index, const MarkLook& look,
     if (box.element)
         text.addParagraph(
             {{*box.element, MarkStyle::systemFont(noteUnit * 0.68, QFont::DemiBold), withAlpha(ink, 0.65)}});
-    text.addParagraph({{trimmed(box.note), noteFont(look, noteUnit), ink}});
+    const QFont font = noteFont(look, noteUnit);
+    // Handwriting faces come with very loose line spacing; keep their lines together.
+    const double tightest = font.pointSizeF() * 1.45;
+    const bool handwriting = MarkStyle::handwritingFamily() == font.family();
+    ParagraphStyle body;
+    if (handwriting && lineSpacing(font) > tightest)
+        body.lineHeightPx = tightest;
+    text.addParagraph({{trimmed(box.note), font, ink}}, body);
     return text;
 }
 

@@ -1,6 +1,7 @@
 #include "MarkupText.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -11,22 +12,25 @@
 namespace ombrel {
 
 QPaintDevice* textDevice() {
-    static QImage device = [] {
-        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
-        const int dotsPerMeter = int(std::lround(72.0 / 0.0254));
-        image.setDotsPerMeterX(dotsPerMeter);
-        image.setDotsPerMeterY(dotsPerMeter);
-        return image;
-    }();
+    // A new image has the application's default resolution, which the text layout takes as
+    // its unit: margins, indents and tab stops are then laid out unscaled.
+    static QImage device(1, 1, QImage::Format_ARGB32_Premultiplied);
     return &device;
 }
 
 namespace {
 
+// Fonts come with their pixel size as point size; the layout device wants real points.
+QFont onDevice(QFont font) {
+    const int dpi = textDevice()->logicalDpiY();
+    font.setPointSizeF(font.pointSizeF() * 72.0 / (dpi > 0 ? dpi : 72));
+    return font;
+}
+
 struct OneLine {
     QTextLayout layout;
     QSizeF size;
-    OneLine(const QString& text, const QFont& font) : layout(text, font, textDevice()) {
+    OneLine(const QString& text, const QFont& font) : layout(text, onDevice(font), textDevice()) {
         layout.beginLayout();
         QTextLine line = layout.createLine();
         if (line.isValid()) {
@@ -39,6 +43,8 @@ struct OneLine {
 };
 
 } // namespace
+
+double lineSpacing(const QFont& font) { return QFontMetricsF(onDevice(font), textDevice()).lineSpacing(); }
 
 QSizeF measuredLine(const QString& text, const QFont& font) { return OneLine(text, font).size; }
 
@@ -65,6 +71,8 @@ void StyledText::addParagraph(const QList<TextRun>& runs, const ParagraphStyle& 
     block.setLeftMargin(style.headIndent);
     block.setTextIndent(-style.headIndent);
     block.setBottomMargin(style.spacingAfter);
+    if (style.lineHeightPx > 0)
+        block.setLineHeight(style.lineHeightPx, QTextBlockFormat::FixedHeight);
     if (style.tabAtHeadIndent)
         block.setTabPositions({QTextOption::Tab(style.headIndent, QTextOption::LeftTab)});
 
@@ -76,12 +84,12 @@ void StyledText::addParagraph(const QList<TextRun>& runs, const ParagraphStyle& 
         cursor.insertBlock(block);
     for (const TextRun& run : runs) {
         QTextCharFormat format;
-        format.setFont(run.font, QTextCharFormat::FontPropertiesAll);
+        format.setFont(onDevice(run.font), QTextCharFormat::FontPropertiesAll);
         format.setForeground(run.color);
         cursor.insertText(run.text, format);
     }
     if (paragraphs == 0 && !runs.isEmpty())
-        document->setDefaultFont(runs.first().font);
+        document->setDefaultFont(onDevice(runs.first().font));
     ++paragraphs;
 }
 
@@ -90,8 +98,7 @@ double StyledText::height(double width) const {
         return 0;
     document->setTextWidth(std::max(1.0, width));
     // The spacing after the last paragraph is not part of the text's height.
-    const QTextBlock last = document->lastBlock();
-    return document->documentLayout()->documentSize().height() - last.blockFormat().bottomMargin();
+    return document->documentLayout()->documentSize().height();
 }
 
 void StyledText::draw(QPainter& painter, const QRectF& imageRect) const {

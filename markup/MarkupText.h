@@ -1,8 +1,8 @@
 #pragma once
 // Styled text for marks: runs of text with their own font and colour, grouped into
 // paragraphs with indents, tab stops and spacing, measured at a width and drawn into a
-// rectangle. Sizes are image pixels: fonts carry their pixel size as their point size and
-// are laid out on a 72-dots-per-inch device, so a point is a pixel.
+// rectangle. Sizes are image pixels: fonts carry their pixel size as their point size,
+// which is converted here for the device the text is laid out on.
 
 #include <QColor>
 #include <QFont>
@@ -15,11 +15,13 @@ class QTextDocument;
 
 namespace ombrel {
 
-// The device that text is laid out on (72 dots per inch).
+// The device that text is laid out on.
 QPaintDevice* textDevice();
 
 // The advance width and line height of a single line of text.
 QSizeF measuredLine(const QString& text, const QFont& font);
+// The font's own distance from one line to the next.
+double lineSpacing(const QFont& font);
 // Draws a single line with its top-left corner at `topLeftPx`.
 void drawLine(QPainter& painter, const QString& text, const QFont& font, const QColor& color, QPointF topLeftPx);
 
@@ -33,6 +35,7 @@ struct ParagraphStyle {
     double headIndent = 0;      // where wrapped lines (and the first tab stop) begin
     double spacingAfter = 0;
     bool tabAtHeadIndent = false;
+    double lineHeightPx = 0;    // 0: the font's own line spacing
 };
 
 class StyledText {

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "app/Commands.h"
+#include "markup/MarkupSetup.h"
 
 #include <QTextStream>
 
@@ -11,6 +12,9 @@ const QList<Verb>& verbs() {
     static const QList<Verb> table{
         {"library", "list | search WORD…", "Print library files, newest first, or those matching every word.",
          VerbNeeds::Core, &libraryCommand},
+        {"render", "PICTURE [--marks MARKS.json] --output OUT.png",
+         "Render a picture with its marks (the library's own when --marks is absent) to a finished PNG.",
+         VerbNeeds::Gui, &renderCommand},
     };
     return table;
 }

@@ -26,15 +26,17 @@ bool finite(double v) { return std::isfinite(v); }
 
 QJsonArray pointJson(QPointF p) { return QJsonArray{p.x(), p.y()}; }
 
-QJsonArray rectJson(const QRectF& r) { return QJsonArray{QJsonArray{r.x(), r.y()}, QJsonArray{r.width(), r.height()}}; }
+QJsonArray rectJson(const QRectF& r) {
+    return QJsonArray{QJsonArray{r.x(), r.y()}, QJsonArray{r.width(), r.height()}};
+}
 
-bool finiteRect(const QRectF& r) { return finite(r.x()) && finite(r.y()) && finite(r.width()) && finite(r.height()); }
+bool finiteRect(const QRectF& r) {
+    return finite(r.x()) && finite(r.y()) && finite(r.width()) && finite(r.height());
+}
 
 QJsonObject boxJson(const Markup::Box& box) {
-    QJsonObject object{{"rect", rectJson(box.imageRect)},
-                       {"note", box.note},
-                       {"hides", box.hides},
-                       {"paper", box.paper}};
+    QJsonObject object{
+        {"rect", rectJson(box.imageRect)}, {"note", box.note}, {"hides", box.hides}, {"paper", box.paper}};
     if (box.element)
         object.insert(QStringLiteral("element"), *box.element);
     if (box.notePosition)
@@ -42,7 +44,9 @@ QJsonObject boxJson(const Markup::Box& box) {
     return object;
 }
 
-QJsonObject linkJson(const Markup::PageLink& link) { return QJsonObject{{"url", link.url}, {"included", link.included}}; }
+QJsonObject linkJson(const Markup::PageLink& link) {
+    return QJsonObject{{"url", link.url}, {"included", link.included}};
+}
 
 bool writeWhole(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
@@ -166,8 +170,8 @@ Markup MarkStore::Saved::applied(const QImage& image) const {
 std::optional<QByteArray> MarkStore::encode(const Saved& saved) {
     QJsonArray boxes;
     for (const Markup::Box& box : saved.boxes) {
-        if (!finiteRect(box.imageRect) || (box.notePosition && !(finite(box.notePosition->x()) &&
-                                                                 finite(box.notePosition->y()))))
+        if (!finiteRect(box.imageRect) ||
+            (box.notePosition && !(finite(box.notePosition->x()) && finite(box.notePosition->y()))))
             return std::nullopt;
         boxes.append(boxJson(box));
     }

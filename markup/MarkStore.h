@@ -14,7 +14,7 @@
 namespace ombrel {
 
 class MarkStore {
-public:
+  public:
     // The record kept in the marks file.
     struct Saved {
         QList<Markup::Box> boxes;

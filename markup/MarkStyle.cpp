@@ -57,7 +57,8 @@ const std::array<NamedScale, 6>& MarkStyle::sizes() {
 }
 
 const std::array<NamedScale, 4>& MarkStyle::borders() {
-    static const std::array<NamedScale, 4> rows{{{"Hairline", 0.6}, {"Thin", 1.0}, {"Medium", 2.0}, {"Thick", 3.5}}};
+    static const std::array<NamedScale, 4> rows{
+        {{"Hairline", 0.6}, {"Thin", 1.0}, {"Medium", 2.0}, {"Thick", 3.5}}};
     return rows;
 }
 
@@ -92,7 +93,8 @@ QFont MarkStyle::font(double sizePx, QFont::Weight weight) { return font(sizePx,
 
 QFont MarkStyle::font(double sizePx, QFont::Weight weight, const QString& named) {
     if (named == QLatin1String("Rounded")) {
-        static const std::optional<QString> rounded = firstInstalled({"SF Pro Rounded", "Nunito", "Comfortaa"});
+        static const std::optional<QString> rounded =
+            firstInstalled({"SF Pro Rounded", "Nunito", "Comfortaa"});
         if (rounded)
             return sized(QFont(*rounded), sizePx, weight);
     } else if (named == QLatin1String("Serif")) {
@@ -122,7 +124,9 @@ const QList<PaletteChoice>& HighlightPalette::choices() {
 }
 
 QString HighlightPalette::currentName() { return Defaults::get(MarkupKeys::highlightColor); }
-void HighlightPalette::setCurrentName(const QString& name) { Defaults::set(MarkupKeys::highlightColor, name); }
+void HighlightPalette::setCurrentName(const QString& name) {
+    Defaults::set(MarkupKeys::highlightColor, name);
+}
 QColor HighlightPalette::current() { return colorNamed(currentName()); }
 
 QColor HighlightPalette::colorNamed(const QString& name) {

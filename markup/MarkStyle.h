@@ -19,7 +19,7 @@ struct NamedScale {
 };
 
 class MarkStyle {
-public:
+  public:
     // The tables, in the order they are offered to the user.
     static const QStringList& fonts();
     static const std::array<NamedScale, 6>& sizes();
@@ -57,7 +57,7 @@ struct PaletteChoice {
 };
 
 class HighlightPalette {
-public:
+  public:
     static const QList<PaletteChoice>& choices();
     static QString currentName();
     static void setCurrentName(const QString& name);
@@ -77,7 +77,7 @@ public:
 enum class NoteLook { List, Sticky, Glass };
 
 class NoteLooks {
-public:
+  public:
     static QString rawValue(NoteLook look);
     static QString title(NoteLook look);
     // An unknown or empty raw value gives List.
@@ -94,7 +94,7 @@ struct PaperColors {
 };
 
 class NotePaper {
-public:
+  public:
     static constexpr int lastIndex = 4;
     static const std::array<PaperColors, 5>& colors();
     static const std::array<QColor, 5>& pins();

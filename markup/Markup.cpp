@@ -26,7 +26,8 @@ Markup::Box::Box(QRectF imageRect, QString note, bool hides, std::optional<QStri
     : imageRect(imageRect), note(std::move(note)), hides(hides), element(std::move(element)),
       notePosition(notePosition), paper(paper ? *paper : NotePaper::current()) {}
 
-Markup::Markup(const QImage& image) : Markup(image, MarkupRender::heavyBlur(image), HighlightPalette::current()) {}
+Markup::Markup(const QImage& image)
+    : Markup(image, MarkupRender::heavyBlur(image), HighlightPalette::current()) {}
 
 Markup::Markup(const QImage& image, std::optional<QImage> blurred, QColor color)
     : image(image), blurred(std::move(blurred)), color(color) {}
@@ -53,9 +54,13 @@ void Markup::setAddress(const std::optional<QString>& url) {
         links.append(PageLink{*url, true});
 }
 
-bool Markup::hasAnnotations() const { return !boxes.isEmpty() || !trimmed(comment).isEmpty() || cropImageRect; }
+bool Markup::hasAnnotations() const {
+    return !boxes.isEmpty() || !trimmed(comment).isEmpty() || cropImageRect;
+}
 
-QRectF Markup::keptImageRect() const { return cropImageRect ? *cropImageRect : QRectF(QPointF(0, 0), image.size()); }
+QRectF Markup::keptImageRect() const {
+    return cropImageRect ? *cropImageRect : QRectF(QPointF(0, 0), image.size());
+}
 
 QList<Markup::Box> Markup::organisedBoxes() const {
     const double rowTolerance = std::max(30.0, 0.04 * image.height());

@@ -23,18 +23,19 @@ QString trimmed(const QString& text);
 QString tidiedNote(const QString& text);
 
 class Markup {
-public:
+  public:
     struct Box {
         // `paper` absent means the note paper chosen in the settings now.
-        explicit Box(QRectF imageRect, QString note = {}, bool hides = false, std::optional<QString> element = {},
-                     std::optional<QPointF> notePosition = {}, std::optional<int> paper = {});
+        explicit Box(QRectF imageRect, QString note = {}, bool hides = false,
+                     std::optional<QString> element = {}, std::optional<QPointF> notePosition = {},
+                     std::optional<int> paper = {});
 
         QRectF imageRect;
         QString note;
-        bool hides = false;                   // a blur box rather than a numbered mark
-        std::optional<QString> element;       // the UI element the box was made from
-        std::optional<QPointF> notePosition;  // where the user put the note; absent: placed automatically
-        int paper = 0;                        // index into NotePaper::colors
+        bool hides = false;                  // a blur box rather than a numbered mark
+        std::optional<QString> element;      // the UI element the box was made from
+        std::optional<QPointF> notePosition; // where the user put the note; absent: placed automatically
+        int paper = 0;                       // index into NotePaper::colors
 
         bool operator==(const Box&) const = default;
     };

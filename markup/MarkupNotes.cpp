@@ -24,7 +24,9 @@ QColor withAlpha(QColor c, double alpha) {
 const QColor accentViolet = rgba(0.43, 0.55, 1.0, 1.0);
 const QColor accentBlue = rgba(0.27, 0.4, 0.9, 1.0);
 
-const PaperColors& paperOf(const Markup::Box& box) { return NotePaper::colors()[NotePaper::clamped(box.paper)]; }
+const PaperColors& paperOf(const Markup::Box& box) {
+    return NotePaper::colors()[NotePaper::clamped(box.paper)];
+}
 
 QColor inkFor(const Markup::Box& box, NoteLook look) {
     return look == NoteLook::Sticky ? paperOf(box).ink : QColor(Qt::white);
@@ -55,8 +57,9 @@ StyledText noteText(const Markup& markup, qsizetype index, const MarkLook& look,
     StyledText text;
     QFont heading = MarkStyle::monospacedFont(noteUnit * 0.58, QFont::DemiBold);
     heading.setLetterSpacing(QFont::AbsoluteSpacing, noteUnit * 0.1);
-    text.addParagraph({{QStringLiteral("NOTE ") + QString::number(markup.number(index)), heading, withAlpha(ink, 0.72)}},
-                      {0, noteUnit * 0.3, false});
+    text.addParagraph(
+        {{QStringLiteral("NOTE ") + QString::number(markup.number(index)), heading, withAlpha(ink, 0.72)}},
+        {0, noteUnit * 0.3, false});
     if (box.element)
         text.addParagraph(
             {{*box.element, MarkStyle::systemFont(noteUnit * 0.68, QFont::DemiBold), withAlpha(ink, 0.65)}});
@@ -108,7 +111,8 @@ QPainterPath paperPath(const QRectF& r, double curl) {
     path.lineTo(r.topRight());
     path.lineTo(r.right(), r.bottom() - curl);
     path.cubicTo(QPointF(r.right() - curl * 0.15, r.bottom() - curl * 0.35),
-                 QPointF(r.right() - curl * 0.45, r.bottom() - curl * 0.05), QPointF(r.right() - curl, r.bottom()));
+                 QPointF(r.right() - curl * 0.45, r.bottom() - curl * 0.05),
+                 QPointF(r.right() - curl, r.bottom()));
     path.lineTo(r.bottomLeft());
     path.closeSubpath();
     return path;
@@ -128,9 +132,9 @@ void paintSticky(QPainter& painter, const Markup& markup, qsizetype index, const
     // A soft shadow under the whole sheet, and a darker one under the lower edge, where it curls up.
     paintSoftShadow(painter, sheet.translated(0, u * 0.22), u * 0.9, rgba(0, 0, 0, 0.28));
     QPainterPath lowerEdge;
-    lowerEdge.addRoundedRect(QRectF(frame.left() + frame.width() * 0.06, frame.bottom() - u * 0.8,
-                                    frame.width() * 0.9, u * 0.8),
-                             u * 0.4, u * 0.4);
+    lowerEdge.addRoundedRect(
+        QRectF(frame.left() + frame.width() * 0.06, frame.bottom() - u * 0.8, frame.width() * 0.9, u * 0.8),
+        u * 0.4, u * 0.4);
     paintSoftShadow(painter, lowerEdge.translated(u * 0.1, u * 0.35), u * 0.7, rgba(0, 0, 0, 0.38));
 
     QLinearGradient fill(frame.topLeft(), frame.bottomLeft());
@@ -169,13 +173,13 @@ void paintSticky(QPainter& painter, const Markup& markup, qsizetype index, const
     painter.drawEllipse(pinCentre, pinRadius, pinRadius);
 
     if (withText)
-        noteText(markup, index, look, u).draw(painter, frame.adjusted(m.notePadding, m.notePadding, -m.notePadding,
-                                                                      -m.notePadding));
+        noteText(markup, index, look, u)
+            .draw(painter, frame.adjusted(m.notePadding, m.notePadding, -m.notePadding, -m.notePadding));
     painter.restore();
 }
 
-void paintGlass(QPainter& painter, const Markup& markup, qsizetype index, const QRectF& frame, const MarkLook& look,
-                const MarkupMetrics& m, bool withText) {
+void paintGlass(QPainter& painter, const Markup& markup, qsizetype index, const QRectF& frame,
+                const MarkLook& look, const MarkupMetrics& m, bool withText) {
     const double u = m.noteUnit;
     QPainterPath bubble;
     bubble.addRoundedRect(frame, u * 0.8, u * 0.8);
@@ -187,8 +191,8 @@ void paintGlass(QPainter& painter, const Markup& markup, qsizetype index, const 
     painter.fillPath(bubble, sheen);
     painter.strokePath(bubble, QPen(withAlpha(accentViolet, 0.85), u * 0.07));
     if (withText)
-        noteText(markup, index, look, u).draw(painter, frame.adjusted(m.notePadding, m.notePadding, -m.notePadding,
-                                                                      -m.notePadding));
+        noteText(markup, index, look, u)
+            .draw(painter, frame.adjusted(m.notePadding, m.notePadding, -m.notePadding, -m.notePadding));
 }
 
 } // namespace

@@ -13,14 +13,16 @@ namespace ombrel {
 using namespace render_parts;
 
 MarkLook MarkLook::current() {
-    return MarkLook{MarkStyle::fontName(), MarkStyle::sizeName(), MarkStyle::borderName(), NoteLooks::current()};
+    return MarkLook{MarkStyle::fontName(), MarkStyle::sizeName(), MarkStyle::borderName(),
+                    NoteLooks::current()};
 }
 
 namespace MarkupRender {
 
 namespace {
 
-void paintBadge(QPainter& painter, const Markup& markup, const MarkupMetrics& m, const QRectF& boxRect, int number) {
+void paintBadge(QPainter& painter, const Markup& markup, const MarkupMetrics& m, const QRectF& boxRect,
+                int number) {
     const QRectF keptRect = markup.keptImageRect();
     const double d = m.badgeUnit * 1.05;
     // Centred on the box's top-left corner, but never outside the kept part.
@@ -97,7 +99,9 @@ MarkupMetrics metrics(const Markup& markup, const MarkLook& look, std::optional<
     return m;
 }
 
-double stripFontSize(const Markup& markup, const MarkLook& look) { return stripSizeAndHeight(markup, look).first; }
+double stripFontSize(const Markup& markup, const MarkLook& look) {
+    return stripSizeAndHeight(markup, look).first;
+}
 
 double stripHeight(const Markup& markup, const MarkLook& look, double sizePx) {
     return stripHeightFor(stripText(markup, look, sizePx), markup.keptImageRect().width(), sizePx);
@@ -106,7 +110,8 @@ double stripHeight(const Markup& markup, const MarkLook& look, double sizePx) {
 void paint(QPainter& painter, const Markup& markup, const PaintOptions& options, const MarkLook& look) {
     const MarkupMetrics m = metrics(markup, look, options.editing);
     painter.save();
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                           QPainter::TextAntialiasing);
 
     painter.drawImage(QPointF(0, 0), markup.image);
     paintBlurBoxes(painter, markup, m);
@@ -142,8 +147,8 @@ std::optional<QImage> flattened(const Markup& markup, const MarkLook& look) {
         return std::nullopt;
     // An opaque picture whose kept part lies inside it needs no alpha channel.
     const QRectF keptRect = markup.keptImageRect();
-    const bool opaque = !markup.image.hasAlphaChannel() &&
-                        QRectF(QPointF(0, 0), markup.image.size()).contains(keptRect);
+    const bool opaque =
+        !markup.image.hasAlphaChannel() && QRectF(QPointF(0, 0), markup.image.size()).contains(keptRect);
     QImage canvas(size, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     if (canvas.isNull())
         return std::nullopt;
@@ -172,7 +177,8 @@ std::optional<QByteArray> pngData(const Markup& markup, const MarkLook& look) {
     return png;
 }
 
-std::vector<NoteFrame> noteFrames(const Markup& markup, std::optional<qsizetype> editing, const MarkLook& look) {
+std::vector<NoteFrame> noteFrames(const Markup& markup, std::optional<qsizetype> editing,
+                                  const MarkLook& look) {
     return placeNotes(markup, look, metrics(markup, look, editing), editing);
 }
 

@@ -24,9 +24,9 @@ struct MarkLook {
 };
 
 struct PaintOptions {
-    std::optional<qsizetype> selected;   // the box outlined twice as thick
-    bool frozenScreen = false;           // the picture is shown over the whole screen: shade the crop
-    std::optional<qsizetype> editing;    // the box whose note is being typed (painted without text)
+    std::optional<qsizetype> selected; // the box outlined twice as thick
+    bool frozenScreen = false;         // the picture is shown over the whole screen: shade the crop
+    std::optional<qsizetype> editing;  // the box whose note is being typed (painted without text)
 };
 
 // The derived sizes of one paint, in image pixels.
@@ -65,7 +65,8 @@ std::optional<QByteArray> pngData(const Markup& markup, const MarkLook& look = M
 std::vector<NoteFrame> noteFrames(const Markup& markup, std::optional<qsizetype> editing = {},
                                   const MarkLook& look = MarkLook::current());
 // Where the canvas lays its text field for the note of box `index`.
-std::optional<QRectF> noteTypingRect(const Markup& markup, qsizetype index, const MarkLook& look = MarkLook::current());
+std::optional<QRectF> noteTypingRect(const Markup& markup, qsizetype index,
+                                     const MarkLook& look = MarkLook::current());
 
 // The heavily blurred copy of a picture that blur boxes show: pixellated, then a Gaussian
 // blur. Nothing when it cannot be made.

@@ -17,7 +17,8 @@ void installMarkupIntoLibrary() {
 
 int renderCommand(const QStringList& args) {
     QTextStream err(stderr);
-    const QString usage = QStringLiteral("Usage: ombrel-capture render PICTURE [--marks MARKS.json] --output OUT.png\n");
+    const QString usage =
+        QStringLiteral("Usage: ombrel-capture render PICTURE [--marks MARKS.json] --output OUT.png\n");
     QString picture, marks, output;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];

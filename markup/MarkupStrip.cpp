@@ -27,7 +27,8 @@ StyledText stripText(const Markup& markup, const MarkLook& look, double sizePx) 
 
     for (const Markup::PageLink& link : markup.links)
         if (link.included && !link.url.isEmpty())
-            text.addParagraph({{QStringLiteral("Page: ") + link.url, small, withAlpha(white, 0.85)}}, unnumbered);
+            text.addParagraph({{QStringLiteral("Page: ") + link.url, small, withAlpha(white, 0.85)}},
+                              unnumbered);
 
     const QString comment = trimmed(markup.comment);
     if (!comment.isEmpty())
@@ -47,9 +48,9 @@ StyledText stripText(const Markup& markup, const MarkLook& look, double sizePx) 
                 line = element.isEmpty() ? note : element;
             if (line.isEmpty())
                 continue;
-            text.addParagraph({{QString::number(markup.number(i)) + QLatin1Char('\t'), heavy, white},
-                               {line, plain, white}},
-                              numbered);
+            text.addParagraph(
+                {{QString::number(markup.number(i)) + QLatin1Char('\t'), heavy, white}, {line, plain, white}},
+                numbered);
         }
     }
     return text;
@@ -88,7 +89,8 @@ void paintStrip(QPainter& painter, const Markup& markup, const MarkLook& look, c
     const QRectF stripRect(keptRect.left(), keptRect.bottom(), m.keptWidth, m.stripHeight);
     QColor band = markup.color.toRgb();
     if (band.isValid())
-        band = QColor::fromRgbF(band.redF() * 0.75f, band.greenF() * 0.75f, band.blueF() * 0.75f, band.alphaF());
+        band =
+            QColor::fromRgbF(band.redF() * 0.75f, band.greenF() * 0.75f, band.blueF() * 0.75f, band.alphaF());
     else
         band = markup.color;
     painter.fillRect(stripRect, band);

@@ -48,7 +48,8 @@ double lineSpacing(const QFont& font) { return QFontMetricsF(onDevice(font), tex
 
 QSizeF measuredLine(const QString& text, const QFont& font) { return OneLine(text, font).size; }
 
-void drawLine(QPainter& painter, const QString& text, const QFont& font, const QColor& color, QPointF topLeftPx) {
+void drawLine(QPainter& painter, const QString& text, const QFont& font, const QColor& color,
+              QPointF topLeftPx) {
     OneLine line(text, font);
     painter.save();
     painter.setPen(color);

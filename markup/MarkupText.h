@@ -23,7 +23,8 @@ QSizeF measuredLine(const QString& text, const QFont& font);
 // The font's own distance from one line to the next.
 double lineSpacing(const QFont& font);
 // Draws a single line with its top-left corner at `topLeftPx`.
-void drawLine(QPainter& painter, const QString& text, const QFont& font, const QColor& color, QPointF topLeftPx);
+void drawLine(QPainter& painter, const QString& text, const QFont& font, const QColor& color,
+              QPointF topLeftPx);
 
 struct TextRun {
     QString text;
@@ -32,14 +33,14 @@ struct TextRun {
 };
 
 struct ParagraphStyle {
-    double headIndent = 0;      // where wrapped lines (and the first tab stop) begin
+    double headIndent = 0; // where wrapped lines (and the first tab stop) begin
     double spacingAfter = 0;
     bool tabAtHeadIndent = false;
-    double lineHeightPx = 0;    // 0: the font's own line spacing
+    double lineHeightPx = 0; // 0: the font's own line spacing
 };
 
 class StyledText {
-public:
+  public:
     StyledText();
     ~StyledText();
     StyledText(StyledText&&) noexcept;
@@ -53,7 +54,7 @@ public:
     // Draws the text wrapped at the rectangle's width, clipped to the rectangle.
     void draw(QPainter& painter, const QRectF& imageRect) const;
 
-private:
+  private:
     std::unique_ptr<QTextDocument> document;
     int paragraphs = 0;
 };

@@ -1,5 +1,5 @@
-#include "library/CaptureStore.h"
 #include "markup/MarkStore.h"
+#include "library/CaptureStore.h"
 #include "markup/MarkStyle.h"
 #include "markup/MarkupSetup.h"
 #include "support/TestEnv.h"
@@ -76,7 +76,8 @@ TEST_F(MarksFormat, RoundTripsEveryFieldExactly) {
     EXPECT_EQ(back->boxes[0].notePosition->y(), 0.30000000000000004);
     const QJsonObject box = QJsonDocument::fromJson(*json).object()["boxes"].toArray()[0].toObject();
     EXPECT_EQ(box["element"].toString(), "OK button");
-    EXPECT_FALSE(QJsonDocument::fromJson(*json).object()["boxes"].toArray()[1].toObject().contains("element"));
+    EXPECT_FALSE(
+        QJsonDocument::fromJson(*json).object()["boxes"].toArray()[1].toObject().contains("element"));
 }
 
 TEST_F(MarksFormat, NotANumberCannotBeWritten) {
@@ -116,17 +117,17 @@ TEST_F(MarksFormat, RejectsEveryBrokenRule) {
     const QList<QByteArray> broken{
         "",
         "{",
-        R"({"boxes":[],"comment":"")",                                          // truncated
-        R"([{"boxes":[],"comment":""}])",                                       // not an object
-        R"({"comment":""})",                                                    // no boxes
-        R"({"boxes":[]})",                                                      // no comment
-        R"({"boxes":{},"comment":""})",                                         // boxes not a list
-        R"({"boxes":[],"comment":null})",                                       // required null
-        R"({"boxes":[],"comment":7})",                                          // wrong type
-        withBox(R"({"rect":[[1,2],[3,4]],"note":"n","hides":false})"),          // no paper
-        withBox(R"({"rect":[[1,2],[3,4]],"note":"n","paper":1})"),              // no hides
-        withBox(R"({"rect":[[1,2],[3,4]],"hides":false,"paper":1})"),           // no note
-        withBox(R"({"note":"n","hides":false,"paper":1})"),                     // no rect
+        R"({"boxes":[],"comment":"")",                                 // truncated
+        R"([{"boxes":[],"comment":""}])",                              // not an object
+        R"({"comment":""})",                                           // no boxes
+        R"({"boxes":[]})",                                             // no comment
+        R"({"boxes":{},"comment":""})",                                // boxes not a list
+        R"({"boxes":[],"comment":null})",                              // required null
+        R"({"boxes":[],"comment":7})",                                 // wrong type
+        withBox(R"({"rect":[[1,2],[3,4]],"note":"n","hides":false})"), // no paper
+        withBox(R"({"rect":[[1,2],[3,4]],"note":"n","paper":1})"),     // no hides
+        withBox(R"({"rect":[[1,2],[3,4]],"hides":false,"paper":1})"),  // no note
+        withBox(R"({"note":"n","hides":false,"paper":1})"),            // no rect
         withBox(R"({"rect":[[1,2],[3,4]],"note":"n","hides":false,"paper":1.5})"),
         withBox(R"({"rect":[[1,2],[3,4]],"note":"n","hides":false,"paper":"1"})"),
         withBox(R"({"rect":[[1,2],[3,4]],"note":"n","hides":"false","paper":1})"),
@@ -256,8 +257,9 @@ TEST_F(MarkStoreFiles, AppliedRecordRebuildsTheMarkup) {
 TEST_F(MarkStoreFiles, WordsJoinCommentAddressLinksNotesAndElementsInOrder) {
     const QString pic = makeFile("2026-12-04/Shot_V1.png", QDateTime::currentDateTime());
     MarkStore::save(sample(), pic);
-    EXPECT_EQ(MarkStore::words(pic), "The whole page https://b.example/y https://a.example/x https://b.example/y "
-                                     "see https://x.example/a  OK button");
+    EXPECT_EQ(MarkStore::words(pic),
+              "The whole page https://b.example/y https://a.example/x https://b.example/y "
+              "see https://x.example/a  OK button");
     EXPECT_EQ(MarkStore::words(libraryPath("2026-12-04/none.png")), "");
 
     writeAll(MarkStore::marksFile(libraryPath("a.png")), R"({"boxes":[],"comment":"hi"})");
@@ -265,7 +267,8 @@ TEST_F(MarkStoreFiles, WordsJoinCommentAddressLinksNotesAndElementsInOrder) {
 }
 
 TEST_F(MarkStoreFiles, LibrarySearchFindsWordsWrittenOnPictures) {
-    const QString pic = makeFile("2026-12-04/Ombrel Capture Image_120004122026_V1.png", QDateTime::currentDateTime());
+    const QString pic =
+        makeFile("2026-12-04/Ombrel Capture Image_120004122026_V1.png", QDateTime::currentDateTime());
     Markup m(picture(), std::nullopt, Qt::red);
     m.boxes = {Markup::Box(QRectF(0, 0, 5, 5), "Invoice total", false, {}, {}, 0)};
     MarkStore::save(m, pic);

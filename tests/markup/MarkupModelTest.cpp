@@ -16,7 +16,9 @@ QImage picture(int w = 400, int h = 300) {
     return image;
 }
 Markup plain(int w = 400, int h = 300) { return Markup(picture(w, h), std::nullopt, Qt::red); }
-Markup::Box mark(double x, double y, QString note = {}) { return Markup::Box(QRectF(x, y, 40, 20), note, false, {}, {}, 0); }
+Markup::Box mark(double x, double y, QString note = {}) {
+    return Markup::Box(QRectF(x, y, 40, 20), note, false, {}, {}, 0);
+}
 Markup::Box blur(double x, double y) { return Markup::Box(QRectF(x, y, 40, 20), {}, true, {}, {}, 0); }
 } // namespace
 
@@ -233,7 +235,8 @@ TEST_F(MarkupModel, NumberColourKeepsContrastOnTheBadge) {
     EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::systemRed), white);
     EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::colorNamed("Blue")), white);
     EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::colorNamed("Pink")), white);
-    EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::colorNamed("Amber")), HighlightPalette::darkInk);
+    EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::colorNamed("Amber")),
+              HighlightPalette::darkInk);
     EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::colorNamed("Cyan")), HighlightPalette::darkInk);
     EXPECT_EQ(HighlightPalette::numberColor(Qt::yellow), HighlightPalette::darkInk);
     EXPECT_EQ(HighlightPalette::numberColor(Qt::black), white);

@@ -12,7 +12,9 @@ QImage picture(int w, int h) {
     return image;
 }
 
-Markup::Box mark(QRectF r, QString note = "A note", int paper = 0) { return Markup::Box(r, note, false, {}, {}, paper); }
+Markup::Box mark(QRectF r, QString note = "A note", int paper = 0) {
+    return Markup::Box(r, note, false, {}, {}, paper);
+}
 
 const MarkLook sticky{"System", "Auto", "Thin", NoteLook::Sticky};
 const MarkLook glass{"System", "Auto", "Thin", NoteLook::Glass};
@@ -28,7 +30,8 @@ int countNear(const QImage& image, const QRect& r, QColor c, int tolerance) {
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) {
             const QColor p = image.pixelColor(x, y);
-            n += std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) + std::abs(p.blue() - c.blue()) <=
+            n += std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) +
+                     std::abs(p.blue() - c.blue()) <=
                  tolerance;
         }
     return n;
@@ -117,7 +120,8 @@ TEST_F(NotePlacement, NoteWidthShrinksWithTheNumberOfNotes) {
 
 TEST_F(NotePlacement, OnlyMarksWithWordsOrBeingTypedShowNotes) {
     Markup markup(picture(2000, 1500), std::nullopt, Qt::red);
-    markup.boxes = {mark(QRectF(100, 100, 100, 100), "  "), Markup::Box(QRectF(500, 100, 100, 100), "hidden", true),
+    markup.boxes = {mark(QRectF(100, 100, 100, 100), "  "),
+                    Markup::Box(QRectF(500, 100, 100, 100), "hidden", true),
                     mark(QRectF(900, 100, 100, 100), "shown")};
     auto frames = MarkupRender::noteFrames(markup, std::nullopt, glass);
     ASSERT_EQ(frames.size(), 1u);
@@ -125,12 +129,14 @@ TEST_F(NotePlacement, OnlyMarksWithWordsOrBeingTypedShowNotes) {
     frames = MarkupRender::noteFrames(markup, qsizetype(0), glass);
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[0].box, 0);
-    EXPECT_TRUE(MarkupRender::noteFrames(markup, std::nullopt, MarkLook{}).empty()) << "the list look has no notes";
+    EXPECT_TRUE(MarkupRender::noteFrames(markup, std::nullopt, MarkLook{}).empty())
+        << "the list look has no notes";
 
     const auto m = MarkupRender::metrics(markup, glass, qsizetype(0));
     const auto typing = MarkupRender::noteTypingRect(markup, 0, glass);
     ASSERT_TRUE(typing);
-    EXPECT_EQ(*typing, frames[0].imageRect.adjusted(m.notePadding, m.notePadding, -m.notePadding, -m.notePadding));
+    EXPECT_EQ(*typing,
+              frames[0].imageRect.adjusted(m.notePadding, m.notePadding, -m.notePadding, -m.notePadding));
     EXPECT_FALSE(MarkupRender::noteTypingRect(markup, 1, glass)) << "blur boxes have no note";
     EXPECT_GE(frames[0].imageRect.height(), m.noteUnit * 3.2);
 }
@@ -139,7 +145,8 @@ TEST_F(NotePlacement, LongerNotesAreTaller) {
     Markup markup(picture(2000, 3000), std::nullopt, Qt::red);
     markup.boxes = {mark(QRectF(100, 100, 100, 100), "Short")};
     const double shortHeight = onlyFrame(markup, glass).height();
-    markup.boxes[0].note = QString("A much longer note that has to wrap over many lines of the bubble ").repeated(4);
+    markup.boxes[0].note =
+        QString("A much longer note that has to wrap over many lines of the bubble ").repeated(4);
     EXPECT_GT(onlyFrame(markup, glass).height(), shortHeight * 2);
     markup.boxes[0].element = QString("Save button");
     const double withElement = onlyFrame(markup, glass).height();
@@ -153,8 +160,9 @@ TEST_F(NotePainting, StickyNotesArePaperWithInkAndGlassBubblesAreDark) {
     Markup markup(picture(2000, 1200), std::nullopt, Qt::red);
     markup.boxes = {mark(QRectF(400, 400, 200, 100), "Press here to continue", 1)};
     const QRectF frame = onlyFrame(markup, sticky);
-    const QRect middle = frame.adjusted(frame.width() * 0.2, frame.height() * 0.2, -frame.width() * 0.2,
-                                        -frame.height() * 0.2).toRect();
+    const QRect middle =
+        frame.adjusted(frame.width() * 0.2, frame.height() * 0.2, -frame.width() * 0.2, -frame.height() * 0.2)
+            .toRect();
 
     const QImage paper = *MarkupRender::flattened(markup, sticky);
     const PaperColors pink = NotePaper::colors()[1];

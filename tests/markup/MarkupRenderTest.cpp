@@ -1,5 +1,5 @@
-#include "markup/MarkStore.h"
 #include "markup/MarkupRender.h"
+#include "markup/MarkStore.h"
 #include "markup/MarkupSetup.h"
 #include "support/TestEnv.h"
 
@@ -51,7 +51,8 @@ int countNear(const QImage& image, const QRect& r, QColor c, int tolerance = 40)
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) {
             const QColor p = image.pixelColor(x, y);
-            if (std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) + std::abs(p.blue() - c.blue()) <=
+            if (std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) +
+                    std::abs(p.blue() - c.blue()) <=
                 tolerance)
                 ++n;
         }
@@ -76,8 +77,9 @@ TEST_F(MarkupRendering, SizesScaleWithTheKeptWidth) {
     EXPECT_DOUBLE_EQ(m.badgeUnit, 26);
     EXPECT_DOUBLE_EQ(m.lineWidth, 1.5);
     EXPECT_DOUBLE_EQ(m.noteUnit, 20);
-    EXPECT_DOUBLE_EQ(MarkupRender::metrics(narrow, MarkLook{"System", "Auto", "Thick", NoteLook::List}).lineWidth,
-                     1.5 * 3.5);
+    EXPECT_DOUBLE_EQ(
+        MarkupRender::metrics(narrow, MarkLook{"System", "Auto", "Thick", NoteLook::List}).lineWidth,
+        1.5 * 3.5);
 
     Markup wide(picture(6000, 100), std::nullopt, Qt::red);
     m = MarkupRender::metrics(wide, listLook());
@@ -98,8 +100,9 @@ TEST_F(MarkupRendering, ManyNotesShrinkUnlessTheUserChoseASize) {
     for (int i = 0; i < 8; ++i)
         markup.boxes.append(mark(QRectF(100 + i * 300, 900, 100, 100), "note"));
     EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, sticky).noteUnit, 50 * 0.62);
-    EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, MarkLook{"System", "Large", "Thin", NoteLook::Sticky}).noteUnit,
-                     50 * 1.3);
+    EXPECT_DOUBLE_EQ(
+        MarkupRender::metrics(markup, MarkLook{"System", "Large", "Thin", NoteLook::Sticky}).noteUnit,
+        50 * 1.3);
     markup.boxes.remove(3, markup.boxes.size() - 3);
     EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, sticky).noteUnit, 50);
     EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, sticky).notePadding, 50 * 0.95);
@@ -115,7 +118,8 @@ TEST_F(MarkupRendering, FlattenedPictureIsTheKeptPartPlusTheStrip) {
 
     markup.boxes = {mark(QRectF(150, 100, 50, 50), "   ")};
     markup.comment = "  \n ";
-    EXPECT_EQ(MarkupRender::flattened(markup, listLook())->size(), QSize(300, 200)) << "blank comments: no strip";
+    EXPECT_EQ(MarkupRender::flattened(markup, listLook())->size(), QSize(300, 200))
+        << "blank comments: no strip";
 
     markup.comment = "A comment";
     const auto m = MarkupRender::metrics(markup, listLook());
@@ -271,7 +275,8 @@ TEST_F(MarkupRendering, SelectedBoxIsOutlinedTwiceAsThick) {
     auto thickness = [&](std::optional<qsizetype> selected) {
         QImage image(1400, 800, QImage::Format_RGB32);
         QPainter p(&image);
-        MarkupRender::paint(p, markup, PaintOptions{selected, false, {}}, MarkLook{"System", "Auto", "Thick", NoteLook::List});
+        MarkupRender::paint(p, markup, PaintOptions{selected, false, {}},
+                            MarkLook{"System", "Auto", "Thick", NoteLook::List});
         p.end();
         return countNear(image, QRect(500, 290, 1, 20), Qt::blue, 80);
     };
@@ -285,7 +290,8 @@ using RenderCommand = LibraryTest;
 
 TEST_F(RenderCommand, RendersAPictureWithAMarksFile) {
     QTemporaryDir work;
-    const QString pic = work.filePath("in.png"), marks = work.filePath("marks.json"), out = work.filePath("out.png");
+    const QString pic = work.filePath("in.png"), marks = work.filePath("marks.json"),
+                  out = work.filePath("out.png");
     ASSERT_TRUE(picture(640, 360).save(pic));
     QFile f(marks);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -321,10 +327,12 @@ TEST_F(RenderCommand, FailsClearlyOnBadInput) {
     EXPECT_EQ(renderCommand({pic}), 2) << "no output";
     EXPECT_EQ(renderCommand({pic, "--output"}), 2);
     EXPECT_EQ(renderCommand({pic, "--bogus", "--output", work.filePath("o.png")}), 2);
-    EXPECT_EQ(renderCommand({work.filePath("none.png"), "--marks", junk, "--output", work.filePath("o.png")}), 1);
+    EXPECT_EQ(renderCommand({work.filePath("none.png"), "--marks", junk, "--output", work.filePath("o.png")}),
+              1);
     EXPECT_EQ(renderCommand({pic, "--marks", junk, "--output", work.filePath("o.png")}), 1);
     EXPECT_EQ(renderCommand({pic, "--output", work.filePath("o.png")}), 1) << "no side files";
-    EXPECT_EQ(renderCommand({pic, "--marks", work.filePath("none.json"), "--output", work.filePath("o.png")}), 1);
+    EXPECT_EQ(renderCommand({pic, "--marks", work.filePath("none.json"), "--output", work.filePath("o.png")}),
+              1);
     const QString goodMarks = work.filePath("good.json");
     QFile g(goodMarks);
     ASSERT_TRUE(g.open(QIODevice::WriteOnly));

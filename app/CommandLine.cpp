@@ -3,6 +3,7 @@
 #include "app/Commands.h"
 #include "longpage/StitchCommand.h"
 #include "upload/ServePhoneCommand.h"
+#include "markup/MarkupSetup.h"
 
 #include <QTextStream>
 
@@ -25,6 +26,9 @@ const QList<Verb>& verbs() {
         {"serve-phone", "[--inbox DIR] [--bind ADDRESS]",
          "Serve the Add from Phone page; print its address, then each received file.", VerbNeeds::Network,
          &servePhoneCommand},
+        {"render", "PICTURE [--marks MARKS.json] --output OUT.png",
+         "Render a picture with its marks (the library's own when --marks is absent) to a finished PNG.",
+         VerbNeeds::Gui, &renderCommand},
     };
     return table;
 }

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/AppConfig.h"
+#include "markup/MarkupSetup.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));
     const QString first = args.value(0);
+    installMarkupIntoLibrary(); // searches see the words written on pictures
     if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
         QTextStream(stdout) << helpText();
         return 0;

@@ -20,6 +20,8 @@ PACKAGES=(
   ffmpeg
   # sounds and fonts
   libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
+  # a handwriting face for sticky notes
+  fonts-dkg-handwriting
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl xdg-utils

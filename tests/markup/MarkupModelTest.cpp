@@ -1,0 +1,288 @@
+#include "markup/MarkStyle.h"
+#include "markup/Markup.h"
+#include "markup/MarkupKeys.h"
+#include "support/TestEnv.h"
+
+#include <QFontInfo>
+#include <QSet>
+
+using namespace ombrel;
+using ombrel::test::LibraryTest;
+
+namespace {
+QImage picture(int w = 400, int h = 300) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+Markup plain(int w = 400, int h = 300) { return Markup(picture(w, h), std::nullopt, Qt::red); }
+Markup::Box mark(double x, double y, QString note = {}) {
+    return Markup::Box(QRectF(x, y, 40, 20), note, false, {}, {}, 0);
+}
+Markup::Box blur(double x, double y) { return Markup::Box(QRectF(x, y, 40, 20), {}, true, {}, {}, 0); }
+} // namespace
+
+using MarkupModel = LibraryTest;
+
+TEST_F(MarkupModel, BlurBoxesTakeNoNumberAndDoNotShiftTheMarks) {
+    Markup m = plain();
+    m.boxes = {mark(0, 0), blur(50, 0), mark(100, 0), blur(150, 0), mark(200, 0)};
+    EXPECT_EQ(m.number(0), 1);
+    EXPECT_EQ(m.number(2), 2);
+    EXPECT_EQ(m.number(4), 3);
+    // A blur box reports the count of marks before it; it is never shown.
+    EXPECT_EQ(m.number(1), 1);
+}
+
+TEST_F(MarkupModel, AddressReadsTheFirstIncludedLinkAndWritingReplacesAllLinks) {
+    Markup m = plain();
+    EXPECT_EQ(m.address(), std::nullopt);
+    m.links = {{"https://a.example", false}, {"https://b.example", true}, {"https://c.example", true}};
+    EXPECT_EQ(m.address(), QString("https://b.example"));
+    m.setAddress(std::nullopt);
+    EXPECT_TRUE(m.links.isEmpty());
+    m.links = {{"https://a.example", true}, {"https://b.example", true}, {"https://c.example", false}};
+    m.setAddress(QString("https://d.example"));
+    ASSERT_EQ(m.links.size(), 1);
+    EXPECT_EQ(m.links.first(), (Markup::PageLink{"https://d.example", true}));
+}
+
+TEST_F(MarkupModel, AnnotationsAreBoxesAWrittenCommentOrACrop) {
+    Markup m = plain();
+    EXPECT_FALSE(m.hasAnnotations());
+    m.comment = "  \n\t \r\n ";
+    EXPECT_FALSE(m.hasAnnotations()) << "white space alone is no comment";
+    m.comment = " x ";
+    EXPECT_TRUE(m.hasAnnotations());
+    m.comment.clear();
+    m.links = {{"https://a.example", true}};
+    EXPECT_FALSE(m.hasAnnotations()) << "links are not annotations";
+    m.cropImageRect = QRectF(10, 10, 50, 50);
+    EXPECT_TRUE(m.hasAnnotations());
+    m.cropImageRect.reset();
+    m.boxes = {blur(0, 0)};
+    EXPECT_TRUE(m.hasAnnotations());
+}
+
+TEST_F(MarkupModel, KeptRectIsTheCropOrTheWholePicture) {
+    Markup m = plain(640, 480);
+    EXPECT_EQ(m.imageSize(), QSize(640, 480));
+    EXPECT_EQ(m.keptImageRect(), QRectF(0, 0, 640, 480));
+    m.cropImageRect = QRectF(12.5, 20, 100, 80);
+    EXPECT_EQ(m.keptImageRect(), QRectF(12.5, 20, 100, 80));
+}
+
+TEST_F(MarkupModel, ValuesCompareByEveryField) {
+    Markup a = plain();
+    a.boxes = {mark(1, 2, "n")};
+    Markup b = a;
+    EXPECT_EQ(a, b);
+    b.boxes[0].element = QString("OK");
+    EXPECT_NE(a, b);
+    b = a;
+    b.boxes[0].paper = 3;
+    EXPECT_NE(a, b);
+    b = a;
+    b.color = Qt::blue;
+    EXPECT_NE(a, b);
+}
+
+TEST_F(MarkupModel, NewModelTakesCurrentColourAndNewBoxesTakeCurrentPaper) {
+    HighlightPalette::setCurrentName("Green");
+    NotePaper::setCurrent(3);
+    const Markup m(picture(200, 100));
+    EXPECT_EQ(m.color, HighlightPalette::colorNamed("Green"));
+    ASSERT_TRUE(m.blurred.has_value());
+    EXPECT_EQ(m.blurred->size(), QSize(200, 100));
+    EXPECT_EQ(Markup::Box(QRectF(0, 0, 1, 1)).paper, 3);
+    EXPECT_EQ(Markup::Box(QRectF(0, 0, 1, 1), {}, false, {}, {}, 1).paper, 1);
+}
+
+// MARK: Reading order
+
+TEST_F(MarkupModel, OrganisingSortsRowsByTolerance) {
+    Markup m = plain(1000, 1000); // tolerance max(30, 40) = 40
+    m.boxes = {mark(500, 139, "c"), mark(50, 200, "d"), mark(100, 100, "a"), mark(300, 120, "b")};
+    QStringList order;
+    for (const auto& box : m.organisedBoxes())
+        order << box.note;
+    // 100, 120 and 139 are within 40 of each other: one row, left to right; 200 is a row below.
+    EXPECT_EQ(order, QStringList({"A", "B", "C", "D"}));
+
+    Markup small = plain(300, 200); // tolerance is at least 30
+    small.boxes = {mark(200, 29, "right"), mark(0, 61, "below"), mark(10, 0, "left")};
+    order.clear();
+    for (const auto& box : small.organisedBoxes())
+        order << box.note;
+    EXPECT_EQ(order, QStringList({"Left", "Right", "Below"}));
+}
+
+TEST_F(MarkupModel, OrganisingPutsBlurBoxesLastInTheirOwnOrderAndLeavesTheirNotes) {
+    Markup m = plain();
+    Markup::Box b1 = blur(300, 0);
+    b1.note = "  keep   me ";
+    m.boxes = {b1, mark(200, 200, "second"), blur(0, 0), mark(0, 0, "first")};
+    const auto boxes = m.organisedBoxes();
+    ASSERT_EQ(boxes.size(), 4);
+    EXPECT_EQ(boxes[0].note, "First");
+    EXPECT_EQ(boxes[1].note, "Second");
+    EXPECT_TRUE(boxes[2].hides);
+    EXPECT_EQ(boxes[2].imageRect.x(), 300);
+    EXPECT_EQ(boxes[2].note, "  keep   me ");
+    EXPECT_EQ(boxes[3].imageRect.x(), 0);
+    m.boxes = boxes;
+    EXPECT_EQ(m.number(0), 1);
+    EXPECT_EQ(m.number(1), 2);
+}
+
+TEST_F(MarkupModel, TidyingTrimsCollapsesDropsListNumbersAndCapitalises) {
+    EXPECT_EQ(tidiedNote("  click\n\n  the   button\t now "), "Click the button now");
+    EXPECT_EQ(tidiedNote("3. open menu"), "Open menu");
+    EXPECT_EQ(tidiedNote("12)   see here"), "See here");
+    EXPECT_EQ(tidiedNote("12 apples"), "12 apples") << "a number without . or ) is text";
+    EXPECT_EQ(tidiedNote("1.5 seconds"), "5 seconds") << "the list pattern wins, as written";
+    EXPECT_EQ(tidiedNote("élan"), "Élan");
+    EXPECT_EQ(tidiedNote(" \n "), "");
+}
+
+TEST_F(MarkupModel, OrganisingManyBoxesWithFuzzyRowsIsStableAndComplete) {
+    // The fuzzy row rule is not a strict order; sorting must neither crash nor lose boxes.
+    Markup m = plain(2000, 2000); // tolerance 80
+    for (int i = 0; i < 200; ++i)
+        m.boxes.append(mark((i * 37) % 1900, (i * 53) % 1900, QString::number(i)));
+    const auto boxes = m.organisedBoxes();
+    ASSERT_EQ(boxes.size(), 200);
+    QSet<QString> notes;
+    for (const auto& b : boxes)
+        notes.insert(b.note);
+    EXPECT_EQ(notes.size(), 200);
+    // Adjacent boxes are either in one row, left to right, or in rows going down.
+    for (qsizetype i = 1; i < boxes.size(); ++i) {
+        const QRectF a = boxes[i - 1].imageRect, b = boxes[i].imageRect;
+        EXPECT_FALSE(std::abs(a.top() - b.top()) > 80 && b.top() < a.top()) << i;
+    }
+}
+
+// MARK: Styles and their settings
+
+TEST_F(MarkupModel, SettingsHaveTheirDefaultsWhenMissing) {
+    EXPECT_EQ(MarkStyle::fontName(), "System");
+    EXPECT_EQ(MarkStyle::sizeName(), "Auto");
+    EXPECT_TRUE(MarkStyle::isAuto());
+    EXPECT_EQ(MarkStyle::borderName(), "Thin");
+    EXPECT_EQ(HighlightPalette::currentName(), "Red");
+    EXPECT_EQ(HighlightPalette::current(), HighlightPalette::systemRed);
+    EXPECT_EQ(NoteLooks::current(), NoteLook::List);
+    EXPECT_EQ(NotePaper::current(), 0);
+}
+
+TEST_F(MarkupModel, SettingsAreStoredUnderTheirKeys) {
+    MarkStyle::setFontName("Mono");
+    MarkStyle::setSizeName("Large");
+    MarkStyle::setBorderName("Thick");
+    HighlightPalette::setCurrentName("Amber");
+    NoteLooks::setCurrent(NoteLook::Glass);
+    NotePaper::setCurrent(2);
+    QSettings& s = Defaults::store();
+    EXPECT_EQ(s.value("commentFont").toString(), "Mono");
+    EXPECT_EQ(s.value("commentSize").toString(), "Large");
+    EXPECT_EQ(s.value("boxBorder").toString(), "Thick");
+    EXPECT_EQ(s.value("highlightColor").toString(), "Amber");
+    EXPECT_EQ(s.value("noteLookChoiceV2").toString(), "glass");
+    EXPECT_EQ(s.value("notePaper").toInt(), 2);
+    EXPECT_DOUBLE_EQ(MarkStyle::sizeScale(), 1.3);
+    EXPECT_DOUBLE_EQ(MarkStyle::borderScale(), 3.5);
+    EXPECT_EQ(HighlightPalette::current(), QColor::fromRgbF(0.93f, 0.55f, 0.05f));
+}
+
+TEST_F(MarkupModel, UnknownStoredValuesFallBack) {
+    MarkStyle::setSizeName("Huge");
+    MarkStyle::setBorderName("Fat");
+    EXPECT_DOUBLE_EQ(MarkStyle::sizeScale(), 1.0);
+    EXPECT_DOUBLE_EQ(MarkStyle::borderScale(), 1.0);
+    EXPECT_FALSE(MarkStyle::isAuto());
+    Defaults::set(MarkupKeys::noteLook, "bubbles");
+    EXPECT_EQ(NoteLooks::current(), NoteLook::List);
+    Defaults::set(MarkupKeys::noteLook, "sticky");
+    EXPECT_EQ(NoteLooks::current(), NoteLook::Sticky);
+    NotePaper::setCurrent(9);
+    EXPECT_EQ(NotePaper::current(), 4);
+    EXPECT_EQ(Defaults::store().value("notePaper").toInt(), 9) << "the integer is stored as given";
+    HighlightPalette::setCurrentName("Mauve");
+    EXPECT_EQ(HighlightPalette::current(), HighlightPalette::systemRed);
+    EXPECT_EQ(NotePaper::clamped(-2), 0);
+    EXPECT_EQ(NotePaper::clamped(7), 4);
+}
+
+TEST_F(MarkupModel, TablesKeepTheirOrder) {
+    EXPECT_EQ(MarkStyle::fonts(), QStringList({"System", "Rounded", "Serif", "Mono", "Handwriting"}));
+    QStringList sizes, borders, colours;
+    for (const auto& row : MarkStyle::sizes())
+        sizes << row.name;
+    for (const auto& row : MarkStyle::borders())
+        borders << row.name;
+    for (const auto& row : HighlightPalette::choices())
+        colours << row.name;
+    EXPECT_EQ(sizes, QStringList({"Auto", "Extra Small", "Small", "Medium", "Large", "Extra Large"}));
+    EXPECT_EQ(borders, QStringList({"Hairline", "Thin", "Medium", "Thick"}));
+    EXPECT_EQ(colours, QStringList({"Red", "Cyan", "Blue", "Green", "Amber", "Pink"}));
+    EXPECT_EQ(NoteLooks::title(NoteLook::List), "List Under the Picture");
+    EXPECT_EQ(NoteLooks::rawValue(NoteLook::Glass), "glass");
+}
+
+TEST_F(MarkupModel, NumberColourKeepsContrastOnTheBadge) {
+    const QColor white(Qt::white);
+    EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::systemRed), white);
+    EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::colorNamed("Blue")), white);
+    EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::colorNamed("Pink")), white);
+    EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::colorNamed("Amber")),
+              HighlightPalette::darkInk);
+    EXPECT_EQ(HighlightPalette::numberColor(HighlightPalette::colorNamed("Cyan")), HighlightPalette::darkInk);
+    EXPECT_EQ(HighlightPalette::numberColor(Qt::yellow), HighlightPalette::darkInk);
+    EXPECT_EQ(HighlightPalette::numberColor(Qt::black), white);
+    // Around the 3:1 contrast threshold (luminance 0.3): grey 147 is below it, 150 above.
+    EXPECT_EQ(HighlightPalette::numberColor(QColor(147, 147, 147)), white);
+    EXPECT_EQ(HighlightPalette::numberColor(QColor(150, 150, 150)), HighlightPalette::darkInk);
+    EXPECT_EQ(HighlightPalette::numberColor(QColor()), white) << "an invalid colour gives white";
+    const QImage dot = HighlightPalette::dot(Qt::blue, 16);
+    EXPECT_EQ(dot.size(), QSize(16, 16));
+    EXPECT_EQ(dot.pixelColor(8, 8), QColor(Qt::blue));
+    EXPECT_EQ(dot.pixelColor(0, 0).alpha(), 0);
+}
+
+TEST_F(MarkupModel, PaperGrainIsTheFixedXorshiftSequence) {
+    const QImage& grain = NotePaper::grain();
+    ASSERT_EQ(grain.size(), QSize(128, 128));
+    ASSERT_EQ(grain.format(), QImage::Format_Grayscale8);
+    // Seed 0x9E3779B9, one step: x ^= x<<13 → x ^= x>>17 → x ^= x<<5, low byte.
+    quint32 x = 0x9E3779B9u;
+    auto step = [&x] {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return uchar(x & 0xFF);
+    };
+    const uchar first = step(), second = step();
+    EXPECT_EQ(grain.constScanLine(0)[0], first);
+    EXPECT_EQ(grain.constScanLine(0)[1], second);
+    for (int i = 2; i < 128 * 128 - 1; ++i)
+        step();
+    EXPECT_EQ(grain.constScanLine(127)[127], step());
+    EXPECT_EQ(NotePaper::colors()[2].top, QColor(0xC2, 0xF1, 0xCB));
+    EXPECT_EQ(NotePaper::colors()[4].ink, QColor(0x35, 0x20, 0x0F));
+}
+
+TEST_F(MarkupModel, FontsFallBackToTheSystemFace) {
+    const QFont system = MarkStyle::font(30, QFont::Medium, "System");
+    EXPECT_DOUBLE_EQ(system.pointSizeF(), 30);
+    EXPECT_EQ(system.weight(), QFont::Medium);
+    EXPECT_EQ(MarkStyle::font(30, QFont::Medium, "Nonsense").family(), system.family());
+    EXPECT_TRUE(QFontInfo(MarkStyle::font(30, QFont::Medium, "Mono")).fixedPitch());
+    const QFont hand = MarkStyle::font(20, QFont::Medium, "Handwriting");
+    if (MarkStyle::handwritingFamily()) {
+        EXPECT_EQ(hand.family(), *MarkStyle::handwritingFamily());
+        EXPECT_DOUBLE_EQ(hand.pointSizeF(), 23) << "handwriting is drawn 1.15 times larger";
+    } else {
+        EXPECT_EQ(hand.family(), system.family());
+    }
+}

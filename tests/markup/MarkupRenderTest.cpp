@@ -1,0 +1,343 @@
+#include "markup/MarkupRender.h"
+#include "markup/MarkStore.h"
+#include "markup/MarkupSetup.h"
+#include "support/TestEnv.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <cmath>
+
+using namespace ombrel;
+using ombrel::test::LibraryTest;
+
+namespace {
+
+QImage picture(int w, int h, QColor fill = QColor(240, 240, 240)) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(fill);
+    return image;
+}
+
+// Fine black-and-white stripes: detail that a blur must wipe out.
+QImage stripes(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, ((x / 2) % 2) ? 0xFFFFFFFF : 0xFF000000);
+    return image;
+}
+
+Markup::Box mark(QRectF r, QString note = {}) { return Markup::Box(r, note, false, {}, {}, 0); }
+
+MarkLook listLook(QString size = "Auto") { return MarkLook{"System", size, "Thin", NoteLook::List}; }
+
+double spread(const QImage& image, const QRect& r) {
+    double sum = 0, sum2 = 0;
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const double v = qGray(image.pixel(x, y));
+            sum += v;
+            sum2 += v * v;
+            ++n;
+        }
+    const double mean = sum / n;
+    return std::sqrt(std::max(0.0, sum2 / n - mean * mean));
+}
+
+int countNear(const QImage& image, const QRect& r, QColor c, int tolerance = 40) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor p = image.pixelColor(x, y);
+            if (std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) +
+                    std::abs(p.blue() - c.blue()) <=
+                tolerance)
+                ++n;
+        }
+    return n;
+}
+
+QString longText(int words) {
+    QStringList w;
+    for (int i = 0; i < words; ++i)
+        w << QStringLiteral("word%1").arg(i);
+    return w.join(' ');
+}
+
+} // namespace
+
+using MarkupRendering = LibraryTest;
+
+TEST_F(MarkupRendering, SizesScaleWithTheKeptWidth) {
+    Markup narrow(picture(1000, 600), std::nullopt, Qt::red);
+    auto m = MarkupRender::metrics(narrow, listLook());
+    EXPECT_DOUBLE_EQ(m.baseFontSize, 22);
+    EXPECT_DOUBLE_EQ(m.badgeUnit, 26);
+    EXPECT_DOUBLE_EQ(m.lineWidth, 1.5);
+    EXPECT_DOUBLE_EQ(m.noteUnit, 20);
+    EXPECT_DOUBLE_EQ(
+        MarkupRender::metrics(narrow, MarkLook{"System", "Auto", "Thick", NoteLook::List}).lineWidth,
+        1.5 * 3.5);
+
+    Markup wide(picture(6000, 100), std::nullopt, Qt::red);
+    m = MarkupRender::metrics(wide, listLook());
+    EXPECT_DOUBLE_EQ(m.baseFontSize, 100);
+    EXPECT_NEAR(m.badgeUnit, 130.43, 0.01);
+    EXPECT_NEAR(m.lineWidth, 4.2857, 0.0001);
+    // The crop's width, not the picture's, sets the scale.
+    wide.cropImageRect = QRectF(100, 0, 1200, 100);
+    EXPECT_DOUBLE_EQ(MarkupRender::metrics(wide, listLook()).baseFontSize, 22);
+}
+
+TEST_F(MarkupRendering, ManyNotesShrinkUnlessTheUserChoseASize) {
+    Markup markup(picture(3300, 2000), std::nullopt, Qt::red); // W / 66 = 50
+    for (int i = 0; i < 8; ++i)
+        markup.boxes.append(mark(QRectF(100 + i * 300, 100, 100, 100), "note"));
+    const MarkLook sticky{"System", "Auto", "Thin", NoteLook::Sticky};
+    EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, sticky).noteUnit, 50 * 0.65); // 1 - 0.07 × 5
+    for (int i = 0; i < 8; ++i)
+        markup.boxes.append(mark(QRectF(100 + i * 300, 900, 100, 100), "note"));
+    EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, sticky).noteUnit, 50 * 0.62);
+    EXPECT_DOUBLE_EQ(
+        MarkupRender::metrics(markup, MarkLook{"System", "Large", "Thin", NoteLook::Sticky}).noteUnit,
+        50 * 1.3);
+    markup.boxes.remove(3, markup.boxes.size() - 3);
+    EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, sticky).noteUnit, 50);
+    EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, sticky).notePadding, 50 * 0.95);
+}
+
+TEST_F(MarkupRendering, FlattenedPictureIsTheKeptPartPlusTheStrip) {
+    Markup markup(picture(800, 600), std::nullopt, Qt::red);
+    markup.cropImageRect = QRectF(100, 50, 300, 200);
+    auto png = MarkupRender::pngData(markup, listLook());
+    ASSERT_TRUE(png);
+    QImage out = QImage::fromData(*png, "PNG");
+    EXPECT_EQ(out.size(), QSize(300, 200));
+
+    markup.boxes = {mark(QRectF(150, 100, 50, 50), "   ")};
+    markup.comment = "  \n ";
+    EXPECT_EQ(MarkupRender::flattened(markup, listLook())->size(), QSize(300, 200))
+        << "blank comments: no strip";
+
+    markup.comment = "A comment";
+    const auto m = MarkupRender::metrics(markup, listLook());
+    ASSERT_GT(m.stripHeight, 0);
+    out = *MarkupRender::flattened(markup, listLook());
+    EXPECT_EQ(out.size(), QSize(300, int(std::lround(200 + m.stripHeight))));
+}
+
+TEST_F(MarkupRendering, StripShowsOnTheDarkenedHighlightAndGrowsWithComments) {
+    Markup markup(picture(800, 1200), std::nullopt, QColor(200, 40, 40));
+    const MarkLook look = listLook("Medium");
+    double lastHeight = MarkupRender::metrics(markup, look).stripHeight;
+    EXPECT_EQ(lastHeight, 0);
+    markup.comment = "Picture comment";
+    for (int i = 0; i < 6; ++i) {
+        const double height = MarkupRender::metrics(markup, look).stripHeight;
+        EXPECT_GT(height, lastHeight) << i;
+        lastHeight = height;
+        markup.boxes.append(mark(QRectF(10 + i * 100, 10, 50, 50), "Comment number " + QString::number(i)));
+    }
+    lastHeight = MarkupRender::metrics(markup, look).stripHeight;
+    // A blur box and a mark without comment add no line; an element name alone does.
+    markup.boxes.append(Markup::Box(QRectF(0, 0, 5, 5), "secret", true, {}, {}, 0));
+    markup.boxes.append(mark(QRectF(0, 0, 5, 5)));
+    EXPECT_EQ(MarkupRender::metrics(markup, look).stripHeight, lastHeight);
+    markup.boxes.append(Markup::Box(QRectF(0, 0, 5, 5), "", false, QString("Save"), {}, 0));
+    EXPECT_GT(MarkupRender::metrics(markup, look).stripHeight, lastHeight);
+    markup.links = {{"https://included.example", true}, {"https://left-out.example", false}};
+    const double withLink = MarkupRender::metrics(markup, look).stripHeight;
+    markup.links.append({"https://second.example", true});
+    EXPECT_GT(MarkupRender::metrics(markup, look).stripHeight, withLink);
+
+    const QImage out = *MarkupRender::flattened(markup, look);
+    // The strip's bottom-right corner holds no text: the colour blended a quarter toward black.
+    EXPECT_EQ(out.pixelColor(out.width() - 2, out.height() - 2), QColor(150, 30, 30));
+    // Its text is white.
+    const QRect stripArea(0, 1200, out.width(), out.height() - 1200);
+    EXPECT_GT(countNear(out, stripArea, Qt::white, 30), 200);
+
+    // Other looks put the mark comments on notes: only the page lines and picture comment stay.
+    const MarkLook sticky{"System", "Medium", "Thin", NoteLook::Sticky};
+    EXPECT_LT(MarkupRender::metrics(markup, sticky).stripHeight, lastHeight);
+}
+
+TEST_F(MarkupRendering, AutoSizeShrinksInStepsToFitTheBudget) {
+    Markup markup(picture(1200, 400), std::nullopt, Qt::red); // base 22, budget max(136, 66)
+    const MarkLook look = listLook();
+    const double base = 22;
+    const double budget = 0.34 * 400;
+    QList<double> seen;
+    for (int n = 0; n < 40; ++n) {
+        const double size = MarkupRender::stripFontSize(markup, look);
+        const double factor = size / base;
+        // Only the documented steps occur.
+        static constexpr double steps[] = {1.0, 0.9, 0.8, 0.7, 0.62};
+        const bool step = std::any_of(std::begin(steps), std::end(steps),
+                                      [&](double f) { return std::abs(f - factor) < 1e-9; });
+        ASSERT_TRUE(step) << factor;
+        if (factor > 0.62) {
+            EXPECT_LE(MarkupRender::stripHeight(markup, look, size), budget);
+            if (factor < 1.0) { // the step above did not fit
+                EXPECT_GT(MarkupRender::stripHeight(markup, look, size + 0.1 * base), budget);
+            }
+        } else {
+            EXPECT_GT(MarkupRender::stripHeight(markup, look, 0.7 * base), budget);
+        }
+        if (seen.isEmpty() || seen.last() != factor)
+            seen.append(factor);
+        markup.boxes.append(mark(QRectF(10, 10, 20, 20), longText(6)));
+    }
+    EXPECT_EQ(seen.first(), 1.0);
+    EXPECT_NEAR(seen.last(), 0.62, 1e-9) << "many comments end at the floor";
+    EXPECT_GE(seen.size(), 3) << "it passes through intermediate steps";
+    // A chosen size is used as it is, whatever the length.
+    EXPECT_DOUBLE_EQ(MarkupRender::stripFontSize(markup, listLook("Small")), base * 0.8);
+}
+
+TEST_F(MarkupRendering, BadgeStaysWhollyInsideTheKeptPart) {
+    Markup markup(picture(800, 600, Qt::white), std::nullopt, QColor(0, 0, 255));
+    markup.cropImageRect = QRectF(200, 100, 400, 300);
+    markup.boxes = {mark(QRectF(200, 100, 100, 60)), mark(QRectF(560, 380, 40, 20))};
+    const QImage out = *MarkupRender::flattened(markup, listLook());
+    const double d = 26 * 1.05;
+    const double circleArea = M_PI * d * d / 4;
+    // Top-left corner: the whole disc (minus its number) lies in the output's corner.
+    const int topLeft = countNear(out, QRect(0, 0, int(d) + 2, int(d) + 2), Qt::blue, 60);
+    EXPECT_GT(topLeft, circleArea * 0.6);
+    // A box in the bottom-right corner pushes its badge up and left, still whole.
+    const QRect corner(int(400 - 100 - d), int(300 - 40 - d), int(d) + 80, int(d) + 40);
+    const int bottomRight = countNear(out, corner.intersected(out.rect()), Qt::blue, 60);
+    EXPECT_GT(bottomRight, circleArea * 0.6);
+    // The number is drawn in the contrasting colour inside the disc.
+    EXPECT_GT(countNear(out, QRect(0, 0, int(d), int(d)), Qt::white, 30), 10);
+}
+
+TEST_F(MarkupRendering, BlurBoxesHideTheDetailUnderThem) {
+    Markup markup(stripes(700, 400));
+    ASSERT_TRUE(markup.blurred);
+    markup.boxes = {Markup::Box(QRectF(100, 100, 300, 200), "", true, {}, {}, 0)};
+    const QImage out = *MarkupRender::flattened(markup, listLook());
+    const QRect inside(140, 140, 220, 120);
+    const QRect outside(450, 100, 200, 200);
+    EXPECT_GT(spread(out, outside), 100) << "the stripes outside stay";
+    EXPECT_LT(spread(out, inside), 12) << "the stripes inside are gone";
+    EXPECT_NEAR(qGray(out.pixel(250, 200)), 127, 40) << "what is left is the average grey";
+
+    // Without a blurred copy the box is solid black.
+    markup.blurred.reset();
+    const QImage black = *MarkupRender::flattened(markup, listLook());
+    EXPECT_EQ(black.pixelColor(250, 200), QColor(Qt::black));
+    EXPECT_EQ(countNear(black, inside, Qt::black, 0), inside.width() * inside.height());
+}
+
+TEST_F(MarkupRendering, HeavyBlurPixellatesThenSmoothes) {
+    // Half black, half white: after the blur the edge is a wide smooth ramp.
+    QImage half = picture(1400, 200, Qt::black);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 700; x < 1400; ++x)
+            half.setPixel(x, y, 0xFFFFFFFF);
+    const auto blurred = MarkupRender::heavyBlur(half);
+    ASSERT_TRUE(blurred);
+    EXPECT_EQ(blurred->size(), half.size());
+    EXPECT_LT(qGray(blurred->pixel(100, 100)), 5);
+    EXPECT_GT(qGray(blurred->pixel(1300, 100)), 250);
+    const int mid = qGray(blurred->pixel(700, 100));
+    EXPECT_GT(mid, 40);
+    EXPECT_LT(mid, 215);
+    // The ramp is smooth: neighbouring columns differ only a little.
+    for (int x = 640; x < 760; ++x)
+        EXPECT_LE(std::abs(qGray(blurred->pixel(x + 1, 100)) - qGray(blurred->pixel(x, 100))), 10) << x;
+    EXPECT_FALSE(MarkupRender::heavyBlur(QImage()));
+}
+
+TEST_F(MarkupRendering, FrozenScreenShadesOutsideTheCropAndShowsNoStrip) {
+    Markup markup(picture(800, 600, Qt::white), std::nullopt, Qt::red);
+    markup.cropImageRect = QRectF(200, 150, 400, 300);
+    markup.comment = "Comment that would make a strip";
+    QImage screen(800, 600, QImage::Format_RGB32);
+    {
+        QPainter p(&screen);
+        MarkupRender::paint(p, markup, PaintOptions{{}, true, {}}, listLook());
+    }
+    const int shaded = qGray(screen.pixel(50, 50));
+    EXPECT_NEAR(shaded, 255 * 0.45, 3) << "black at 0.55 over white";
+    EXPECT_EQ(screen.pixelColor(400, 300), QColor(Qt::white));
+    EXPECT_EQ(screen.pixelColor(200, 300), QColor(Qt::white)) << "the crop's white outline";
+    EXPECT_NEAR(qGray(screen.pixel(400, 595)), 255 * 0.45, 3) << "no strip is painted over the picture";
+}
+
+TEST_F(MarkupRendering, SelectedBoxIsOutlinedTwiceAsThick) {
+    Markup markup(picture(1400, 800, Qt::white), std::nullopt, QColor(0, 0, 255));
+    markup.boxes = {mark(QRectF(300, 300, 400, 300))};
+    auto thickness = [&](std::optional<qsizetype> selected) {
+        QImage image(1400, 800, QImage::Format_RGB32);
+        QPainter p(&image);
+        MarkupRender::paint(p, markup, PaintOptions{selected, false, {}},
+                            MarkLook{"System", "Auto", "Thick", NoteLook::List});
+        p.end();
+        return countNear(image, QRect(500, 290, 1, 20), Qt::blue, 80);
+    };
+    const int plain = thickness(std::nullopt), selected = thickness(0);
+    EXPECT_GE(plain, 4); // 1.5 × 3.5 = 5.25 px
+    EXPECT_LE(plain, 7);
+    EXPECT_GE(selected, 2 * plain - 2);
+}
+
+using RenderCommand = LibraryTest;
+
+TEST_F(RenderCommand, RendersAPictureWithAMarksFile) {
+    QTemporaryDir work;
+    const QString pic = work.filePath("in.png"), marks = work.filePath("marks.json"),
+                  out = work.filePath("out.png");
+    ASSERT_TRUE(picture(640, 360).save(pic));
+    QFile f(marks);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"({"boxes":[{"rect":[[10,10],[100,50]],"note":"Here","hides":false,"paper":0}],)"
+            R"("comment":"","crop":[[0,0],[320,180]]})");
+    f.close();
+    EXPECT_EQ(renderCommand({pic, "--marks", marks, "--output", out}), 0);
+    const QImage result(out);
+    EXPECT_EQ(result.width(), 320);
+    EXPECT_GT(result.height(), 180) << "the numbered comment makes a strip";
+}
+
+TEST_F(RenderCommand, RendersALibraryPictureFromItsSideFiles) {
+    const QString pic = makeFile("2026-12-04/Shot_V1.png", QDateTime::currentDateTime());
+    Markup m(picture(300, 200), std::nullopt, Qt::red);
+    m.cropImageRect = QRectF(0, 0, 150, 100);
+    MarkStore::save(m, pic);
+    QTemporaryDir work;
+    EXPECT_EQ(renderCommand({pic, "--output", work.filePath("o.png")}), 0);
+    EXPECT_EQ(QImage(work.filePath("o.png")).size(), QSize(150, 100));
+}
+
+TEST_F(RenderCommand, FailsClearlyOnBadInput) {
+    QTemporaryDir work;
+    const QString pic = work.filePath("in.png");
+    ASSERT_TRUE(picture(64, 64).save(pic));
+    const QString junk = work.filePath("junk.json");
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\"boxes\":[");
+    f.close();
+    EXPECT_EQ(renderCommand({}), 2);
+    EXPECT_EQ(renderCommand({pic}), 2) << "no output";
+    EXPECT_EQ(renderCommand({pic, "--output"}), 2);
+    EXPECT_EQ(renderCommand({pic, "--bogus", "--output", work.filePath("o.png")}), 2);
+    EXPECT_EQ(renderCommand({work.filePath("none.png"), "--marks", junk, "--output", work.filePath("o.png")}),
+              1);
+    EXPECT_EQ(renderCommand({pic, "--marks", junk, "--output", work.filePath("o.png")}), 1);
+    EXPECT_EQ(renderCommand({pic, "--output", work.filePath("o.png")}), 1) << "no side files";
+    EXPECT_EQ(renderCommand({pic, "--marks", work.filePath("none.json"), "--output", work.filePath("o.png")}),
+              1);
+    const QString goodMarks = work.filePath("good.json");
+    QFile g(goodMarks);
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+    g.write(R"({"boxes":[],"comment":"x"})");
+    g.close();
+    EXPECT_EQ(renderCommand({pic, "--marks", goodMarks, "--output", work.filePath("no/such/dir/o.png")}), 1);
+    EXPECT_FALSE(QFileInfo::exists(work.filePath("o.png")));
+}

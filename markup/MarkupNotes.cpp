@@ -217,7 +217,7 @@ int notesShown(const Markup& markup, std::optional<qsizetype> editing) {
 std::vector<NoteFrame> placeNotes(const Markup& markup, const MarkLook& look, const MarkupMetrics& m,
                                   std::optional<qsizetype> editing) {
     std::vector<NoteFrame> frames;
-    if (look.noteLook == NoteLook::List)
+    if (look.noteLook == NoteLook::List || !MarkupRender::laysOutText(markup))
         return frames;
     const QRectF keptRect = markup.keptImageRect();
     const int n = m.notesShown;

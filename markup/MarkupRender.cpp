@@ -77,6 +77,12 @@ void paintCropShade(QPainter& painter, const Markup& markup) {
 
 } // namespace
 
+bool laysOutText(const Markup& markup) {
+    const QRectF keptRect = markup.keptImageRect();
+    return std::isfinite(keptRect.width()) && std::isfinite(keptRect.height()) && keptRect.width() > 0 &&
+           keptRect.width() <= maxTextWidth;
+}
+
 MarkupMetrics metrics(const Markup& markup, const MarkLook& look, std::optional<qsizetype> editing) {
     MarkupMetrics m;
     const QRectF keptRect = markup.keptImageRect();
@@ -142,9 +148,11 @@ void paint(QPainter& painter, const Markup& markup, const PaintOptions& options,
 
 std::optional<QImage> flattened(const Markup& markup, const MarkLook& look) {
     const MarkupMetrics m = metrics(markup, look);
-    const QSize size(int(std::lround(m.canvasSize.width())), int(std::lround(m.canvasSize.height())));
-    if (size.isEmpty() || double(size.width()) * size.height() > 512.0 * 1024 * 1024)
+    const double width = std::round(m.canvasSize.width());
+    const double height = std::round(m.canvasSize.height());
+    if (!(width >= 1 && height >= 1) || width * height > maxCanvasPixels)
         return std::nullopt;
+    const QSize size{static_cast<int>(width), static_cast<int>(height)};
     // An opaque picture whose kept part lies inside it needs no alpha channel.
     const QRectF keptRect = markup.keptImageRect();
     const bool opaque =

@@ -52,6 +52,13 @@ struct NoteFrame {
 
 namespace MarkupRender {
 
+// The widest kept part whose text is laid out. A marks file may say anything; text sized
+// for a wider one would take the layout minutes, so such a mark-up gets no strip and no notes.
+inline constexpr double maxTextWidth = 50'000;
+bool laysOutText(const Markup& markup);
+// The largest finished picture that is made, in pixels.
+inline constexpr double maxCanvasPixels = 256.0 * 1024 * 1024;
+
 MarkupMetrics metrics(const Markup& markup, const MarkLook& look, std::optional<qsizetype> editing = {});
 
 void paint(QPainter& painter, const Markup& markup, const PaintOptions& options = {},

@@ -67,6 +67,8 @@ std::pair<double, double> stripSizeAndHeight(const Markup& markup, const MarkLoo
     const QRectF keptRect = markup.keptImageRect();
     const double W = keptRect.width();
     const double base = std::max(22.0, W / 60);
+    if (!MarkupRender::laysOutText(markup))
+        return {base, 0.0};
     auto heightAt = [&](double size) { return stripHeightFor(stripText(markup, look, size), W, size); };
     if (!MarkStyle::isAuto(look.sizeName)) {
         const double size = base * MarkStyle::sizeScale(look.sizeName);

@@ -286,6 +286,52 @@ TEST_F(MarkupRendering, SelectedBoxIsOutlinedTwiceAsThick) {
     EXPECT_GE(selected, 2 * plain - 2);
 }
 
+TEST_F(MarkupRendering, WrappedCommentLinesAlignWithTheTextAfterTheNumber) {
+    Markup markup(picture(1200, 300, Qt::white), std::nullopt, QColor(0, 0, 160));
+    markup.boxes = {mark(QRectF(10, 10, 50, 50), QString("wax ").repeated(60))};
+    const MarkLook look = listLook("Medium"); // text size 22, padding 15.4, number column 39.6
+    const QImage out = *MarkupRender::flattened(markup, look);
+    // Bands of rows that hold white text, one per line.
+    QList<QPair<int, int>> lines;
+    for (int y = 300; y < out.height(); ++y) {
+        const bool ink = countNear(out, QRect(0, y, out.width(), 1), Qt::white, 200) > 0;
+        if (ink && (lines.isEmpty() || lines.last().second != y - 1))
+            lines.append({y, y});
+        else if (ink)
+            lines.last().second = y;
+    }
+    ASSERT_GE(lines.size(), 2);
+    auto leftmostInk = [&](QPair<int, int> rows, int fromX) {
+        for (int x = fromX; x < out.width(); ++x)
+            if (countNear(out, QRect(x, rows.first, 1, rows.second - rows.first + 1), Qt::white, 200) > 0)
+                return x;
+        return -1;
+    };
+    const int number = leftmostInk(lines[0], 0);
+    const int firstText = leftmostInk(lines[0], 35);
+    const int wrappedText = leftmostInk(lines[1], 0);
+    EXPECT_NEAR(number, 15.4, 4);
+    EXPECT_NEAR(firstText, 15.4 + 39.6, 5);
+    EXPECT_NEAR(wrappedText, firstText, 2) << "wrapped lines hang under the text, not under the number";
+}
+
+TEST_F(MarkupRendering, ExtremeGeometryFromAFileRendersOrFailsCleanly) {
+    Markup markup(picture(400, 300), std::nullopt, Qt::red);
+    markup.boxes = {mark(QRectF(-1e9, -1e9, 2e9, 2e9), "huge"),
+                    mark(QRectF(300, 200, -250, -150), "inverted"),
+                    Markup::Box(QRectF(1e6, 1e6, 10, 10), "", true, {}, {}, 99),
+                    Markup::Box(QRectF(10, 10, 10, 10), "far note", false, {}, QPointF(-1e12, 1e12), -7)};
+    for (NoteLook noteLook : {NoteLook::List, NoteLook::Sticky, NoteLook::Glass}) {
+        const auto png = MarkupRender::pngData(markup, MarkLook{"System", "Auto", "Thin", noteLook});
+        ASSERT_TRUE(png);
+        EXPECT_EQ(QImage::fromData(*png).width(), 400);
+    }
+    markup.cropImageRect = QRectF(0, 0, 1e9, 1e9);
+    EXPECT_FALSE(MarkupRender::pngData(markup, listLook())) << "too large to make";
+    markup.cropImageRect = QRectF(10, 10, -20, 30);
+    EXPECT_FALSE(MarkupRender::pngData(markup, listLook())) << "nothing kept";
+}
+
 using RenderCommand = LibraryTest;
 
 TEST_F(RenderCommand, RendersAPictureWithAMarksFile) {

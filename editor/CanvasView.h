@@ -102,6 +102,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent*) override;
     void wheelEvent(QWheelEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void leaveEvent(QEvent*) override;
+    bool event(QEvent*) override; // pinch gestures
 
 private:
     void remember();
@@ -110,6 +112,12 @@ private:
     void selectLastMark();
     void placeNoteField();
     std::optional<qsizetype> boxAt(QPointF imagePoint) const;
+    // View pixels per image pixel (fit times zoom), and the image point at the view centre.
+    double viewScale() const;
+    QPointF focusPoint() const;
+    void setZoomFocus(QPointF imagePoint);
+    void updateHover(QPointF imagePoint);
+    void paintHover(QPainter& painter, const ScreenElement& element) const;
 
     Markup m_markup;
     std::optional<qsizetype> m_selected;

@@ -106,6 +106,7 @@ CanvasView::CanvasView(Markup markup, QWidget* parent) : QWidget(parent), m_mark
 
     m_noteField = new QLineEdit(this);
     m_noteField->setFrame(false);
+    m_noteField->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_noteField->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_noteField->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
     m_noteField->setPlaceholderText(QStringLiteral("Type here"));
@@ -272,18 +273,16 @@ QRectF CanvasView::shownImageRect() const {
     return QRectF(m_markup.keptImageRect().topLeft(), m.canvasSize);
 }
 
-double CanvasView::viewScale() const {
-    const QRectF shown = shownImageRect();
+double CanvasView::viewScale(const QRectF& shown) const {
     const QRectF view = contentsRect();
     if (shown.width() <= 0 || shown.height() <= 0 || view.isEmpty()) return 1.0;
     return std::min(view.width() / shown.width(), view.height() / shown.height()) * m_zoom;
 }
 
-QPointF CanvasView::focusPoint() const {
-    const QRectF shown = shownImageRect();
+QPointF CanvasView::focusPoint(const QRectF& shown) const {
     if (!m_zoomFocus) return shown.center();
     // Keep the picture covering the view: the focus stays half a view inside each edge.
-    const double scale = viewScale();
+    const double scale = viewScale(shown);
     const QRectF view = contentsRect();
     const double halfW = view.width() / 2 / scale;
     const double halfH = view.height() / 2 / scale;
@@ -297,13 +296,15 @@ QPointF CanvasView::focusPoint() const {
 
 void CanvasView::setZoomFocus(QPointF imagePoint) {
     m_zoomFocus = imagePoint;
-    m_zoomFocus = focusPoint();
+    m_zoomFocus = focusPoint(shownImageRect());
 }
 
 QTransform CanvasView::imageToView() const {
-    const double scale = viewScale();
+    // The shown rectangle needs the comment strip laid out: work it out once.
+    const QRectF shown = shownImageRect();
+    const double scale = viewScale(shown);
     const QPointF centre = QRectF(contentsRect()).center();
-    const QPointF focus = focusPoint();
+    const QPointF focus = focusPoint(shown);
     QTransform t;
     t.translate(centre.x(), centre.y());
     t.scale(scale, scale);
@@ -326,7 +327,7 @@ void CanvasView::setZoom(double zoom, std::optional<QPointF> viewPoint) {
         m_zoom = zoom;
         // The anchor keeps its place: focus = anchor − (anchor's offset from the centre) / scale.
         const QPointF offset = anchorView - QRectF(contentsRect()).center();
-        setZoomFocus(anchorImage - offset / viewScale());
+        setZoomFocus(anchorImage - offset / viewScale(shownImageRect()));
     }
     placeNoteField();
     update();
@@ -470,8 +471,10 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
     } else if (box && box->width() >= minDragPx && box->height() >= minDragPx) {
         switch (m_tool) {
         case Tool::Crop: {
-            // A crop cannot reach past the picture.
-            const QRectF inside = box->intersected(QRectF(QPointF(0, 0), QSizeF(m_markup.imageSize())));
+            // A crop stays inside the part of the picture on show.
+            const QRectF picture(QPointF(0, 0), QSizeF(m_markup.imageSize()));
+            const QRectF inside =
+                box->intersected(m_fillsScreen ? picture : picture.intersected(m_markup.keptImageRect()));
             if (!inside.isEmpty()) setCrop(inside);
             break;
         }
@@ -536,7 +539,8 @@ void CanvasView::wheelEvent(QWheelEvent* event) {
     // Touchpads give pixels; a wheel notch moves 60 view pixels.
     const QPointF delta =
         !event->pixelDelta().isNull() ? QPointF(event->pixelDelta()) : QPointF(event->angleDelta()) / 2.0;
-    setZoomFocus(focusPoint() - delta / viewScale());
+    const QRectF shown = shownImageRect();
+    setZoomFocus(focusPoint(shown) - delta / viewScale(shown));
     placeNoteField();
     update();
     event->accept();
@@ -584,7 +588,7 @@ void CanvasView::placeNoteField() {
         m_noteField->hide();
         return;
     }
-    const double scale = viewScale();
+    const double scale = viewScale(shownImageRect());
     // The note font carries its image-pixel size as its point size; bring it to the view.
     const MarkupMetrics m = MarkupRender::metrics(m_markup, look, m_editingNote);
     QFont font = render_parts::noteFont(look, m.noteUnit);

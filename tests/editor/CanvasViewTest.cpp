@@ -263,6 +263,14 @@ TEST_F(CanvasGestures, CropSetsTheCropGoesBackToMarkAndTellsTheEditor) {
     c.view.setTool(CanvasView::Tool::Crop);
     c.drag({100, 100}, {104, 200});
     EXPECT_EQ(c.crops, 2);
+
+    // Off the frozen screen only the kept part is on show, and a new crop stays inside it.
+    c.view.setFillsScreen(false);
+    c.view.setCrop({200, 100, 400, 300});
+    c.view.setTool(CanvasView::Tool::Crop);
+    c.drag({300, 200}, {700, 500});
+    ASSERT_TRUE(c.view.markup().cropImageRect.has_value());
+    EXPECT_EQ(c.view.markup().cropImageRect->bottomRight(), QPointF(600, 400));
 }
 
 // MARK: The Select tool

@@ -47,6 +47,7 @@ public:
     Markup& markupForEditing() { return m_markup; }
 
     std::optional<qsizetype> selected() const { return m_selected; }
+    // Selects a box (none for an invalid index) without calling onSelect.
     void select(std::optional<qsizetype> index);
     Tool tool() const { return m_tool; }
     void setTool(Tool tool);
@@ -102,6 +103,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent*) override;
     void wheelEvent(QWheelEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void leaveEvent(QEvent*) override;
+    bool event(QEvent*) override; // pinch gestures
 
 private:
     void remember();
@@ -110,6 +113,12 @@ private:
     void selectLastMark();
     void placeNoteField();
     std::optional<qsizetype> boxAt(QPointF imagePoint) const;
+    // View pixels per image pixel (fit times zoom), and the image point at the view centre.
+    double viewScale(const QRectF& shown) const;
+    QPointF focusPoint(const QRectF& shown) const;
+    void setZoomFocus(QPointF imagePoint);
+    void updateHover(QPointF imagePoint);
+    void paintHover(QPainter& painter, const ScreenElement& element) const;
 
     Markup m_markup;
     std::optional<qsizetype> m_selected;

@@ -28,6 +28,8 @@ const PaperColors& paperOf(const Markup::Box& box) {
     return NotePaper::colors()[NotePaper::clamped(box.paper)];
 }
 
+} // namespace
+
 QColor inkFor(const Markup::Box& box, NoteLook look) {
     return look == NoteLook::Sticky ? paperOf(box).ink : QColor(Qt::white);
 }
@@ -50,6 +52,8 @@ QFont noteFont(const MarkLook& look, double noteUnit) {
     }
     return MarkStyle::font(noteUnit, QFont::Medium, look.fontName);
 }
+
+namespace {
 
 StyledText noteText(const Markup& markup, qsizetype index, const MarkLook& look, double noteUnit) {
     const Markup::Box& box = markup.boxes[index];

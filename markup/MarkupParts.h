@@ -20,6 +20,11 @@ void paintStrip(QPainter& painter, const Markup& markup, const MarkLook& look, c
 
 // MARK: Notes (MarkupNotes.cpp)
 
+// The ink of a note's text: the paper's ink on sticky notes, white on glass.
+QColor inkFor(const Markup::Box& box, NoteLook look);
+// The face of a note's body text at `noteUnit` image pixels (handwriting on sticky paper).
+QFont noteFont(const MarkLook& look, double noteUnit);
+
 bool showsNote(const Markup& markup, qsizetype index, std::optional<qsizetype> editing);
 int notesShown(const Markup& markup, std::optional<qsizetype> editing);
 std::vector<NoteFrame> placeNotes(const Markup& markup, const MarkLook& look, const MarkupMetrics& metrics,

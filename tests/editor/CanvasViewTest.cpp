@@ -1,0 +1,549 @@
+#include "editor/CanvasView.h"
+#include "markup/MarkupRender.h"
+#include "support/TestEnv.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
+#include <QTest>
+#include <QWheelEvent>
+
+using namespace ombrel;
+using ombrel::test::LibraryTest;
+
+namespace {
+
+QImage picture(int w = 800, int h = 600) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(QColor(235, 238, 242));
+    return image;
+}
+
+Markup markupOf(QList<Markup::Box> boxes = {}, QImage image = picture()) {
+    Markup markup(image, std::nullopt, Qt::red);
+    markup.boxes = std::move(boxes);
+    return markup;
+}
+
+Markup::Box mark(QRectF r, QString note = {}) {
+    return Markup::Box(r, std::move(note));
+}
+Markup::Box blur(QRectF r) {
+    return Markup::Box(r, {}, true);
+}
+
+// A canvas shown at a fixed size, driven with the mouse at image points.
+struct Canvas {
+    explicit Canvas(Markup markup, QSize size = {640, 480}) : view(std::move(markup)) {
+        view.resize(size);
+        view.show();
+        view.onSelect = [this] { ++selects; };
+        view.onCrop = [this] { ++crops; };
+    }
+    QPoint at(QPointF imagePoint) const { return view.imageToView().map(imagePoint).toPoint(); }
+    void press(QPointF p) { QTest::mousePress(&view, Qt::LeftButton, {}, at(p)); }
+    void moveTo(QPointF p) { QTest::mouseMove(&view, at(p)); }
+    void release(QPointF p) { QTest::mouseRelease(&view, Qt::LeftButton, {}, at(p)); }
+    void drag(QPointF from, QPointF to) {
+        press(from);
+        moveTo((from + to) / 2);
+        moveTo(to);
+        release(to);
+    }
+    void click(QPointF p) { drag(p, p); }
+    // A plain pointer move with no button down.
+    void hover(QPointF p) {
+        QMouseEvent move(QEvent::MouseMove, at(p), view.mapToGlobal(at(p)), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&view, &move);
+    }
+    // The image rectangle a drag between two image points really makes, after the view's rounding.
+    QRectF dragged(QPointF from, QPointF to) const {
+        return QRectF(view.imagePoint(at(from)), view.imagePoint(at(to))).normalized();
+    }
+
+    CanvasView view;
+    int selects = 0;
+    int crops = 0;
+};
+
+void expectNear(QPointF a, QPointF b, double tolerance = 1e-6) {
+    EXPECT_NEAR(a.x(), b.x(), tolerance);
+    EXPECT_NEAR(a.y(), b.y(), tolerance);
+}
+
+} // namespace
+
+// MARK: Element names
+
+TEST(ScreenElementNames, LabelsQuoteTitlesByKindAndHoverFallsBackToTheKind) {
+    using Kind = ScreenElement::Kind;
+    const QString open = QString(QChar(0x201C)), close = QString(QChar(0x201D));
+    EXPECT_EQ((ScreenElement{Kind::Button, "Save", {}}).label(), "Button " + open + "Save" + close);
+    EXPECT_EQ((ScreenElement{Kind::Link, "Home", {}}).label(), "Link " + open + "Home" + close);
+    EXPECT_EQ((ScreenElement{Kind::Field, "Email", {}}).label(), "Field " + open + "Email" + close);
+    EXPECT_EQ((ScreenElement{Kind::Text, "Hello", {}}).label(), open + "Hello" + close);
+    EXPECT_EQ((ScreenElement{Kind::Image, "Logo", {}}).label(), QString());
+    EXPECT_EQ((ScreenElement{Kind::Section, "Sidebar", {}}).label(), QString());
+
+    EXPECT_EQ((ScreenElement{Kind::Button, "Save", {}}).hoverName(), "Button " + open + "Save" + close);
+    EXPECT_EQ((ScreenElement{Kind::Button, "", {}}).hoverName(), "Button");
+    EXPECT_EQ((ScreenElement{Kind::Image, "Logo", {}}).hoverName(), "Image");
+    EXPECT_EQ((ScreenElement{Kind::Section, "", {}}).hoverName(), "Section");
+}
+
+TEST(ScreenElementNames, TitlesOverSixtyCharactersAreCutToFiftySevenAndAnEllipsis) {
+    const QString sixty(60, QLatin1Char('a'));
+    const QString sixtyOne(61, QLatin1Char('b'));
+    EXPECT_EQ((ScreenElement{ScreenElement::Kind::Text, sixty, {}}).label(),
+              QChar(0x201C) + sixty + QChar(0x201D));
+    EXPECT_EQ((ScreenElement{ScreenElement::Kind::Text, sixtyOne, {}}).label(),
+              QChar(0x201C) + QString(57, QLatin1Char('b')) + QChar(0x2026) + QChar(0x201D));
+}
+
+// MARK: Coordinates and zoom
+
+using CanvasCoordinates = LibraryTest;
+
+TEST_F(CanvasCoordinates, AtZoomOneThePictureIsFittedAndCentred) {
+    Canvas c(markupOf({}, picture(800, 400)), {1000, 1000});
+    const QRectF shown = c.view.shownImageRect();
+    const QRectF inView = c.view.imageToView().mapRect(shown);
+    // Fitted to the width, centred in height.
+    EXPECT_NEAR(inView.left(), 0, 1e-6);
+    EXPECT_NEAR(inView.right(), 1000, 1e-6);
+    EXPECT_NEAR(inView.center().y(), 500, 1e-6);
+    expectNear(c.view.imagePoint(c.view.imageToView().map(QPointF(123, 45))), QPointF(123, 45));
+}
+
+TEST_F(CanvasCoordinates, TheShownRectangleIsTheKeptPartOrTheWholeScreen) {
+    Markup markup = markupOf();
+    markup.cropImageRect = QRectF(100, 50, 300, 200);
+    Canvas c(markup);
+    EXPECT_EQ(c.view.shownImageRect().topLeft(), QPointF(100, 50));
+    EXPECT_DOUBLE_EQ(c.view.shownImageRect().width(), 300);
+    c.view.setFillsScreen(true);
+    EXPECT_EQ(c.view.shownImageRect(), QRectF(0, 0, 800, 600));
+}
+
+TEST_F(CanvasCoordinates, ZoomStaysBetweenOneAndEight) {
+    Canvas c(markupOf());
+    c.view.setZoom(0.3);
+    EXPECT_DOUBLE_EQ(c.view.zoom(), 1.0);
+    c.view.setZoom(40);
+    EXPECT_DOUBLE_EQ(c.view.zoom(), CanvasView::maxZoom);
+    c.view.setZoom(-2);
+    EXPECT_DOUBLE_EQ(c.view.zoom(), 1.0);
+
+    // Ctrl+wheel and pinches go through the same limits.
+    for (int i = 0; i < 30; ++i) {
+        QWheelEvent wheel(QPointF(320, 240), c.view.mapToGlobal(QPointF(320, 240)), {}, QPoint(0, 120),
+                          Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&c.view, &wheel);
+    }
+    EXPECT_DOUBLE_EQ(c.view.zoom(), CanvasView::maxZoom);
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2,
+                              QPointF(320, 240), QPointF(320, 240), c.view.mapToGlobal(QPointF(320, 240)),
+                              -0.99, QPointF(), 1);
+    QApplication::sendEvent(&c.view, &pinch);
+    EXPECT_DOUBLE_EQ(c.view.zoom(), 1.0);
+}
+
+TEST_F(CanvasCoordinates, ZoomKeepsThePointUnderThePointerAndZoomOneFitsAgain) {
+    Canvas c(markupOf());
+    const QTransform fitted = c.view.imageToView();
+    const QPointF pointer(200, 150);
+    const QPointF under = c.view.imagePoint(pointer);
+    c.view.setZoom(3, pointer);
+    expectNear(c.view.imagePoint(pointer), under, 1e-6);
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, pointer,
+                              pointer, c.view.mapToGlobal(pointer), 0.5, QPointF(), 1);
+    QApplication::sendEvent(&c.view, &pinch);
+    EXPECT_DOUBLE_EQ(c.view.zoom(), 4.5);
+    expectNear(c.view.imagePoint(pointer), under, 1e-6);
+    c.view.setZoom(1);
+    EXPECT_EQ(c.view.imageToView(), fitted);
+}
+
+TEST_F(CanvasCoordinates, ScrollingPansOnlyWhileZoomed) {
+    Canvas c(markupOf());
+    auto scroll = [&](QPoint pixels) {
+        QWheelEvent wheel(QPointF(320, 240), c.view.mapToGlobal(QPointF(320, 240)), pixels, QPoint(0, 0),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        wheel.setAccepted(false);
+        QApplication::sendEvent(&c.view, &wheel);
+        return wheel.isAccepted();
+    };
+    EXPECT_FALSE(scroll(QPoint(0, -40))) << "at zoom 1 the enclosing view scrolls";
+
+    c.view.setZoom(4);
+    const QPointF centre(320, 240);
+    const QPointF before = c.view.imagePoint(centre);
+    const double scale = c.view.imageToView().m11();
+    EXPECT_TRUE(scroll(QPoint(0, -40)));
+    expectNear(c.view.imagePoint(centre), before + QPointF(0, 40 / scale), 1e-6);
+    // The focus stops where the picture's edge meets the view's edge.
+    for (int i = 0; i < 100; ++i)
+        scroll(QPoint(-200, -200));
+    expectNear(c.view.imageToView().map(QPointF(800, 600)), QPointF(640, 480), 1e-6);
+}
+
+// MARK: Drawing gestures
+
+using CanvasGestures = LibraryTest;
+
+TEST_F(CanvasGestures, ADragOfEightPixelsOrMoreMakesABoxAndASmallerOneIsAClick) {
+    Canvas c(markupOf({mark({100, 100, 200, 200})}), {800, 600});
+    ASSERT_DOUBLE_EQ(c.view.imageToView().m11(), 1.0) << "one view pixel per image pixel here";
+
+    c.drag({150, 150}, {157, 300}); // 7 pixels wide
+    EXPECT_EQ(c.view.markup().boxes.size(), 1);
+    EXPECT_EQ(c.view.selected(), 0) << "the click selects the box under it";
+    c.drag({500, 100}, {700, 107}); // 7 pixels high, on nothing
+    EXPECT_EQ(c.view.markup().boxes.size(), 1);
+    EXPECT_EQ(c.view.selected(), std::nullopt);
+
+    c.drag({520, 300}, {512, 292}); // exactly 8 × 8, dragged up and left
+    ASSERT_EQ(c.view.markup().boxes.size(), 2);
+    EXPECT_EQ(c.view.markup().boxes[1], mark(c.dragged({512, 292}, {520, 300})));
+    EXPECT_FALSE(c.view.markup().boxes[1].hides);
+    EXPECT_EQ(c.view.selected(), 1);
+    EXPECT_EQ(c.view.undoCount(), 1);
+    EXPECT_GE(c.selects, 3);
+}
+
+TEST_F(CanvasGestures, AClickInsideNestedBoxesSelectsTheSmallestAndTheFirstOnATie) {
+    Canvas c(markupOf({mark({50, 50, 500, 400}), mark({100, 100, 100, 100}), mark({300, 100, 100, 100}),
+                       mark({300, 100, 100, 100})}));
+    c.click({150, 150});
+    EXPECT_EQ(c.view.selected(), 1);
+    c.click({60, 60});
+    EXPECT_EQ(c.view.selected(), 0);
+    c.click({350, 150});
+    EXPECT_EQ(c.view.selected(), 2);
+    EXPECT_EQ(c.view.markup().boxes.size(), 4) << "clicks add nothing";
+}
+
+TEST_F(CanvasGestures, TheBlurToolAddsHidingBoxesAndPreviewsThemWhileDragging) {
+    Canvas c(markupOf());
+    c.view.setTool(CanvasView::Tool::Hide);
+    EXPECT_TRUE(c.view.hideMode());
+    const QImage before = c.view.grab().toImage();
+    c.press({100, 100});
+    c.moveTo({300, 250});
+    const QImage during = c.view.grab().toImage();
+    EXPECT_NE(during, before) << "the box being dragged is painted";
+    c.release({300, 250});
+    ASSERT_EQ(c.view.markup().boxes.size(), 1);
+    EXPECT_TRUE(c.view.markup().boxes[0].hides);
+    EXPECT_EQ(c.view.markup().boxes[0].imageRect, c.dragged({100, 100}, {300, 250}));
+    EXPECT_EQ(c.view.grab().toImage(), during) << "the preview looks like the result";
+}
+
+TEST_F(CanvasGestures, CropSetsTheCropGoesBackToMarkAndTellsTheEditor) {
+    Canvas c(markupOf({mark({10, 10, 50, 50})}));
+    c.view.setTool(CanvasView::Tool::Crop);
+    c.drag({100, 80}, {500, 400});
+    ASSERT_TRUE(c.view.markup().cropImageRect.has_value());
+    EXPECT_EQ(*c.view.markup().cropImageRect, c.dragged({100, 80}, {500, 400}));
+    EXPECT_EQ(c.view.tool(), CanvasView::Tool::Mark);
+    EXPECT_EQ(c.crops, 1);
+    EXPECT_EQ(c.view.markup().boxes.size(), 1) << "a crop adds no box";
+    EXPECT_EQ(c.view.shownImageRect().topLeft(), c.view.markup().cropImageRect->topLeft());
+    c.view.undo();
+    EXPECT_FALSE(c.view.markup().cropImageRect.has_value());
+
+    // A crop dragged past the picture stops at its edge; a small one is a click.
+    c.view.setFillsScreen(true);
+    c.view.setTool(CanvasView::Tool::Crop);
+    c.drag({400, 300}, {900, 700});
+    ASSERT_TRUE(c.view.markup().cropImageRect.has_value());
+    EXPECT_EQ(c.view.markup().cropImageRect->bottomRight(), QPointF(800, 600));
+    c.view.setTool(CanvasView::Tool::Crop);
+    c.drag({100, 100}, {104, 200});
+    EXPECT_EQ(c.crops, 2);
+
+    // Off the frozen screen only the kept part is on show, and a new crop stays inside it.
+    c.view.setFillsScreen(false);
+    c.view.setCrop({200, 100, 400, 300});
+    c.view.setTool(CanvasView::Tool::Crop);
+    c.drag({300, 200}, {700, 500});
+    ASSERT_TRUE(c.view.markup().cropImageRect.has_value());
+    EXPECT_EQ(c.view.markup().cropImageRect->bottomRight(), QPointF(600, 400));
+}
+
+// MARK: The Select tool
+
+using CanvasSelectTool = LibraryTest;
+
+TEST_F(CanvasSelectTool, DraggingDrawsNothing) {
+    Canvas c(markupOf({mark({400, 300, 100, 100})}));
+    c.view.setTool(CanvasView::Tool::Select);
+    const QImage before = c.view.grab().toImage();
+    c.press({50, 50});
+    c.moveTo({300, 250});
+    EXPECT_EQ(c.view.grab().toImage(), before);
+    c.release({300, 250});
+    EXPECT_EQ(c.view.markup().boxes.size(), 1);
+    EXPECT_FALSE(c.view.canUndo());
+}
+
+TEST_F(CanvasSelectTool, AClickOnNothingClearsTheSelection) {
+    Canvas c(markupOf({mark({400, 300, 100, 100})}));
+    c.view.elements = {{ScreenElement::Kind::Button, "Far", {600, 20, 80, 30}}};
+    c.view.setTool(CanvasView::Tool::Select);
+    c.click({450, 350});
+    EXPECT_EQ(c.view.selected(), 0);
+    c.click({50, 50});
+    EXPECT_EQ(c.view.selected(), std::nullopt);
+    EXPECT_EQ(c.view.markup().boxes.size(), 1);
+}
+
+TEST_F(CanvasSelectTool, AClickOnAnElementBoxesTheSmallestOneWithItsLabel) {
+    Canvas c(markupOf());
+    c.view.elements = {{ScreenElement::Kind::Section, "Form", {50, 50, 400, 300}},
+                       {ScreenElement::Kind::Button, "Login", {100, 100, 120, 40}},
+                       {ScreenElement::Kind::Image, "Logo", {300, 100, 60, 60}}};
+    c.view.setTool(CanvasView::Tool::Select);
+    c.click({150, 120});
+    ASSERT_EQ(c.view.markup().boxes.size(), 1);
+    const Markup::Box& box = c.view.markup().boxes[0];
+    EXPECT_EQ(box.imageRect, QRectF(100, 100, 120, 40));
+    EXPECT_EQ(box.element, QString("Button ") + QChar(0x201C) + "Login" + QChar(0x201D));
+    EXPECT_FALSE(box.hides);
+    EXPECT_EQ(c.view.selected(), 0);
+
+    // Clicking the new box selects it rather than boxing the element again.
+    c.click({150, 120});
+    EXPECT_EQ(c.view.markup().boxes.size(), 1);
+    // An element without a label still gets a box, unnamed.
+    c.click({320, 120});
+    ASSERT_EQ(c.view.markup().boxes.size(), 2);
+    EXPECT_EQ(c.view.markup().boxes[1].element, std::nullopt);
+    EXPECT_EQ(c.view.selected(), 1);
+}
+
+TEST_F(CanvasSelectTool, HoveringShowsTheElementUnlessABoxIsUnderThePointer) {
+    Canvas c(markupOf({mark({300, 300, 100, 100})}));
+    const ScreenElement link{ScreenElement::Kind::Link, "Docs", {250, 250, 300, 200}};
+    c.view.elements = {link};
+    c.hover({260, 260});
+    EXPECT_EQ(c.view.hoveredElement(), std::nullopt) << "only the Select tool hovers";
+
+    c.view.setTool(CanvasView::Tool::Select);
+    const QImage plain = c.view.grab().toImage();
+    c.hover({260, 260});
+    EXPECT_EQ(c.view.hoveredElement(), link);
+    EXPECT_NE(c.view.grab().toImage(), plain);
+    c.hover({350, 350}); // inside the mark
+    EXPECT_EQ(c.view.hoveredElement(), std::nullopt);
+    c.hover({550, 300}); // the right edge is outside the element
+    EXPECT_EQ(c.view.hoveredElement(), std::nullopt);
+    c.hover({260, 260});
+    c.view.setTool(CanvasView::Tool::Mark);
+    EXPECT_EQ(c.view.hoveredElement(), std::nullopt);
+}
+
+// MARK: Model changes and history
+
+using CanvasHistory = LibraryTest;
+
+TEST_F(CanvasHistory, UndoAndRedoWalkEveryChangeBothWays) {
+    Canvas c(markupOf());
+    EXPECT_FALSE(c.view.canUndo());
+    c.view.undo(); // nothing to undo: no change, no call
+    EXPECT_EQ(c.selects, 0);
+
+    c.view.add({});
+    EXPECT_FALSE(c.view.canUndo()) << "adding nothing is no step";
+    c.view.add({mark({400, 300, 50, 50}, "b"), mark({10, 10, 50, 50}, "a")});
+    c.view.add({blur({200, 200, 40, 40})});
+    c.view.organise();
+    c.view.remove(0);
+    c.view.setCrop({0, 0, 400, 300});
+    c.view.clearMarks();
+    EXPECT_EQ(c.view.undoCount(), 6);
+
+    QList<CanvasView::Snapshot> states;
+    for (int i = 0; i < 6; ++i) {
+        states.prepend({c.view.markup().boxes, c.view.markup().cropImageRect});
+        c.view.undo();
+    }
+    EXPECT_TRUE(c.view.markup().boxes.isEmpty());
+    EXPECT_FALSE(c.view.canUndo());
+    EXPECT_TRUE(c.view.canRedo());
+    for (int i = 0; i < 6; ++i) {
+        c.view.redo();
+        EXPECT_EQ(c.view.markup().boxes, states[i].boxes) << "redo step " << i;
+        EXPECT_EQ(c.view.markup().cropImageRect, states[i].cropImageRect) << "redo step " << i;
+    }
+    EXPECT_FALSE(c.view.canRedo());
+
+    c.view.undo();
+    c.view.undo();
+    EXPECT_TRUE(c.view.canRedo());
+    c.view.add({mark({1, 1, 20, 20})});
+    EXPECT_FALSE(c.view.canRedo()) << "a new change forgets what was undone";
+}
+
+TEST_F(CanvasHistory, UndoKeepsNotesTypedOnBoxesThatComeBackUnchanged) {
+    Canvas c(markupOf());
+    c.view.add({mark({100, 100, 80, 60}), mark({300, 100, 80, 60})});
+    // The editor types straight into the boxes.
+    c.view.markupForEditing().boxes[0].note = "Typed after the step";
+    c.view.add({mark({500, 300, 80, 60})});
+    c.view.undo();
+    ASSERT_EQ(c.view.markup().boxes.size(), 2);
+    EXPECT_EQ(c.view.markup().boxes[0].note, "Typed after the step");
+    EXPECT_EQ(c.view.markup().boxes[1].note, "");
+
+    // A removed box comes back with the note it had.
+    c.view.markupForEditing().boxes[1].note = "Second";
+    c.view.remove(1);
+    c.view.undo();
+    EXPECT_EQ(c.view.markup().boxes[1].note, "Second");
+    c.view.undo(); // back to no boxes
+    EXPECT_TRUE(c.view.markup().boxes.isEmpty());
+    c.view.redo();
+    ASSERT_EQ(c.view.markup().boxes.size(), 2);
+    EXPECT_EQ(c.view.markup().boxes[0].note, "Typed after the step") << "redo brings back the notes it saw";
+}
+
+TEST_F(CanvasHistory, RestoreTakesTheFirstNoteForBoxesWithTheSameRectangle) {
+    Canvas c(markupOf());
+    const QRectF same(100, 100, 80, 60);
+    c.view.add({mark(same), mark(same)});
+    c.view.markupForEditing().boxes[0].note = "first";
+    c.view.markupForEditing().boxes[1].note = "second";
+    c.view.add({mark({400, 400, 20, 20})});
+    c.view.undo();
+    EXPECT_EQ(c.view.markup().boxes[0].note, "first");
+    EXPECT_EQ(c.view.markup().boxes[1].note, "first");
+}
+
+TEST_F(CanvasHistory, UndoSelectsTheLastMarkOfTheRestoredBoxes) {
+    Canvas c(markupOf());
+    c.view.add({mark({10, 10, 50, 50}), mark({100, 10, 50, 50}), blur({200, 10, 50, 50})});
+    c.view.clearMarks();
+    EXPECT_EQ(c.view.selected(), std::nullopt);
+    c.view.undo();
+    EXPECT_EQ(c.view.selected(), 1) << "the blur box is not a numbered mark";
+}
+
+TEST_F(CanvasHistory, RemoveSelectsTheLastRemainingMark) {
+    Canvas c(markupOf(
+        {mark({10, 10, 50, 50}), mark({100, 10, 50, 50}), blur({200, 10, 50, 50}), mark({300, 10, 50, 50})}));
+    c.view.remove(3);
+    EXPECT_EQ(c.view.selected(), 1);
+    EXPECT_EQ(c.selects, 1);
+    c.view.remove(0);
+    c.view.remove(0);
+    ASSERT_EQ(c.view.markup().boxes.size(), 1);
+    EXPECT_EQ(c.view.selected(), std::nullopt) << "only a blur box is left";
+
+    const int steps = c.view.undoCount();
+    c.view.remove(5);
+    c.view.remove(-1);
+    EXPECT_EQ(c.view.undoCount(), steps) << "an invalid index changes nothing";
+    EXPECT_EQ(c.view.markup().boxes.size(), 1);
+}
+
+TEST_F(CanvasHistory, OrganiseAndClearDropTheSelectionAndEmptyOnesAreNoSteps) {
+    Canvas c(markupOf());
+    c.view.organise();
+    c.view.clearMarks();
+    EXPECT_FALSE(c.view.canUndo());
+    c.view.add({mark({400, 10, 50, 50}, "right"), mark({10, 10, 50, 50}, "left")});
+    c.view.organise();
+    EXPECT_EQ(c.view.markup().boxes, c.view.markup().organisedBoxes());
+    EXPECT_EQ(c.view.markup().boxes[0].note, "Left");
+    EXPECT_EQ(c.view.selected(), std::nullopt);
+    c.view.applyColor(Qt::blue);
+    EXPECT_EQ(c.view.markup().color, QColor(Qt::blue));
+    EXPECT_EQ(c.view.undoCount(), 2) << "colour is not a step";
+}
+
+// MARK: Notes on the canvas
+
+using CanvasNotes = LibraryTest;
+
+TEST_F(CanvasNotes, TheFieldSitsOnTheNoteAndReportsTyping) {
+    NoteLooks::setCurrent(NoteLook::Sticky);
+    Canvas c(markupOf({mark({100, 100, 100, 80}, "Old")}), {800, 600});
+    QList<QString> typed;
+    int returns = 0;
+    c.view.onNoteTyped = [&](qsizetype index, const QString& text) {
+        EXPECT_EQ(index, 0);
+        typed.append(text);
+    };
+    c.view.onNoteReturn = [&] { ++returns; };
+
+    c.view.setEditingNote(0);
+    QLineEdit* field = c.view.noteField();
+    ASSERT_TRUE(field->isVisible());
+    EXPECT_EQ(field->text(), "Old");
+    EXPECT_TRUE(typed.isEmpty()) << "showing the note is not typing";
+    EXPECT_EQ(field->placeholderText(), "Type here");
+    EXPECT_EQ(field->toolTip(), "Type your comment. Press Return for the next note.");
+    EXPECT_FALSE(field->hasFrame());
+    EXPECT_GE(field->font().pointSizeF(), 11.0);
+    const auto typing = MarkupRender::noteTypingRect(c.view.markup(), 0);
+    ASSERT_TRUE(typing.has_value());
+    EXPECT_EQ(field->geometry().topLeft(), c.view.imageToView().mapRect(*typing).toAlignedRect().topLeft());
+
+    field->clear();
+    QTest::keyClicks(field, "Hi");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(typed.last(), "Hi");
+    EXPECT_EQ(returns, 1);
+
+    c.view.setEditingNote(std::nullopt);
+    EXPECT_FALSE(field->isVisible());
+    EXPECT_EQ(c.view.editingNote(), std::nullopt);
+}
+
+TEST_F(CanvasNotes, TheListLookTypesElsewhere) {
+    NoteLooks::setCurrent(NoteLook::List);
+    Canvas c(markupOf({mark({100, 100, 100, 80}, "Note")}));
+    c.view.setEditingNote(0);
+    EXPECT_FALSE(c.view.noteField()->isVisible());
+}
+
+TEST_F(CanvasNotes, DraggingANoteMovesItAndSelectsItsBox) {
+    NoteLooks::setCurrent(NoteLook::Glass);
+    Canvas c(markupOf({mark({100, 100, 100, 80}, "Move me"), mark({500, 400, 60, 60})}), {800, 600});
+    const auto frames = MarkupRender::noteFrames(c.view.markup());
+    ASSERT_EQ(frames.size(), 1u);
+    const QRectF frame = frames.front().imageRect;
+    const QPointF grab = frame.topLeft() + QPointF(10, 10);
+
+    c.drag(grab, grab + QPointF(40, 120));
+    const Markup::Box& box = c.view.markup().boxes[0];
+    ASSERT_TRUE(box.notePosition.has_value());
+    const QPointF moved =
+        c.view.imagePoint(c.at(grab + QPointF(40, 120))) - (c.view.imagePoint(c.at(grab)) - frame.topLeft());
+    expectNear(*box.notePosition, moved);
+    EXPECT_EQ(c.view.selected(), 0);
+    EXPECT_EQ(c.view.markup().boxes.size(), 2) << "a note drag draws no box";
+}
+
+// MARK: A look at the canvas
+
+TEST_F(CanvasNotes, RendersAReadableCanvas) {
+    NoteLooks::setCurrent(NoteLook::Sticky);
+    Markup markup = markupOf({mark({60, 60, 220, 120}, "The title is cut off"), mark({420, 260, 160, 90}),
+                              blur({100, 400, 200, 60})});
+    markup.comment = "Why does the layout break?";
+    Canvas c(markup, {900, 700});
+    c.view.elements = {{ScreenElement::Kind::Button, "Login", {600, 60, 120, 40}}};
+    c.view.select(1);
+    c.view.setTool(CanvasView::Tool::Select);
+    c.hover({620, 70});
+    const QImage shot = c.view.grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    const QString out = qEnvironmentVariable("OMBREL_CANVAS_PNG");
+    if (!out.isEmpty()) shot.save(out);
+    // The view's corners are the dark backdrop, not the picture.
+    EXPECT_LT(QColor(shot.pixel(0, 0)).lightness(), 200);
+}

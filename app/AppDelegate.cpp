@@ -1,7 +1,7 @@
 #include "AppDelegate.h"
 #include "AppConfig.h"
 #include "CaptureEffect.h"
-#include "CaptureStyle.h"
+#include "library/CaptureStyle.h"
 #include "ImageImport.h"
 
 #include "library/CaptureStore.h"
@@ -11,6 +11,8 @@
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
 #include "upload/PhoneUploadWindow.h"
+#include "editor/EditorWindow.h"
+#include "markup/MarkStore.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -29,31 +31,6 @@
 
 namespace ombrel {
 
-namespace {
-
-// Encodes a picture and keeps it in the library, off the GUI thread.
-struct SaveResult {
-    QString path;
-    QString error;
-};
-
-SaveResult savePicture(const QImage& image) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-        return {{}, QStringLiteral("The picture couldn't be encoded.")};
-    try {
-        const QString path = CaptureStore::newFileURL();
-        if (!CaptureStore::save(png, path))
-            return {{}, QStringLiteral("Couldn't write %1.").arg(path)};
-        return {path, {}};
-    } catch (const StoreError& e) {
-        return {{}, QString::fromStdString(e.what())};
-    }
-}
-
-} // namespace
 
 AppDelegate::AppDelegate(QString bundleId, QObject* parent) : QObject(parent), m_bundleId(std::move(bundleId)) {}
 AppDelegate::~AppDelegate() = default;
@@ -281,8 +258,11 @@ void AppDelegate::openUrls(const QList<QUrl>& urls) {
         if (url.scheme() != QLatin1String("ombrel-capture") || url.host() != QLatin1String("capture"))
             continue;
         const bool handBack = QUrlQuery(url).queryItemValue(QStringLiteral("send")) == QLatin1String("0");
-        // With no editor open, the next editor hands its result back to Ombrel Prompts.
-        m_handBackNext = handBack;
+        if (m_editor && handBack)
+            m_editor->handBackToPrompts();
+        else if (!m_editor)
+            m_handBackNext = handBack; // the next editor hands its result back to Ombrel Prompts
+
         capture();
     }
 }
@@ -309,6 +289,9 @@ bool AppDelegate::mayStartCapture() const {
 
 void AppDelegate::capture(std::optional<DisplayInfo> screen) {
     if (!mayStartCapture())
+        return;
+    // An open editor may step aside so the user can move to the next screen first.
+    if (m_editor && m_editor->stepOutForNextScreen())
         return;
     if (!screen)
         screen = currentScreen();
@@ -342,25 +325,61 @@ void AppDelegate::finishCapture(Outcome<Capture> result, bool windowGrab) {
 }
 
 void AppDelegate::openEditor(const QImage& image, const QRect& areaGlobal, qint64 sourcePid) {
-    Q_UNUSED(areaGlobal);
-    Q_UNUSED(sourcePid);
-    // Until the mark-up editor exists, a picture goes straight into the library.
-    auto* watcher = new QFutureWatcher<SaveResult>(this);
-    connect(watcher, &QFutureWatcher<SaveResult>::finished, this, [this, watcher] {
-        const SaveResult r = watcher->result();
-        watcher->deleteLater();
-        if (r.path.isEmpty()) {
-            Toast::warn(QStringLiteral("Couldn't save the picture. ") + r.error);
-            return;
+    if (m_editor) {
+        m_editor->receiveCapture(image, areaGlobal, sourcePid);
+        return;
+    }
+    const std::optional<DisplayInfo> screen = currentScreen();
+    auto* editor = new EditorWindowController(image, currentCaptureStyle(),
+                                              screen ? screen->globalRectPx : QRect(), areaGlobal, sourcePid);
+    present(editor);
+}
+
+void AppDelegate::present(EditorWindowController* editor) {
+    if (m_handBackNext) {
+        editor->handBackToPrompts();
+        m_handBackNext = false;
+    }
+    editor->onClose = [this, editor] {
+        if (m_editor == editor)
+            m_editor = nullptr;
+        editor->deleteLater();
+    };
+    editor->onWantsAnotherCapture = [this] { captureAnother(); };
+    editor->onPaste = [this] { pasteImage(); };
+    editor->onChooseFiles = [this] { openImage(); };
+    editor->onAddFromPhone = [this] { addFromPhone(); };
+    m_editor = editor;
+    editor->present();
+    Q_EMIT editorPresented();
+}
+
+void AppDelegate::captureAnother() {
+    if (m_isCapturing || !m_editor)
+        return;
+    const std::optional<DisplayInfo> screen = currentScreen();
+    if (!screen)
+        return;
+    m_isCapturing = true;
+    grabDisplay(*screen, this, [this, screen](Outcome<Capture> result) {
+        if (result) {
+            CaptureEffect::play(screen->globalRectPx);
+            if (m_editor)
+                m_editor->receiveCapture(result.value().image, result.value().areaGlobal, result.value().sourcePid);
+        } else {
+            Permissions::explainFailure(QStringLiteral("Couldn't capture the screen"), result.message());
         }
-        Toast::show(QStringLiteral("Saved in Pictures/Ombrel Capture."));
-        Q_EMIT pictureSaved(r.path);
+        m_isCapturing = false;
     });
-    watcher->setFuture(QtConcurrent::run(savePicture, image));
 }
 
 void AppDelegate::openPicture(const QString& path) {
-    // The marks of library pictures come back with the mark-up editor; the picture itself opens now.
+    if (const auto loaded = MarkStore::load(path)) {
+        openEditor(loaded->unmarked);
+        if (m_editor)
+            m_editor->restoreMarks(loaded->saved, path);
+        return;
+    }
     const QImage image = ImageImport::fromFile(path);
     if (image.isNull()) {
         Permissions::show(QStringLiteral("Couldn't open that picture"),

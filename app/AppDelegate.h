@@ -6,6 +6,7 @@
 #include "ScreenGrab.h"
 #include "platform/Screens.h"
 #include "platform/Windows.h"
+#include "editor/EditorWindow.h"
 
 #include <QList>
 #include <QMenu>
@@ -19,6 +20,7 @@
 namespace ombrel {
 
 class PhoneUploadWindow;
+
 
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -40,6 +42,9 @@ public:
     void capture(std::optional<DisplayInfo> screen = std::nullopt);
     void captureWindow(const WindowInfo& window);
     void openEditor(const QImage& image, const QRect& areaGlobal = {}, qint64 sourcePid = 0);
+    // Captures the current screen into the open editor (its request for another screen).
+    void captureAnother();
+    EditorWindowController* editor() const { return m_editor; }
     void openPicture(const QString& path);
     void openImage();
     void bringIn(const QString& path, bool keepOriginal);
@@ -61,14 +66,15 @@ public:
     void toggleOpenAtLogin();
 
 Q_SIGNALS:
-    // A picture was kept in the library (until the editor exists, every capture ends here).
-    void pictureSaved(const QString& path);
+    // An editor opened (tests and scripts wait for it).
+    void editorPresented();
 
 private:
     void buildMenu();
     void buildStatusItem();
     bool mayStartCapture() const;
     void finishCapture(Outcome<Capture> result, bool windowGrab);
+    void present(EditorWindowController* editor);
     QAction* addItem(QMenu* menu, const QString& title, std::function<void()> action, bool enabled = true);
 
     QString m_bundleId;
@@ -80,6 +86,7 @@ private:
     std::unique_ptr<QMenu> m_editMenu;        // Undo, Redo, Cut, Copy, Paste, Select All, Close Window
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     QPointer<PhoneUploadWindow> m_phoneWindow;
+    QPointer<EditorWindowController> m_editor;
 };
 
 } // namespace ombrel

@@ -26,13 +26,4 @@ public:
 // side cut to a whole number.
 QSize captureSize(QSizeF pixels, int maxEdge = maxImageEdge);
 
-class Clipboard {
-public:
-    // Clears the clipboard and puts the bytes there as PNG data.
-    static void put(const QByteArray& png);
-    // One picture file (not a video) whose bytes can be read goes on as PNG data;
-    // otherwise the files go on as file URLs. Answers whether that worked.
-    static bool put(const QStringList& files);
-};
-
 } // namespace ombrel

@@ -90,6 +90,11 @@ int main(int argc, char** argv) {
         return runProgram(argc, argv, args); // a URL or files from the desktop's "Open with"
     if (const Verb* verb = findVerb(first); verb && verb->run) {
         std::unique_ptr<QCoreApplication> app;
+        // Pictures can be drawn without a screen: with no display, jobs run off screen
+        // (a grab then says plainly that there is no display).
+        if (verb->needs == VerbNeeds::Gui && qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         if (verb->needs == VerbNeeds::Gui)
             app = std::make_unique<QApplication>(argc, argv);
         else

@@ -17,6 +17,8 @@ const QHash<QString, QByteArray>& sources() {
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M12 1.8L23.2 21.6H0.8z" fill="currentColor" stroke="currentColor" stroke-width="1.2" stroke-linejoin="round"/><path d="M12 8.5v6" stroke="#fff" stroke-width="2.4" stroke-linecap="round"/><circle cx="12" cy="18.2" r="1.4" fill="#fff"/></svg>)"},
         {"camera.viewfinder",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round"><path d="M2 7V4a2 2 0 0 1 2-2h3M17 2h3a2 2 0 0 1 2 2v3M22 17v3a2 2 0 0 1-2 2h-3M7 22H4a2 2 0 0 1-2-2v-3"/><path d="M7 9h2l1-1.5h4L15 9h2v7H7z" fill="currentColor"/><circle cx="12" cy="12.4" r="2" fill="#fff" stroke="none"/></svg>)"},
+        {"camera",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M3 7.5h4l2-2.5h6l2 2.5h4V19H3z"/><circle cx="12" cy="12.8" r="3.6"/></svg>)"},
         {"camera.fill",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M3 7h4l2-2.5h6L17 7h4v13H3z" fill="currentColor"/><circle cx="12" cy="13" r="4" fill="#fff"/><circle cx="12" cy="13" r="2.6" fill="currentColor"/></svg>)"},
         {"record.circle.fill",

@@ -58,6 +58,10 @@ double Toast::visibleSeconds(const QString& text, bool longer) {
 
 QWidget* Toast::panel() { return currentPanel(); }
 
+QString Toast::currentText() {
+    return currentPanel() ? currentPanel()->property("message").toString() : QString();
+}
+
 QString Toast::shownText() {
     if (!currentPanel())
         return {};
@@ -81,6 +85,7 @@ void Toast::show(const QString& text, const QString& symbol, QWidget* over, bool
     // 2. The content: symbol and text in a glass view.
     auto* window = new QWidget(nullptr);
     window->setObjectName(QStringLiteral("toast"));
+    window->setProperty("message", text);
     makeFloatingOverlay(window, true);
     window->setAttribute(Qt::WA_DeleteOnClose);
     auto* glass = new GlassView(14, window);
@@ -88,8 +93,9 @@ void Toast::show(const QString& text, const QString& symbol, QWidget* over, bool
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(glass);
 
+    // Sizes are in logical pixels, the unit the layout widths and insets use.
     QFont font = QGuiApplication::font();
-    font.setPointSizeF(13);
+    font.setPixelSize(13);
     font.setWeight(QFont::DemiBold);
     auto* label = new QLabel(glass);
     label->setObjectName(QStringLiteral("toastText"));
@@ -105,7 +111,7 @@ void Toast::show(const QString& text, const QString& symbol, QWidget* over, bool
     label->setFixedWidth(std::min(maxTextWidth, naturalWidth + 2));
 
     const QColor tint = symbol.contains(QLatin1String("exclamation")) ? QColor(255, 149, 0) : QColor(52, 199, 89);
-    const int symbolPx = qRound(15.0 * window->logicalDpiY() / 72.0); // 15 points
+    const int symbolPx = 15;
     auto* image = new QLabel(glass);
     image->setObjectName(QStringLiteral("toastSymbol"));
     image->setPixmap(Symbols::pixmap(symbol, symbolPx, tint, window->devicePixelRatioF()));

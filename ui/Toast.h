@@ -27,6 +27,8 @@ public:
 
     // The panel now showing, or null (for tests and for callers that position beside it).
     static QWidget* panel();
+    // The message of the toast now showing, or "".
+    static QString currentText();
     // The text shown in the panel after cutting it to three lines.
     static QString shownText();
 };

@@ -115,6 +115,22 @@ QImage rootBackground(const XConnection& x, QRect wanted, QRect displayArea, con
                 return wallpaper;
         }
     }
+    // A plain background colour: a window with a "parent relative" background shows exactly
+    // the root's own background. It is mapped and removed again while we hold the server,
+    // so nobody sees it.
+    {
+        xcb_connection_t* c = x.conn();
+        const xcb_window_t probe = xcb_generate_id(c);
+        const uint32_t values[] = {XCB_BACK_PIXMAP_PARENT_RELATIVE, 1};
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, x.root(), int16_t(wanted.x()), int16_t(wanted.y()),
+                          uint16_t(wanted.width()), uint16_t(wanted.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_map_window(c, probe);
+        QImage background = x.image(probe, QRect(QPoint(0, 0), wanted.size()), 24);
+        xcb_destroy_window(c, probe);
+        if (!background.isNull())
+            return background;
+    }
     QImage plain(wanted.size(), QImage::Format_RGB32);
     plain.fill(Qt::black);
     const QRegion open = QRegion(displayArea) - allWindows;

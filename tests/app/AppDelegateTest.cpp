@@ -168,20 +168,32 @@ TEST_F(AppDelegateTest, OnlyTheRealBuildSortsTheLibraryAndRecoversRecordings) {
     EXPECT_EQ(CaptureStore::search("video").size(), 1);
 }
 
-TEST_F(AppDelegateTest, CaptureGrabsTheScreenAtMost2400WideAndKeepsItWithTheShutter) {
+TEST_F(AppDelegateTest, CaptureGrabsTheScreenAtMost2400WideIntoTheEditorWithTheShutter) {
     platform.screens->displayList = {{7, QRect(0, 0, 5120, 2880), true, "big"}};
     auto app = launch();
-    QSignalSpy saved(app.get(), &AppDelegate::pictureSaved);
+    QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
     item(app->appMenu(), "Capture Screen")->trigger();
     EXPECT_TRUE(app->isCapturing());
     app->capture(); // a second request while one is in flight is ignored
-    ASSERT_TRUE(saved.wait(5000));
+    ASSERT_TRUE(presented.wait(5000));
     EXPECT_FALSE(app->isCapturing());
     EXPECT_EQ(platform.screens->grabs, 1);
-    const QString path = saved.first().first().toString();
-    EXPECT_EQ(QImage(path).size(), QSize(2400, 1350));
-    EXPECT_EQ(QFileInfo(path).absolutePath(), libraryPath(CaptureStore::dateFolderName()));
+    ASSERT_NE(app->editor(), nullptr);
+    EXPECT_EQ(app->editor()->canvas()->markup().image.size(), QSize(2400, 1350));
     EXPECT_EQ(platform.sounds->events, QStringList{"camera-shutter"});
+
+    // With the editor open on screen, the camera first steps the editor aside; the next
+    // press captures the next screen into it.
+    app->capture();
+    EXPECT_TRUE(app->editor()->isWaitingForNextScreen());
+    EXPECT_EQ(platform.screens->grabs, 1);
+    app->capture();
+    QTRY_COMPARE_WITH_TIMEOUT(app->editor()->pageCount(), 2, 5000);
+    EXPECT_FALSE(app->editor()->isWaitingForNextScreen());
+    EXPECT_EQ(app->editor()->statusText(), "Picture 2 added. Point, click and comment.");
+    EXPECT_EQ(presented.count(), 1);
+    app->editor()->closeEditor();
+    EXPECT_EQ(app->editor(), nullptr);
 }
 
 TEST_F(AppDelegateTest, AFailedGrabIsExplainedAndCapturingEnds) {
@@ -219,16 +231,24 @@ TEST_F(AppDelegateTest, AWindowGrabFailureNamesTheWindow) {
 
 TEST_F(AppDelegateTest, TheCaptureUrlHandsBackOnlyForSendZero) {
     auto app = launch();
-    QSignalSpy saved(app.get(), &AppDelegate::pictureSaved);
-    app->open({"ombrel-capture://capture?send=0"});
-    EXPECT_TRUE(app->handBackNext());
-    ASSERT_TRUE(saved.wait(5000));
+    Defaults::set(Keys::captureStyle, QString("miniPanel")); // the camera adds pages straight away
+    QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
     app->open({"ombrel-capture://capture?send=1"});
     EXPECT_FALSE(app->handBackNext());
-    ASSERT_TRUE(saved.wait(5000));
-    app->open({"ombrel-capture://capture"});
+    ASSERT_TRUE(presented.wait(5000));
+    EXPECT_FALSE(app->editor()->handsBack());
+    app->open({"ombrel-capture://capture?send=0"});
+    EXPECT_TRUE(app->editor()->handsBack()) << "an open editor hands back at once";
     EXPECT_FALSE(app->handBackNext());
-    ASSERT_TRUE(saved.wait(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(app->editor()->pageCount(), 2, 5000);
+    app->editor()->closeEditor();
+
+    app->open({"ombrel-capture://capture?send=0"});
+    EXPECT_TRUE(app->handBackNext());
+    ASSERT_TRUE(presented.wait(5000));
+    EXPECT_TRUE(app->editor()->handsBack()) << "the next editor takes the flag";
+    EXPECT_FALSE(app->handBackNext());
+    app->editor()->closeEditor();
     app->openUrls({QUrl("ombrel-capture://record"), QUrl("https://example.com/capture")});
     EXPECT_FALSE(app->isCapturing()) << "other URLs are ignored";
     EXPECT_EQ(platform.screens->grabs, 3);
@@ -236,15 +256,15 @@ TEST_F(AppDelegateTest, TheCaptureUrlHandsBackOnlyForSendZero) {
 
 TEST_F(AppDelegateTest, BringingInAPictureKeepsItAndRemovesThePhonesCopy) {
     auto app = launch();
-    QSignalSpy saved(app.get(), &AppDelegate::pictureSaved);
+    QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
     const QString photo = dir.filePath("tmp/photo.png");
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(Qt::blue);
     ASSERT_TRUE(image.save(photo));
     app->bringIn(photo, false);
-    ASSERT_TRUE(saved.wait(5000));
+    EXPECT_EQ(presented.count(), 1);
     EXPECT_FALSE(QFileInfo::exists(photo));
-    EXPECT_EQ(QImage(saved.first().first().toString()).size(), QSize(40, 30));
+    EXPECT_EQ(app->editor()->canvas()->markup().image.size(), QSize(40, 30));
 }
 
 TEST_F(AppDelegateTest, BringingInAChosenVideoLeavesTheChosenFileInPlace) {

@@ -1,4 +1,5 @@
 #include "app/ImageImport.h"
+#include "library/Clipboard.h"
 #include "support/TestEnv.h"
 
 #include <QFile>

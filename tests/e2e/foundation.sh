@@ -37,24 +37,48 @@ menu_open() { xwininfo -root -tree | grep -q '"ombrel-capture" "Ombrel Capture")
 sleep 0.8
 [ -n "$SHOTS" ] && import -window root "$SHOTS/tray-menu.png"
 xdotool key Down Return   # the first item: "Capture Screen"
-check "Capture Screen puts a picture into today's folder" wait_for 20 sh -c "[ \$(find '$HOME/Pictures/Ombrel Capture/$today' -name 'Ombrel Capture Image_*_V1.png' | wc -l) -eq 1 ]"
+editor_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -qE ' 1280x800\+0\+0 '; }
+check "Capture Screen opens the editor over the screen" wait_for 20 editor_up
+sleep 0.5
+[ -n "$SHOTS" ] && import -window root "$SHOTS/editor.png"
+
+# --- our own windows never appear in a grab ---
+"$APP" capture --output "$DESKTOP_TMP/under-editor.png" >/dev/null
+check "a grab while the editor covers the screen shows the desktop, not the editor" \
+    test "$("$PROBE" differing "$DESKTOP_TMP/under-editor.png" 300 300 600 300 "$ROOT_COLOUR")" = 0
+
+# --- a marked picture is kept in today's folder with its marks ---
+xdotool mousemove 400 300 mousedown 1 mousemove 500 380 mousemove 600 450 mouseup 1
+sleep 0.3
+xdotool type "Login button is broken"
+xdotool key Escape
+sleep 0.2
+xdotool key Escape
+check "closing the editor keeps the marked picture in today's folder" \
+    wait_for 20 sh -c "[ \$(find '$HOME/Pictures/Ombrel Capture/$today' -name 'Ombrel Capture Image_*_V1.png' | wc -l) -eq 1 ]"
 first=$(newest_picture)
-check "the picture has the screen's size" test "$("$PROBE" size "$first")" = 1280x800
-check "the tray menu is not in the picture" test "$("$PROBE" differing "$first" 300 200 600 400 "$ROOT_COLOUR")" = 0
+check "the picture is as wide as the screen" test "$("$PROBE" size "$first" | cut -dx -f1)" = 1280
+check "its marks are kept beside it" test -s "$HOME/Pictures/Ombrel Capture/.marks/$(basename "${first%.png}").json"
+check "the library search finds it by its comment" sh -c "'$APP' library search login broken | grep -qF '$first'"
 
 # --- a toast on screen never appears in a grab ---
 sleep 0.4
 import -window root "$DESKTOP_TMP/with-toast.png"
 [ -n "$SHOTS" ] && cp "$DESKTOP_TMP/with-toast.png" "$SHOTS/toast.png"
-toast_area=(440 640 400 80)
+toast_area=(480 650 320 60)
 check "the toast is on screen" test "$("$PROBE" differing "$DESKTOP_TMP/with-toast.png" "${toast_area[@]}" "$ROOT_COLOUR")" -gt 1000
-"$APP" open "ombrel-capture://capture?send=0"
-check "the capture URL reaches the running program and captures" wait_for 20 sh -c "[ \$(find '$HOME/Pictures/Ombrel Capture/$today' -name '*.png' | wc -l) -eq 2 ]"
-second=$(newest_picture)
-check "the toast is not in the second picture" test "$("$PROBE" differing "$second" "${toast_area[@]}" "$ROOT_COLOUR")" = 0
 "$APP" capture --output "$DESKTOP_TMP/cli.png" >/dev/null
 check "a command-line grab leaves out the running program's toast" \
     test "$("$PROBE" differing "$DESKTOP_TMP/cli.png" "${toast_area[@]}" "$ROOT_COLOUR")" = 0
+
+# --- the capture URL reaches the running program ---
+"$APP" open "ombrel-capture://capture?send=0"
+check "the capture URL opens the editor again" wait_for 20 editor_up
+sleep 0.5
+xdotool key Escape   # the editor has the keys without a click
+check "closing an unmarked capture keeps nothing" \
+    wait_for 10 sh -c "! xwininfo -root -tree | grep '(\"ombrel-capture\" \"Ombrel Capture\")' | grep -qE ' 1280x800\+0\+0 '"
+test "$(library_count)" = 1 || { echo "FAILED - an unmarked capture was written" >&2; exit 1; }
 
 # --- a covered window is grabbed whole, without its frame ---
 desktop_spawn 120 "$PROBE" window covered '#d03030' 100 120 400 300 >/dev/null 2>&1

@@ -1,0 +1,195 @@
+#include "editor/EditorWindow.h"
+#include "library/CaptureStore.h"
+#include "markup/MarkStore.h"
+#include "markup/MarkupSetup.h"
+#include "support/TestEnv.h"
+#include "ui/Toast.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace ombrel;
+
+namespace {
+QImage picture(QColor colour, QSize size = QSize(400, 300)) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+Markup::Box mark(QRectF rect, QString note = {}) { return Markup::Box(rect, note); }
+} // namespace
+
+class EditorWindowTest : public ombrel::test::LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        installMarkupIntoLibrary();
+    }
+    std::unique_ptr<EditorWindowController> open(CaptureStyle style = CaptureStyle::MiniPanel) {
+        auto editor = std::make_unique<EditorWindowController>(picture(Qt::white), style, QRect(0, 0, 1280, 800));
+        editor->onClose = [this] { ++closes; };
+        editor->present();
+        return editor;
+    }
+    QStringList waitForSave(EditorWindowController& editor) {
+        QSignalSpy saved(&editor, &EditorWindowController::saved);
+        if (!saved.wait(10000))
+            ADD_FAILURE() << "nothing was saved";
+        return saved.isEmpty() ? QStringList() : saved.first().first().toStringList();
+    }
+    int closes = 0;
+};
+
+TEST_F(EditorWindowTest, TheButtonsCarryTheirTextsAndTheSendTipFollowsTheEnterSetting) {
+    auto editor = open();
+    for (const char* title : {"Mark", "Select", "Blur", "Crop", "Undo", "Redo", "Copy", "Send to Chat", "Clear All",
+                              "Organise Steps", "Close"})
+        EXPECT_NE(editor->button(title), nullptr) << title;
+    EXPECT_EQ(editor->button("Mark")->toolTip(), "Drag to draw a numbered box");
+    EXPECT_EQ(editor->button("Crop")->toolTip(), "Drag around the section to keep");
+    EXPECT_EQ(editor->targetText(), "Click in your chat, then Send to Chat.");
+    EXPECT_EQ(editor->button("sendButton")->toolTip(),
+              "Click in your chat, then press this. It pastes and sends. Shortcut: Command-Return.");
+    EXPECT_EQ(editor->statusText(), "Drag to draw a box.");
+    QTest::keyClick(editor.get(), Qt::Key_3);
+    EXPECT_EQ(editor->canvas()->tool(), CanvasView::Tool::Hide);
+    EXPECT_EQ(editor->statusText(), "Drag over anything private to blur it.");
+    editor->handBackToPrompts();
+    EXPECT_EQ(editor->button("sendButton")->text(), "Add to Prompts");
+    EXPECT_EQ(editor->targetText(), "Your picture goes back to Ombrel Prompts.");
+}
+
+TEST_F(EditorWindowTest, TheNotesListFollowsTheMarksAndTypingWritesTheNote) {
+    auto editor = open();
+    editor->canvas()->add({mark(QRectF(10, 10, 50, 40)), Markup::Box(QRectF(80, 80, 30, 30), {}, true),
+                           mark(QRectF(200, 100, 60, 40))});
+    EXPECT_NE(editor->noteFieldFor(0), nullptr);
+    EXPECT_EQ(editor->noteFieldFor(1), nullptr) << "a blur box has no note row";
+    QLineEdit* second = editor->noteFieldFor(2);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->placeholderText(), "Your comment");
+    QTest::keyClicks(second, "the login button");
+    EXPECT_EQ(editor->canvas()->markup().boxes.at(2).note, "the login button");
+    QTest::keyClicks(editor->commentField(), "whole page");
+    EXPECT_EQ(editor->canvas()->markup().comment, "whole page");
+}
+
+TEST_F(EditorWindowTest, ClosingKeepsMarkedPagesWithTheirMarksAndSkipsUnmarkedOnes) {
+    auto editor = open();
+    editor->receiveCapture(picture(Qt::gray));
+    ASSERT_EQ(editor->pageCount(), 2);
+    editor->showPage(0);
+    editor->canvas()->add({mark(QRectF(10, 10, 50, 40), "broken")});
+    editor->closeEditor();
+    EXPECT_EQ(closes, 1);
+    const QStringList files = waitForSave(*editor);
+    ASSERT_EQ(files.size(), 1) << "the unmarked page is not written";
+    EXPECT_EQ(QFileInfo(files.first()).absolutePath(), libraryPath(CaptureStore::dateFolderName()));
+    const auto loaded = MarkStore::load(files.first());
+    ASSERT_TRUE(loaded.has_value());
+    EXPECT_EQ(loaded->saved.boxes.size(), 1);
+    EXPECT_EQ(loaded->saved.boxes.first().note, "broken");
+    EXPECT_EQ(loaded->unmarked.size(), QSize(400, 300));
+    EXPECT_EQ(CaptureStore::search("broken"), QStringList{files.first()});
+}
+
+TEST_F(EditorWindowTest, ALibraryPictureOpensWithItsMarksAndIsSavedOverItsOwnFile) {
+    auto first = open();
+    first->canvas()->add({mark(QRectF(10, 10, 50, 40), "first note")});
+    first->closeEditor();
+    const QString file = waitForSave(*first).value(0);
+    ASSERT_FALSE(file.isEmpty());
+    const auto loaded = MarkStore::load(file);
+    ASSERT_TRUE(loaded.has_value());
+
+    auto again = std::make_unique<EditorWindowController>(loaded->unmarked, CaptureStyle::MiniPanel,
+                                                          QRect(0, 0, 1280, 800));
+    again->present();
+    again->restoreMarks(loaded->saved, file);
+    EXPECT_EQ(again->statusText(), "Your marks are back, so you can change them.");
+    EXPECT_EQ(again->canvas()->markup().boxes.first().note, "first note");
+    again->canvas()->add({mark(QRectF(100, 100, 40, 40), "second note")});
+    again->closeEditor();
+    EXPECT_EQ(waitForSave(*again), QStringList{file}) << "saved again over the same file";
+    EXPECT_EQ(CaptureStore::all().size(), 1);
+    EXPECT_EQ(MarkStore::load(file)->saved.boxes.size(), 2);
+}
+
+TEST_F(EditorWindowTest, CopyPutsOnePictureOnTheClipboardAndSaysSo) {
+    auto editor = open();
+    editor->canvas()->add({mark(QRectF(10, 10, 50, 40))});
+    editor->copy();
+    const QStringList files = waitForSave(*editor);
+    ASSERT_EQ(files.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
+    EXPECT_FALSE(platform.pasteboard->pngData.isEmpty());
+    EXPECT_EQ(Toast::currentText(), "Copied. Paste it anywhere.");
+}
+
+TEST_F(EditorWindowTest, CopyingThreePagesSaysHowMany) {
+    auto editor = open();
+    editor->receiveCapture(picture(Qt::gray));
+    editor->receiveCapture(picture(Qt::black));
+    editor->copy();
+    EXPECT_EQ(waitForSave(*editor).size(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
+    EXPECT_EQ(platform.pasteboard->fileList.size(), 3);
+    EXPECT_EQ(Toast::currentText(), "Copied 3 pictures. Paste them anywhere.");
+}
+
+TEST_F(EditorWindowTest, ARemovedPageComesBackWithUndoUnlessTheShownPageChangedSince) {
+    auto editor = open();
+    editor->removeCurrentPage();
+    EXPECT_EQ(editor->pageCount(), 1) << "the only page can't be removed";
+    editor->receiveCapture(picture(Qt::gray));
+    editor->removeCurrentPage();
+    EXPECT_EQ(editor->pageCount(), 1);
+    EXPECT_EQ(editor->statusText(), "Screen removed. Undo brings it back.");
+    editor->undo();
+    EXPECT_EQ(editor->pageCount(), 2);
+    EXPECT_EQ(editor->currentIndex(), 1);
+
+    editor->removeCurrentPage();
+    editor->canvas()->add({mark(QRectF(10, 10, 50, 40))});
+    editor->undo();
+    EXPECT_EQ(editor->pageCount(), 1) << "the new mark is undone instead";
+    EXPECT_TRUE(editor->canvas()->markup().boxes.isEmpty());
+}
+
+TEST_F(EditorWindowTest, EscapeClearsTheSelectionFirstThenClosesAndSaysWhereThePictureWent) {
+    auto editor = open();
+    editor->canvas()->add({mark(QRectF(10, 10, 50, 40))});
+    ASSERT_TRUE(editor->canvas()->selected().has_value());
+    editor->setFocus();
+    QTest::keyClick(editor.get(), Qt::Key_Escape);
+    EXPECT_FALSE(editor->canvas()->selected().has_value());
+    EXPECT_EQ(closes, 0);
+    QTest::keyClick(editor.get(), Qt::Key_Escape);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(Toast::currentText(), "Closed. Your marked picture is in Recent.");
+    EXPECT_EQ(waitForSave(*editor).size(), 1);
+}
+
+TEST_F(EditorWindowTest, OnScreenTheEditorStepsAsideOnceForTheNextScreen) {
+    auto mini = open(CaptureStyle::MiniPanel);
+    EXPECT_FALSE(mini->stepOutForNextScreen());
+    auto editor = open(CaptureStyle::OnScreen);
+    EXPECT_TRUE(editor->stepOutForNextScreen());
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(editor->button("addButton")->text(), "Capture Now");
+    EXPECT_EQ(editor->statusText(), "Scroll or go to your next screen, then press the camera or Capture Now.");
+    EXPECT_FALSE(editor->stepOutForNextScreen()) << "already waiting";
+    editor->receiveCapture(picture(Qt::gray));
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->button("addButton")->text(), "Add");
+}
+
+TEST(EditorWindowSizes, PresetsKeepTheAspectAndStayInsideTheWorkArea) {
+    const QRect work(0, 0, 1440, 900);
+    EXPECT_EQ(EditorWindowController::presetWindowSize(800, QSize(1600, 1000), work, 200), QSize(800, 700));
+    EXPECT_EQ(EditorWindowController::presetWindowSize(1500, QSize(1600, 1000), work, 200), QSize(1416, 872));
+    EXPECT_EQ(EditorWindowController::presetWindowSize(0, QSize(1600, 1000), work, 200), QSize(1416, 876));
+}

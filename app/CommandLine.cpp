@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "app/Commands.h"
+#include "recording/ZoomPlanCommand.h"
 
 #include <QTextStream>
 
@@ -11,6 +12,9 @@ const QList<Verb>& verbs() {
     static const QList<Verb> table{
         {"library", "list | search WORD…", "Print library files, newest first, or those matching every word.",
          VerbNeeds::Core, &libraryCommand},
+        {"zoom-plan", "EVENTS.json [--video FILE] --output PLAN.json",
+         "Plan the zoom camera of a recording from its pointer events (and its video).", VerbNeeds::Core,
+         &zoomPlanCommand},
     };
     return table;
 }

@@ -20,6 +20,9 @@ constexpr double sameMomentSeconds = 1e-6;
 // Jumping ahead by seeking only pays when the key frame lies this far beyond the decoded
 // position; closer targets are reached by decoding on.
 constexpr double seekAheadSeconds = 0.5;
+// While the decoded position is further than this before the wanted pictures, frames that no
+// other frame refers to are not decoded at all.
+constexpr double skipUnreferencedSeconds = 0.5;
 
 struct FrameDeleter {
     void operator()(AVFrame* f) const { av_frame_free(&f); }

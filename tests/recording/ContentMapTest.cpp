@@ -187,11 +187,12 @@ TEST(ContentMapQueries, BlankMeansUnderTwoPercentOfASquareAroundThePoint) {
     const QPointF spot = centreOf(13, 20);
     EXPECT_TRUE(plain.isBlank(spot.x(), spot.y(), 0));
 
-    // The square spans about 5 × 5 cells; one true cell in it is 1/25 or so, above 2 %.
-    setCell(cells, 14, 21);
+    // The square spans about 5 × 5 cells; one true cell in it is 1/25 or so, above 2 %. Two rows
+    // down is inside it only because its height is 16/9 of its width.
+    setCell(cells, 15, 21);
     const ContentMap one = mapOf(cells);
     EXPECT_FALSE(one.isBlank(spot.x(), spot.y(), 0));
-    // The same cell outside the square (3 cells down is past 0.0889 of the height).
+    // The same cell outside the square (5 rows down is past 0.0889 of the height).
     EXPECT_TRUE(one.isBlank(spot.x(), centreOf(10, 20).y(), 0));
 }
 

@@ -28,8 +28,7 @@ size_t peakFrame(const ZoomPlan& plan) {
     const auto& f = plan.frames();
     size_t peak = 0;
     for (size_t i = 1; i < f.size(); ++i)
-        if (f[i].scale >= f[peak].scale)
-            peak = i;
+        if (f[i].scale >= f[peak].scale) peak = i;
     return peak;
 }
 
@@ -110,6 +109,7 @@ TEST(ZoomPlanZoom, ClickZoomsAboutLookAheadEarlyAndEasesOutFourSecondsAfterTheLa
     ASSERT_LT(first, f.size());
     EXPECT_NEAR(timeOf(first), click - ZoomPlan::lookAhead, step);
     EXPECT_EQ(f[first - 1].scale, 1.0);
+    EXPECT_NEAR(f[first].scale, 1 + 0.8 * (1 - std::exp(-5 * step)), 1e-12) << "eases at 5 per s";
 
     const size_t peak = peakFrame(plan);
     EXPECT_NEAR(timeOf(peak), click - ZoomPlan::lookAhead + ZoomPlan::idleOut, 2 * step);
@@ -193,6 +193,24 @@ TEST(ZoomPlanCamera, DeadZoneKeepsTheCameraStillUntilThePointerLeavesItOrRests) 
         const double target = longMove(t + ZoomPlan::lookAhead).x();
         ASSERT_LT(target - beyond.camera(t).x, dead + 0.05) << "t=" << t;
     }
+    // Following at a steady speed, the camera trails the zone's edge by the easing lag (6 per s):
+    // each frame it closes the share k of the gap while the pointer moves on by 0.2 · step.
+    const double k = 1 - std::exp(-6 * step);
+    const double lag = 0.2 * step * (1 - k) / k;
+    EXPECT_NEAR(longMove(7.6 + ZoomPlan::lookAhead).x() - beyond.camera(7.6).x, dead + lag, 0.002);
+}
+
+TEST(ZoomPlanZoom, MovingKeepsAZoomButDoesNotStartOne) {
+    // Round and round at 0.3 per s (neither still nor travelling fast) for 20 s.
+    const auto circle = [](double t) {
+        return QPointF(0.5 + 0.2 * std::cos(1.5 * t), 0.5 + 0.2 * std::sin(1.5 * t));
+    };
+    const ZoomPlan unzoomed({}, sampled(0, 20, circle), {}, 20.0);
+    EXPECT_EQ(firstZoomedFrame(unzoomed), unzoomed.frames().size());
+
+    const ZoomPlan clicked({{1.0, circle(1.0).x(), circle(1.0).y()}}, sampled(0, 20, circle), {}, 20.0);
+    for (double t = 3.0; t <= 20.0; t += 0.5)
+        ASSERT_GT(clicked.camera(t).scale, 1.79) << "still zoomed at " << t << " s, long after the click";
 }
 
 TEST(ZoomPlanCamera, QueriesBeforeBetweenAndAfterTheFrames) {

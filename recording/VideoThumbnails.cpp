@@ -20,6 +20,8 @@ constexpr double sameMomentSeconds = 1e-6;
 // Jumping ahead by seeking only pays when the key frame lies this far beyond the decoded
 // position; closer targets are reached by decoding on.
 constexpr double seekAheadSeconds = 0.5;
+// More than the reordering delay of B-frames between a key frame's decoding and display times.
+constexpr double seekReorderMarginSeconds = 0.2;
 // While the decoded position is further than this before the wanted pictures, frames that no
 // other frame refers to are not decoded at all.
 constexpr double skipUnreferencedSeconds = 0.5;
@@ -126,10 +128,13 @@ struct VideoThumbnails::Decoder {
         return true;
     }
 
-    // True when the last key frame at or before `seconds` lies well beyond the decoded position.
+    // True when a key frame at or before `seconds` lies well beyond the decoded position. The
+    // index counts in decoding order while seeking may shift by the reordering delay of a few
+    // frames, so the key frame looked for lies a margin before `seconds`: seeking to `seconds`
+    // then lands on it (or a later one), not on the one before.
     bool keyFrameAheadOfCursor(double seconds) {
-        const AVIndexEntry* key =
-            avformat_index_get_entry_from_timestamp(stream, ticksOf(seconds), AVSEEK_FLAG_BACKWARD);
+        const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(
+            stream, ticksOf(seconds - seekReorderMarginSeconds), AVSEEK_FLAG_BACKWARD);
         return key && secondsOf(key->timestamp) > cursorSeconds + seekAheadSeconds;
     }
 

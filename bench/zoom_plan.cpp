@@ -106,21 +106,28 @@ void BM_CameraQueries(benchmark::State& state) {
 }
 BENCHMARK(BM_CameraQueries);
 
-// A recording made with the ffmpeg program: `seconds` of a test pattern moving all over the
-// picture (the worst case for decoding) at 30 frames per second and 1920 × 1080, H.264 with a
-// key frame every 250 frames. Made once and kept in the temporary folder for later runs.
-QString recording(int seconds) {
+// A recording made with the ffmpeg program, 1920 × 1080 at 30 frames per second, H.264 with a
+// key frame every 250 frames: either a test pattern moving all over the picture (the worst case
+// for decoding) or a still white screen with one small moving window (closer to a screen
+// recording). Made once and kept in the temporary folder for later runs.
+QString recording(int seconds, bool screenLike) {
     const QString dir = QDir::tempPath() + QStringLiteral("/ombrel-bench-recordings");
     QDir().mkpath(dir);
-    const QString path = dir + QStringLiteral("/testsrc2-1080p30-%1s.mp4").arg(seconds);
+    const QString path =
+        dir + QStringLiteral("/%1-1080p30-%2s.mp4").arg(screenLike ? "screen" : "testsrc2").arg(seconds);
     if (QFile::exists(path)) return path;
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
     if (ffmpeg.isEmpty()) return QString();
-    QProcess p;
+    const QString source =
+        screenLike
+            ? QStringLiteral("color=c=white:s=1920x1080:r=30:d=%1[bg];testsrc2=s=480x270:r=30:d=%1[fg];"
+                             "[bg][fg]overlay=x=300:y=200")
+                  .arg(seconds)
+            : QStringLiteral("testsrc2=s=1920x1080:r=30:d=%1").arg(seconds);
     const QString partial = path + QStringLiteral(".part.mp4");
-    p.start(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i",
-                     QStringLiteral("testsrc2=s=1920x1080:r=30:d=%1").arg(seconds), "-c:v", "libx264",
-                     "-preset", "veryfast", "-pix_fmt", "yuv420p", partial});
+    QProcess p;
+    p.start(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i", source, "-c:v", "libx264", "-preset",
+                     "veryfast", "-pix_fmt", "yuv420p", partial});
     if (!p.waitForFinished(1200000) || p.exitCode() != 0 || !QFile::rename(partial, path)) {
         QFile::remove(partial);
         return QString();
@@ -128,9 +135,9 @@ QString recording(int seconds) {
     return path;
 }
 
-void BM_ReadContentMap(benchmark::State& state) {
+void readContentMap(benchmark::State& state, bool screenLike) {
     const int seconds = int(state.range(0));
-    const QString path = recording(seconds);
+    const QString path = recording(seconds, screenLike);
     if (path.isEmpty()) {
         state.SkipWithError("the ffmpeg program could not make a test recording");
         return;
@@ -148,7 +155,15 @@ void BM_ReadContentMap(benchmark::State& state) {
     state.counters["video_s"] = seconds;
     state.counters["ms_per_thumbnail"] = thumbnails ? wallMs / double(state.iterations()) / thumbnails : 0;
 }
+
+void BM_ReadContentMap(benchmark::State& state) {
+    readContentMap(state, false);
+}
+void BM_ReadContentMapScreenLike(benchmark::State& state) {
+    readContentMap(state, true);
+}
 BENCHMARK(BM_ReadContentMap)->Arg(60)->Arg(300)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ReadContentMapScreenLike)->Arg(600)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 } // namespace
 

@@ -106,33 +106,45 @@ void BM_CameraQueries(benchmark::State& state) {
 }
 BENCHMARK(BM_CameraQueries);
 
+QString runFfmpeg(const QStringList& arguments, const QString& path) {
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty()) return QString();
+    const QString partial = path + QStringLiteral(".part.mp4");
+    QProcess p;
+    p.start(ffmpeg, QStringList{"-v", "error", "-y"} + arguments + QStringList{partial});
+    if (!p.waitForFinished(1800000) || p.exitCode() != 0 || !QFile::rename(partial, path)) {
+        QFile::remove(partial);
+        return QString();
+    }
+    return path;
+}
+
 // A recording made with the ffmpeg program, 1920 × 1080 at 30 frames per second, H.264 with a
 // key frame every 250 frames: either a test pattern moving all over the picture (the worst case
 // for decoding) or a still white screen with one small moving window (closer to a screen
-// recording). Made once and kept in the temporary folder for later runs.
+// recording; one minute of it repeated). Made once and kept in the temporary folder for later runs.
 QString recording(int seconds, bool screenLike) {
     const QString dir = QDir::tempPath() + QStringLiteral("/ombrel-bench-recordings");
     QDir().mkpath(dir);
     const QString path =
         dir + QStringLiteral("/%1-1080p30-%2s.mp4").arg(screenLike ? "screen" : "testsrc2").arg(seconds);
     if (QFile::exists(path)) return path;
-    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-    if (ffmpeg.isEmpty()) return QString();
-    const QString source =
-        screenLike
-            ? QStringLiteral("color=c=white:s=1920x1080:r=30:d=%1[bg];testsrc2=s=480x270:r=30:d=%1[fg];"
-                             "[bg][fg]overlay=x=300:y=200")
-                  .arg(seconds)
-            : QStringLiteral("testsrc2=s=1920x1080:r=30:d=%1").arg(seconds);
-    const QString partial = path + QStringLiteral(".part.mp4");
-    QProcess p;
-    p.start(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i", source, "-c:v", "libx264", "-preset",
-                     "veryfast", "-pix_fmt", "yuv420p", partial});
-    if (!p.waitForFinished(1200000) || p.exitCode() != 0 || !QFile::rename(partial, path)) {
-        QFile::remove(partial);
+    const QStringList encoding{"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"};
+    if (!screenLike)
+        return runFfmpeg(
+            QStringList{"-f", "lavfi", "-i", QStringLiteral("testsrc2=s=1920x1080:r=30:d=%1").arg(seconds)} +
+                encoding,
+            path);
+    const QString minute = dir + QStringLiteral("/screen-1080p30-minute.mp4");
+    if (!QFile::exists(minute) &&
+        runFfmpeg(QStringList{"-f", "lavfi", "-i",
+                              "color=c=white:s=1920x1080:r=30:d=60[bg];testsrc2=s=480x270:r=30:d=60[fg];"
+                              "[bg][fg]overlay=x=300:y=200"} +
+                      encoding,
+                  minute)
+            .isEmpty())
         return QString();
-    }
-    return path;
+    return runFfmpeg({"-stream_loop", QString::number(seconds / 60 - 1), "-i", minute, "-c", "copy"}, path);
 }
 
 void readContentMap(benchmark::State& state, bool screenLike) {

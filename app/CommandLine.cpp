@@ -4,6 +4,7 @@
 #include "longpage/StitchCommand.h"
 #include "upload/ServePhoneCommand.h"
 #include "markup/MarkupSetup.h"
+#include "recording/ZoomPlanCommand.h"
 
 #include <QTextStream>
 
@@ -29,6 +30,9 @@ const QList<Verb>& verbs() {
         {"render", "PICTURE [--marks MARKS.json] --output OUT.png",
          "Render a picture with its marks (the library's own when --marks is absent) to a finished PNG.",
          VerbNeeds::Gui, &renderCommand},
+        {"zoom-plan", "EVENTS.json [--video FILE] --output PLAN.json",
+         "Plan the zoom camera of a recording from its pointer events (and its video).", VerbNeeds::Core,
+         &zoomPlanCommand},
     };
     return table;
 }

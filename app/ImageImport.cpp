@@ -50,23 +50,4 @@ QSize captureSize(QSizeF pixels, int maxEdge) {
     return QSize(int(pixels.width() * factor), int(pixels.height() * factor));
 }
 
-void Clipboard::put(const QByteArray& png) { Platform::pasteboard().putPng(png); }
-
-bool Clipboard::put(const QStringList& files) {
-    if (files.size() == 1 && !CaptureStore::isVideo(files.first())) {
-        QFile f(files.first());
-        if (f.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = f.readAll();
-            if (!bytes.isEmpty()) {
-                Platform::pasteboard().putPng(bytes);
-                return true;
-            }
-        }
-    }
-    QList<QUrl> urls;
-    for (const QString& f : files)
-        urls.append(QUrl::fromLocalFile(f));
-    return Platform::pasteboard().putFiles(urls);
-}
-
 } // namespace ombrel

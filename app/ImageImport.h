@@ -2,6 +2,8 @@
 // Pictures from the clipboard and from files, made into the program's bitmaps: at most
 // `maxImageEdge` on the long edge, never enlarged, opaque with white behind transparency.
 
+#include "library/Clipboard.h"
+
 #include <QImage>
 #include <QSize>
 #include <optional>
@@ -25,14 +27,5 @@ public:
 // The size a grab of `pixels` is taken at: scaled by min(1, maxEdge / long edge), each
 // side cut to a whole number.
 QSize captureSize(QSizeF pixels, int maxEdge = maxImageEdge);
-
-class Clipboard {
-public:
-    // Clears the clipboard and puts the bytes there as PNG data.
-    static void put(const QByteArray& png);
-    // One picture file (not a video) whose bytes can be read goes on as PNG data;
-    // otherwise the files go on as file URLs. Answers whether that worked.
-    static bool put(const QStringList& files);
-};
 
 } // namespace ombrel

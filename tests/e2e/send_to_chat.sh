@@ -16,13 +16,14 @@ check() { # description command…
         passed=$((passed + 1)); echo "ok - $what"
     else
         echo "FAILED - $what" >&2
-        [ -n "${DESKTOP_TMP:-}" ] && tail -20 "$DESKTOP_TMP/app.log" >&2 || true
+        [ -n "${DESKTOP_TMP:-}" ] && { tail -n 20 "$DESKTOP_TMP/app.log"; tail -n 30 "$DESKTOP_TMP/chromium.log"; } >&2 || true
         exit 1
     fi
 }
 wait_for() { desktop_wait_for "$@"; }
-chat_title() { xdotool getwindowname "$CHAT" 2>/dev/null || true; }
+chat_title() { local t; t=$(xdotool getwindowname "$CHAT" 2>/dev/null || true); echo "${t% - Chromium}"; }
 title_is() { [ "$(chat_title)" = "$1" ]; }
+export -f chat_title title_is 2>/dev/null || true
 prompt_says() { xwininfo -root -tree | grep -q "\"Ombrel Capture: $1\""; }
 
 desktop_start 1280x800
@@ -59,7 +60,7 @@ sleep 1
 check "the cursor prompt asks the user to click in the chat" wait_for 30 prompt_says "Click in your chat"
 check "nothing was pasted yet" title_is "chat pasted= sent=0"
 [ -n "$SHOTS" ] && import -window root "$SHOTS/cursor-prompt-waiting.png"
-xdotool mousemove --window "$CHAT" 200 80 click 1
+xdotool mousemove --window "$CHAT" 200 160 click 1 # inside the message box, below the browser's own bars
 check "clicking into the message box turns the prompt into Send" wait_for 10 prompt_says "I see your cursor"
 sleep 0.8
 [ -n "$SHOTS" ] && import -window root "$SHOTS/cursor-prompt-sees.png"

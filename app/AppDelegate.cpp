@@ -7,6 +7,7 @@
 #include "library/CaptureStore.h"
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
+#include "sending/ChatSender.h"
 #include "ui/Permissions.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
@@ -45,7 +46,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     // 4. Window motion: windows appear without animation.
     // 5. The tray item.
     buildStatusItem();
-    // 6. Tracking of the chat target starts here once the chat sender exists.
+    // 6. The chat sender remembers the last ordinary application the user worked in.
+    ChatSender::startTracking();
     // 7. The global hot key registers here once the capture picker and hot key exist.
     // 8. Library upkeep, only in the real build.
     if (isReleaseBuild()) {
@@ -162,10 +164,10 @@ void AppDelegate::refreshSettingsMenu() {
     m->addSeparator();
     check(addItem(m, QStringLiteral("Press Enter After Pasting into Chat"),
                   [this] {
-                      Defaults::set(Keys::pasteWithoutEnter, !Defaults::get(Keys::pasteWithoutEnter));
+                      ChatSender::setPressesEnter(!ChatSender::pressesEnter());
                       refreshSettingsMenu();
                   }),
-          !Defaults::get(Keys::pasteWithoutEnter));
+          ChatSender::pressesEnter());
     check(addItem(m, QStringLiteral("Shutter Sound and Flash"),
                   [this] {
                       CaptureEffect::setOn(!CaptureEffect::isOn());
@@ -239,6 +241,13 @@ void AppDelegate::toggleOpenAtLogin() {
 }
 
 void AppDelegate::open(const QStringList& urlsOrFiles) {
+    if (urlsOrFiles.value(0) == sendMarker) {
+        QStringList files;
+        for (const QString& item : urlsOrFiles.mid(1))
+            files.append(QFileInfo(item).absoluteFilePath());
+        ChatSender::send(files);
+        return;
+    }
     QList<QUrl> urls;
     for (const QString& item : urlsOrFiles) {
         const QUrl url(item);

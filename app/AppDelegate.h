@@ -35,7 +35,9 @@ public:
     // The user started the program again while it runs: answers false.
     bool applicationShouldHandleReopen();
     // URLs and files handed to the program (command line, desktop file, another instance).
+    // A list that starts with `sendMarker` names files to send to the chat instead.
     void open(const QStringList& urlsOrFiles);
+    static inline const QString sendMarker = QStringLiteral("--send-to-chat");
     void openUrls(const QList<QUrl>& urls);
 
     // Capture.

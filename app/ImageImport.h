@@ -2,6 +2,8 @@
 // Pictures from the clipboard and from files, made into the program's bitmaps: at most
 // `maxImageEdge` on the long edge, never enlarged, opaque with white behind transparency.
 
+#include "library/Clipboard.h"
+
 #include <QImage>
 #include <QSize>
 #include <optional>

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
 #include <csignal>
@@ -85,6 +86,23 @@ int main(int argc, char** argv) {
             return 2;
         }
         return runProgram(argc, argv, args.mid(1));
+    }
+    if (first == QLatin1String("send")) {
+        if (args.size() < 2) {
+            QTextStream(stderr) << "Say what to send: ombrel-capture send FILE…\n";
+            return 2;
+        }
+        // The running program may work in another folder: hand it whole paths.
+        QStringList handOver{AppDelegate::sendMarker};
+        for (const QString& file : args.mid(1)) {
+            const QFileInfo info(file);
+            if (!info.isFile()) {
+                QTextStream(stderr) << "There is no file " << file << ".\n";
+                return 2;
+            }
+            handOver.append(info.absoluteFilePath());
+        }
+        return runProgram(argc, argv, handOver);
     }
     if (first.contains(QLatin1String("://")) || first.startsWith(QLatin1Char('/')))
         return runProgram(argc, argv, args); // a URL or files from the desktop's "Open with"

@@ -1,6 +1,6 @@
 #pragma once
-// Puts finished pictures on the clipboard: one picture as PNG data, several files (or a
-// video) as file URLs.
+// The general clipboard as the program fills it: one picture as PNG data, or several
+// files and videos as file URLs.
 
 #include <QByteArray>
 #include <QStringList>

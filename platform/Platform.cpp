@@ -38,6 +38,8 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.loginItem, s.loginItem);
     keepOrReplace(p.workspace, s.workspace);
     keepOrReplace(p.access, s.access);
+    keepOrReplace(p.accessibility, s.accessibility);
+    keepOrReplace(p.keys, s.keys);
 }
 
 void Platform::uninstall() { installed() = PlatformServices{}; }
@@ -51,5 +53,7 @@ Trash& Platform::trash() { return need(installed().trash, "trash"); }
 LoginItem& Platform::loginItem() { return need(installed().loginItem, "loginItem"); }
 Workspace& Platform::workspace() { return need(installed().workspace, "workspace"); }
 Access& Platform::access() { return need(installed().access, "access"); }
+Accessibility& Platform::accessibility() { return need(installed().accessibility, "accessibility"); }
+SyntheticKeys& Platform::keys() { return need(installed().keys, "keys"); }
 
 } // namespace ombrel

@@ -2,11 +2,13 @@
 // The platform services in use. Start-up installs the Linux backends; tests install fakes.
 // Every service is owned here; callers keep plain references only for the length of a call.
 
+#include "Accessibility.h"
 #include "LoginItem.h"
 #include "Pasteboard.h"
 #include "Permissions.h"
 #include "Screens.h"
 #include "Sounds.h"
+#include "SyntheticKeys.h"
 #include "Trash.h"
 #include "Windows.h"
 #include "Workspace.h"
@@ -24,6 +26,8 @@ struct PlatformServices {
     std::unique_ptr<LoginItem> loginItem;
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<Access> access;
+    std::unique_ptr<Accessibility> accessibility;
+    std::unique_ptr<SyntheticKeys> keys;
 };
 
 class Platform {
@@ -41,6 +45,8 @@ public:
     static LoginItem& loginItem();
     static Workspace& workspace();
     static Access& access();
+    static Accessibility& accessibility();
+    static SyntheticKeys& keys();
 };
 
 // The backends of this build (the Linux ones), chosen by the build system.

@@ -56,6 +56,9 @@ public:
     // (a _NET_ACTIVE_WINDOW request). False when the process has no such window.
     virtual bool activate(qint64 pid) = 0;
 
+    // True while the process `pid` exists (an application that has quit answers false).
+    virtual bool isRunning(qint64 pid) = 0;
+
     // True when a compositing manager draws translucent windows; without one, rounded
     // panels cut their corners with a shape mask instead.
     virtual bool isCompositing() = 0;

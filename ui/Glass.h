@@ -1,9 +1,18 @@
 #pragma once
 // The interface kit's rounded, dark, translucent background.
 
+#include <QColor>
 #include <QWidget>
 
 namespace ombrel {
+
+// The named colours of the glass look.
+namespace GlassPalette {
+inline const QColor seen{88, 214, 141};        // "seen" green: something the program recognised
+inline const QColor rim{255, 255, 255, 60};    // the thin border of pictures and panels
+inline const QColor violet{150, 120, 255};     // hover tint of choices
+inline const QColor accent{98, 84, 236};       // the main button of a panel
+} // namespace GlassPalette
 
 class GlassView : public QWidget {
 public:

@@ -40,6 +40,8 @@ QSize FakeScreens::windowSize(WindowId window) { return windowContent.value(wind
 
 bool FakeWindows::activate(qint64 pid) {
     activations.append(pid);
+    if (ignoreActivation)
+        return true;
     for (const WindowInfo& w : windowList) {
         if (w.pid == pid) {
             front = AppInfo{pid, w.bundleId, w.title, w.kind == WindowKind::Normal};
@@ -110,6 +112,13 @@ QString FakeLoginItem::disable() {
     return {};
 }
 
+FocusReading FakeAccessibility::focusedElement(qint64 pid, int) {
+    ++readings;
+    if (!nextReadings.isEmpty())
+        return nextReadings.takeFirst();
+    return focus.value(pid, FocusReading{FocusReading::Result::Failed, {}});
+}
+
 FakePlatformHandles& fakes() {
     static FakePlatformHandles handles;
     return handles;
@@ -126,8 +135,10 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     auto login = std::make_unique<FakeLoginItem>();
     auto workspace = std::make_unique<FakeWorkspace>();
     auto access = std::make_unique<FakeAccess>();
+    auto accessibility = std::make_unique<FakeAccessibility>();
+    auto keys = std::make_unique<FakeKeys>();
     h = {screens.get(), windows.get(), pasteboard.get(), sounds.get(),
-         trash.get(),   login.get(),   workspace.get(),  access.get()};
+         trash.get(),   login.get(),   workspace.get(),  access.get(), accessibility.get(), keys.get()};
     s.screens = std::move(screens);
     s.windows = std::move(windows);
     s.pasteboard = std::move(pasteboard);
@@ -136,6 +147,8 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     s.loginItem = std::move(login);
     s.workspace = std::move(workspace);
     s.access = std::move(access);
+    s.accessibility = std::move(accessibility);
+    s.keys = std::move(keys);
     Platform::install(std::move(s));
     fakes() = h;
     return h;

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QSet>
 #include <functional>
 
 namespace ombrel {
@@ -32,12 +33,17 @@ public:
     std::optional<AppInfo> front;
     qint64 myPid = 4242;
     QList<qint64> activations;
+    // When set, activation requests are recorded but the front application stays as it is
+    // (a pop-up holds the front, or the window manager refuses).
+    bool ignoreActivation = false;
+    QSet<qint64> quit; // processes that have ended
 
     QList<WindowInfo> windows() override { return windowList; }
     std::optional<AppInfo> frontApplication() override { return front; }
     qint64 ownPid() const override { return myPid; }
     bool activate(qint64 pid) override;
     void startWatching() override {}
+    bool isRunning(qint64 pid) override { return !quit.contains(pid); }
     bool compositing = true;
     bool isCompositing() override { return compositing; }
     // Makes `app` the front application and reports it, as the window system would.
@@ -111,6 +117,45 @@ public:
     bool accessibilityTrusted() override { return accessibility; }
 };
 
+class FakeAccessibility : public Accessibility {
+public:
+    // What reading the focus of a process answers; a process not listed answers Failed.
+    QHash<qint64, FocusReading> focus;
+    // Answers used first, one per reading, before `focus` (to change the answer over time).
+    QList<FocusReading> nextReadings;
+    int readings = 0;
+    QList<qint64> switchedOn;
+    QList<bool> switchedOnAsBrowser;
+    int trustRequests = 0;
+    int settingsOpened = 0;
+
+    FocusReading focusedElement(qint64 pid, int timeoutMs) override;
+    void switchOnReading(qint64 pid, bool isBrowser) override {
+        switchedOn.append(pid);
+        switchedOnAsBrowser.append(isBrowser);
+    }
+    void requestTrust() override { ++trustRequests; }
+    void openSettings() override { ++settingsOpened; }
+};
+
+class FakeKeys : public SyntheticKeys {
+public:
+    struct Press {
+        SyntheticKey key;
+        bool command;
+        friend bool operator==(const Press&, const Press&) = default;
+    };
+    QList<Press> presses;
+    // Called at every press, so a test can note the time or the clipboard at that moment.
+    std::function<void(const Press&)> onPress;
+    bool press(SyntheticKey key, bool command) override {
+        presses.append({key, command});
+        if (onPress)
+            onPress(presses.last());
+        return true;
+    }
+};
+
 struct FakePlatformHandles {
     FakeScreens* screens = nullptr;
     FakeWindows* windows = nullptr;
@@ -120,6 +165,8 @@ struct FakePlatformHandles {
     FakeLoginItem* loginItem = nullptr;
     FakeWorkspace* workspace = nullptr;
     FakeAccess* access = nullptr;
+    FakeAccessibility* accessibility = nullptr;
+    FakeKeys* keys = nullptr;
 };
 
 // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.

@@ -1,4 +1,6 @@
 #include "LinuxServices.h"
+#include "AtspiAccessibility.h"
+#include "XTestKeys.h"
 #include "X11Screens.h"
 #include "X11Windows.h"
 
@@ -230,6 +232,8 @@ PlatformServices makeNativePlatform() {
     s.loginItem = std::make_unique<AutostartLoginItem>(desktopId, QCoreApplication::applicationFilePath());
     s.workspace = std::make_unique<DesktopWorkspace>();
     s.access = std::make_unique<LinuxAccess>();
+    s.accessibility = std::make_unique<AtspiAccessibility>();
+    s.keys = std::make_unique<XTestKeys>();
     return s;
 }
 

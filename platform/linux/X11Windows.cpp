@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QDateTime>
+#include <cerrno>
+#include <csignal>
 
 namespace ombrel {
 
@@ -126,6 +128,11 @@ bool X11Windows::activate(qint64 pid) {
         return true;
     }
     return false;
+}
+
+bool X11Windows::isRunning(qint64 pid) {
+    // Signal 0 only asks whether the process exists; EPERM means it does, under another user.
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
 bool X11Windows::isCompositing() {

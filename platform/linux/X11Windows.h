@@ -24,6 +24,7 @@ public:
     bool activate(qint64 pid) override;
     void startWatching() override;
     bool isCompositing() override;
+    bool isRunning(qint64 pid) override;
 
     // The application that owns one client window.
     AppInfo appOf(quint32 window) const;

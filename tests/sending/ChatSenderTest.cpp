@@ -1,0 +1,271 @@
+#include "SendingFixture.h"
+
+#include "platform/Defaults.h"
+#include "platform/Notifier.h"
+#include "ui/Toast.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+
+using namespace ombrel;
+using namespace ombrel::test;
+
+namespace {
+
+CursorSpot spot(const char* role, const char* subrole = "", const char* words = "", bool editable = false) {
+    return ChatSender::classify(QString::fromLatin1(role), QString::fromLatin1(subrole), QString::fromLatin1(words),
+                                editable);
+}
+
+} // namespace
+
+TEST(ChatSenderClassify, TextRolesAndEditableContentAreChatBoxes) {
+    EXPECT_EQ(spot("AXTextArea", "", "Message ChatGPT"), CursorSpot::chatBox);
+    EXPECT_EQ(spot("AXTextField"), CursorSpot::chatBox);
+    EXPECT_EQ(spot("AXComboBox", "", "Ask anything"), CursorSpot::chatBox);
+    EXPECT_EQ(spot("section", "", "", true), CursorSpot::chatBox) << "a rich-text editor in a page";
+    EXPECT_EQ(spot("push button", "", "Send"), CursorSpot::elsewhere);
+    EXPECT_EQ(spot("document web"), CursorSpot::elsewhere);
+    EXPECT_EQ(spot("axtextarea"), CursorSpot::elsewhere) << "roles are compared exactly";
+}
+
+TEST(ChatSenderClassify, AddressBarsAndSearchBoxesAreNotChatBoxes) {
+    EXPECT_EQ(spot("AXTextField", "AXSearchField", "Message"), CursorSpot::elsewhere);
+    EXPECT_EQ(spot("AXTextField", "", "Address and search bar"), CursorSpot::elsewhere);
+    EXPECT_EQ(spot("AXTextField", "", "Enter URL"), CursorSpot::elsewhere);
+    EXPECT_EQ(spot("AXTextField", "", "FIND IN PAGE"), CursorSpot::elsewhere) << "case does not matter";
+    EXPECT_EQ(spot("section", "", "Research notes", true), CursorSpot::elsewhere) << "a substring is enough";
+    EXPECT_EQ(spot("AXTextField", "AXSecureTextField", "Password"), CursorSpot::chatBox);
+}
+
+class ChatSenderTarget : public SendingTest {};
+
+TEST_F(ChatSenderTarget, OnlyOrdinaryApplicationsOfOthersCanBeTheTarget) {
+    EXPECT_TRUE(ChatSender::canBeTarget(chat));
+    EXPECT_TRUE(ChatSender::canBeTarget(editor));
+    AppInfo self = chat;
+    self.pid = platform.windows->myPid;
+    EXPECT_FALSE(ChatSender::canBeTarget(self)) << "this program";
+    AppInfo agent = chat;
+    agent.hasNormalWindow = false;
+    EXPECT_FALSE(ChatSender::canBeTarget(agent)) << "no normal window: a tray agent or background process";
+    for (const char* id : {"org.gnome.Nautilus", "Thunar", "xfdesktop", "polkit-gnome-authentication-agent-1",
+                           "Gcr-prompter", "lightdm-gtk-greeter", "xfce4-panel", "Plank", "trayer", "dunst",
+                           "krunner", "Rofi", ""}) {
+        EXPECT_FALSE(ChatSender::canBeTarget(QString::fromLatin1(id))) << id;
+    }
+    EXPECT_TRUE(ChatSender::canBeTarget(QStringLiteral("Slack")));
+}
+
+TEST_F(ChatSenderTarget, RememberingAnotherApplicationAnnouncesItOnceAndWakesItsReadingOnce) {
+    QSignalSpy changed(&Notifier::instance(), &Notifier::ChatSenderDidChangeTarget);
+    platform.windows->front = chat;
+    ChatSender::startTracking();
+    EXPECT_EQ(ChatSender::target()->pid, chat.pid);
+    EXPECT_EQ(ChatSender::targetName(), QStringLiteral("Chromium"));
+    platform.windows->bringToFront(prompt);  // a password prompt: ignored
+    platform.windows->bringToFront(chat);    // the same application again: no news
+    platform.windows->bringToFront(editor);
+    platform.windows->bringToFront(chat);
+    EXPECT_EQ(changed.count(), 3);
+    EXPECT_EQ(ChatSender::target()->pid, chat.pid);
+    EXPECT_EQ(platform.accessibility->switchedOn, (QList<qint64>{chat.pid, editor.pid}));
+    EXPECT_EQ(platform.accessibility->switchedOnAsBrowser, (QList<bool>{true, false}));
+}
+
+TEST_F(ChatSenderTarget, ReadingIsNotWokenWithoutThePermission) {
+    platform.access->accessibility = false;
+    ChatSender::remember(chat);
+    EXPECT_TRUE(platform.accessibility->switchedOn.isEmpty());
+    EXPECT_EQ(ChatSender::cursorSpot(chat), CursorSpot::unknown);
+    EXPECT_EQ(platform.accessibility->readings, 0);
+}
+
+TEST_F(ChatSenderTarget, TheCursorSpotFollowsWhatTheFocusReadingAnswers) {
+    using R = FocusReading::Result;
+    auto& focus = platform.accessibility->focus;
+    focus[chat.pid] = {R::NoValue, {}};
+    EXPECT_EQ(ChatSender::cursorSpot(chat), CursorSpot::elsewhere);
+    focus[chat.pid] = {R::Unsupported, {}};
+    EXPECT_EQ(ChatSender::cursorSpot(chat), CursorSpot::elsewhere);
+    focus[chat.pid] = {R::Failed, {}};
+    EXPECT_EQ(ChatSender::cursorSpot(chat), CursorSpot::unknown);
+    focus[chat.pid] = textArea({QStringLiteral("Chat"), QStringLiteral("Address")});
+    EXPECT_EQ(ChatSender::cursorSpot(chat), CursorSpot::elsewhere) << "the words are joined and searched";
+    focus[chat.pid] = textArea();
+    EXPECT_EQ(ChatSender::cursorSpot(chat), CursorSpot::chatBox);
+
+    EXPECT_FALSE(ChatSender::chatWithCursor()) << "no target yet";
+    ChatSender::remember(chat);
+    EXPECT_EQ(ChatSender::chatWithCursor(), QStringLiteral("Chromium"));
+    platform.windows->quit.insert(chat.pid);
+    EXPECT_FALSE(ChatSender::chatWithCursor()) << "a target that has quit is missing";
+}
+
+class ChatSenderSend : public SendingTest {
+protected:
+    void targetChatFromEditor() {
+        ChatSender::remember(chat);
+        platform.windows->front = editor;
+    }
+};
+
+TEST_F(ChatSenderSend, ThreeFilesArePasted1200MsApartAndReturnFollows1800MsAfterTheLast) {
+    const QStringList files{picture(QStringLiteral("a.png"), 10), picture(QStringLiteral("b.png"), 20),
+                            picture(QStringLiteral("c.png"), 30)};
+    targetChatFromEditor();
+    ASSERT_TRUE(ChatSender::send(files));
+    EXPECT_EQ(platform.pasteboard->png(), bytesOf(files[0])) << "the first file waits on the clipboard at once";
+    EXPECT_EQ(platform.windows->front->pid, chat.pid);
+    clock.advance(20'000);
+    ASSERT_EQ(keys(), (QList<SyntheticKey>{SyntheticKey::V, SyntheticKey::V, SyntheticKey::V, SyntheticKey::Return}));
+    EXPECT_EQ(platform.keys->presses[0].command, true);
+    EXPECT_EQ(platform.keys->presses[3].command, false);
+    // Front at once, 400 ms to settle, one reading of the caret, then the clear way.
+    EXPECT_EQ(pressTimesMs[0], 400);
+    EXPECT_EQ(pressTimesMs[1] - pressTimesMs[0], 1200);
+    EXPECT_EQ(pressTimesMs[2] - pressTimesMs[1], 1200);
+    EXPECT_EQ(pressTimesMs[3] - pressTimesMs[2], 1800);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(clipboardAtPress[i], bytesOf(files[i])) << "each paste has its own file on the clipboard";
+}
+
+TEST_F(ChatSenderSend, WithPasteWithoutEnterTheFilesArePastedButReturnIsNotPressed) {
+    ChatSender::setPressesEnter(false);
+    EXPECT_TRUE(Defaults::get(Keys::pasteWithoutEnter));
+    targetChatFromEditor();
+    ASSERT_TRUE(ChatSender::send({picture(QStringLiteral("a.png"), 10)}));
+    clock.advance(10'000);
+    EXPECT_EQ(keys(), QList<SyntheticKey>{SyntheticKey::V});
+}
+
+TEST_F(ChatSenderSend, PastingStopsWhenTheTargetLosesTheFront) {
+    const QStringList files{picture(QStringLiteral("a.png"), 10), picture(QStringLiteral("b.png"), 20)};
+    targetChatFromEditor();
+    ASSERT_TRUE(ChatSender::send(files));
+    clock.advance(400);
+    ASSERT_EQ(keys().size(), 1);
+    platform.windows->front = editor; // the user clicked elsewhere
+    clock.advance(10'000);
+    EXPECT_EQ(keys(), QList<SyntheticKey>{SyntheticKey::V}) << "no second paste and no Return";
+}
+
+TEST_F(ChatSenderSend, APasswordPromptInFrontIsWaitedForUpTo30SecondsWithoutReactivating) {
+    targetChatFromEditor();
+    platform.windows->ignoreActivation = true;
+    platform.windows->front = prompt;
+    ASSERT_TRUE(ChatSender::send({picture(QStringLiteral("a.png"), 10)}));
+    const int first = int(platform.windows->activations.size());
+    clock.advance(29'000);
+    EXPECT_EQ(platform.windows->activations.size(), first) << "the pop-up is left alone";
+    EXPECT_EQ(CursorPrompt::current(), nullptr);
+    platform.windows->ignoreActivation = false;
+    platform.windows->front = editor; // the prompt has gone
+    clock.advance(200);
+    EXPECT_EQ(platform.windows->front->pid, chat.pid) << "the target is raised again";
+    clock.advance(10'000);
+    EXPECT_EQ(keys().size(), 2);
+}
+
+TEST_F(ChatSenderSend, ATargetThatNeverComesForwardIsRaised30TimesThenTheCursorPromptAsks) {
+    targetChatFromEditor();
+    platform.windows->ignoreActivation = true;
+    ASSERT_TRUE(ChatSender::send({picture(QStringLiteral("a.png"), 10)}));
+    clock.advance(2'900);
+    EXPECT_EQ(CursorPrompt::current(), nullptr);
+    clock.advance(200);
+    EXPECT_EQ(platform.windows->activations.size(), 1 + 30) << "once by send, then 30 times by the focus task";
+    ASSERT_NE(CursorPrompt::current(), nullptr);
+    EXPECT_TRUE(keys().isEmpty());
+}
+
+TEST_F(ChatSenderSend, ACaretElsewhereIsReadFourTimesThenTheCursorPromptAsks) {
+    targetChatFromEditor();
+    platform.accessibility->focus[chat.pid] = button();
+    ASSERT_TRUE(ChatSender::send({picture(QStringLiteral("a.png"), 10)}));
+    clock.advance(400 + 3 * 200 - 1);
+    EXPECT_EQ(platform.accessibility->readings, 3);
+    EXPECT_EQ(CursorPrompt::current(), nullptr);
+    clock.advance(1);
+    EXPECT_EQ(platform.accessibility->readings, 4 + 1) << "four readings, and the prompt's first look";
+    ASSERT_NE(CursorPrompt::current(), nullptr);
+    EXPECT_TRUE(keys().isEmpty());
+}
+
+TEST_F(ChatSenderSend, ACaretFoundOnTheSecondReadingOrAnUnanswerableQuestionStillDelivers) {
+    targetChatFromEditor();
+    platform.accessibility->nextReadings = {button()};
+    ASSERT_TRUE(ChatSender::send({picture(QStringLiteral("a.png"), 10)}));
+    clock.advance(10'000);
+    EXPECT_EQ(keys().size(), 2);
+    EXPECT_EQ(pressTimesMs[0], 600);
+
+    platform.keys->presses.clear();
+    platform.accessibility->focus[chat.pid] = {FocusReading::Result::Failed, {}};
+    platform.windows->front = editor;
+    ASSERT_TRUE(ChatSender::send({picture(QStringLiteral("b.png"), 10)}));
+    clock.advance(10'000);
+    EXPECT_EQ(keys().size(), 2) << "unknown delivers";
+}
+
+TEST_F(ChatSenderSend, WithoutATargetTheCursorPromptAsksAndItsSendPastesIntoTheFrontApplication) {
+    EXPECT_FALSE(ChatSender::send({})) << "nothing to send";
+    platform.windows->front = editor;
+    platform.accessibility->focus[editor.pid] = button();
+    ASSERT_TRUE(ChatSender::send({picture(QStringLiteral("a.png"), 10)}));
+    CursorPrompt* prompt = CursorPrompt::current();
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(prompt->primaryButton()->text(), QStringLiteral("Send Anyway"));
+    prompt->primaryButton()->click();
+    EXPECT_EQ(CursorPrompt::current(), nullptr);
+    EXPECT_EQ(ChatSender::target()->pid, editor.pid) << "the chosen application is remembered";
+    clock.advance(10'000);
+    EXPECT_EQ(keys().size(), 2);
+}
+
+TEST_F(ChatSenderSend, ATerminatedTargetCountsAsMissing) {
+    targetChatFromEditor();
+    platform.windows->quit.insert(chat.pid);
+    ASSERT_TRUE(ChatSender::send({picture(QStringLiteral("a.png"), 10)}));
+    EXPECT_NE(CursorPrompt::current(), nullptr);
+    EXPECT_TRUE(platform.windows->activations.isEmpty());
+}
+
+TEST_F(ChatSenderSend, WithoutThePermissionTheExplanationShowsAndGrantingItSendsTheSameFiles) {
+    targetChatFromEditor();
+    platform.access->accessibility = false;
+    const QString file = picture(QStringLiteral("a.png"), 10);
+    EXPECT_FALSE(ChatSender::send({file}));
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, QStringLiteral("Let Ombrel Capture paste into your chat"));
+    EXPECT_TRUE(alerts[0].message.endsWith(QStringLiteral("It's also on the clipboard and in Recent.")));
+    EXPECT_EQ(platform.pasteboard->png(), bytesOf(file)) << "the user can still paste by hand";
+    EXPECT_EQ(platform.accessibility->trustRequests, 0) << "Not Now";
+
+    alertAnswer = 0; // Open Settings
+    EXPECT_FALSE(ChatSender::send({file}));
+    EXPECT_EQ(platform.accessibility->trustRequests, 1);
+    EXPECT_EQ(platform.accessibility->settingsOpened, 1);
+    clock.advance(5'000);
+    EXPECT_TRUE(keys().isEmpty());
+    platform.access->accessibility = true;
+    clock.advance(1'000);
+    EXPECT_EQ(Toast::shownText(), QStringLiteral("All set. Sending your picture now."));
+    clock.advance(10'000);
+    EXPECT_EQ(keys().size(), 2);
+}
+
+TEST_F(ChatSenderSend, ThePermissionWaitEndsSilentlyAfter300Ticks) {
+    platform.access->accessibility = false;
+    alertAnswer = 0;
+    ChatSender::explainAccessibility({});
+    EXPECT_TRUE(alerts[0].message.endsWith(QStringLiteral("click the send icon on your picture.")));
+    EXPECT_EQ(clock.pending(), 0) << "no files: nothing to wait for";
+
+    EXPECT_FALSE(ChatSender::send({picture(QStringLiteral("a.png"), 10)}));
+    clock.advance(301'000);
+    EXPECT_EQ(clock.pending(), 0);
+    platform.access->accessibility = true;
+    clock.advance(10'000);
+    EXPECT_TRUE(keys().isEmpty());
+}

@@ -6,6 +6,9 @@
 #include "markup/MarkupRender.h"
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
+#include "platform/Notifier.h"
+#include "sending/ChatSender.h"
+#include "sending/SendChoiceWindow.h"
 #include "ui/Glass.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
@@ -92,6 +95,8 @@ EditorWindowController::EditorWindowController(const QImage& image, CaptureStyle
     showPage(0);
     m_cursorTimer.setInterval(1000);
     connect(&m_cursorTimer, &QTimer::timeout, this, &EditorWindowController::refreshTargetLine);
+    connect(&Notifier::instance(), &Notifier::ChatSenderDidChangeTarget, this,
+            &EditorWindowController::refreshTargetLine);
 }
 
 EditorWindowController::~EditorWindowController() = default;
@@ -177,8 +182,7 @@ QWidget* EditorWindowController::buildToolbar() {
          QStringLiteral("Copy, close this, and go back to what you were doing. With several screens, Option-click to "
                         "copy just this one."),
          [this] { copy(); });
-    // Pasting into the chat arrives with the chat sender; until then the button is shown, disabled.
-    QToolButton* send = make(QStringLiteral("Send to Chat"), QString(), nullptr);
+    QToolButton* send = make(QStringLiteral("Send to Chat"), QString(), [this] { sendToChat(); });
     send->setObjectName(QStringLiteral("sendButton"));
     return bar;
 }
@@ -636,8 +640,10 @@ void EditorWindowController::refreshTargetLine() {
                                             "your message. Shortcut: Command-Return."));
         return;
     }
-    m_target->setText(QStringLiteral("Click in your chat, then Send to Chat."));
-    const bool pressesEnter = !Defaults::get(Keys::pasteWithoutEnter);
+    const std::optional<QString> chat = ChatSender::chatWithCursor();
+    m_target->setText(chat ? QStringLiteral("I see your cursor in ") + *chat + QStringLiteral("'s chat box.")
+                           : QStringLiteral("Click in your chat, then Send to Chat."));
+    const bool pressesEnter = ChatSender::pressesEnter();
     if (QToolButton* send = button(QStringLiteral("sendButton")))
         send->setToolTip(QStringLiteral("Click in your chat, then press this. It pastes") +
                          (pressesEnter ? QStringLiteral(" and sends.") : QStringLiteral(".")) +
@@ -689,6 +695,10 @@ void EditorWindowController::chooseSize(int presetIndex) {
 void EditorWindowController::keyPressEvent(QKeyEvent* event) {
     const bool command = event->modifiers().testFlag(Qt::ControlModifier);
     const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
+    if (command && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        sendToChat();
+        return;
+    }
     if (command && event->key() == Qt::Key_Z) {
         shift ? redo() : undo();
         return;
@@ -769,9 +779,44 @@ void EditorWindowController::savedFiles(bool all, std::function<void(QStringList
 
 void EditorWindowController::saveAll(std::function<void(QStringList)> done) { savedFiles(true, std::move(done)); }
 
+void EditorWindowController::withChosenFiles(const QString& verb, std::function<void(QStringList)> act) {
+    int included = 0;
+    QList<QImage> pictures;
+    for (const CapturePage& p : m_pages)
+        if (p.isIncluded) {
+            ++included;
+            pictures.append(p.canvas->markup().image);
+        }
+    if (included < 2) {
+        saveAll(std::move(act));
+        return;
+    }
+    // With several pages the user chooses this picture or all of them.
+    SendChoiceWindow::ask(verb, canvas()->markup().image, pictures, included,
+                          [this, act = std::move(act)](bool all) { savedFiles(all, act); });
+}
+
+void EditorWindowController::sendToChat() {
+    if (m_handsBack) {
+        withChosenFiles(QStringLiteral("Add to Ombrel Prompts"), [this](const QStringList& files) {
+            if (files.isEmpty())
+                return;
+            finish(false);
+            Toast::show(QStringLiteral("Added to Ombrel Prompts."));
+            Platform::workspace().openApplication(QStringLiteral("com.ombrel.prompts"));
+        });
+        return;
+    }
+    withChosenFiles(QStringLiteral("Send to your chat"), [this](const QStringList& files) {
+        if (files.isEmpty())
+            return;
+        finish(false);
+        ChatSender::send(files);
+    });
+}
+
 void EditorWindowController::copy() {
-    // Several pages are all copied; choosing one of them arrives with the send choice window.
-    saveAll([this](const QStringList& files) {
+    withChosenFiles(QStringLiteral("Copy"), [this](const QStringList& files) {
         if (files.isEmpty())
             return;
         Clipboard::put(files);

@@ -63,6 +63,9 @@ public:
 
     // Endings.
     void copy();
+    // Saves the chosen pages and pastes them into the chat, or hands them back to Ombrel
+    // Prompts when the editor was opened for it.
+    void sendToChat();
     // Closes the window, keeping every marked page in the library. `byEscape` adds the
     // toast saying where the picture went.
     void closeEditor(bool byEscape = false);
@@ -123,6 +126,8 @@ private:
     bool isTyping() const;
     QString saveURL(CapturePage& page);
     void finish(bool byEscape);
+    // With several included pages asks "this one or all" first; then saves and acts.
+    void withChosenFiles(const QString& verb, std::function<void(QStringList)> act);
 
     std::vector<CapturePage> m_pages;
     int m_current = 0;

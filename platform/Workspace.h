@@ -15,6 +15,11 @@ public:
 
     // Shows the file selected in the file manager (its folder when that is not possible).
     virtual bool reveal(const QString& path) = 0;
+
+    // Brings the application with the desktop-file id `desktopId` to the front when it
+    // runs, else starts it from its desktop entry. False when it is neither running nor
+    // installed.
+    virtual bool openApplication(const QString& desktopId) = 0;
 };
 
 } // namespace ombrel

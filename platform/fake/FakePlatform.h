@@ -107,6 +107,11 @@ public:
         revealed.append(path);
         return true;
     }
+    QStringList applications;
+    bool openApplication(const QString& desktopId) override {
+        applications.append(desktopId);
+        return true;
+    }
 };
 
 class FakeAccess : public Access {

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <canberra.h>
@@ -204,6 +205,36 @@ bool DesktopWorkspace::reveal(const QString& path) {
             return true;
     }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
+bool DesktopWorkspace::openApplication(const QString& desktopId) {
+    if (Platform::isInstalled()) {
+        for (const WindowInfo& w : Platform::windows().windows())
+            if (w.bundleId.compare(desktopId, Qt::CaseInsensitive) == 0 && w.pid > 0)
+                return Platform::windows().activate(w.pid);
+    }
+    const QString entry =
+        QStandardPaths::locate(QStandardPaths::ApplicationsLocation, desktopId + QStringLiteral(".desktop"));
+    if (entry.isEmpty())
+        return false;
+    QFile file(entry);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // The Exec line of the [Desktop Entry] group, without its field codes (%U, %f …).
+    QString exec;
+    bool inEntry = false;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            inEntry = line == QLatin1String("[Desktop Entry]");
+        else if (inEntry && line.startsWith(QLatin1String("Exec=")))
+            exec = line.mid(5);
+    }
+    QStringList words = QProcess::splitCommand(exec);
+    words.removeIf([](const QString& w) { return w.size() == 2 && w.startsWith(QLatin1Char('%')); });
+    if (words.isEmpty())
+        return false;
+    return QProcess::startDetached(words.takeFirst(), words);
 }
 
 // ---- permissions ----

@@ -65,6 +65,7 @@ class DesktopWorkspace : public Workspace {
 public:
     bool open(const QUrl& url) override;
     bool reveal(const QString& path) override;
+    bool openApplication(const QString& desktopId) override;
 };
 
 class LinuxAccess : public Access {

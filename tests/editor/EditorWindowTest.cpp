@@ -4,6 +4,7 @@
 #include "markup/MarkupSetup.h"
 #include "support/TestEnv.h"
 #include "ui/Toast.h"
+#include "sending/SendChoiceWindow.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -27,6 +28,11 @@ protected:
     void SetUp() override {
         LibraryTest::SetUp();
         installMarkupIntoLibrary();
+    }
+    void TearDown() override {
+        if (SendChoiceWindow* choice = SendChoiceWindow::current())
+            choice->cancel();
+        LibraryTest::TearDown();
     }
     std::unique_ptr<EditorWindowController> open(CaptureStyle style = CaptureStyle::MiniPanel) {
         auto editor = std::make_unique<EditorWindowController>(picture(Qt::white), style, QRect(0, 0, 1280, 800));
@@ -134,6 +140,8 @@ TEST_F(EditorWindowTest, CopyingThreePagesSaysHowMany) {
     editor->receiveCapture(picture(Qt::gray));
     editor->receiveCapture(picture(Qt::black));
     editor->copy();
+    ASSERT_NE(SendChoiceWindow::current(), nullptr) << "three pages: this one or all?";
+    SendChoiceWindow::current()->choose(true);
     EXPECT_EQ(waitForSave(*editor).size(), 3);
     QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
     EXPECT_EQ(platform.pasteboard->fileList.size(), 3);
@@ -192,4 +200,29 @@ TEST(EditorWindowSizes, PresetsKeepTheAspectAndStayInsideTheWorkArea) {
     EXPECT_EQ(EditorWindowController::presetWindowSize(800, QSize(1600, 1000), work, 200), QSize(800, 700));
     EXPECT_EQ(EditorWindowController::presetWindowSize(1500, QSize(1600, 1000), work, 200), QSize(1416, 872));
     EXPECT_EQ(EditorWindowController::presetWindowSize(0, QSize(1600, 1000), work, 200), QSize(1416, 876));
+}
+
+TEST_F(EditorWindowTest, HandingBackSavesAndOpensOmbrelPrompts) {
+    auto editor = open();
+    editor->handBackToPrompts();
+    editor->canvas()->add({mark(QRectF(10, 10, 50, 40))});
+    editor->sendToChat();
+    EXPECT_EQ(waitForSave(*editor).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
+    EXPECT_EQ(platform.workspace->applications, QStringList{"com.ombrel.prompts"});
+    EXPECT_EQ(Toast::currentText(), "Added to Ombrel Prompts.");
+}
+
+TEST_F(EditorWindowTest, WithSeveralPagesTheChoiceDecidesWhatIsSent) {
+    auto editor = open();
+    editor->receiveCapture(picture(Qt::gray));
+    editor->receiveCapture(picture(Qt::black));
+    editor->sendToChat();
+    SendChoiceWindow* choice = SendChoiceWindow::current();
+    ASSERT_NE(choice, nullptr);
+    EXPECT_EQ(closes, 0) << "nothing happens before the choice";
+    choice->choose(false);
+    const QStringList files = waitForSave(*editor);
+    ASSERT_EQ(files.size(), 1) << "only the picture shown";
+    QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
 }

@@ -253,13 +253,20 @@ void AppDelegate::open(const QStringList& urlsOrFiles) {
         const QUrl url(item);
         if (url.scheme() == QLatin1String("ombrel-capture"))
             urls.append(url);
-        else if (url.isLocalFile())
-            bringIn(url.toLocalFile(), true);
         else
-            bringIn(QFileInfo(item).absoluteFilePath(), true);
+            openFile(url.isLocalFile() ? url.toLocalFile() : QFileInfo(item).absoluteFilePath());
     }
     if (!urls.isEmpty())
         openUrls(urls);
+}
+
+void AppDelegate::openFile(const QString& path) {
+    // A picture of the library opens with its marks; anything else is brought in as a copy.
+    const QString library = QDir(CaptureStore::folder()).absolutePath() + QLatin1Char('/');
+    if (path.startsWith(library) && !CaptureStore::isVideo(path) && CaptureStore::isOurs(path))
+        openPicture(path);
+    else
+        bringIn(path, true);
 }
 
 void AppDelegate::openUrls(const QList<QUrl>& urls) {

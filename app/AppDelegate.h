@@ -39,6 +39,7 @@ public:
     void open(const QStringList& urlsOrFiles);
     static inline const QString sendMarker = QStringLiteral("--send-to-chat");
     void openUrls(const QList<QUrl>& urls);
+    void openFile(const QString& path);
 
     // Capture.
     void capture(std::optional<DisplayInfo> screen = std::nullopt);

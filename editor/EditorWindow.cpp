@@ -134,17 +134,16 @@ QWidget* EditorWindowController::buildToolbar() {
         b->setCheckable(true);
         m_toolButtons.append(b);
     }
-    row->addSpacing(8);
-    auto* find = new QLineEdit;
-    find->setPlaceholderText(QStringLiteral("Find: login button, images…"));
-    find->setToolTip(QStringLiteral("Understands words on screen and kinds of thing, like \"login button\" or "
-                                    "\"images\". Press Return."));
-    find->setEnabled(false);
-    find->setMaximumWidth(220);
-    row->addWidget(find);
-    make(QStringLiteral("Auto-Blur"),
-         QStringLiteral("Finds emails, card and phone numbers, passwords and keys, and blurs them for you"), nullptr);
+    // Find, Auto-Blur, Share, Crop into Tiles, Improve Wording, the keyboard shortcuts and
+    // the minimised thumbnail join the window with the work that makes them real.
     row->addStretch(1);
+    // Where the picture will go, beside the buttons that send it.
+    m_target = new QLabel;
+    m_target->setObjectName(QStringLiteral("target"));
+    m_target->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_target->setStyleSheet(QStringLiteral("color: palette(mid);"));
+    row->addWidget(m_target);
+    row->addSpacing(6);
     make(QStringLiteral("Undo"),
          QStringLiteral("Go back one step: a mark, a blur, a crop, tiles or a removed screen (Command-Z)"),
          [this] { undo(); });
@@ -174,10 +173,6 @@ QWidget* EditorWindowController::buildToolbar() {
         }
         addMenu->popup(add->mapToGlobal(QPoint(0, add->height())));
     });
-    make(QStringLiteral("Share"),
-         QStringLiteral("AirDrop, Mail, Messages, Bluetooth, or save to a drive. With several screens, Option-click "
-                        "to share just this one."),
-         nullptr);
     make(QStringLiteral("Copy"),
          QStringLiteral("Copy, close this, and go back to what you were doing. With several screens, Option-click to "
                         "copy just this one."),
@@ -204,8 +199,6 @@ QWidget* EditorWindowController::buildSecondRow() {
         m_buttons.append(b);
         return b;
     };
-    make(QStringLiteral("Crop into Tiles"),
-         QStringLiteral("Cuts out every mark and lays them out as tiles, each with its number and comment"), nullptr);
     make(QStringLiteral("Clear All"), QStringLiteral("Removes every mark and blur on this screen. Undo brings them back."),
          [this] { canvas()->clearMarks(); });
     make(QStringLiteral("Organise Steps"),
@@ -213,7 +206,6 @@ QWidget* EditorWindowController::buildSecondRow() {
              canvas()->organise();
              setStatus(QStringLiteral("Organised top to bottom and renumbered. Undo puts it back."));
          });
-    make(QStringLiteral("Improve Wording"), QString(), nullptr);
 
     row->addWidget(new QLabel(QStringLiteral("Comments as: ")));
     m_look = new QComboBox;
@@ -275,8 +267,6 @@ void EditorWindowController::buildViewControls(QHBoxLayout* row) {
     make(QStringLiteral("+"), QStringLiteral("Zoom in. You can also pinch, and scroll to move around."),
          [this] { canvas()->setZoom(canvas()->zoom() * 1.25); })
         ->setObjectName(QStringLiteral("zoomIn"));
-    make(QStringLiteral("⌨"), QStringLiteral("Keyboard shortcuts. Press ? to see them, and change any key."), nullptr);
-    make(QStringLiteral("Minimise"), QStringLiteral("Minimise to a small thumbnail"), nullptr);
     make(QStringLiteral("Remove Screen"), QStringLiteral("Remove this screen from the set. Command-Z brings it back."),
          [this] { removeCurrentPage(); })
         ->setObjectName(QStringLiteral("removeScreen"));
@@ -303,6 +293,7 @@ void EditorWindowController::buildWindow() {
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setMaximumHeight(190);
+    scroll->setMinimumHeight(96); // the whole-picture comment and at least two marks stay in view
     scroll->setFrameShape(QFrame::NoFrame);
     m_notes = new QWidget;
     m_notesLayout = new QVBoxLayout(m_notes);
@@ -316,11 +307,8 @@ void EditorWindowController::buildWindow() {
     f->setContentsMargins(10, 2, 10, 6);
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("status"));
-    m_target = new QLabel;
-    m_target->setObjectName(QStringLiteral("target"));
-    m_target->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_status->setMinimumWidth(0);
     f->addWidget(m_status, 1);
-    f->addWidget(m_target);
     f->addSpacing(12);
     buildViewControls(f);
     outer->addWidget(footer);

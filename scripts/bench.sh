@@ -16,6 +16,10 @@ for size in 1920x1080 5120x2880; do
     sleep 1
     echo "== screen grab on a $size screen =="
     build/bench/bench_screen_grab --benchmark_min_time=2
+    if [ "$size" = 1920x1080 ]; then
+        echo "== editor shown on a real X display =="
+        QT_QPA_PLATFORM=xcb build/bench/bench_editor_open
+    fi
     desktop_stop
 done
 for b in build/bench/bench_*; do

@@ -110,23 +110,26 @@ QToolButton* EditorWindowController::button(const QString& title) const {
     return nullptr;
 }
 
+QToolButton* EditorWindowController::addButton(QHBoxLayout* row, const QString& title, const QString& tip,
+                                               std::function<void()> action) {
+    auto* b = new QToolButton;
+    b->setText(title);
+    b->setToolTip(tip);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    b->setFocusPolicy(Qt::NoFocus); // the keys stay with the canvas and the note fields
+    if (action)
+        connect(b, &QToolButton::clicked, this, std::move(action));
+    row->addWidget(b);
+    m_buttons.append(b);
+    return b;
+}
+
 QWidget* EditorWindowController::buildToolbar() {
     auto* bar = new QWidget;
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(8, 6, 8, 2);
     auto make = [this, row](const QString& title, const QString& tip, std::function<void()> action) {
-        auto* b = new QToolButton;
-        b->setText(title);
-        b->setToolTip(tip);
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        b->setFocusPolicy(Qt::NoFocus);
-        if (action)
-            connect(b, &QToolButton::clicked, this, std::move(action));
-        else
-            b->setEnabled(false); // its feature arrives with later work
-        row->addWidget(b);
-        m_buttons.append(b);
-        return b;
+        return addButton(row, title, tip, std::move(action));
     };
     for (int i = 0; i < 4; ++i) {
         QToolButton* b = make(QString::fromLatin1(toolTitles[i]), QString::fromLatin1(toolTips[i]),
@@ -187,17 +190,7 @@ QWidget* EditorWindowController::buildSecondRow() {
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(8, 0, 8, 4);
     auto make = [this, row](const QString& title, const QString& tip, std::function<void()> action) {
-        auto* b = new QToolButton;
-        b->setText(title);
-        b->setToolTip(tip);
-        b->setFocusPolicy(Qt::NoFocus);
-        if (action)
-            connect(b, &QToolButton::clicked, this, std::move(action));
-        else
-            b->setEnabled(false);
-        row->addWidget(b);
-        m_buttons.append(b);
-        return b;
+        return addButton(row, title, tip, std::move(action));
     };
     make(QStringLiteral("Clear All"), QStringLiteral("Removes every mark and blur on this screen. Undo brings them back."),
          [this] { canvas()->clearMarks(); });
@@ -239,17 +232,7 @@ QWidget* EditorWindowController::buildSecondRow() {
 
 void EditorWindowController::buildViewControls(QHBoxLayout* row) {
     auto make = [this, row](const QString& title, const QString& tip, std::function<void()> action) {
-        auto* b = new QToolButton;
-        b->setText(title);
-        b->setToolTip(tip);
-        b->setFocusPolicy(Qt::NoFocus);
-        if (action)
-            connect(b, &QToolButton::clicked, this, std::move(action));
-        else
-            b->setEnabled(false);
-        row->addWidget(b);
-        m_buttons.append(b);
-        return b;
+        return addButton(row, title, tip, std::move(action));
     };
     row->addWidget(new QLabel(QStringLiteral("Window size: ")));
     m_size = new QComboBox;

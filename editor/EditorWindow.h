@@ -111,6 +111,7 @@ private:
     QWidget* buildToolbar();
     QWidget* buildSecondRow();
     void buildViewControls(QHBoxLayout* row);
+    QToolButton* addButton(QHBoxLayout* row, const QString& title, const QString& tip, std::function<void()> action);
     void addPage(const QImage& image, QRect areaGlobal, qint64 sourcePid);
     void wireCanvas(CanvasView* canvas);
     void rebuildNotes();

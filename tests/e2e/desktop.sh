@@ -88,3 +88,20 @@ desktop_spawn() { # seconds command…
     DESKTOP_PIDS+=($!)
     echo $!
 }
+
+# Checks for the scripts: `check DESCRIPTION COMMAND…` runs the command and says "ok" or
+# "FAILED" with the description; a failure ends the script (after `on_failure`, when the
+# script defines one). `e2e_summary` prints the closing count.
+E2E_PASSED=0
+check() {
+    local what=$1; shift
+    if "$@"; then
+        E2E_PASSED=$((E2E_PASSED + 1)); echo "ok - $what"
+    else
+        echo "FAILED - $what" >&2
+        if declare -F on_failure >/dev/null; then on_failure >&2 || true; fi
+        exit 1
+    fi
+}
+wait_for() { desktop_wait_for "$@"; }
+e2e_summary() { echo "$E2E_PASSED passed, 0 failed"; }

@@ -9,16 +9,6 @@ SHOTS=${E2E_SCREENSHOTS:-}   # a folder to keep screenshots of both editor style
 source "$(dirname "$0")/desktop.sh"
 trap desktop_stop EXIT
 
-passed=0
-check() { # description command…
-    local what=$1; shift
-    if "$@"; then
-        passed=$((passed + 1)); echo "ok - $what"
-    else
-        echo "FAILED - $what" >&2; exit 1
-    fi
-}
-wait_for() { desktop_wait_for "$@"; }
 pictures() { find "$library" -name '*.png' -not -path '*/.marks/*' 2>/dev/null | wc -l; }
 boxes_in() { grep -o '"paper"' "$1" | wc -l; }
 drag() { xdotool mousemove "$1" "$2" mousedown 1 mousemove $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 )) mousemove "$3" "$4" mouseup 1; sleep 0.3; }
@@ -85,4 +75,4 @@ mini() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | gre
 check "in the mini-panel style the editor is a window of its own" wait_for 20 mini
 sleep 0.8
 [ -n "$SHOTS" ] && import -window root "$SHOTS/editor-mini-panel.png"
-echo "$passed passed, 0 failed"
+e2e_summary

@@ -10,16 +10,6 @@ SHOTS=${E2E_SCREENSHOTS:-}   # a folder to keep screenshots of the menu and the 
 source "$(dirname "$0")/desktop.sh"
 trap desktop_stop EXIT
 
-passed=0
-check() { # description command…
-    local what=$1; shift
-    if "$@"; then
-        passed=$((passed + 1)); echo "ok - $what"
-    else
-        echo "FAILED - $what" >&2; exit 1
-    fi
-}
-wait_for() { desktop_wait_for "$@"; }
 library_count() { find "$HOME/Pictures/Ombrel Capture" -name '*.png' -not -path '*/.marks/*' 2>/dev/null | wc -l; }
 newest_picture() { find "$HOME/Pictures/Ombrel Capture" -name '*.png' -not -path '*/.marks/*' -printf '%T@ %p\n' | sort -n | tail -1 | cut -d' ' -f2-; }
 ROOT_COLOUR='#5a7fa8'
@@ -114,4 +104,4 @@ desktop_start 5120x2880
 check "a 5120 × 2880 screen gives 2400 × 1350" test "$("$PROBE" size "$DESKTOP_TMP/big.png")" = 2400x1350
 desktop_stop
 
-echo "$passed passed, 0 failed"
+e2e_summary

@@ -9,18 +9,7 @@ SHOTS=${E2E_SCREENSHOTS:-}   # a folder to keep screenshots of the cursor prompt
 source "$(dirname "$0")/desktop.sh"
 trap desktop_stop EXIT
 
-passed=0
-check() { # description command…
-    local what=$1; shift
-    if "$@"; then
-        passed=$((passed + 1)); echo "ok - $what"
-    else
-        echo "FAILED - $what" >&2
-        [ -n "${DESKTOP_TMP:-}" ] && { tail -n 20 "$DESKTOP_TMP/app.log"; tail -n 30 "$DESKTOP_TMP/chromium.log"; } >&2 || true
-        exit 1
-    fi
-}
-wait_for() { desktop_wait_for "$@"; }
+on_failure() { [ -n "${DESKTOP_TMP:-}" ] && { tail -n 20 "$DESKTOP_TMP/app.log"; tail -n 30 "$DESKTOP_TMP/chromium.log"; }; }
 chat_title() { local t; t=$(xdotool getwindowname "$CHAT" 2>/dev/null || true); echo "${t% - Chromium}"; }
 title_is() { [ "$(chat_title)" = "$1" ]; }
 export -f chat_title title_is 2>/dev/null || true
@@ -73,4 +62,4 @@ check "the prompt's Send pastes the picture into the chat and presses Enter" \
 check "the prompt has gone" sh -c "! xwininfo -root -tree | grep -q '\"Ombrel Capture: '"
 
 desktop_stop
-echo "$passed passed, 0 failed"
+e2e_summary

@@ -41,6 +41,22 @@ sleep 1 # let the page's accessibility tree settle
 check "the page received the picture as a pasted PNG file and then Enter" \
     wait_for 30 title_is "chat pasted=image/png:64x48 sent=1"
 
+# --- the road of one picture: capture, mark, Send to Chat from the editor ---
+"$APP" open "ombrel-capture://capture"
+editor_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -q ' 1280x800+0+0 '; }
+check "a capture opens the editor over the chat" wait_for 20 editor_up
+sleep 0.8
+xdotool mousemove 300 250 mousedown 1 mousemove 380 300 mousemove 450 350 mouseup 1
+sleep 0.3
+xdotool type "This box"
+xdotool key Escape
+xdotool key ctrl+Return
+title_matches() { chat_title | grep -qE "$1"; }
+check "the chat receives the finished picture, as wide as the screen, then Enter" \
+    wait_for 30 title_matches '^chat pasted=image/png:64x48,image/png:1280x[0-9]+ sent=2$'
+check "the sent picture is kept in the library with its marks" \
+    sh -c "ls \"\$HOME/Pictures/Ombrel Capture/.marks/\"*.json >/dev/null 2>&1"
+
 # --- the focus is on a button: the cursor prompt asks first ---
 xdotool windowclose "$CHAT" 2>/dev/null || xdotool windowkill "$CHAT" 2>/dev/null || true
 open_chat "file://$DESKTOP_TMP/chat.html#button"

@@ -13,6 +13,7 @@
 #include "ui/Toast.h"
 #include "upload/PhoneUploadWindow.h"
 #include "editor/EditorWindow.h"
+#include "longpage/ScrollCaptureSession.h"
 #include "markup/MarkStore.h"
 
 #include <QApplication>
@@ -117,7 +118,7 @@ void AppDelegate::refreshAppMenu() {
     m->clear();
     // Items whose feature has not been built yet stay visible but disabled.
     addItem(m, QStringLiteral("Capture Screen"), [this] { capture(); });
-    addItem(m, QStringLiteral("Capture a Long Page…"), nullptr);
+    addItem(m, QStringLiteral("Capture a Long Page…"), [this] { startScrollCapture(); });
     addItem(m, QStringLiteral("Record…"), nullptr);
     m->addSeparator();
     addItem(m, QStringLiteral("Paste Image"), [this] { pasteImage(); });
@@ -325,6 +326,56 @@ void AppDelegate::captureWindow(const WindowInfo& window) {
         return;
     m_isCapturing = true;
     grabWindow(window, this, [this](Outcome<Capture> result) { finishCapture(std::move(result), true); });
+}
+
+std::optional<WindowInfo> AppDelegate::longPageWindow(const QList<WindowInfo>& windows, qint64 pid) {
+    constexpr int minWidthPx = 200;
+    std::optional<WindowInfo> best;
+    qint64 bestArea = -1;
+    for (const WindowInfo& w : windows) {
+        if (w.pid != pid || w.layer != 0 || w.kind != WindowKind::Normal || !w.onScreen ||
+            w.frameGlobal.width() < minWidthPx)
+            continue;
+        const qint64 area = qint64(w.frameGlobal.width()) * w.frameGlobal.height();
+        if (area > bestArea) {
+            best = w;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
+void AppDelegate::startScrollCapture() {
+    const QString clickFirst = QStringLiteral("Click on the window you want first, then choose this again.");
+    const std::optional<AppInfo> target = ChatSender::target();
+    if (!target) {
+        Permissions::show(QStringLiteral("Which page?"), clickFirst);
+        return;
+    }
+    if (!Platform::access().screenCaptureAllowed()) {
+        Permissions::explainScreenRecording();
+        return;
+    }
+    const std::optional<WindowInfo> window = longPageWindow(Platform::windows().windows(), target->pid);
+    if (!window) {
+        Permissions::show(QStringLiteral("No window to capture"), clickFirst);
+        return;
+    }
+    // One long-page capture at a time: a new request replaces a running one.
+    if (m_scrollSession)
+        m_scrollSession->dismiss();
+    Platform::windows().activate(target->pid);
+    auto* session = new ScrollCaptureSession(*window, target->name, [this](const QImage& picture) {
+        if (!picture.isNull())
+            openEditor(picture);
+    });
+    m_scrollSession = session;
+    connect(session, &ScrollCaptureSession::ended, this, [this, session] {
+        if (m_scrollSession == session)
+            m_scrollSession = nullptr;
+        session->deleteLater();
+    });
+    session->begin();
 }
 
 void AppDelegate::finishCapture(Outcome<Capture> result, bool windowGrab) {

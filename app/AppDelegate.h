@@ -7,6 +7,7 @@
 #include "platform/Screens.h"
 #include "platform/Windows.h"
 #include "editor/EditorWindow.h"
+#include "longpage/ScrollCaptureSession.h"
 
 #include <QList>
 #include <QMenu>
@@ -20,6 +21,7 @@
 namespace ombrel {
 
 class PhoneUploadWindow;
+
 
 
 class AppDelegate : public QObject {
@@ -44,6 +46,13 @@ public:
     // Capture.
     void capture(std::optional<DisplayInfo> screen = std::nullopt);
     void captureWindow(const WindowInfo& window);
+    // Photographs the target application's main window while the user scrolls it, then
+    // opens the stitched long picture in the editor.
+    void startScrollCapture();
+    // The window a long-page capture of the process `pid` photographs: its largest
+    // normal-layer window at least 200 pixels wide, or none.
+    static std::optional<WindowInfo> longPageWindow(const QList<WindowInfo>& windows, qint64 pid);
+    ScrollCaptureSession* scrollSession() const { return m_scrollSession; }
     void openEditor(const QImage& image, const QRect& areaGlobal = {}, qint64 sourcePid = 0);
     // Captures the current screen into the open editor (its request for another screen).
     void captureAnother();
@@ -90,6 +99,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     QPointer<PhoneUploadWindow> m_phoneWindow;
     QPointer<EditorWindowController> m_editor;
+    QPointer<ScrollCaptureSession> m_scrollSession; // the long-page capture while it runs
 };
 
 } // namespace ombrel

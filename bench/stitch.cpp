@@ -22,11 +22,11 @@ constexpr int viewportPx = frameHeightPx - headerPx - footerPx;
 constexpr int frameCount = 12;
 
 // A page of text lines 24 px apart, as wide as the window.
-QImage textPage(int heightPx) {
+QImage textPage(int heightPx, int widthPx = frameWidthPx) {
     static const char* words[] = {"stitch", "the",    "long", "page",  "window", "scroll", "frame",
                                   "header", "footer", "band", "shift", "quartz", "jumps",  "42"};
     std::mt19937 random(7);
-    QImage page(frameWidthPx, heightPx, QImage::Format_RGB32);
+    QImage page(widthPx, heightPx, QImage::Format_RGB32);
     page.fill(Qt::white);
     QPainter painter(&page);
     QFont font(QStringLiteral("DejaVu Sans"));
@@ -41,19 +41,25 @@ QImage textPage(int heightPx) {
     return page;
 }
 
-// What the window shows at each scroll offset: a fixed header and footer around the page.
-std::vector<QImage> frames(int scrollPx) {
-    const QImage page = textPage(viewportPx + scrollPx * frameCount);
+// What a `widthPx` × `heightPx` window shows at `count` scroll offsets `scrollPx` apart: a
+// fixed header and footer around the scrolled page.
+std::vector<QImage> windowFrames(int widthPx, int heightPx, int header, int footer, int count, int scrollPx) {
+    const int viewport = heightPx - header - footer;
+    const QImage page = textPage(viewport + scrollPx * count, widthPx);
     std::vector<QImage> shown;
-    for (int i = 0; i < frameCount; ++i) {
-        QImage frame(frameWidthPx, frameHeightPx, QImage::Format_RGB32);
+    for (int i = 0; i < count; ++i) {
+        QImage frame(widthPx, heightPx, QImage::Format_RGB32);
         frame.fill(QColor(0xdd, 0xe3, 0xea));
         QPainter painter(&frame);
-        painter.drawImage(QPoint(0, headerPx), page, QRect(0, i * scrollPx, frameWidthPx, viewportPx));
-        painter.fillRect(0, frameHeightPx - footerPx, frameWidthPx, footerPx, QColor(0x30, 0x34, 0x3a));
+        painter.drawImage(QPoint(0, header), page, QRect(0, i * scrollPx, widthPx, viewport));
+        painter.fillRect(0, heightPx - footer, widthPx, footer, QColor(0x30, 0x34, 0x3a));
         shown.push_back(frame);
     }
     return shown;
+}
+
+std::vector<QImage> frames(int scrollPx) {
+    return windowFrames(frameWidthPx, frameHeightPx, headerPx, footerPx, frameCount, scrollPx);
 }
 
 void BM_RowSignatures(benchmark::State& state) {
@@ -105,6 +111,30 @@ void BM_Finished(benchmark::State& state) {
     state.counters["rows"] = stitcher.height();
 }
 BENCHMARK(BM_Finished)->Unit(benchmark::kMillisecond);
+
+// A whole long-page capture: 20 frames of a 1600 × 1000 window with a sticky header and
+// footer, scrolled 600 rows each, stitched and assembled into the final picture.
+void BM_WholeStitch20Frames(benchmark::State& state) {
+    constexpr int count = 20;
+    constexpr int scroll = 600;
+    const std::vector<QImage> shown = windowFrames(1600, 1000, headerPx, footerPx, count, scroll);
+    int rows = 0;
+    for (auto _ : state) {
+        ScrollStitcher stitcher;
+        for (int i = 0; i < count; ++i) {
+            const int added = stitcher.add(shown[std::size_t(i)]);
+            if (i > 0 && added != scroll) {
+                state.SkipWithError("a scroll was not found");
+                break;
+            }
+        }
+        const QImage picture = stitcher.finished();
+        benchmark::DoNotOptimize(picture);
+        rows = picture.height();
+    }
+    state.counters["rows"] = rows;
+}
+BENCHMARK(BM_WholeStitch20Frames)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

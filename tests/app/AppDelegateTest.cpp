@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 #include "library/CaptureStore.h"
+#include "longpage/ScrollCaptureSession.h"
+#include "sending/ChatSender.h"
 #include "platform/Defaults.h"
 #include "support/TestEnv.h"
 #include "ui/Permissions.h"
@@ -7,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -67,6 +70,7 @@ TEST_F(AppDelegateTest, TheTrayMenuHasItsEighteenItemsInOrder) {
                            "Help and What This Can Do", "What's New", "Check for Updates…", "Contact Us…", "—",
                            "Quit Ombrel Capture"}));
     EXPECT_TRUE(item(app->appMenu(), "Capture Screen")->isEnabled());
+    EXPECT_TRUE(item(app->appMenu(), "Capture a Long Page…")->isEnabled());
     EXPECT_FALSE(item(app->appMenu(), "Record…")->isEnabled()) << "not built yet, so not offered";
     item(app->appMenu(), "Contact Us…")->trigger();
     EXPECT_EQ(platform.workspace->opened.value(0).path(), "/contact");
@@ -295,4 +299,100 @@ TEST_F(AppDelegateTest, AStoredPictureThatCannotBeReadIsExplained) {
     EXPECT_EQ(alerts[0].title, "Couldn't open that picture");
     EXPECT_EQ(alerts[0].message,
               "The file may have been moved or damaged. Show the folder in Finder to check on it.");
+}
+
+namespace {
+WindowInfo pageWindow(WindowId id, qint64 pid, QRect frame, int layer = 0, WindowKind kind = WindowKind::Normal) {
+    WindowInfo w;
+    w.id = id;
+    w.pid = pid;
+    w.bundleId = QStringLiteral("org.example.pages");
+    w.title = QStringLiteral("Pages");
+    w.frameGlobal = frame;
+    w.layer = layer;
+    w.kind = kind;
+    return w;
+}
+} // namespace
+
+TEST_F(AppDelegateTest, ALongPageIsTheTargetsLargestNormalWindowAtLeast200Wide) {
+    const QList<WindowInfo> windows{
+        pageWindow(1, 50, QRect(0, 0, 400, 300)),
+        pageWindow(2, 50, QRect(0, 0, 199, 3000)),                          // too narrow
+        pageWindow(3, 50, QRect(0, 0, 900, 900), 1),                         // above other windows
+        pageWindow(4, 50, QRect(0, 0, 900, 900), 0, WindowKind::Dialog),     // not a normal window
+        pageWindow(5, 60, QRect(0, 0, 1000, 1000)),                          // another process
+        pageWindow(6, 50, QRect(0, 0, 200, 500)),
+    };
+    ASSERT_TRUE(AppDelegate::longPageWindow(windows, 50));
+    EXPECT_EQ(AppDelegate::longPageWindow(windows, 50)->id, 1u) << "400 × 300 is larger than 200 × 500";
+    EXPECT_FALSE(AppDelegate::longPageWindow(windows, 70));
+    EXPECT_EQ(AppDelegate::longPageWindow({windows[1], windows[5]}, 50)->id, 6u) << "exactly 200 wide is enough";
+}
+
+TEST_F(AppDelegateTest, ALongPageCaptureNeedsATargetAndOneOfItsWindows) {
+    ChatSender::reset();
+    auto app = launch();
+    item(app->appMenu(), "Capture a Long Page…")->trigger();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, "Which page?");
+    EXPECT_EQ(alerts[0].message, "Click on the window you want first, then choose this again.");
+    EXPECT_EQ(app->scrollSession(), nullptr);
+
+    ChatSender::remember(AppInfo{50, "org.example.pages", "Pages", true});
+    platform.windows->windowList = {pageWindow(2, 50, QRect(0, 0, 150, 900))};
+    app->startScrollCapture();
+    ASSERT_EQ(alerts.size(), 2);
+    EXPECT_EQ(alerts[1].title, "No window to capture");
+    EXPECT_EQ(alerts[1].message, "Click on the window you want first, then choose this again.");
+    EXPECT_EQ(app->scrollSession(), nullptr);
+    EXPECT_TRUE(platform.windows->activations.isEmpty());
+    ChatSender::reset();
+}
+
+TEST_F(AppDelegateTest, ALongPageCaptureActivatesTheTargetAndOpensThePictureInTheEditor) {
+    ChatSender::reset();
+    auto app = launch();
+    ChatSender::remember(AppInfo{50, "org.example.pages", "Pages", true});
+    platform.windows->windowList = {pageWindow(7, 50, QRect(10, 10, 300, 500))};
+    QImage content(300, 500, QImage::Format_RGB32);
+    content.fill(QColor(20, 120, 200));
+    platform.screens->windowContent[7] = content;
+    QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
+
+    app->startScrollCapture();
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_EQ(platform.windows->activations, QList<qint64>{50});
+    QPointer<ScrollCaptureSession> session = app->scrollSession();
+    ASSERT_NE(session, nullptr);
+    EXPECT_EQ(session->window().id, 7u);
+    EXPECT_EQ(session->detail(), "Scroll Pages from top to bottom. Press Done when you reach the end.");
+    EXPECT_GE(platform.screens->grabs, 1) << "the first frame is taken at once";
+
+    session->primaryButton()->click();
+    ASSERT_TRUE(presented.count() == 1 || presented.wait(5000));
+    ASSERT_NE(app->editor(), nullptr);
+    EXPECT_EQ(app->editor()->canvas()->markup().image.size(), QSize(300, 500));
+    EXPECT_EQ(app->scrollSession(), nullptr) << "the ended capture is forgotten";
+    QTRY_VERIFY_WITH_TIMEOUT(session.isNull(), 5000);
+    app->editor()->closeEditor();
+    ChatSender::reset();
+}
+
+TEST_F(AppDelegateTest, ACancelledLongPageCaptureOpensNothing) {
+    ChatSender::reset();
+    auto app = launch();
+    ChatSender::remember(AppInfo{50, "org.example.pages", "Pages", true});
+    platform.windows->windowList = {pageWindow(7, 50, QRect(10, 10, 300, 500))};
+    QImage content(300, 500, QImage::Format_RGB32);
+    content.fill(Qt::white);
+    platform.screens->windowContent[7] = content;
+    QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
+    app->startScrollCapture();
+    ASSERT_NE(app->scrollSession(), nullptr);
+    app->scrollSession()->secondaryButton()->click();
+    EXPECT_EQ(app->scrollSession(), nullptr);
+    EXPECT_EQ(presented.count(), 0);
+    EXPECT_EQ(app->editor(), nullptr);
+    ChatSender::reset();
 }

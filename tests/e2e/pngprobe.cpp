@@ -5,9 +5,16 @@
 //                                       prints how many pixels of the rectangle differ from the colour
 //   pngprobe window TITLE #rrggbb X Y W H
 //                                       shows a plain window until killed
+//   pngprobe longpage TITLE X Y W H     shows a window with a fixed header bar over a tall page of
+//                                       numbered text lines that scrolls with the mouse wheel
 #include <QApplication>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
 #include <QImage>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QTextStream>
 #include <QWidget>
 #include <cstdlib>
@@ -39,6 +46,34 @@ protected:
         // A darker band at the top and a marker at the bottom right, so a cut-off grab shows.
         p.fillRect(QRect(0, 0, width(), 20), color.darker(150));
         p.fillRect(QRect(width() - 20, height() - 20, 20, 20), Qt::black);
+    }
+};
+constexpr int longPageHeaderPx = 48;
+const QString longPageHeaderColour = QStringLiteral("#2050a0");
+
+// A white page of 300 numbered lines of text, each with its own shade of grey stripe at the
+// left, so every part of the page looks different from its neighbours.
+class NumberedPage : public QWidget {
+public:
+    static constexpr int lineHeight = 24;
+    static constexpr int lineCount = 300;
+    explicit NumberedPage(QWidget* parent) : QWidget(parent) { setFixedSize(520, lineHeight * lineCount); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter p(this);
+        p.fillRect(event->rect(), Qt::white);
+        p.setPen(Qt::black);
+        const int first = std::max(0, event->rect().top() / lineHeight);
+        const int last = std::min(lineCount - 1, event->rect().bottom() / lineHeight);
+        for (int i = first; i <= last; ++i) {
+            const int top = i * lineHeight;
+            p.fillRect(QRect(0, top, 12, lineHeight), QColor::fromHsv((i * 37) % 360, 200, 220));
+            p.drawText(QRect(20, top, width() - 20, lineHeight), Qt::AlignVCenter,
+                       QStringLiteral("Line %1 of the long page: %2")
+                           .arg(i + 1, 3, 10, QLatin1Char('0'))
+                           .arg(QString(QLatin1Char('a' + i % 26)).repeated(5 + (i * 7) % 30)));
+        }
     }
 };
 } // namespace
@@ -81,6 +116,27 @@ int main(int argc, char** argv) {
         Plain w{QColor(a[2])};
         w.setWindowTitle(a[1]);
         w.setGeometry(a[3].toInt(), a[4].toInt(), a[5].toInt(), a[6].toInt());
+        w.show();
+        return app.exec();
+    }
+    if (a[0] == "longpage" && a.size() == 6) {
+        QApplication app(argc, argv);
+        QWidget w;
+        w.setWindowTitle(a[1]);
+        auto* column = new QVBoxLayout(&w);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(0);
+        auto* header = new QLabel(QStringLiteral("  Fixed header"), &w);
+        header->setFixedHeight(longPageHeaderPx);
+        header->setAutoFillBackground(true);
+        header->setStyleSheet(QStringLiteral("background:%1;color:white;").arg(longPageHeaderColour));
+        column->addWidget(header);
+        auto* scroll = new QScrollArea(&w);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(new NumberedPage(&w));
+        scroll->verticalScrollBar()->setSingleStep(20);
+        column->addWidget(scroll);
+        w.setGeometry(a[2].toInt(), a[3].toInt(), a[4].toInt(), a[5].toInt());
         w.show();
         return app.exec();
     }

@@ -9,7 +9,10 @@ SHOTS=${E2E_SCREENSHOTS:-}   # a folder to keep screenshots of the cursor prompt
 source "$(dirname "$0")/desktop.sh"
 trap desktop_stop EXIT
 
-on_failure() { [ -n "${DESKTOP_TMP:-}" ] && { tail -n 20 "$DESKTOP_TMP/app.log"; tail -n 30 "$DESKTOP_TMP/chromium.log"; }; }
+on_failure() {
+    [ -n "${DESKTOP_TMP:-}" ] && { tail -n 20 "$DESKTOP_TMP/app.log"; tail -n 30 "$DESKTOP_TMP/chromium.log"; }
+    [ -n "$SHOTS" ] && import -window root "$SHOTS/at-failure.png"
+}
 chat_title() { local t; t=$(xdotool getwindowname "$CHAT" 2>/dev/null || true); echo "${t% - Chromium}"; }
 title_is() { [ "$(chat_title)" = "$1" ]; }
 export -f chat_title title_is 2>/dev/null || true

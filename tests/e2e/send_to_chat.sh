@@ -44,6 +44,12 @@ sleep 1 # let the page's accessibility tree settle
 check "the page received the picture as a pasted PNG file and then Enter" \
     wait_for 30 title_is "chat pasted=image/png:64x48 sent=1"
 
+# --- several files: each pasted in order, then one Enter ---
+for size in 10x10 20x20 30x30; do convert -size "$size" xc:'#3050d0' "$DESKTOP_TMP/p$size.png"; done
+"$APP" send "$DESKTOP_TMP/p10x10.png" "$DESKTOP_TMP/p20x20.png" "$DESKTOP_TMP/p30x30.png"
+check "three files are pasted in order, then one Enter" wait_for 30 title_is \
+    "chat pasted=image/png:64x48,image/png:10x10,image/png:20x20,image/png:30x30 sent=2"
+
 # --- the road of one picture: capture, mark, Send to Chat from the editor ---
 "$APP" open "ombrel-capture://capture"
 editor_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -q ' 1280x800+0+0 '; }
@@ -56,7 +62,7 @@ xdotool key Escape
 xdotool key ctrl+Return
 title_matches() { chat_title | grep -qE "$1"; }
 check "the chat receives the finished picture, as wide as the screen, then Enter" \
-    wait_for 30 title_matches '^chat pasted=image/png:64x48,image/png:1280x[0-9]+ sent=2$'
+    wait_for 30 title_matches '^chat pasted=image/png:64x48,image/png:10x10,image/png:20x20,image/png:30x30,image/png:1280x[0-9]+ sent=3$'
 check "the sent picture is kept in the library with its marks" \
     sh -c "ls \"\$HOME/Pictures/Ombrel Capture/.marks/\"*.json >/dev/null 2>&1"
 

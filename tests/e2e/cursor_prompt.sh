@@ -8,32 +8,7 @@ SHOTS=${E2E_SCREENSHOTS:-}   # a folder to keep screenshots of the cursor prompt
 source "$(dirname "$0")/desktop.sh"
 trap desktop_stop EXIT
 
-on_failure() {
-    [ -n "${DESKTOP_TMP:-}" ] && { tail -n 20 "$DESKTOP_TMP/app.log"; tail -n 30 "$DESKTOP_TMP/chromium.log"; }
-    [ -n "$SHOTS" ] && import -window root "$SHOTS/at-failure.png"
-}
-chat_title() { local t; t=$(xdotool getwindowname "$CHAT" 2>/dev/null || true); echo "${t% - Chromium}"; }
-title_is() { [ "$(chat_title)" = "$1" ]; }
-export -f chat_title title_is 2>/dev/null || true
-prompt_says() { xwininfo -root -tree | grep -q "\"Ombrel Capture: $1\""; }
-
-desktop_start 1280x800
-cp "$(dirname "$0")/chat/chat.html" "$DESKTOP_TMP/chat.html"
-convert -size 64x48 xc:'#d03030' "$DESKTOP_TMP/picture.png"
-
-desktop_spawn 300 "$APP" >"$DESKTOP_TMP/app.log" 2>&1 >/dev/null
-check "the program is running" wait_for 20 sh -c "xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\"'"
-
-open_chat() { # URL
-    desktop_spawn 240 chromium --test-type --no-sandbox --disable-gpu --no-first-run --no-default-browser-check \
-        --disable-background-networking --disable-component-update --disable-sync --password-store=basic \
-        --user-data-dir="$(mktemp -d "$DESKTOP_TMP/chromium.XXXXXX")" --force-renderer-accessibility \
-        --window-position=0,0 --window-size=1000,700 "$1" >>"$DESKTOP_TMP/chromium.log" 2>&1 >/dev/null
-    wait_for 60 sh -c 'xdotool search --name "^chat pasted= sent=0" | grep -q .'
-    CHAT=$(xdotool search --name "^chat pasted= sent=0" | head -1)
-    xdotool windowactivate "$CHAT" 2>/dev/null || true
-    wait_for 10 sh -c "[ \"\$(xdotool getactivewindow)\" = $CHAT ]"
-}
+source "$(dirname "$0")/chat/chat.sh"
 
 # --- the focus is on a button: the cursor prompt asks first ---
 open_chat "file://$DESKTOP_TMP/chat.html#button"

@@ -68,15 +68,22 @@ WindowInfo X11Windows::describe(quint32 window) const {
     return info;
 }
 
+namespace {
+// The managed client windows, bottom to top.
+std::vector<uint32_t> clientIds(const XConnection& x) {
+    auto ids = x.cardinals(x.root(), x.atoms().netClientListStacking, XCB_ATOM_WINDOW);
+    if (ids.empty())
+        ids = x.cardinals(x.root(), x.atoms().netClientList, XCB_ATOM_WINDOW);
+    return ids;
+}
+} // namespace
+
 QList<WindowInfo> X11Windows::windows() {
     XConnection& x = connection();
     QList<WindowInfo> list;
     if (!x.isOpen())
         return list;
-    auto ids = x.cardinals(x.root(), x.atoms().netClientListStacking, XCB_ATOM_WINDOW);
-    if (ids.empty())
-        ids = x.cardinals(x.root(), x.atoms().netClientList, XCB_ATOM_WINDOW);
-    for (uint32_t id : ids)
+    for (uint32_t id : clientIds(x))
         list.append(describe(id));
     return list;
 }
@@ -88,10 +95,21 @@ AppInfo X11Windows::appOf(quint32 window) const {
     app.bundleId = w.bundleId;
     app.name = processName(w.pid, w.bundleId);
     app.hasNormalWindow = false;
-    // "Regular" applications have a normal window listed in the taskbar.
-    for (const WindowInfo& other : const_cast<X11Windows*>(this)->windows())
-        if (other.pid == w.pid && other.kind == WindowKind::Normal && !other.skipTaskbar)
+    // "Regular" applications have a normal window listed in the taskbar. The front
+    // application is asked for often (the prompts poll it), so only the windows of this
+    // process are looked at closely.
+    const XConnection& x = connection();
+    for (uint32_t id : clientIds(x)) {
+        if (x.pidOf(id) != w.pid)
+            continue;
+        const auto states = x.cardinals(id, x.atoms().netWmState, XCB_ATOM_ATOM);
+        const bool skipsTaskbar =
+            std::find(states.begin(), states.end(), x.atoms().netWmStateSkipTaskbar) != states.end();
+        if (kindOf(x, id) == WindowKind::Normal && !skipsTaskbar) {
             app.hasNormalWindow = true;
+            break;
+        }
+    }
     return app;
 }
 

@@ -16,8 +16,12 @@ PACKAGES=(
   libatspi2.0-dev at-spi2-core
   # images, codes, media
   libopencv-dev libqrencode-dev
+  # text on pictures and phone numbers in it
+  libtesseract-dev tesseract-ocr-eng libphonenumber-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev libavdevice-dev
   ffmpeg
+  # recording: microphone and desktop-wide pointer events
+  libpulse-dev libxcb-xinput-dev libxi-dev
   # sounds and fonts
   libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
   # a handwriting face for sticky notes

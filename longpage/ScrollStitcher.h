@@ -66,7 +66,10 @@ class ScrollStitcher {
 
     // The frame drawn 64 samples wide at its own height in grey over black (so transparent
     // pixels count as black); row y of that bitmap is the signature of the frame's row y.
-    static RowSignatures rowSignatures(const QImage& frame);
+    // `Portable` forces the code every x86-64 processor runs, for comparing the two.
+    enum class Instructions { Fastest, Portable };
+    static RowSignatures rowSignatures(const QImage& frame,
+                                       Instructions instructions = Instructions::Fastest);
     // Sum of the absolute differences of the 64 samples: 0 to 16320.
     static int difference(const std::uint8_t* a, const std::uint8_t* b);
 

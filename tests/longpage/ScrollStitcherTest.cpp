@@ -65,6 +65,32 @@ TEST(RowSignatures, AverageTheColumnsOfEachSampleInGreyOverBlack) {
     }
 }
 
+TEST(RowSignatures, OfAWideNoisyFrameMatchTheAverageOfEveryColumn) {
+    // An odd width leaves every sample a different remainder after whole groups of pixels.
+    constexpr int widthPx = 1601;
+    QImage noise(widthPx, 6, QImage::Format_RGB32);
+    std::mt19937 random(11);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < widthPx; ++x)
+            noise.setPixel(x, y, qRgb(int(random() % 256), int(random() % 256), int(random() % 256)));
+    for (const auto instructions :
+         {ScrollStitcher::Instructions::Fastest, ScrollStitcher::Instructions::Portable}) {
+        const auto rows = ScrollStitcher::rowSignatures(noise, instructions);
+        for (int y = 0; y < noise.height(); ++y)
+            for (int i = 0; i < 64; ++i) {
+                const int from = i * widthPx / 64, to = (i + 1) * widthPx / 64;
+                unsigned weighted = 0;
+                for (int x = from; x < to; ++x) {
+                    const QRgb p = noise.pixel(x, y);
+                    weighted += unsigned(qRed(p) * 11 + qGreen(p) * 16 + qBlue(p) * 5);
+                }
+                const unsigned divisor = 32u * unsigned(to - from);
+                ASSERT_EQ(rows.row(y)[i], (weighted + divisor / 2) / divisor)
+                    << "row " << y << " sample " << i;
+            }
+    }
+}
+
 TEST(RowSignatures, OfANarrowFrameRepeatColumnsAndOfANullFrameAreEmpty) {
     QImage narrow(16, 1, QImage::Format_Grayscale8);
     for (int x = 0; x < 16; ++x)

@@ -104,22 +104,18 @@ CanvasView::CanvasView(Markup markup, QWidget* parent) : QWidget(parent), m_mark
     setMouseTracking(true);
     setAttribute(Qt::WA_AcceptTouchEvents, false);
 
-    m_noteField = new QLineEdit(this);
-    m_noteField->setFrame(false);
-    m_noteField->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_noteField->setAttribute(Qt::WA_MacShowFocusRect, false);
-    m_noteField->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
+    m_noteField = new NoteField(NoteField::Look::Bare, {}, this);
     m_noteField->setPlaceholderText(QStringLiteral("Type here"));
     m_noteField->setToolTip(QStringLiteral("Type your comment. Press Return for the next note."));
     m_noteField->hide();
-    connect(m_noteField, &QLineEdit::textChanged, this, [this](const QString& text) {
+    connect(m_noteField, &NoteField::textEdited, this, [this](const QString& text) {
         if (!m_editingNote) return;
         if (onNoteTyped) onNoteTyped(*m_editingNote, text);
         // The note grows as it fills; keep the field over it.
         placeNoteField();
         update();
     });
-    connect(m_noteField, &QLineEdit::returnPressed, this, [this] {
+    connect(m_noteField, &NoteField::returnPressed, this, [this] {
         if (onNoteReturn) onNoteReturn();
     });
 }

@@ -5,7 +5,7 @@
 
 #include "markup/Markup.h"
 
-#include <QLineEdit>
+#include "editor/NoteField.h"
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -83,7 +83,7 @@ public:
     // The note typed on the canvas (sticky and glass looks); none hides the field.
     void setEditingNote(std::optional<qsizetype> index);
     std::optional<qsizetype> editingNote() const { return m_editingNote; }
-    QLineEdit* noteField() const { return m_noteField; }
+    NoteField* noteField() const { return m_noteField; }
     // Called on each change of the note field's text with the box index and the text.
     std::function<void(qsizetype, const QString&)> onNoteTyped;
     // Called when Return is pressed in the note field.
@@ -134,7 +134,7 @@ private:
     QPointF m_noteGrabOffset;
     std::optional<ScreenElement> m_hovered;
     std::optional<qsizetype> m_editingNote;
-    QLineEdit* m_noteField = nullptr;
+    NoteField* m_noteField = nullptr;
 };
 
 } // namespace ombrel

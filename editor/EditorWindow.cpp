@@ -95,6 +95,9 @@ EditorWindowController::EditorWindowController(const QImage& image, CaptureStyle
     showPage(0);
     m_cursorTimer.setInterval(1000);
     connect(&m_cursorTimer, &QTimer::timeout, this, &EditorWindowController::refreshTargetLine);
+    m_resizeSettled.setSingleShot(true);
+    m_resizeSettled.setInterval(400);
+    connect(&m_resizeSettled, &QTimer::timeout, this, [this] { storeWindowSize(size()); });
     connect(&Notifier::instance(), &Notifier::ChatSenderDidChangeTarget, this,
             &EditorWindowController::refreshTargetLine);
 }
@@ -253,6 +256,12 @@ void EditorWindowController::buildViewControls(QHBoxLayout* row) {
     make(QStringLiteral("Remove Screen"), QStringLiteral("Remove this screen from the set. Command-Z brings it back."),
          [this] { removeCurrentPage(); })
         ->setObjectName(QStringLiteral("removeScreen"));
+    QToolButton* minimiseButton =
+        make(QString(), QStringLiteral("Minimise to a small thumbnail"), [this] { minimise(); });
+    minimiseButton->setObjectName(QStringLiteral("minimise"));
+    minimiseButton->setIcon(Symbols::icon(QStringLiteral("arrow.down.right.and.arrow.up.left"),
+                                          palette().color(QPalette::ButtonText)));
+    minimiseButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
     make(QStringLiteral("Close"), QString(), [this] { closeEditor(); });
 }
 
@@ -333,7 +342,7 @@ void EditorWindowController::wireCanvas(CanvasView* c) {
         if (index < c->markup().boxes.size()) {
             c->markupForEditing().boxes[index].note = text;
             c->update();
-            if (QLineEdit* field = noteFieldFor(index); field && field->text() != text)
+            if (NoteField* field = noteFieldFor(index); field && field->text() != text)
                 field->setText(text);
         }
     };
@@ -375,6 +384,8 @@ void EditorWindowController::rebuildPageStrip() {
             chip->setToolTip(QStringLiteral("Screen %1. Its selections are on the tile sheet, so this one won't be sent.")
                                  .arg(i + 1));
         connect(chip, &QToolButton::clicked, this, [this, i] { showPage(i); });
+        chip->setProperty("page", i);
+        chip->installEventFilter(this);
         layout->addWidget(chip);
     }
     static_cast<QHBoxLayout*>(layout)->addStretch(1);
@@ -454,7 +465,7 @@ void EditorWindowController::refreshUndoButtons() {
 
 // ---------- notes list ----------
 
-QLineEdit* EditorWindowController::noteFieldFor(qsizetype boxIndex) const {
+NoteField* EditorWindowController::noteFieldFor(qsizetype boxIndex) const {
     for (const auto& [index, field] : m_boxFields)
         if (index == boxIndex)
             return field;
@@ -471,11 +482,11 @@ void EditorWindowController::rebuildNotes() {
     CanvasView* c = canvas();
     const Markup& m = c->markup();
 
-    m_comment = new QLineEdit(m.comment);
+    m_comment = new NoteField(NoteField::Look::Boxed, m.comment);
     m_comment->setObjectName(QStringLiteral("comment"));
     m_comment->setPlaceholderText(QStringLiteral("Comment on the whole picture"));
     m_comment->setToolTip(QStringLiteral("A comment about the whole picture, rather than one spot"));
-    connect(m_comment, &QLineEdit::textEdited, this, [c](const QString& text) {
+    connect(m_comment, &NoteField::textEdited, this, [c](const QString& text) {
         c->markupForEditing().comment = text;
         c->update();
     });
@@ -519,16 +530,16 @@ void EditorWindowController::rebuildNotes() {
             chip->setStyleSheet(QStringLiteral("background:#e4e8f7; border-radius:8px; padding:2px 6px;"));
             h->addWidget(chip);
         }
-        auto* field = new QLineEdit(box.note);
+        auto* field = new NoteField(NoteField::Look::Boxed, box.note);
         field->setPlaceholderText(QStringLiteral("Your comment"));
         field->setToolTip(QStringLiteral("Your comment on this mark"));
-        connect(field, &QLineEdit::textEdited, this, [c, i](const QString& text) {
+        connect(field, &NoteField::textEdited, this, [c, i](const QString& text) {
             if (i < c->markup().boxes.size()) {
                 c->markupForEditing().boxes[i].note = text;
                 c->update();
             }
         });
-        connect(field, &QLineEdit::returnPressed, this, [this] { moveToNextNote(1); });
+        connect(field, &NoteField::returnPressed, this, [this] { moveToNextNote(1); });
         field->installEventFilter(this);
         h->addWidget(field, 1);
         auto* remove = new QToolButton;
@@ -546,7 +557,7 @@ void EditorWindowController::rebuildNotes() {
 void EditorWindowController::focusNoteOf(std::optional<qsizetype> box) {
     if (!box)
         return;
-    if (QLineEdit* field = noteFieldFor(*box); field && NoteLooks::current() == NoteLook::List)
+    if (NoteField* field = noteFieldFor(*box); field && NoteLooks::current() == NoteLook::List)
         field->setFocus();
 }
 
@@ -569,11 +580,18 @@ void EditorWindowController::moveToNextNote(int step) {
 }
 
 bool EditorWindowController::isTyping() const {
-    return qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr;
+    QWidget* focus = QApplication::focusWidget();
+    return qobject_cast<QLineEdit*>(focus) || qobject_cast<NoteField*>(focus);
 }
 
 bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(watched)) {
+    if (auto* chip = qobject_cast<QToolButton*>(watched); chip && chip->property("page").isValid()) {
+        if (event->type() == QEvent::Enter)
+            showChipPreview(chip->property("page").toInt(), chip);
+        else if ((event->type() == QEvent::Leave || event->type() == QEvent::Hide) && m_chipPreview)
+            m_chipPreview->hide();
+    }
+    if (event->type() == QEvent::KeyPress && (qobject_cast<QLineEdit*>(watched) || qobject_cast<NoteField*>(watched))) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
             moveToNextNote(key->key() == Qt::Key_Tab ? 1 : -1);
@@ -657,8 +675,72 @@ void EditorWindowController::chooseSize(int presetIndex) {
     const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
     const int controls = height() - m_stack->height();
     const QSize size = presetWindowSize(preset.pictureWidth, canvas()->markup().imageSize(), work, controls);
+    m_sizingItself = true;
     resize(size);
+    m_sizingItself = false;
+    storeWindowSize(size);
+}
+
+void EditorWindowController::storeWindowSize(QSize size) {
     Defaults::store().setValue(QString::fromLatin1(sizeKey), QStringLiteral("{%1, %2}").arg(size.width()).arg(size.height()));
+}
+
+void EditorWindowController::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Only a mini panel resized by hand: the full-screen style and the program's own
+    // presets say nothing about the size the user wants next time.
+    if (m_style == CaptureStyle::MiniPanel && isVisible() && !m_sizingItself && !m_finished)
+        m_resizeSettled.start();
+}
+
+QRect EditorWindowController::workArea() const {
+    QScreen* screen = QGuiApplication::screenAt(m_screenGlobal.isEmpty() ? geometry().center() : m_screenGlobal.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void EditorWindowController::showChipPreview(int page, QWidget* chip) {
+    if (page < 0 || page >= pageCount())
+        return;
+    if (!m_chipPreview)
+        m_chipPreview = std::make_unique<ChipPreview>();
+    const std::optional<QImage> finished = MarkupRender::flattened(m_pages.at(size_t(page)).canvas->markup());
+    m_chipPreview->showFor(finished ? *finished : m_pages.at(size_t(page)).canvas->markup().image,
+                           QRect(chip->mapToGlobal(QPoint(0, 0)), chip->size()), workArea());
+}
+
+void EditorWindowController::minimise() {
+    if (m_finished || m_thumb)
+        return;
+    if (m_chipPreview)
+        m_chipPreview->hide();
+    QList<QImage> pictures;
+    for (const CapturePage& p : m_pages) {
+        const std::optional<QImage> finished = MarkupRender::flattened(p.canvas->markup());
+        pictures.append(finished ? *finished : p.canvas->markup().image);
+    }
+    m_cursorTimer.stop();
+    hide();
+    m_thumb = std::make_unique<MinimizedThumb>(pictures, workArea(), [this](int page) {
+        // Leave the click's own handler before the thumbnail goes away.
+        QTimer::singleShot(0, this, [this, page] { restoreFromThumbnail(page); });
+    });
+    m_thumb->show();
+}
+
+void EditorWindowController::restoreFromThumbnail(int page) {
+    if (!m_thumb)
+        return;
+    m_thumb.reset();
+    if (page >= 0 && page < pageCount())
+        showPage(page);
+    show();
+    raise();
+    activateWindow();
+    QTimer::singleShot(0, this, [] { Platform::windows().activate(Platform::windows().ownPid()); });
+    canvas()->setFocus();
+    m_cursorTimer.start();
 }
 
 // ---------- keyboard ----------
@@ -822,6 +904,9 @@ void EditorWindowController::finish(bool) {
         return;
     m_finished = true;
     m_cursorTimer.stop();
+    m_resizeSettled.stop();
+    m_thumb.reset();
+    m_chipPreview.reset();
     hide();
     if (onClose)
         onClose();
@@ -851,7 +936,9 @@ void EditorWindowController::present() {
             QLatin1Char(','));
         if (parts.size() == 2 && parts[0].trimmed().toInt() > 200 && parts[1].trimmed().toInt() > 150)
             size = QSize(parts[0].trimmed().toInt(), parts[1].trimmed().toInt());
+        m_sizingItself = true;
         resize(size);
+        m_sizingItself = false;
         move(work.center() - QPoint(size.width() / 2, size.height() / 2));
     }
     chooseTool(CanvasView::Tool::Mark);

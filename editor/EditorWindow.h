@@ -4,6 +4,7 @@
 // finished pictures kept in the library and their marks beside them.
 
 #include "editor/CanvasView.h"
+#include "editor/PagePreviews.h"
 #include "library/CaptureStyle.h"
 #include "markup/MarkStore.h"
 
@@ -88,11 +89,18 @@ public:
     void undo();
     void redo();
 
+    // Orders the window out and shows the set as a small thumbnail; clicking a picture of
+    // the thumbnail brings the editor back on that page.
+    void minimise();
+    void restoreFromThumbnail(int page);
+    MinimizedThumb* minimizedThumb() const { return m_thumb.get(); }
+    ChipPreview* chipPreview() const { return m_chipPreview.get(); }
+
     QString statusText() const;
     QString targetText() const;
     // The note fields of the numbered marks, by box index (for tests and keyboard moves).
-    QLineEdit* noteFieldFor(qsizetype boxIndex) const;
-    QLineEdit* commentField() const { return m_comment; }
+    NoteField* noteFieldFor(qsizetype boxIndex) const;
+    NoteField* commentField() const { return m_comment; }
     QToolButton* button(const QString& title) const;
 
     // The window's size for a preset picture width on a work area.
@@ -104,6 +112,7 @@ Q_SIGNALS:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -121,6 +130,9 @@ private:
     void setStatus(const QString& text);
     void chooseTool(CanvasView::Tool tool);
     void chooseSize(int presetIndex);
+    void storeWindowSize(QSize size);
+    QRect workArea() const;
+    void showChipPreview(int page, QWidget* chip);
     void redrawAll();
     void focusNoteOf(std::optional<qsizetype> box);
     void moveToNextNote(int step);
@@ -150,8 +162,8 @@ private:
     QWidget* m_strip = nullptr;
     QWidget* m_notes = nullptr;
     QVBoxLayout* m_notesLayout = nullptr;
-    QLineEdit* m_comment = nullptr;
-    std::vector<std::pair<qsizetype, QLineEdit*>> m_boxFields;
+    NoteField* m_comment = nullptr;
+    std::vector<std::pair<qsizetype, NoteField*>> m_boxFields;
     QLabel* m_status = nullptr;
     QLabel* m_target = nullptr;
     QLabel* m_zoomLabel = nullptr;
@@ -161,6 +173,12 @@ private:
     QList<QToolButton*> m_toolButtons;
     QList<QToolButton*> m_buttons;
     QTimer m_cursorTimer;
+    std::unique_ptr<MinimizedThumb> m_thumb;
+    std::unique_ptr<ChipPreview> m_chipPreview;
+    // A resize by hand is stored once the window has kept its size for a moment: the
+    // window system reports every step of the drag, not its end.
+    QTimer m_resizeSettled;
+    bool m_sizingItself = false;
 };
 
 } // namespace ombrel

@@ -9,8 +9,13 @@
 #include "ui/Permissions.h"
 #include "ui/Toast.h"
 
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QSet>
 #include <memory>
+
+// Each reading of the caret and how long it took: QT_LOGGING_RULES="ombrel.sending.debug=true".
+Q_LOGGING_CATEGORY(sendingLog, "ombrel.sending", QtWarningMsg)
 
 namespace ombrel {
 
@@ -136,7 +141,12 @@ CursorSpot ChatSender::cursorSpot(const AppInfo& app) {
     if (!Platform::access().accessibilityTrusted())
         return CursorSpot::unknown;
     wakeReading(app);
+    QElapsedTimer took;
+    took.start();
     const FocusReading reading = Platform::accessibility().focusedElement(app.pid, readingTimeoutMs);
+    qCDebug(sendingLog) << "caret reading of" << app.bundleId << "pid" << app.pid << "result" << int(reading.result)
+                        << reading.element.role << reading.element.subrole << reading.element.words
+                        << "editable" << reading.element.hasEditableAncestor << "in" << took.elapsed() << "ms";
     switch (reading.result) {
     case FocusReading::Result::NoValue:
     case FocusReading::Result::Unsupported:

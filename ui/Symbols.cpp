@@ -25,6 +25,8 @@ const QHash<QString, QByteArray>& sources() {
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="11" fill="currentColor"/><circle cx="12" cy="12" r="5" fill="#fff"/></svg>)"},
         {"photo.on.rectangle",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="5" y="3" width="16" height="13" rx="2"/><path d="M3 7v12a2 2 0 0 0 2 2h13"/><path d="M7 14l4-4 3 3 2-2 3 3"/></svg>)"},
+        {"arrow.down.right.and.arrow.up.left",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"><path d="M20 4l-6 6M14 5v5h5M4 20l6-6M10 19v-5H5"/></svg>)"},
         {"iphone",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="6" y="1.5" width="12" height="21" rx="2.5"/><path d="M10 4h4" stroke-linecap="round"/></svg>)"},
     };

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -480,7 +481,7 @@ TEST_F(CanvasNotes, TheFieldSitsOnTheNoteAndReportsTyping) {
     c.view.onNoteReturn = [&] { ++returns; };
 
     c.view.setEditingNote(0);
-    QLineEdit* field = c.view.noteField();
+    NoteField* field = c.view.noteField();
     ASSERT_TRUE(field->isVisible());
     EXPECT_EQ(field->text(), "Old");
     EXPECT_TRUE(typed.isEmpty()) << "showing the note is not typing";
@@ -497,6 +498,13 @@ TEST_F(CanvasNotes, TheFieldSitsOnTheNoteAndReportsTyping) {
     QTest::keyClick(field, Qt::Key_Return);
     EXPECT_EQ(typed.last(), "Hi");
     EXPECT_EQ(returns, 1);
+
+    // A long note wraps inside the field, as the note on the picture does, and never scrolls.
+    QTest::keyClicks(field, QString(" and then the green one").repeated(10));
+    EXPECT_EQ(field->document()->blockCount(), 1) << "one paragraph";
+    EXPECT_GT(field->document()->lineCount(), 1) << "wrapped over lines";
+    EXPECT_EQ(field->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(field->verticalScrollBar()->value(), 0);
 
     c.view.setEditingNote(std::nullopt);
     EXPECT_FALSE(field->isVisible());

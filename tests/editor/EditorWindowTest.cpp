@@ -2,10 +2,12 @@
 #include "library/CaptureStore.h"
 #include "markup/MarkStore.h"
 #include "markup/MarkupSetup.h"
+#include "platform/Defaults.h"
 #include "support/TestEnv.h"
 #include "ui/Toast.h"
 #include "sending/SendChoiceWindow.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QSignalSpy>
@@ -74,7 +76,7 @@ TEST_F(EditorWindowTest, TheNotesListFollowsTheMarksAndTypingWritesTheNote) {
                            mark(QRectF(200, 100, 60, 40))});
     EXPECT_NE(editor->noteFieldFor(0), nullptr);
     EXPECT_EQ(editor->noteFieldFor(1), nullptr) << "a blur box has no note row";
-    QLineEdit* second = editor->noteFieldFor(2);
+    NoteField* second = editor->noteFieldFor(2);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->placeholderText(), "Your comment");
     QTest::keyClicks(second, "the login button");
@@ -225,4 +227,95 @@ TEST_F(EditorWindowTest, WithSeveralPagesTheChoiceDecidesWhatIsSent) {
     const QStringList files = waitForSave(*editor);
     ASSERT_EQ(files.size(), 1) << "only the picture shown";
     QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
+}
+
+TEST_F(EditorWindowTest, MinimisingShowsTheSetAsAThumbnailThatFansOutAndReopensOnAPage) {
+    auto editor = open();
+    editor->minimise();
+    ASSERT_NE(editor->minimizedThumb(), nullptr);
+    EXPECT_FALSE(editor->isVisible());
+    MinimizedThumbView* one = editor->minimizedThumb()->view();
+    EXPECT_EQ(one->toolTip(), "Click to bring it back");
+    one->setFannedOut(true);
+    EXPECT_FALSE(one->isFannedOut()) << "one picture has nothing to fan out";
+    QTest::mouseClick(one, Qt::LeftButton, {}, one->rect().center());
+    QTRY_VERIFY_WITH_TIMEOUT(editor->isVisible(), 2000);
+    EXPECT_EQ(editor->minimizedThumb(), nullptr);
+
+    editor->receiveCapture(picture(Qt::gray));
+    editor->receiveCapture(picture(Qt::black));
+    editor->showPage(0);
+    editor->minimise();
+    MinimizedThumbView* three = editor->minimizedThumb()->view();
+    EXPECT_EQ(three->toolTip(), "3 pictures. Point to see them, and click one to open it.");
+    const QSize stacked = editor->minimizedThumb()->size();
+    three->setFannedOut(true);
+    EXPECT_GT(editor->minimizedThumb()->width(), stacked.width()) << "the window follows the fan";
+    const QList<QRect> cards = three->cardRects();
+    ASSERT_EQ(cards.size(), 3);
+    EXPECT_LT(cards[0].right(), cards[1].left());
+    EXPECT_LT(cards[1].right(), cards[2].left());
+    QTest::mouseClick(three, Qt::LeftButton, {}, cards[2].center());
+    QTRY_VERIFY_WITH_TIMEOUT(editor->isVisible(), 2000);
+    EXPECT_EQ(editor->currentIndex(), 2) << "the clicked picture's page is shown";
+}
+
+TEST_F(EditorWindowTest, ClosingAMinimisedEditorTakesItsThumbnailAlong) {
+    auto editor = open();
+    editor->canvas()->add({mark(QRectF(10, 10, 50, 40))});
+    editor->minimise();
+    ASSERT_NE(editor->minimizedThumb(), nullptr);
+    editor->closeEditor();
+    EXPECT_EQ(editor->minimizedThumb(), nullptr);
+    EXPECT_EQ(waitForSave(*editor).size(), 1) << "the marked page is kept as on any close";
+}
+
+TEST_F(EditorWindowTest, PointingAtAPageChipShowsALargerPreviewAboveIt) {
+    auto editor = open();
+    editor->receiveCapture(picture(Qt::gray, QSize(800, 600)));
+    auto* chip = editor->findChild<QToolButton*>("pageChip2");
+    ASSERT_NE(chip, nullptr);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(chip, &enter);
+    ASSERT_NE(editor->chipPreview(), nullptr);
+    EXPECT_TRUE(editor->chipPreview()->isVisible());
+    EXPECT_GE(editor->chipPreview()->width(), ChipPreview::previewWidth);
+    EXPECT_LT(editor->chipPreview()->y(), chip->mapToGlobal(QPoint(0, 0)).y()) << "above the chip";
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(chip, &leave);
+    EXPECT_FALSE(editor->chipPreview()->isVisible());
+}
+
+TEST_F(EditorWindowTest, AMiniPanelResizedByHandIsOpenedAtThatSizeNextTime) {
+    {
+        auto editor = open();
+        editor->resize(700, 560);
+        QTRY_COMPARE_WITH_TIMEOUT(Defaults::store().value(EditorWindowController::sizeKey).toString(),
+                                  QString("{700, 560}"), 3000);
+        editor->closeEditor();
+    }
+    auto next = open();
+    EXPECT_EQ(next->size(), QSize(700, 560));
+    // The full-screen style says nothing about the panel's size.
+    auto onScreen = open(CaptureStyle::OnScreen);
+    onScreen->resize(900, 700);
+    QTest::qWait(600);
+    EXPECT_EQ(Defaults::store().value(EditorWindowController::sizeKey).toString(), "{700, 560}");
+}
+
+TEST_F(EditorWindowTest, ANoteRowGrowsALineAtATimeAsItsCommentWraps) {
+    auto editor = open();
+    editor->resize(640, 600);
+    editor->canvas()->add({mark(QRectF(10, 10, 50, 40))});
+    NoteField* field = editor->noteFieldFor(0);
+    ASSERT_NE(field, nullptr);
+    const int oneLine = field->height();
+    QTest::keyClicks(field, QString("press the blue button ").repeated(12));
+    EXPECT_GT(field->height(), oneLine * 2) << "several lines are shown, none scrolled away";
+    EXPECT_EQ(field->height(), field->heightForText());
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_FALSE(field->text().contains('\n')) << "Return moves on instead of starting a line";
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Delete);
+    EXPECT_EQ(field->height(), oneLine) << "and shrinks back when emptied";
 }

@@ -2,7 +2,8 @@
 # End to end on a private X desktop with a real Chromium page as the chat: "send FILE"
 # pastes the picture into the focused message box and presses Return; several files paste
 # in order; a capture marked in the editor and sent lands in the chat; with the caret in a
-# search box, or the chat closed, the cursor prompt asks instead.
+# search box or the browser's address bar, or the chat closed, the cursor prompt asks
+# instead; with Enter switched off the picture is pasted and left unsent.
 set -euo pipefail
 APP=$1
 SHOTS=${E2E_SCREENSHOTS:-}   # a folder to keep screenshots of the cursor prompt in
@@ -55,6 +56,27 @@ xdotool windowclose "$CHAT" 2>/dev/null || xdotool windowkill "$CHAT" 2>/dev/nul
 wait_for 20 sh -c "! xdotool search --name '^chat pasted' | grep -q ."
 "$APP" send "$DESKTOP_TMP/picture.png"
 check "with the chat gone the cursor prompt asks" wait_for 30 prompt_says "Click in your chat"
+
+# --- "Press Enter After Pasting into Chat" off: the picture is pasted and left unsent ---
+xdotool key Escape 2>/dev/null || true
+app_stop
+mkdir -p "$XDG_CONFIG_HOME/Ombrel"
+printf '[General]\npasteWithoutEnter=true\n' >"$XDG_CONFIG_HOME/Ombrel/Ombrel Capture.conf"
+app_start
+open_chat "file://$DESKTOP_TMP/chat.html"
+sleep 1
+"$APP" send "$DESKTOP_TMP/picture.png"
+check "with Enter switched off the picture is pasted and not sent" \
+    wait_for 30 title_is "chat pasted=image/png:64x48 sent=0"
+sleep 1.5
+check "and no Enter follows later" title_is "chat pasted=image/png:64x48 sent=0"
+
+# --- the caret in Chromium's own address bar: no chat box, so it asks ---
+xdotool key ctrl+l
+sleep 0.8
+"$APP" send "$DESKTOP_TMP/picture.png"
+check "with the caret in the address bar the cursor prompt asks" wait_for 30 prompt_says "Click in your chat"
+check "nothing more went into the page" title_is "chat pasted=image/png:64x48 sent=0"
 
 desktop_stop
 e2e_summary

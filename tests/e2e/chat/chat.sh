@@ -15,8 +15,16 @@ desktop_start 1280x800
 cp "$(dirname "$0")/chat/chat.html" "$DESKTOP_TMP/chat.html"
 convert -size 64x48 xc:'#d03030' "$DESKTOP_TMP/picture.png"
 
-desktop_spawn 300 "$APP" >"$DESKTOP_TMP/app.log" 2>&1 >/dev/null
-check "the program is running" wait_for 20 sh -c "xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\"'"
+app_start() {
+    desktop_spawn 300 "$APP" >>"$DESKTOP_TMP/app.log" 2>&1 >/dev/null
+    APP_PID=${DESKTOP_PIDS[-1]}
+    check "the program is running" wait_for 20 sh -c "xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\"'"
+}
+app_stop() {
+    kill "$APP_PID" 2>/dev/null || true
+    wait_for 20 sh -c "! xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\"'"
+}
+app_start
 
 open_chat() { # URL
     desktop_spawn 240 chromium --test-type --no-sandbox --disable-gpu --no-first-run --no-default-browser-check \

@@ -1,0 +1,62 @@
+#pragma once
+// Small pictures of library files for the Recent panel, made off the GUI thread and kept
+// in a cache whose memory is bounded. Asking for one that is not ready starts its making
+// (once) and answers a null image; `ready` follows on the GUI thread. Asked-for files are
+// made newest request first, so what the user looks at now comes before what scrolled by.
+
+#include <QCache>
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QSet>
+#include <QSize>
+#include <QThreadPool>
+
+namespace ombrel {
+
+class ThumbnailCache : public QObject {
+    Q_OBJECT
+public:
+    // Bytes of pixels kept at most.
+    static constexpr qint64 defaultLimitBytes = 96ll * 1024 * 1024;
+
+    static ThumbnailCache& instance();
+    explicit ThumbnailCache(qint64 limitBytes = defaultLimitBytes, QObject* parent = nullptr);
+    ~ThumbnailCache() override;
+
+    // The thumbnail of `path` fitted into `box` pixels, or null while it is being made
+    // (or when the file cannot be read: then `failed` says so and nothing more is tried
+    // until the file changes).
+    QImage request(const QString& path, QSize box);
+    bool failed(const QString& path, QSize box) const;
+    // Forgets requests that have not started (the list they were for is gone).
+    void dropPending();
+    // Waits until every started request has finished (benchmarks and tests).
+    void waitForIdle();
+
+    qint64 costBytes() const { return m_cache.totalCost(); }
+    qint64 limitBytes() const { return m_cache.maxCost(); }
+    void setLimitBytes(qint64 bytes) { m_cache.setMaxCost(bytes); }
+    void clear();
+    int pendingCount() const { return int(m_pending.size()); }
+
+    // Makes one thumbnail: a picture read at reduced size where the format allows, or a
+    // video's first frame. Null when the file cannot be read.
+    static QImage make(const QString& path, QSize box);
+
+Q_SIGNALS:
+    void ready(const QString& path);
+
+private:
+    static QString key(const QString& path, QSize box);
+    void finished(const QString& key, const QString& path, const QImage& image);
+
+    QCache<QString, QImage> m_cache;
+    QSet<QString> m_pending;
+    QSet<QString> m_failed;
+    QThreadPool m_pool;
+    int m_order = 0;
+};
+
+} // namespace ombrel

@@ -431,6 +431,7 @@ void RecentPanel::build() {
     m_search->setPlaceholderText(QStringLiteral("Search"));
     m_search->setToolTip(
         QStringLiteral("Finds pictures by what you wrote on them, the day, or the kind, such as video or yesterday"));
+    m_search->setAccessibleName(QStringLiteral("Search"));
     m_search->setClearButtonEnabled(true);
     m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), secondaryText), QLineEdit::LeadingPosition);
     connect(m_search, &QLineEdit::textChanged, this, &RecentPanel::reload);

@@ -95,11 +95,17 @@ QImage ThumbnailCache::make(const QString& path, QSize box) {
         QImageReader reader(path);
         reader.setAutoTransform(true);
         const QSize full = reader.size();
-        if (full.isValid() && (full.width() > box.width() || full.height() > box.height()))
+        // Reading at reduced size mangles one-bit and palette pictures: those are read whole.
+        const QImage::Format format = reader.imageFormat();
+        const bool indexed = format == QImage::Format_Mono || format == QImage::Format_MonoLSB ||
+                             format == QImage::Format_Indexed8;
+        if (!indexed && full.isValid() && (full.width() > box.width() || full.height() > box.height()))
             reader.setScaledSize(full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
         image = reader.read();
         if (!image.isNull() && (image.width() > box.width() || image.height() > box.height()))
-            image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                  : QImage::Format_RGB32)
+                        .scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     if (image.isNull())
         return {};

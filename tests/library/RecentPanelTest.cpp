@@ -328,6 +328,15 @@ TEST_F(RecentPanelTest, ThumbnailsArriveOffTheGuiThreadAndTheCacheStaysWithinIts
     EXPECT_LE(thumb.height(), first->thumbnail()->thumbnailBox().height()) << "made small, not kept whole";
     EXPECT_EQ(thumb.pixelColor(thumb.width() / 2, thumb.height() / 2), QColor(0, 90, 200));
 
+    // A one-colour picture saved with a one-bit palette keeps its colour.
+    QImage mono(1280, 800, QImage::Format_Mono);
+    mono.setColorTable({qRgb(58, 110, 165), qRgb(0, 0, 0)});
+    mono.fill(0);
+    ASSERT_TRUE(mono.save(libraryPath("d/mono.png")));
+    const QImage monoThumb = ThumbnailCache::make(libraryPath("d/mono.png"), QSize(200, 125));
+    EXPECT_EQ(monoThumb.size(), QSize(200, 125));
+    EXPECT_EQ(monoThumb.pixelColor(100, 60), QColor(58, 110, 165));
+
     // A broken file fails once and is not tried again.
     EXPECT_TRUE(ThumbnailCache::make(libraryPath("d/broken.png"), QSize(200, 112)).isNull());
 

@@ -88,9 +88,16 @@ QPixmap pixmap(const QString& name, int sizePx, const QColor& color, qreal dpr) 
 }
 
 QIcon icon(const QString& name, const QColor& color) {
+    // Drawing six sizes from SVG is slow next to a look-up, and long lists ask for the same
+    // few icons again and again (icons are made on the GUI thread only).
+    static QHash<QString, QIcon> made;
+    const QString key = name + QLatin1Char('|') + color.name(QColor::HexArgb);
+    if (const auto hit = made.constFind(key); hit != made.constEnd())
+        return *hit;
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64})
         icon.addPixmap(pixmap(name, size, color));
+    made.insert(key, icon);
     return icon;
 }
 

@@ -455,7 +455,7 @@ void RecentPanel::build() {
     tools->addStretch(1);
     m_undoButton = new QToolButton;
     m_undoButton->setText(QStringLiteral("Undo"));
-    m_undoButton->setIcon(Symbols::icon(QStringLiteral("arrow.uturn.backward.circle.fill"), iconColour));
+    m_undoButton->setIcon(Symbols::icon(QStringLiteral("arrow.uturn.backward.circle.fill"), GlassPalette::accent));
     m_undoButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_undoButton->setToolTip(QStringLiteral("Bring back what you just moved to the Trash"));
     m_undoButton->setFocusPolicy(Qt::NoFocus);
@@ -526,15 +526,13 @@ void RecentPanel::showEvent(QShowEvent* event) {
 }
 
 void RecentPanel::scheduleReload() {
+    // A hidden panel is rebuilt when it is shown next.
     if (isVisible())
         m_reloadSoon.start();
-    else
-        m_stale = true; // rebuilt when shown next
 }
 
 void RecentPanel::reload() {
     m_reloadSoon.stop();
-    m_stale = false;
     const int scrolled = m_scroll->verticalScrollBar()->value();
     const QDateTime now = m_now();
     const QStringList all = CaptureStore::all();

@@ -211,7 +211,6 @@ private:
     std::optional<Trashed> m_lastTrashed;
     QTimer m_hideUndo;
     QTimer m_reloadSoon;
-    bool m_stale = true;
     bool m_isPlacing = false;
     QPoint m_placedAt;
 };

@@ -321,7 +321,7 @@ protected:
         f.setBold(true);
         p.setFont(f);
         p.setPen(Qt::white);
-        p.drawText(QRect(0, 0, width(), 11), Qt::AlignCenter, RecentText::badgeMonth(m_date).toUpper());
+        p.drawText(QRect(0, 0, width(), 11), Qt::AlignCenter, RecentText::badgeMonth(m_date));
         f.setPointSizeF(11);
         p.setFont(f);
         p.setPen(QColor(30, 30, 34));

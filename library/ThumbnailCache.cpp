@@ -90,7 +90,7 @@ QImage ThumbnailCache::make(const QString& path, QSize box) {
         return {};
     QImage image;
     if (CaptureStore::isVideo(path)) {
-        image = VideoPoster::firstFrame(path, box);
+        image = VideoPoster::firstFrame(path, box.boundedTo(QSize(480, 480)));
     } else {
         QImageReader reader(path);
         reader.setAutoTransform(true);

@@ -68,9 +68,17 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
-    // Beside the floating buttons once they exist; until then in the tray's corner.
-    recentPanel().showBeside();
+    showRecent(false);
     return false;
+}
+
+void AppDelegate::showRecent(bool toggle) {
+    // Beside the floating buttons once they exist; until then dropped from the tray icon.
+    const QRect tray = m_statusItem && m_statusItem->isVisible() ? m_statusItem->geometry() : QRect();
+    if (toggle)
+        recentPanel().toggleBeside(tray, RecentAnchor::TrayItem);
+    else
+        recentPanel().showBeside(tray, RecentAnchor::TrayItem);
 }
 
 RecentPanel& AppDelegate::recentPanel() {
@@ -81,7 +89,7 @@ RecentPanel& AppDelegate::recentPanel() {
     return *m_recentPanel;
 }
 
-void AppDelegate::toggleRecent() { recentPanel().toggleBeside(); }
+void AppDelegate::toggleRecent() { showRecent(true); }
 
 void AppDelegate::buildMenu() {
     m_applicationMenu = std::make_unique<QMenu>(QStringLiteral("Ombrel Capture"));

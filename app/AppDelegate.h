@@ -90,6 +90,7 @@ Q_SIGNALS:
 private:
     void buildMenu();
     void buildStatusItem();
+    void showRecent(bool toggle);
     bool mayStartCapture() const;
     void finishCapture(Outcome<Capture> result, bool windowGrab);
     void present(EditorWindowController* editor);

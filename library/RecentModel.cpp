@@ -147,7 +147,7 @@ QRect keepInside(QRect frame, const QRect& area) {
 }
 
 QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& screens, const QList<QRect>& visibleAreas,
-                       const std::optional<QRect>& stored) {
+                       const std::optional<QRect>& stored, RecentAnchor kind) {
     auto areaOf = [&](const QRect& r) -> std::optional<QRect> {
         int best = -1;
         qint64 bestOverlap = 0;
@@ -174,8 +174,23 @@ QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& scre
         return QRect(QPoint(0, 0), size);
     QRect frame(QPoint(0, 0), size);
     if (anchor.isEmpty()) {
-        // Near the tray: the top right corner of the screen.
+        // Where trays usually are: the top right corner of the screen.
         frame.moveTopRight(QPoint(area.right() - edgeMargin, area.top() + edgeMargin));
+    } else if (kind == RecentAnchor::TrayItem) {
+        // Dropped from the tray icon, clear of the bar it sits in, as its menu would be.
+        frame.moveRight(anchor.right());
+        if (anchor.center().y() < area.center().y())
+            frame.moveTop(anchor.bottom() + 1 + edgeMargin / 2);
+        else
+            frame.moveBottom(anchor.top() - 1 - edgeMargin / 2);
+        const QRect inside = keepInside(frame, area);
+        // Pulled in sideways only; shortened rather than pushed back over the bar.
+        QRect out(inside.left(), frame.top(), inside.width(), frame.height());
+        if (out.bottom() > area.bottom())
+            out.setBottom(area.bottom());
+        if (out.top() < area.top())
+            out.setTop(area.top());
+        return out;
     } else {
         // Beside the buttons, on the side with room, bottoms level.
         if (anchor.left() - edgeMargin - size.width() >= area.left())

@@ -92,12 +92,16 @@ struct CleanUpChoice {
 };
 QList<CleanUpChoice> cleanUpChoices(const QDateTime& now);
 
-// The panel's frame: `size` beside `anchor` (the floating buttons, or empty), inside the
-// visible area of the anchor's screen, else of the first screen in `visibleAreas` (the
-// main screen first). A stored frame that lies on one of the screens wins, pulled inside
-// that screen's visible area. All rectangles in global logical coordinates.
+// What the panel is placed by: the floating buttons (beside them), or the tray icon
+// (below it on a bar at the top of the screen, above it on one at the bottom).
+enum class RecentAnchor { Buttons, TrayItem };
+
+// The panel's frame: `size` next to `anchor` (or, when empty, in the top right corner),
+// inside the visible area of the anchor's screen, else of the first screen in
+// `visibleAreas` (the main screen first). A stored frame that lies on one of the screens
+// wins, pulled inside that screen's visible area. All rectangles in global logical coordinates.
 QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& screens, const QList<QRect>& visibleAreas,
-                       const std::optional<QRect>& stored);
+                       const std::optional<QRect>& stored, RecentAnchor kind = RecentAnchor::Buttons);
 // Keeps `frame` inside `area`, moving it and shrinking it only when it does not fit.
 QRect keepInside(QRect frame, const QRect& area);
 

@@ -715,7 +715,7 @@ void RecentPanel::sizeChosen(RecentTileSize size) {
     reload();
 }
 
-QRect RecentPanel::placement(const QRect& anchor) const {
+QRect RecentPanel::placement(const QRect& anchor, RecentAnchor kind) const {
     QList<QRect> screens, visible;
     QList<QScreen*> all = QGuiApplication::screens();
     if (QScreen* primary = QGuiApplication::primaryScreen()) {
@@ -728,12 +728,12 @@ QRect RecentPanel::placement(const QRect& anchor) const {
     }
     const RecentTileLayout& size = RecentTiles::layout(RecentTiles::current());
     return placeRecentPanel(QSize(size.panelWidth, size.panelHeight), anchor, screens, visible,
-                            rectFromString(Defaults::get(Keys::recentPanelPosition)));
+                            rectFromString(Defaults::get(Keys::recentPanelPosition)), kind);
 }
 
-void RecentPanel::showBeside(const QRect& anchor) {
+void RecentPanel::showBeside(const QRect& anchor, RecentAnchor kind) {
     reload();
-    const QRect frame = placement(anchor);
+    const QRect frame = placement(anchor, kind);
     m_isPlacing = true;
     setGeometry(frame);
     m_placedAt = frame.topLeft();
@@ -747,11 +747,11 @@ void RecentPanel::showBeside(const QRect& anchor) {
     m_search->setFocus();
 }
 
-void RecentPanel::toggleBeside(const QRect& anchor) {
+void RecentPanel::toggleBeside(const QRect& anchor, RecentAnchor kind) {
     if (isVisible())
         hide();
     else
-        showBeside(anchor);
+        showBeside(anchor, kind);
 }
 
 void RecentPanel::moveEvent(QMoveEvent* event) {

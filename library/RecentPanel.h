@@ -114,11 +114,11 @@ public:
     // Set by the application shell when the help window exists; the help button shows only then.
     static inline std::function<void()> onShowHelp;
 
-    // Reloads, places the panel beside `anchor` (the floating buttons, or empty for
-    // the tray corner) and brings it to the front.
-    void showBeside(const QRect& anchor = QRect());
+    // Reloads, places the panel next to `anchor` (the floating buttons or the tray icon;
+    // empty for the top right corner) and brings it to the front.
+    void showBeside(const QRect& anchor = QRect(), RecentAnchor kind = RecentAnchor::Buttons);
     // Hides when visible, else `showBeside`.
-    void toggleBeside(const QRect& anchor = QRect());
+    void toggleBeside(const QRect& anchor = QRect(), RecentAnchor kind = RecentAnchor::Buttons);
     // Rebuilds the list from the library and the search text.
     void reload();
     // The application's Settings submenu, offered by the gear button.
@@ -189,7 +189,7 @@ private:
     void scheduleReload();
     void thumbnailReady(const QString& path);
     void hideUndoButton();
-    QRect placement(const QRect& anchor) const;
+    QRect placement(const QRect& anchor, RecentAnchor kind) const;
 
     std::function<QDateTime()> m_now;
     RecentListing m_listing;

@@ -174,6 +174,27 @@ TEST(RecentPlacement, BesideTheButtonsOnTheSideWithRoomAndAlwaysInsideTheVisible
     EXPECT_EQ(frame.height(), 1050);
 }
 
+TEST(RecentPlacement, FromATrayIconItDropsClearOfTheBarTheIconSitsIn) {
+    const QList<QRect> screens{QRect(0, 0, 1280, 800)};
+    const QList<QRect> visible{QRect(0, 0, 1280, 800)}; // a bar that reserves no space
+    const QSize size(232, 560);
+    // An icon in a bar at the top right: below the bar, its right edge under the icon.
+    QRect frame = placeRecentPanel(size, QRect(1257, 1, 22, 30), screens, visible, std::nullopt, RecentAnchor::TrayItem);
+    EXPECT_EQ(frame.size(), size);
+    EXPECT_GT(frame.top(), 31);
+    EXPECT_EQ(frame.right(), 1278);
+    // In a bar at the bottom: above it.
+    frame = placeRecentPanel(size, QRect(600, 770, 22, 30), screens, visible, std::nullopt, RecentAnchor::TrayItem);
+    EXPECT_LT(frame.bottom(), 770);
+    EXPECT_EQ(frame.right(), 621);
+    // Too tall for the room under the bar: shortened, never pushed back over it.
+    frame = placeRecentPanel(QSize(840, 790), QRect(1257, 1, 22, 30), screens, visible, std::nullopt,
+                             RecentAnchor::TrayItem);
+    EXPECT_GT(frame.top(), 31);
+    EXPECT_EQ(frame.bottom(), 799);
+    EXPECT_EQ(frame.left(), 1279 - 840 + 1 - 1);
+}
+
 TEST(RecentPlacement, AStoredFrameWinsWhenItLiesOnAScreenAndIsPulledInside) {
     const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
     const QList<QRect> visible{QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)};

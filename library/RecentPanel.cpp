@@ -374,6 +374,9 @@ RecentPanel::RecentPanel(QWidget* parent) : QWidget(parent), m_now([] { return Q
     m_reloadSoon.setSingleShot(true);
     m_reloadSoon.setInterval(0);
     connect(&m_reloadSoon, &QTimer::timeout, this, &RecentPanel::reload);
+    m_buildMore.setSingleShot(true);
+    m_buildMore.setInterval(0);
+    connect(&m_buildMore, &QTimer::timeout, this, [this] { buildTiles(tilesPerTurn); });
     connect(&Notifier::instance(), &Notifier::CaptureStoreDidChange, this, &RecentPanel::scheduleReload);
     connect(&ThumbnailCache::instance(), &ThumbnailCache::ready, this, &RecentPanel::thumbnailReady);
     build();
@@ -554,26 +557,52 @@ void RecentPanel::reload() {
         delete item->widget();
         delete item;
     }
-    const RecentTileLayout& size = RecentTiles::layout(RecentTiles::current());
-    for (const RecentDay& day : m_listing.days) {
-        const QStringList items = day.items;
-        const QString description = RecentText::dayDescription(day.title);
-        days->addWidget(new DayHeader(day, [this, items, description] { confirmTrash(items, description); }));
-        auto* grid = new QWidget;
-        auto* gridLayout = new QGridLayout(grid);
-        gridLayout->setContentsMargins(0, 0, 0, 0);
-        gridLayout->setSpacing(RecentTiles::spacing);
-        for (int c = 0; c < size.columns; ++c)
-            gridLayout->setColumnStretch(c, 1);
-        for (int i = 0; i < items.size(); ++i) {
-            auto* cell = new RecentCell(items[i], CaptureStore::modified(items[i]), now, size.thumbnailHeight, this);
-            gridLayout->addWidget(cell, i / size.columns, i % size.columns);
-            m_cellsByPath.insert(items[i], cell);
-        }
-        days->addWidget(grid);
-    }
+    // The first tiles at once, enough to fill the view; the rest a batch per turn of the
+    // event loop, so typing into the search field never waits for a list of hundreds.
+    m_buildNow = now;
+    m_buildDay = 0;
+    m_buildItem = 0;
+    m_buildGrid = nullptr;
+    buildTiles(firstTiles);
     QTimer::singleShot(0, this, [this, scrolled] { m_scroll->verticalScrollBar()->setValue(scrolled); });
     Q_EMIT reloaded();
+}
+
+void RecentPanel::buildTiles(int count) {
+    m_buildMore.stop();
+    QLayout* days = m_list->layout();
+    const RecentTileLayout& size = RecentTiles::layout(RecentTiles::current());
+    for (; count > 0 && m_buildDay < m_listing.days.size(); --count) {
+        const RecentDay& day = m_listing.days[m_buildDay];
+        if (!m_buildGrid) {
+            const QStringList items = day.items;
+            const QString description = RecentText::dayDescription(day.title);
+            days->addWidget(new DayHeader(day, [this, items, description] { confirmTrash(items, description); }));
+            auto* grid = new QWidget;
+            m_buildGrid = new QGridLayout(grid);
+            m_buildGrid->setContentsMargins(0, 0, 0, 0);
+            m_buildGrid->setSpacing(RecentTiles::spacing);
+            for (int c = 0; c < size.columns; ++c)
+                m_buildGrid->setColumnStretch(c, 1);
+            days->addWidget(grid);
+        }
+        const QString& path = day.items[m_buildItem];
+        auto* cell = new RecentCell(path, CaptureStore::modified(path), m_buildNow, size.thumbnailHeight, this);
+        m_buildGrid->addWidget(cell, m_buildItem / size.columns, m_buildItem % size.columns);
+        m_cellsByPath.insert(path, cell);
+        if (++m_buildItem == day.items.size()) {
+            ++m_buildDay;
+            m_buildItem = 0;
+            m_buildGrid = nullptr;
+        }
+    }
+    if (isBuilding())
+        m_buildMore.start();
+}
+
+void RecentPanel::finishBuilding() {
+    while (isBuilding())
+        buildTiles(tilesPerTurn);
 }
 
 void RecentPanel::thumbnailReady(const QString& path) {

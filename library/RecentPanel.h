@@ -17,6 +17,7 @@
 #include <optional>
 
 class QButtonGroup;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -143,6 +144,9 @@ public:
     void showFolder();
 
     static constexpr int undoSeconds = 8;
+    // Tiles made at once when the list is rebuilt, and then per turn of the event loop.
+    static constexpr int firstTiles = 30;
+    static constexpr int tilesPerTurn = 60;
     static constexpr int dragThreshold = 4;
 
     // For tests and benchmarks.
@@ -163,6 +167,10 @@ public:
     const QTimer& undoTimer() const { return m_hideUndo; }
     // Tiles in view whose thumbnail is still being made.
     int visibleTilesWaiting() const;
+    // True while tiles of a long list are still being made.
+    bool isBuilding() const { return m_buildDay < m_listing.days.size(); }
+    // Makes the remaining tiles now.
+    void finishBuilding();
     int visibleTiles() const;
     // The clock the day titles are worked out against (tests set a fixed one).
     void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
@@ -187,6 +195,7 @@ private:
     void build();
     QToolButton* headerButton(const QString& symbol, const QString& tip, std::function<void()> action);
     void scheduleReload();
+    void buildTiles(int count);
     void thumbnailReady(const QString& path);
     void hideUndoButton();
     QRect placement(const QRect& anchor, RecentAnchor kind) const;
@@ -211,6 +220,11 @@ private:
     std::optional<Trashed> m_lastTrashed;
     QTimer m_hideUndo;
     QTimer m_reloadSoon;
+    QTimer m_buildMore;
+    QDateTime m_buildNow;
+    qsizetype m_buildDay = 0;  // the day whose tiles are being made
+    qsizetype m_buildItem = 0; // its next item
+    QGridLayout* m_buildGrid = nullptr;
     bool m_isPlacing = false;
     QPoint m_placedAt;
 };

@@ -72,6 +72,7 @@ protected:
         panel = std::make_unique<RecentPanel>();
         panel->setClock([] { return now; });
         panel->showBeside();
+        panel->finishBuilding();
         return *panel;
     }
     // `count` pictures, one an hour going back from an hour before now.
@@ -82,7 +83,11 @@ protected:
                                  now.addSecs(-3600 * (i + 1)), bytes));
         return made;
     }
-    void settle() { QCoreApplication::processEvents(); }
+    void settle() {
+        QCoreApplication::processEvents();
+        if (panel)
+            panel->finishBuilding();
+    }
 
     std::unique_ptr<RecentPanel> panel;
     QStringList opened;
@@ -115,8 +120,12 @@ TEST_F(RecentPanelTest, SeventyFiveItemsShowSixtyTilesTheCountAndTheNewestLineAn
     EXPECT_FALSE(p.newestLine()->isVisible());
 
     p.searchField()->setText("image");
-    EXPECT_EQ(p.cells().size(), 75) << "a search goes through all of them";
     EXPECT_EQ(p.countLabel()->text(), "75 found");
+    EXPECT_EQ(p.cells().size(), RecentPanel::firstTiles) << "the first tiles at once";
+    EXPECT_TRUE(p.isBuilding());
+    QTRY_VERIFY(!p.isBuilding()); // the rest as the event loop turns
+    EXPECT_EQ(p.cells().size(), 75) << "a search goes through all of them";
+    EXPECT_EQ(p.cells().last()->path(), oldest);
 
     p.searchField()->setText("nowhere");
     EXPECT_TRUE(p.cells().isEmpty());

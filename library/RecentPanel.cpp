@@ -377,6 +377,10 @@ RecentPanel::RecentPanel(QWidget* parent) : QWidget(parent), m_now([] { return Q
     m_buildMore.setSingleShot(true);
     m_buildMore.setInterval(0);
     connect(&m_buildMore, &QTimer::timeout, this, [this] { buildTiles(tilesPerTurn); });
+    // After the view has been painted (and its thumbnails asked for), the ones next to it.
+    m_prefetchSoon.setSingleShot(true);
+    m_prefetchSoon.setInterval(50);
+    connect(&m_prefetchSoon, &QTimer::timeout, this, &RecentPanel::prefetchThumbnails);
     connect(&Notifier::instance(), &Notifier::CaptureStoreDidChange, this, &RecentPanel::scheduleReload);
     connect(&ThumbnailCache::instance(), &ThumbnailCache::ready, this, &RecentPanel::thumbnailReady);
     build();
@@ -515,6 +519,7 @@ void RecentPanel::build() {
     listColumn->addWidget(m_emptyDetail);
     listColumn->addStretch(1);
     m_scroll->setWidget(list);
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, &m_prefetchSoon, qOverload<>(&QTimer::start));
     column->addWidget(m_scroll, 1);
 }
 
@@ -598,11 +603,25 @@ void RecentPanel::buildTiles(int count) {
     }
     if (isBuilding())
         m_buildMore.start();
+    m_prefetchSoon.start();
 }
 
 void RecentPanel::finishBuilding() {
     while (isBuilding())
         buildTiles(tilesPerTurn);
+}
+
+void RecentPanel::prefetchThumbnails() {
+    // The tiles within a screenful above and below the view: made while the user looks at
+    // the ones in view, so scrolling finds them ready.
+    const QRect view = m_scroll->viewport()->rect();
+    const QRect band = view.adjusted(0, -view.height(), 0, view.height());
+    for (RecentCell* cell : std::as_const(m_cellsByPath)) {
+        ThumbnailView* t = cell->thumbnail();
+        const QRect where(t->mapTo(m_scroll->viewport(), QPoint(0, 0)), t->size());
+        if (band.intersects(where) && !view.intersects(where))
+            ThumbnailCache::instance().prefetch(t->path(), t->thumbnailBox());
+    }
 }
 
 void RecentPanel::thumbnailReady(const QString& path) {

@@ -196,6 +196,7 @@ private:
     QToolButton* headerButton(const QString& symbol, const QString& tip, std::function<void()> action);
     void scheduleReload();
     void buildTiles(int count);
+    void prefetchThumbnails();
     void thumbnailReady(const QString& path);
     void hideUndoButton();
     QRect placement(const QRect& anchor, RecentAnchor kind) const;
@@ -221,6 +222,7 @@ private:
     QTimer m_hideUndo;
     QTimer m_reloadSoon;
     QTimer m_buildMore;
+    QTimer m_prefetchSoon;
     QDateTime m_buildNow;
     qsizetype m_buildDay = 0;  // the day whose tiles are being made
     qsizetype m_buildItem = 0; // its next item

@@ -35,6 +35,13 @@ QString ThumbnailCache::key(const QString& path, QSize box) {
 }
 
 QImage ThumbnailCache::request(const QString& path, QSize box) {
+    // Later requests get higher priority: the tiles painted last are the ones in view.
+    return start(path, box, std::min(++m_order, 1 << 29));
+}
+
+void ThumbnailCache::prefetch(const QString& path, QSize box) { start(path, box, 0); }
+
+QImage ThumbnailCache::start(const QString& path, QSize box, int priority) {
     const QString k = key(path, box);
     if (const QImage* hit = m_cache.object(k))
         return *hit;
@@ -42,7 +49,6 @@ QImage ThumbnailCache::request(const QString& path, QSize box) {
         return {};
     m_pending.insert(k);
     QPointer<ThumbnailCache> self(this);
-    // Later requests get higher priority: the tiles painted last are the ones in view.
     m_pool.start(
         [self, k, path, box] {
             const QImage image = make(path, box);
@@ -54,7 +60,7 @@ QImage ThumbnailCache::request(const QString& path, QSize box) {
                 },
                 Qt::QueuedConnection);
         },
-        std::min(++m_order, 1 << 29));
+        priority);
     return {};
 }
 

@@ -29,7 +29,12 @@ public:
     // (or when the file cannot be read: then `failed` says so and nothing more is tried
     // until the file changes).
     QImage request(const QString& path, QSize box);
+    // Starts making a thumbnail that will soon be needed (the tiles just out of view), after
+    // every one asked for by `request`.
+    void prefetch(const QString& path, QSize box);
     bool failed(const QString& path, QSize box) const;
+    // Whether the thumbnail is made and kept (asks for nothing).
+    bool has(const QString& path, QSize box) const { return m_cache.contains(key(path, box)); }
     // Forgets requests that have not started (the list they were for is gone).
     void dropPending();
     // Waits until every started request has finished (benchmarks and tests).
@@ -50,6 +55,7 @@ Q_SIGNALS:
 
 private:
     static QString key(const QString& path, QSize box);
+    QImage start(const QString& path, QSize box, int priority);
     void finished(const QString& key, const QString& path, const QImage& image);
 
     QCache<QString, QImage> m_cache;

@@ -123,7 +123,7 @@ TEST_F(RecentPanelTest, SeventyFiveItemsShowSixtyTilesTheCountAndTheNewestLineAn
     EXPECT_EQ(p.countLabel()->text(), "75 found");
     EXPECT_EQ(p.cells().size(), RecentPanel::firstTiles) << "the first tiles at once";
     EXPECT_TRUE(p.isBuilding());
-    QTRY_VERIFY(!p.isBuilding()); // the rest as the event loop turns
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !p.isBuilding(); }, 5000)); // the rest as the event loop turns
     EXPECT_EQ(p.cells().size(), 75) << "a search goes through all of them";
     EXPECT_EQ(p.cells().last()->path(), oldest);
 
@@ -329,8 +329,8 @@ TEST_F(RecentPanelTest, ThumbnailsArriveOffTheGuiThreadAndTheCacheStaysWithinIts
         makeFile(QString("d/%1.png").arg(i), now.addSecs(-60 * (i + 1)), png(QColor(40 * i, 90, 200), QSize(1600, 900)));
     makeFile("d/broken.png", now.addSecs(-3600), "not a picture");
     RecentPanel& p = open();
-    QTRY_VERIFY_WITH_TIMEOUT(p.visibleTiles() > 0, 5000); // once laid out
-    QTRY_COMPARE_WITH_TIMEOUT(p.visibleTilesWaiting(), 0, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.visibleTiles() > 0; }, 5000)); // once laid out
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.visibleTilesWaiting() == 0; }, 5000));
     RecentCell* first = p.cells().first();
     EXPECT_TRUE(first->thumbnail()->hasThumbnail());
     const QImage thumb = ThumbnailCache::instance().request(first->path(), first->thumbnail()->thumbnailBox());
@@ -353,9 +353,25 @@ TEST_F(RecentPanelTest, ThumbnailsArriveOffTheGuiThreadAndTheCacheStaysWithinIts
     for (int i = 0; i < 6; ++i)
         small.request(libraryPath(QString("d/%1.png").arg(i)), QSize(200, 112));
     small.waitForIdle();
-    QTRY_COMPARE_WITH_TIMEOUT(small.pendingCount(), 0, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return small.pendingCount() == 0; }, 5000));
     EXPECT_LE(small.costBytes(), small.limitBytes());
     EXPECT_GT(small.costBytes(), 0);
+}
+
+TEST_F(RecentPanelTest, TilesJustOutOfViewGetTheirThumbnailsBeforeTheyAreScrolledTo) {
+    for (int i = 0; i < 14; ++i)
+        makeFile(QString("d/%1.png").arg(i, 2, 10, QChar('0')), now.addSecs(-60 * (i + 1)), png(Qt::darkCyan));
+    RecentPanel& p = open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.visibleTiles() > 0; }, 5000));
+    const QList<RecentCell*> cells = p.cells();
+    const int inView = p.visibleTiles();
+    ASSERT_LT(inView + 3, cells.size()) << "the list must reach well below the view";
+    ThumbnailView* next = cells[inView]->thumbnail();
+    ThumbnailView* last = cells.last()->thumbnail();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ThumbnailCache::instance().has(next->path(), next->thumbnailBox()); }, 5000));
+    ThumbnailCache::instance().waitForIdle();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ThumbnailCache::instance().has(last->path(), last->thumbnailBox())) << "not the whole list at once";
 }
 
 TEST_F(RecentPanelTest, AMovedPanelKeepsItsPlaceAndItsOwnPlacingIsNotSaved) {

@@ -124,7 +124,7 @@ void ThumbnailMemoryAfterScrollingEverything(benchmark::State& state) {
         scrollThrough(panel);
         state.counters["newest60_MiB"] = ThumbnailCache::instance().costBytes() / 1048576.0;
         panel.searchField()->setText(QStringLiteral("image"));
-        QCoreApplication::processEvents();
+        waitUntil([&] { return !panel.isBuilding(); });
         state.counters["search_tiles"] = double(panel.cells().size());
         scrollThrough(panel);
         state.counters["all1000_MiB"] = ThumbnailCache::instance().costBytes() / 1048576.0;

@@ -95,10 +95,11 @@ ThumbnailView::ThumbnailView(const QString& path, int height, RecentPanel* panel
 }
 
 QSize ThumbnailView::thumbnailBox() const {
-    const qreal dpr = devicePixelRatioF();
-    // Widths in steps of 16 pixels, so small layout changes reuse the thumbnail made.
-    const int w = ((qRound(width() * dpr) + 15) / 16) * 16;
-    return QSize(std::max(16, w), qRound(height() * dpr));
+    // Twice as wide as high, whatever the tile's width at the moment: screenshots are
+    // seldom wider, and a box that does not follow the layout is made once, not again
+    // when a scroll bar appears or the panel is resized.
+    const int h = qRound(height() * devicePixelRatioF());
+    return QSize(2 * h, h);
 }
 
 bool ThumbnailView::hasThumbnail() const {
@@ -612,8 +613,12 @@ void RecentPanel::finishBuilding() {
 }
 
 void RecentPanel::prefetchThumbnails() {
-    // The tiles within a screenful above and below the view: made while the user looks at
-    // the ones in view, so scrolling finds them ready.
+    // The tiles within a screenful above and below the view: made once those in view are
+    // done, so scrolling finds them ready.
+    if (visibleTilesWaiting() > 0) {
+        m_prefetchSoon.start();
+        return;
+    }
     const QRect view = m_scroll->viewport()->rect();
     const QRect band = view.adjusted(0, -view.height(), 0, view.height());
     for (RecentCell* cell : std::as_const(m_cellsByPath)) {

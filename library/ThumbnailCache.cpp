@@ -4,6 +4,11 @@
 #include "VideoPoster.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPointer>
@@ -91,32 +96,126 @@ void ThumbnailCache::clear() {
     m_failed.clear();
 }
 
+namespace {
+
+QImage displayable(QImage image) {
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                        : QImage::Format_RGB32);
+}
+
+QString& sharedFolderOverride() {
+    static QString folder;
+    return folder;
+}
+
+// The desktop's shared thumbnail sizes and the folder each is kept in.
+struct SharedSize {
+    int edge;
+    const char* folder;
+};
+constexpr SharedSize sharedSizes[] = {{128, "normal"}, {256, "large"}, {512, "x-large"}, {1024, "xx-large"}};
+
+// The smallest shared size that holds `box`, if any.
+const SharedSize* sharedSizeFor(QSize box) {
+    const int edge = std::max(box.width(), box.height());
+    for (const SharedSize& size : sharedSizes)
+        if (edge <= size.edge)
+            return &size;
+    return nullptr;
+}
+
+} // namespace
+
+QString ThumbnailCache::sharedFolder() {
+    const QString& o = sharedFolderOverride();
+    if (!o.isEmpty())
+        return o;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/thumbnails");
+}
+
+void ThumbnailCache::setSharedFolder(const QString& folder) { sharedFolderOverride() = folder; }
+
+QString ThumbnailCache::sharedThumbnailPath(const QString& path, QSize box) {
+    const SharedSize* size = sharedSizeFor(box);
+    if (!size)
+        return {}; // larger than the desktop keeps
+    const QByteArray uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded();
+    const QString name = QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex());
+    return sharedFolder() + QLatin1Char('/') + QString::fromLatin1(size->folder) + QLatin1Char('/') + name +
+           QStringLiteral(".png");
+}
+
+QImage ThumbnailCache::readSource(const QString& path, QSize box) {
+    if (CaptureStore::isVideo(path))
+        return VideoPoster::firstFrame(path, box.boundedTo(QSize(480, 480)));
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize full = reader.size();
+    // Reading at reduced size mangles one-bit and palette pictures: those are read whole.
+    const QImage::Format format = reader.imageFormat();
+    const bool indexed =
+        format == QImage::Format_Mono || format == QImage::Format_MonoLSB || format == QImage::Format_Indexed8;
+    if (!indexed && full.isValid() && (full.width() > box.width() || full.height() > box.height()))
+        reader.setScaledSize(full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    QImage image = reader.read();
+    if (!image.isNull() && (image.width() > box.width() || image.height() > box.height()))
+        image = displayable(image).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
 QImage ThumbnailCache::make(const QString& path, QSize box) {
     if (box.isEmpty())
         return {};
+    const QFileInfo source(path);
+    if (!source.isFile())
+        return {};
+    // The desktop's shared thumbnails (the freedesktop.org thumbnail folders): made once,
+    // kept across runs and shared with the file manager. One stands for the file while its
+    // recorded modification time is the file's.
+    const QString shared = sharedThumbnailPath(path, box);
+    const QString mtime = QString::number(source.lastModified().toSecsSinceEpoch());
     QImage image;
-    if (CaptureStore::isVideo(path)) {
-        image = VideoPoster::firstFrame(path, box.boundedTo(QSize(480, 480)));
-    } else {
-        QImageReader reader(path);
-        reader.setAutoTransform(true);
-        const QSize full = reader.size();
-        // Reading at reduced size mangles one-bit and palette pictures: those are read whole.
-        const QImage::Format format = reader.imageFormat();
-        const bool indexed = format == QImage::Format_Mono || format == QImage::Format_MonoLSB ||
-                             format == QImage::Format_Indexed8;
-        if (!indexed && full.isValid() && (full.width() > box.width() || full.height() > box.height()))
-            reader.setScaledSize(full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-        image = reader.read();
+    if (!shared.isEmpty()) {
+        // (The reader's own text look-up splits keys at the colon: read the small picture whole.)
+        image = QImage(shared);
+        if (image.text(QStringLiteral("Thumb::MTime")) != mtime)
+            image = QImage();
+        if (image.isNull()) {
+            const int edge = sharedSizeFor(box)->edge;
+            image = readSource(path, QSize(edge, edge));
+            if (!image.isNull())
+                keepShared(image, shared, path, mtime);
+        }
         if (!image.isNull() && (image.width() > box.width() || image.height() > box.height()))
-            image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                                  : QImage::Format_RGB32)
-                        .scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            image = displayable(image).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    } else {
+        image = readSource(path, box);
     }
     if (image.isNull())
         return {};
-    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                        : QImage::Format_RGB32);
+    return displayable(image);
+}
+
+void ThumbnailCache::keepShared(const QImage& image, const QString& shared, const QString& path, const QString& mtime) {
+    const QString folder = QFileInfo(shared).absolutePath();
+    if (!QDir().mkpath(folder))
+        return; // thumbnails are a convenience: without the folder they are simply made again
+    // The folders and files are the user's alone.
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    QFile::setPermissions(QFileInfo(folder).absolutePath(), owner);
+    QFile::setPermissions(folder, owner);
+    QImage out = image;
+    out.setText(QStringLiteral("Thumb::URI"),
+                QString::fromLatin1(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded()));
+    out.setText(QStringLiteral("Thumb::MTime"), mtime);
+    out.setText(QStringLiteral("Thumb::Size"), QString::number(QFileInfo(path).size()));
+    out.setText(QStringLiteral("Software"), QStringLiteral("Ombrel Capture"));
+    QSaveFile file(shared);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (out.save(&file, "PNG"))
+        file.commit();
 }
 
 } // namespace ombrel

@@ -46,15 +46,27 @@ public:
     void clear();
     int pendingCount() const { return int(m_pending.size()); }
 
-    // Makes one thumbnail: a picture read at reduced size where the format allows, or a
-    // video's first frame. Null when the file cannot be read.
+    // Makes one thumbnail fitted into `box`: from the desktop's shared thumbnail of the
+    // file when one is kept and up to date, else from the file (a picture read at reduced
+    // size where the format allows, or a video's first frame), keeping a shared thumbnail
+    // for next time. Null when the file cannot be read. Any thread.
     static QImage make(const QString& path, QSize box);
+
+    // The desktop's shared thumbnail folder (~/.cache/thumbnails); tests and benchmarks
+    // set another.
+    static QString sharedFolder();
+    static void setSharedFolder(const QString& folder);
+    // Where the shared thumbnail of `path` big enough for `box` lies, or "" when the box
+    // is larger than the shared sizes.
+    static QString sharedThumbnailPath(const QString& path, QSize box);
 
 Q_SIGNALS:
     void ready(const QString& path);
 
 private:
     static QString key(const QString& path, QSize box);
+    static QImage readSource(const QString& path, QSize box);
+    static void keepShared(const QImage& image, const QString& shared, const QString& path, const QString& mtime);
     QImage start(const QString& path, QSize box, int priority);
     void finished(const QString& key, const QString& path, const QImage& image);
 

@@ -7,6 +7,8 @@
 #include "ui/Toast.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
+#include <QImageReader>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -58,6 +60,7 @@ protected:
         RecentPanel::onOpenPicture = [this](const QString& p) { opened.append(p); };
         RecentPanel::onOpenVideo = nullptr;
         ThumbnailCache::instance().clear();
+        ThumbnailCache::setSharedFolder(dir.filePath("thumbnails"));
     }
     void TearDown() override {
         panel.reset();
@@ -66,6 +69,7 @@ protected:
         RecentPanel::onOpenPicture = nullptr;
         Permissions::setPresenter(nullptr);
         ThumbnailCache::instance().clear();
+        ThumbnailCache::setSharedFolder(QString());
         LibraryTest::TearDown();
     }
     RecentPanel& open() {
@@ -372,6 +376,41 @@ TEST_F(RecentPanelTest, TilesJustOutOfViewGetTheirThumbnailsBeforeTheyAreScrolle
     ThumbnailCache::instance().waitForIdle();
     QCoreApplication::processEvents();
     EXPECT_FALSE(ThumbnailCache::instance().has(last->path(), last->thumbnailBox())) << "not the whole list at once";
+}
+
+TEST_F(RecentPanelTest, ThumbnailsAreKeptInTheDesktopsSharedFoldersAndUsedWhileTheFileIsUnchanged) {
+    const QString picture = makeFile("d/a b.png", now.addSecs(-60), png(Qt::red, QSize(1600, 900)));
+    const QSize box(200, 112);
+    const QString shared = ThumbnailCache::sharedThumbnailPath(picture, box);
+    const QByteArray uri = "file://" + QUrl::toPercentEncoding(picture, "/");
+    EXPECT_EQ(shared, dir.filePath("thumbnails/large/") +
+                          QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex() + ".png")
+        << "named by the MD5 of the file's URI, as file managers name them";
+    EXPECT_EQ(ThumbnailCache::sharedThumbnailPath(picture, QSize(100, 60)).section('/', -2, -2), "normal");
+    EXPECT_TRUE(ThumbnailCache::sharedThumbnailPath(picture, QSize(1200, 700)).isEmpty());
+
+    QImage made = ThumbnailCache::make(picture, box);
+    EXPECT_EQ(made.size(), QSize(199, 112));
+    ASSERT_TRUE(QFileInfo::exists(shared));
+    const QImage kept(shared);
+    EXPECT_EQ(kept.size(), QSize(256, 144));
+    EXPECT_EQ(kept.text("Thumb::URI").toLatin1(), uri);
+    EXPECT_EQ(kept.text("Thumb::MTime"), QString::number(QFileInfo(picture).lastModified().toSecsSinceEpoch()));
+    EXPECT_EQ(QFileInfo(shared).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
+
+    // The kept one is used: stand a green one in its place with the same time.
+    QImage green(256, 144, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    green.setText("Thumb::MTime", kept.text("Thumb::MTime"));
+    ASSERT_TRUE(green.save(shared));
+    EXPECT_EQ(ThumbnailCache::make(picture, box).pixelColor(50, 50), QColor(Qt::green));
+
+    // A changed file is read again.
+    QFile f(picture);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    ASSERT_TRUE(f.setFileTime(now, QFileDevice::FileModificationTime));
+    f.close();
+    EXPECT_EQ(ThumbnailCache::make(picture, box).pixelColor(50, 50), QColor(Qt::red));
 }
 
 TEST_F(RecentPanelTest, AMovedPanelKeepsItsPlaceAndItsOwnPlacingIsNotSaved) {

@@ -18,7 +18,16 @@
 namespace ombrel {
 
 ThumbnailCache& ThumbnailCache::instance() {
-    static ThumbnailCache* cache = new ThumbnailCache; // lives for the run
+    static ThumbnailCache* cache = [] {
+        auto* made = new ThumbnailCache; // lives for the run
+        // No worker may still be reading a file while the program takes itself down.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, made, [made] {
+                made->dropPending();
+                made->waitForIdle();
+            });
+        return made;
+    }();
     return *cache;
 }
 

@@ -5,6 +5,7 @@
 #include "ImageImport.h"
 
 #include "library/CaptureStore.h"
+#include "library/RecentPanel.h"
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
 #include "sending/ChatSender.h"
@@ -35,7 +36,9 @@ namespace ombrel {
 
 
 AppDelegate::AppDelegate(QString bundleId, QObject* parent) : QObject(parent), m_bundleId(std::move(bundleId)) {}
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate() {
+    RecentPanel::onOpenPicture = nullptr;
+}
 
 bool AppDelegate::isReleaseBuild() const { return m_bundleId == AppConfig::releaseBundleId; }
 
@@ -43,7 +46,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     // 1. The application and Edit menus, for the windows that show a menu bar.
     buildMenu();
     // 2. The floating buttons come with their own work; until then the tray item carries the menu.
-    // 3. The Recent panel arrives with the library browser and will receive the Settings submenu here.
+    // 3. The Recent panel opens pictures in the editor (it receives the Settings submenu when made).
+    RecentPanel::onOpenPicture = [this](const QString& path) { openPicture(path); };
     // 4. Window motion: windows appear without animation.
     // 5. The tray item.
     buildStatusItem();
@@ -64,11 +68,28 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
-    // Until the Recent panel exists, the reopened program shows its menu by the tray item.
-    if (m_statusItem && m_statusItem->isVisible())
-        m_appMenu->popup(m_statusItem->geometry().isValid() ? m_statusItem->geometry().bottomLeft() : QCursor::pos());
+    showRecent(false);
     return false;
 }
+
+void AppDelegate::showRecent(bool toggle) {
+    // Beside the floating buttons once they exist; until then dropped from the tray icon.
+    const QRect tray = m_statusItem && m_statusItem->isVisible() ? m_statusItem->geometry() : QRect();
+    if (toggle)
+        recentPanel().toggleBeside(tray, RecentAnchor::TrayItem);
+    else
+        recentPanel().showBeside(tray, RecentAnchor::TrayItem);
+}
+
+RecentPanel& AppDelegate::recentPanel() {
+    if (!m_recentPanel) {
+        m_recentPanel = std::make_unique<RecentPanel>();
+        m_recentPanel->setSettingsMenu(m_settingsMenu.get());
+    }
+    return *m_recentPanel;
+}
+
+void AppDelegate::toggleRecent() { showRecent(true); }
 
 void AppDelegate::buildMenu() {
     m_applicationMenu = std::make_unique<QMenu>(QStringLiteral("Ombrel Capture"));
@@ -124,7 +145,7 @@ void AppDelegate::refreshAppMenu() {
     addItem(m, QStringLiteral("Paste Image"), [this] { pasteImage(); });
     addItem(m, QStringLiteral("Open Files…"), [this] { openImage(); });
     addItem(m, QStringLiteral("Add from Phone…"), [this] { addFromPhone(); });
-    addItem(m, QStringLiteral("Recent"), nullptr);
+    addItem(m, QStringLiteral("Recent"), [this] { toggleRecent(); });
     m->addSeparator();
     m->addMenu(m_settingsMenu.get());
     addItem(m, Defaults::get(Keys::hideFloatingButtons) ? QStringLiteral("Show Floating Buttons")
@@ -396,6 +417,8 @@ void AppDelegate::openEditor(const QImage& image, const QRect& areaGlobal, qint6
         m_editor->receiveCapture(image, areaGlobal, sourcePid);
         return;
     }
+    if (m_recentPanel)
+        m_recentPanel->hide();
     const std::optional<DisplayInfo> screen = currentScreen();
     auto* editor = new EditorWindowController(image, currentCaptureStyle(),
                                               screen ? screen->globalRectPx : QRect(), areaGlobal, sourcePid);

@@ -21,6 +21,7 @@
 namespace ombrel {
 
 class PhoneUploadWindow;
+class RecentPanel;
 
 
 
@@ -34,8 +35,13 @@ public:
     bool isReleaseBuild() const;
 
     void applicationDidFinishLaunching();
-    // The user started the program again while it runs: answers false.
+    // The user started the program again while it runs: shows the Recent panel and answers false.
     bool applicationShouldHandleReopen();
+    // The tray menu's "Recent": hides the panel when shown, else shows it.
+    void toggleRecent();
+    // The Recent panel, made on first use.
+    RecentPanel& recentPanel();
+    bool hasRecentPanel() const { return m_recentPanel != nullptr; }
     // URLs and files handed to the program (command line, desktop file, another instance).
     // A list that starts with `sendMarker` names files to send to the chat instead.
     void open(const QStringList& urlsOrFiles);
@@ -84,6 +90,7 @@ Q_SIGNALS:
 private:
     void buildMenu();
     void buildStatusItem();
+    void showRecent(bool toggle);
     bool mayStartCapture() const;
     void finishCapture(Outcome<Capture> result, bool windowGrab);
     void present(EditorWindowController* editor);
@@ -98,6 +105,7 @@ private:
     std::unique_ptr<QMenu> m_editMenu;        // Undo, Redo, Cut, Copy, Paste, Select All, Close Window
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     QPointer<PhoneUploadWindow> m_phoneWindow;
+    std::unique_ptr<RecentPanel> m_recentPanel;
     QPointer<EditorWindowController> m_editor;
     QPointer<ScrollCaptureSession> m_scrollSession; // the long-page capture while it runs
 };

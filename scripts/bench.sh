@@ -19,6 +19,8 @@ for size in 1920x1080 5120x2880; do
     if [ "$size" = 1920x1080 ]; then
         echo "== editor shown on a real X display =="
         QT_QPA_PLATFORM=xcb build/bench/bench_editor_open
+        echo "== Recent panel shown on a real X display =="
+        QT_QPA_PLATFORM=xcb build/bench/bench_recent_panel --benchmark_filter=OpenRecent
     fi
     desktop_stop
 done

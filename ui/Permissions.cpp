@@ -44,6 +44,10 @@ void Permissions::setPresenter(Presenter p) { presenter() = p; }
 
 void Permissions::show(const QString& title, const QString& message) { runAlert(title, message, {}); }
 
+int Permissions::ask(const QString& title, const QString& message, const QStringList& buttons) {
+    return runAlert(title, message, buttons);
+}
+
 bool Permissions::askToOpenSettings(const QString& title, const QString& message) {
     return runAlert(title, message, {QStringLiteral("Open Settings"), QStringLiteral("Not Now")}) == 0;
 }

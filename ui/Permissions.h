@@ -2,6 +2,7 @@
 // The program's alerts and its explanations of missing permissions.
 
 #include <QString>
+#include <QStringList>
 
 namespace ombrel {
 
@@ -12,6 +13,9 @@ public:
     static void show(const QString& title, const QString& message);
     // The same alert with "Open Settings" and "Not Now"; true when the first was chosen.
     static bool askToOpenSettings(const QString& title, const QString& message);
+    // The same alert with the given buttons, the first one the default; answers the index
+    // of the button chosen.
+    static int ask(const QString& title, const QString& message, const QStringList& buttons);
     static void explainScreenRecording();
     // "Please try again…" with the failure's own words, or the screen-recording
     // explanation when screen capture is not allowed at all.

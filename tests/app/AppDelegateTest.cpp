@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "library/CaptureStore.h"
+#include "library/RecentPanel.h"
 #include "longpage/ScrollCaptureSession.h"
 #include "sending/ChatSender.h"
 #include "platform/Defaults.h"
@@ -299,6 +300,36 @@ TEST_F(AppDelegateTest, AStoredPictureThatCannotBeReadIsExplained) {
     EXPECT_EQ(alerts[0].title, "Couldn't open that picture");
     EXPECT_EQ(alerts[0].message,
               "The file may have been moved or damaged. Show the folder in Finder to check on it.");
+}
+
+TEST_F(AppDelegateTest, RecentFromTheTrayTogglesThePanelReopenShowsItAndATileOpensTheEditor) {
+    auto app = launch();
+    EXPECT_FALSE(app->hasRecentPanel()) << "made on first use";
+    QImage image(60, 40, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    const QString picture = CaptureStore::newFileURL();
+    ASSERT_TRUE(image.save(picture));
+    QAction* recent = item(app->appMenu(), "Recent");
+    ASSERT_TRUE(recent->isEnabled());
+    recent->trigger();
+    ASSERT_TRUE(app->hasRecentPanel());
+    RecentPanel& panel = app->recentPanel();
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_TRUE(panel.settingsButton()->isVisible()) << "the gear offers the Settings submenu";
+    recent->trigger();
+    EXPECT_FALSE(panel.isVisible());
+
+    EXPECT_FALSE(app->applicationShouldHandleReopen());
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_FALSE(app->applicationShouldHandleReopen()) << "a second reopen keeps it shown";
+    EXPECT_TRUE(panel.isVisible());
+
+    QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
+    ASSERT_EQ(panel.cells().size(), 1);
+    QTest::mouseClick(panel.cells().first()->thumbnail(), Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(presented.count(), 1);
+    EXPECT_FALSE(panel.isVisible()) << "the editor takes the panel's place";
+    EXPECT_EQ(app->editor()->canvas()->markup().image.size(), QSize(60, 40));
 }
 
 namespace {

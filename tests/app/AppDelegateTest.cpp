@@ -2,8 +2,8 @@
 #include "library/CaptureStore.h"
 #include "library/RecentPanel.h"
 #include "longpage/ScrollCaptureSession.h"
-#include "sending/ChatSender.h"
 #include "platform/Defaults.h"
+#include "sending/ChatSender.h"
 #include "support/TestEnv.h"
 #include "ui/Permissions.h"
 
@@ -35,15 +35,14 @@ QStringList titles(const QMenu* menu) {
 
 QAction* item(QMenu* menu, const QString& title) {
     for (QAction* a : menu->actions())
-        if (a->text() == title)
-            return a;
+        if (a->text() == title) return a;
     ADD_FAILURE() << "no item " << title.toStdString();
     return nullptr;
 }
 } // namespace
 
 class AppDelegateTest : public ombrel::test::LibraryTest {
-protected:
+  protected:
     void SetUp() override {
         LibraryTest::SetUp();
         alerts.clear();
@@ -66,10 +65,10 @@ protected:
 TEST_F(AppDelegateTest, TheTrayMenuHasItsEighteenItemsInOrder) {
     auto app = launch();
     EXPECT_EQ(titles(app->appMenu()),
-              (QStringList{"Capture Screen", "Capture a Long Page…", "Record…", "—", "Paste Image", "Open Files…",
-                           "Add from Phone…", "Recent", "—", "Settings", "Hide Floating Buttons", "—",
-                           "Help and What This Can Do", "What's New", "Check for Updates…", "Contact Us…", "—",
-                           "Quit Ombrel Capture"}));
+              (QStringList{"Capture Screen", "Capture a Long Page…", "Record…", "—", "Paste Image",
+                           "Open Files…", "Add from Phone…", "Recent", "—", "Settings",
+                           "Hide Floating Buttons", "—", "Help and What This Can Do", "What's New",
+                           "Check for Updates…", "Contact Us…", "—", "Quit Ombrel Capture"}));
     EXPECT_TRUE(item(app->appMenu(), "Capture Screen")->isEnabled());
     EXPECT_TRUE(item(app->appMenu(), "Capture a Long Page…")->isEnabled());
     EXPECT_FALSE(item(app->appMenu(), "Record…")->isEnabled()) << "not built yet, so not offered";
@@ -81,13 +80,29 @@ TEST_F(AppDelegateTest, TheSettingsSubmenuHasItsTwentyEntriesWithChecksShowingSt
     auto app = launch();
     QMenu* s = app->settingsMenu();
     // Twenty entries; the style, look and layout entries are two, three and two items.
-    EXPECT_EQ(titles(s), (QStringList{"When you click the camera", "Mark on Screen", "Mini Panel", "—",
-                                      "Press Enter After Pasting into Chat", "Shutter Sound and Flash",
-                                      "Add Web Address from Browsers", "—", "Capture Shortcut",
-                                      "Editor Keyboard Shortcuts…", "—", "Comments Look Like",
-                                      "List Under the Picture", "Sticky Notes", "Glass Bubbles", "—",
-                                      "Floating Buttons", "Stacked Up and Down", "Side by Side", "—",
-                                      "Open at Startup", "Send Crash Reports Automatically", "—",
+    EXPECT_EQ(titles(s), (QStringList{"When you click the camera",
+                                      "Mark on Screen",
+                                      "Mini Panel",
+                                      "—",
+                                      "Press Enter After Pasting into Chat",
+                                      "Shutter Sound and Flash",
+                                      "Add Web Address from Browsers",
+                                      "—",
+                                      "Capture Shortcut",
+                                      "Editor Keyboard Shortcuts…",
+                                      "—",
+                                      "Comments Look Like",
+                                      "List Under the Picture",
+                                      "Sticky Notes",
+                                      "Glass Bubbles",
+                                      "—",
+                                      "Floating Buttons",
+                                      "Stacked Up and Down",
+                                      "Side by Side",
+                                      "—",
+                                      "Open at Startup",
+                                      "Send Crash Reports Automatically",
+                                      "—",
                                       "Designed by Ombrel Studio"}));
     EXPECT_FALSE(s->actions().first()->isEnabled()) << "headings are disabled";
     EXPECT_TRUE(item(s, "Mark on Screen")->isChecked());
@@ -151,8 +166,9 @@ TEST_F(AppDelegateTest, AFailingLoginItemChangeIsExplained) {
     item(app->settingsMenu(), "Open at Startup")->trigger();
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Couldn't change Open at Startup");
-    EXPECT_EQ(alerts[0].message, "The autostart folder is read-only. You can also change it in System Settings > "
-                                 "General > Login Items.");
+    EXPECT_EQ(alerts[0].message,
+              "The autostart folder is read-only. You can also change it in System Settings > "
+              "General > Login Items.");
 }
 
 TEST_F(AppDelegateTest, OnlyTheRealBuildSortsTheLibraryAndRecoversRecordings) {
@@ -193,7 +209,8 @@ TEST_F(AppDelegateTest, CaptureGrabsTheScreenAtMost2400WideIntoTheEditorWithTheS
     EXPECT_TRUE(app->editor()->isWaitingForNextScreen());
     EXPECT_EQ(platform.screens->grabs, 1);
     app->capture();
-    QTRY_COMPARE_WITH_TIMEOUT(app->editor()->pageCount(), 2, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (app->editor()->pageCount()) == (2); }, 5000))
+        << "waited for: app->editor()->pageCount() == 2";
     EXPECT_FALSE(app->editor()->isWaitingForNextScreen());
     EXPECT_EQ(app->editor()->statusText(), "Picture 2 added. Point, click and comment.");
     EXPECT_EQ(presented.count(), 1);
@@ -205,7 +222,8 @@ TEST_F(AppDelegateTest, AFailedGrabIsExplainedAndCapturingEnds) {
     auto app = launch();
     platform.screens->failNext = "The X server didn't hand over the screen.";
     app->capture();
-    QTRY_VERIFY_WITH_TIMEOUT(!app->isCapturing(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(!app->isCapturing()); }, 5000))
+        << "waited for: !app->isCapturing()";
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Couldn't capture the screen");
     EXPECT_TRUE(alerts[0].message.endsWith("Your Mac said: The X server didn't hand over the screen."));
@@ -228,7 +246,8 @@ TEST_F(AppDelegateTest, AWindowGrabFailureNamesTheWindow) {
     gone.id = 99;
     gone.frameGlobal = QRect(0, 0, 300, 200);
     app->captureWindow(gone);
-    QTRY_VERIFY_WITH_TIMEOUT(!app->isCapturing(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(!app->isCapturing()); }, 5000))
+        << "waited for: !app->isCapturing()";
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Couldn't capture that window");
     EXPECT_EQ(alerts[0].message, "The window has closed.");
@@ -245,7 +264,8 @@ TEST_F(AppDelegateTest, TheCaptureUrlHandsBackOnlyForSendZero) {
     app->open({"ombrel-capture://capture?send=0"});
     EXPECT_TRUE(app->editor()->handsBack()) << "an open editor hands back at once";
     EXPECT_FALSE(app->handBackNext());
-    QTRY_COMPARE_WITH_TIMEOUT(app->editor()->pageCount(), 2, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (app->editor()->pageCount()) == (2); }, 5000))
+        << "waited for: app->editor()->pageCount() == 2";
     app->editor()->closeEditor();
 
     app->open({"ombrel-capture://capture?send=0"});
@@ -333,7 +353,8 @@ TEST_F(AppDelegateTest, RecentFromTheTrayTogglesThePanelReopenShowsItAndATileOpe
 }
 
 namespace {
-WindowInfo pageWindow(WindowId id, qint64 pid, QRect frame, int layer = 0, WindowKind kind = WindowKind::Normal) {
+WindowInfo pageWindow(WindowId id, qint64 pid, QRect frame, int layer = 0,
+                      WindowKind kind = WindowKind::Normal) {
     WindowInfo w;
     w.id = id;
     w.pid = pid;
@@ -349,16 +370,17 @@ WindowInfo pageWindow(WindowId id, qint64 pid, QRect frame, int layer = 0, Windo
 TEST_F(AppDelegateTest, ALongPageIsTheTargetsLargestNormalWindowAtLeast200Wide) {
     const QList<WindowInfo> windows{
         pageWindow(1, 50, QRect(0, 0, 400, 300)),
-        pageWindow(2, 50, QRect(0, 0, 199, 3000)),                          // too narrow
-        pageWindow(3, 50, QRect(0, 0, 900, 900), 1),                         // above other windows
-        pageWindow(4, 50, QRect(0, 0, 900, 900), 0, WindowKind::Dialog),     // not a normal window
-        pageWindow(5, 60, QRect(0, 0, 1000, 1000)),                          // another process
+        pageWindow(2, 50, QRect(0, 0, 199, 3000)),                       // too narrow
+        pageWindow(3, 50, QRect(0, 0, 900, 900), 1),                     // above other windows
+        pageWindow(4, 50, QRect(0, 0, 900, 900), 0, WindowKind::Dialog), // not a normal window
+        pageWindow(5, 60, QRect(0, 0, 1000, 1000)),                      // another process
         pageWindow(6, 50, QRect(0, 0, 200, 500)),
     };
     ASSERT_TRUE(AppDelegate::longPageWindow(windows, 50));
     EXPECT_EQ(AppDelegate::longPageWindow(windows, 50)->id, 1u) << "400 × 300 is larger than 200 × 500";
     EXPECT_FALSE(AppDelegate::longPageWindow(windows, 70));
-    EXPECT_EQ(AppDelegate::longPageWindow({windows[1], windows[5]}, 50)->id, 6u) << "exactly 200 wide is enough";
+    EXPECT_EQ(AppDelegate::longPageWindow({windows[1], windows[5]}, 50)->id, 6u)
+        << "exactly 200 wide is enough";
 }
 
 TEST_F(AppDelegateTest, ALongPageCaptureNeedsATargetAndOneOfItsWindows) {
@@ -405,7 +427,8 @@ TEST_F(AppDelegateTest, ALongPageCaptureActivatesTheTargetAndOpensThePictureInTh
     ASSERT_NE(app->editor(), nullptr);
     EXPECT_EQ(app->editor()->canvas()->markup().image.size(), QSize(300, 500));
     EXPECT_EQ(app->scrollSession(), nullptr) << "the ended capture is forgotten";
-    QTRY_VERIFY_WITH_TIMEOUT(session.isNull(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(session.isNull()); }, 5000))
+        << "waited for: session.isNull()";
     app->editor()->closeEditor();
     ChatSender::reset();
 }

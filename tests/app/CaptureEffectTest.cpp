@@ -9,7 +9,9 @@ using namespace ombrel;
 using ombrel::test::LibraryTest;
 
 namespace {
-qint16 sampleAt(const QByteArray& wav, int index) { return qFromLittleEndian<qint16>(wav.constData() + 44 + 2 * index); }
+qint16 sampleAt(const QByteArray& wav, int index) {
+    return qFromLittleEndian<qint16>(wav.constData() + 44 + 2 * index);
+}
 } // namespace
 
 TEST(Chime, IsA16BitMonoWavOfTwoNotes) {
@@ -40,8 +42,7 @@ TEST(Chime, RisingStartsLowAndFallingStartsHigh) {
     auto crossings = [](const QByteArray& wav) {
         int n = 0;
         for (int i = 1; i < 3969; ++i)
-            if ((sampleAt(wav, i - 1) < 0) != (sampleAt(wav, i) < 0))
-                ++n;
+            if ((sampleAt(wav, i - 1) < 0) != (sampleAt(wav, i) < 0)) ++n;
         return n;
     };
     const int rising = crossings(Chime::wav(true));
@@ -56,7 +57,8 @@ TEST_F(CaptureEffectTest, ShutterAndChimesPlayOnlyWhenTurnedOn) {
     CaptureEffect::play(QRect(0, 0, 800, 600));
     EXPECT_EQ(platform.sounds->events, QStringList{"camera-shutter"});
     EXPECT_TRUE(CaptureEffect::isFlashing());
-    QTRY_VERIFY_WITH_TIMEOUT(!CaptureEffect::isFlashing(), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(!CaptureEffect::isFlashing()); }, 2000))
+        << "waited for: !CaptureEffect::isFlashing()";
     Chime::start();
     ASSERT_EQ(platform.sounds->wavs.size(), 1);
     EXPECT_EQ(platform.sounds->volumes.first(), 0.5);

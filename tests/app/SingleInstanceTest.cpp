@@ -16,8 +16,11 @@ TEST(SingleInstance, ALaterStartHandsItsRequestToTheRunningOne) {
     ASSERT_TRUE(running.listen());
     QSignalSpy received(&running, &SingleInstance::received);
     // The later start blocks while it waits for the answer, so it runs on another thread.
-    auto sent = QtConcurrent::run([&] { return SingleInstance(id).sendToRunning({"ombrel-capture://capture?send=0", "/tmp/a b.png"}); });
-    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 5000);
+    auto sent = QtConcurrent::run([&] {
+        return SingleInstance(id).sendToRunning({"ombrel-capture://capture?send=0", "/tmp/a b.png"});
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (received.count()) == (1); }, 5000))
+        << "waited for: received.count() == 1";
     EXPECT_EQ(received.first().first().toStringList(),
               (QStringList{"ombrel-capture://capture?send=0", "/tmp/a b.png"}));
     sent.waitForFinished();

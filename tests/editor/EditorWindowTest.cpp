@@ -3,9 +3,9 @@
 #include "markup/MarkStore.h"
 #include "markup/MarkupSetup.h"
 #include "platform/Defaults.h"
+#include "sending/SendChoiceWindow.h"
 #include "support/TestEnv.h"
 #include "ui/Toast.h"
-#include "sending/SendChoiceWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -22,30 +22,31 @@ QImage picture(QColor colour, QSize size = QSize(400, 300)) {
     return image;
 }
 
-Markup::Box mark(QRectF rect, QString note = {}) { return Markup::Box(rect, note); }
+Markup::Box mark(QRectF rect, QString note = {}) {
+    return Markup::Box(rect, note);
+}
 } // namespace
 
 class EditorWindowTest : public ombrel::test::LibraryTest {
-protected:
+  protected:
     void SetUp() override {
         LibraryTest::SetUp();
         installMarkupIntoLibrary();
     }
     void TearDown() override {
-        if (SendChoiceWindow* choice = SendChoiceWindow::current())
-            choice->cancel();
+        if (SendChoiceWindow* choice = SendChoiceWindow::current()) choice->cancel();
         LibraryTest::TearDown();
     }
     std::unique_ptr<EditorWindowController> open(CaptureStyle style = CaptureStyle::MiniPanel) {
-        auto editor = std::make_unique<EditorWindowController>(picture(Qt::white), style, QRect(0, 0, 1280, 800));
+        auto editor =
+            std::make_unique<EditorWindowController>(picture(Qt::white), style, QRect(0, 0, 1280, 800));
         editor->onClose = [this] { ++closes; };
         editor->present();
         return editor;
     }
     QStringList waitForSave(EditorWindowController& editor) {
         QSignalSpy saved(&editor, &EditorWindowController::saved);
-        if (!saved.wait(10000))
-            ADD_FAILURE() << "nothing was saved";
+        if (!saved.wait(10000)) ADD_FAILURE() << "nothing was saved";
         return saved.isEmpty() ? QStringList() : saved.first().first().toStringList();
     }
     int closes = 0;
@@ -53,8 +54,8 @@ protected:
 
 TEST_F(EditorWindowTest, TheButtonsCarryTheirTextsAndTheSendTipFollowsTheEnterSetting) {
     auto editor = open();
-    for (const char* title : {"Mark", "Select", "Blur", "Crop", "Undo", "Redo", "Copy", "Send to Chat", "Clear All",
-                              "Organise Steps", "Close"})
+    for (const char* title : {"Mark", "Select", "Blur", "Crop", "Undo", "Redo", "Copy", "Send to Chat",
+                              "Clear All", "Organise Steps", "Close"})
         EXPECT_NE(editor->button(title), nullptr) << title;
     EXPECT_EQ(editor->button("Mark")->toolTip(), "Drag to draw a numbered box");
     EXPECT_EQ(editor->button("Crop")->toolTip(), "Drag around the section to keep");
@@ -132,7 +133,7 @@ TEST_F(EditorWindowTest, CopyPutsOnePictureOnTheClipboardAndSaysSo) {
     editor->copy();
     const QStringList files = waitForSave(*editor);
     ASSERT_EQ(files.size(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (closes) == (1); }, 5000)) << "waited for: closes == 1";
     EXPECT_FALSE(platform.pasteboard->pngData.isEmpty());
     EXPECT_EQ(Toast::currentText(), "Copied. Paste it anywhere.");
 }
@@ -145,7 +146,7 @@ TEST_F(EditorWindowTest, CopyingThreePagesSaysHowMany) {
     ASSERT_NE(SendChoiceWindow::current(), nullptr) << "three pages: this one or all?";
     SendChoiceWindow::current()->choose(true);
     EXPECT_EQ(waitForSave(*editor).size(), 3);
-    QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (closes) == (1); }, 5000)) << "waited for: closes == 1";
     EXPECT_EQ(platform.pasteboard->fileList.size(), 3);
     EXPECT_EQ(Toast::currentText(), "Copied 3 pictures. Paste them anywhere.");
 }
@@ -190,7 +191,8 @@ TEST_F(EditorWindowTest, OnScreenTheEditorStepsAsideOnceForTheNextScreen) {
     EXPECT_TRUE(editor->stepOutForNextScreen());
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(editor->button("addButton")->text(), "Capture Now");
-    EXPECT_EQ(editor->statusText(), "Scroll or go to your next screen, then press the camera or Capture Now.");
+    EXPECT_EQ(editor->statusText(),
+              "Scroll or go to your next screen, then press the camera or Capture Now.");
     EXPECT_FALSE(editor->stepOutForNextScreen()) << "already waiting";
     editor->receiveCapture(picture(Qt::gray));
     EXPECT_TRUE(editor->isVisible());
@@ -210,7 +212,7 @@ TEST_F(EditorWindowTest, HandingBackSavesAndOpensOmbrelPrompts) {
     editor->canvas()->add({mark(QRectF(10, 10, 50, 40))});
     editor->sendToChat();
     EXPECT_EQ(waitForSave(*editor).size(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (closes) == (1); }, 5000)) << "waited for: closes == 1";
     EXPECT_EQ(platform.workspace->applications, QStringList{"com.ombrel.prompts"});
     EXPECT_EQ(Toast::currentText(), "Added to Ombrel Prompts.");
 }
@@ -226,7 +228,7 @@ TEST_F(EditorWindowTest, WithSeveralPagesTheChoiceDecidesWhatIsSent) {
     choice->choose(false);
     const QStringList files = waitForSave(*editor);
     ASSERT_EQ(files.size(), 1) << "only the picture shown";
-    QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (closes) == (1); }, 5000)) << "waited for: closes == 1";
 }
 
 TEST_F(EditorWindowTest, MinimisingShowsTheSetAsAThumbnailThatFansOutAndReopensOnAPage) {
@@ -239,7 +241,8 @@ TEST_F(EditorWindowTest, MinimisingShowsTheSetAsAThumbnailThatFansOutAndReopensO
     one->setFannedOut(true);
     EXPECT_FALSE(one->isFannedOut()) << "one picture has nothing to fan out";
     QTest::mouseClick(one, Qt::LeftButton, {}, one->rect().center());
-    QTRY_VERIFY_WITH_TIMEOUT(editor->isVisible(), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(editor->isVisible()); }, 2000))
+        << "waited for: editor->isVisible()";
     EXPECT_EQ(editor->minimizedThumb(), nullptr);
 
     editor->receiveCapture(picture(Qt::gray));
@@ -256,7 +259,8 @@ TEST_F(EditorWindowTest, MinimisingShowsTheSetAsAThumbnailThatFansOutAndReopensO
     EXPECT_LT(cards[0].right(), cards[1].left());
     EXPECT_LT(cards[1].right(), cards[2].left());
     QTest::mouseClick(three, Qt::LeftButton, {}, cards[2].center());
-    QTRY_VERIFY_WITH_TIMEOUT(editor->isVisible(), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(editor->isVisible()); }, 2000))
+        << "waited for: editor->isVisible()";
     EXPECT_EQ(editor->currentIndex(), 2) << "the clicked picture's page is shown";
 }
 
@@ -290,8 +294,14 @@ TEST_F(EditorWindowTest, AMiniPanelResizedByHandIsOpenedAtThatSizeNextTime) {
     {
         auto editor = open();
         editor->resize(700, 560);
-        QTRY_COMPARE_WITH_TIMEOUT(Defaults::store().value(EditorWindowController::sizeKey).toString(),
-                                  QString("{700, 560}"), 3000);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return (Defaults::store().value(EditorWindowController::sizeKey).toString()) ==
+                       (QString("{700, 560}"));
+            },
+            3000))
+            << "waited for: Defaults::store().value(EditorWindowController::sizeKey).toString() == "
+               "QString(\"{700, 560}\")";
         editor->closeEditor();
     }
     auto next = open();

@@ -19,7 +19,7 @@ const QColor rootColour("#5a7fa8");
 
 // Another program's plain window of one colour, closed when the test ends.
 class OtherWindow {
-public:
+  public:
     OtherWindow(const QString& title, const QString& colour, QRect rect) {
         process.start(qEnvironmentVariable("PNGPROBE"),
                       {"window", title, colour, QString::number(rect.x()), QString::number(rect.y()),
@@ -37,19 +37,18 @@ public:
 std::optional<WindowInfo> findWindow(X11Windows& windows, const QString& title) {
     for (int i = 0; i < 100; ++i) {
         for (const WindowInfo& w : windows.windows())
-            if (w.title == title && w.onScreen)
-                return w;
+            if (w.title == title && w.onScreen) return w;
         QTest::qWait(50);
     }
     return std::nullopt;
 }
 
 class Solid : public QWidget {
-public:
+  public:
     explicit Solid(QColor c) : colour(c) {}
     QColor colour;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), colour); }
 };
 
@@ -57,8 +56,7 @@ int differing(const QImage& image, QRect rect, QColor colour) {
     int n = 0;
     for (int y = rect.top(); y <= rect.bottom(); ++y)
         for (int x = rect.left(); x <= rect.right(); ++x)
-            if (QColor(image.pixel(x, y)) != colour)
-                ++n;
+            if (QColor(image.pixel(x, y)) != colour) ++n;
     return n;
 }
 
@@ -86,13 +84,18 @@ TEST(X11Backends, WindowsAndTheFrontApplicationFollowTheWindowManager) {
 
     OtherWindow beta("beta", "#40c040", QRect(200, 150, 300, 200));
     ASSERT_TRUE(findWindow(windows, "beta").has_value());
-    QTRY_COMPARE_WITH_TIMEOUT(windows.frontApplication().value_or(AppInfo{}).pid, beta.pid(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (windows.frontApplication().value_or(AppInfo{}).pid) == (beta.pid()); }, 5000))
+        << "waited for: windows.frontApplication().value_or(AppInfo{}).pid == beta.pid()";
     EXPECT_TRUE(windows.frontApplication()->hasNormalWindow);
 
     changed.clear();
     ASSERT_TRUE(windows.activate(alpha.pid()));
-    QTRY_COMPARE_WITH_TIMEOUT(windows.frontApplication().value_or(AppInfo{}).pid, alpha.pid(), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (windows.frontApplication().value_or(AppInfo{}).pid) == (alpha.pid()); }, 5000))
+        << "waited for: windows.frontApplication().value_or(AppInfo{}).pid == alpha.pid()";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(!changed.isEmpty()); }, 5000))
+        << "waited for: !changed.isEmpty()";
     EXPECT_EQ(changed.last().first().value<AppInfo>().pid, alpha.pid());
     EXPECT_FALSE(windows.activate(999999)) << "no such process";
     EXPECT_FALSE(windows.isCompositing()) << "plain openbox composites nothing";
@@ -123,8 +126,7 @@ TEST(X11Backends, ADisplayGrabLeavesOutOurWindowsAndShowsWhatIsBehindThem) {
     int yellow = 0;
     for (int y = 250; y < 450; ++y)
         for (int x = 300; x < 600; ++x)
-            if (QColor(image.pixel(x, y)) == QColor(255, 255, 0))
-                ++yellow;
+            if (QColor(image.pixel(x, y)) == QColor(255, 255, 0)) ++yellow;
     EXPECT_EQ(yellow, 0) << "none of our window shows";
 
     // Scaled grabs have exactly the size asked for.

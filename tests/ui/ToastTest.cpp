@@ -1,5 +1,5 @@
-#include "support/TestEnv.h"
 #include "ui/Toast.h"
+#include "support/TestEnv.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -10,10 +10,9 @@
 using namespace ombrel;
 
 class ToastTest : public ombrel::test::LibraryTest {
-protected:
+  protected:
     void TearDown() override {
-        if (QWidget* p = Toast::panel())
-            delete p;
+        if (QWidget* p = Toast::panel()) delete p;
         LibraryTest::TearDown();
     }
 };
@@ -67,8 +66,9 @@ TEST_F(ToastTest, FadesOutAndForgetsItselfAfterItsTime) {
     QPointer<QWidget> panel = Toast::panel();
     ASSERT_TRUE(panel);
     EXPECT_TRUE(panel->findChild<QLabel*>("toastSymbol")) << "an empty text still shows the symbol";
-    QTRY_VERIFY_WITH_TIMEOUT(Toast::panel() == nullptr, 4000);
-    QTRY_VERIFY_WITH_TIMEOUT(panel.isNull(), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(Toast::panel() == nullptr); }, 4000))
+        << "waited for: Toast::panel() == nullptr";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(panel.isNull()); }, 2000)) << "waited for: panel.isNull()";
 }
 
 TEST_F(ToastTest, AToastOverAWindowThatClosesStillGoesAway) {
@@ -77,7 +77,8 @@ TEST_F(ToastTest, AToastOverAWindowThatClosesStillGoesAway) {
     window->show();
     Toast::show("Saved", Toast::defaultSymbol, window);
     delete window;
-    QTRY_VERIFY_WITH_TIMEOUT(Toast::panel() == nullptr, 4000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(Toast::panel() == nullptr); }, 4000))
+        << "waited for: Toast::panel() == nullptr";
 }
 
 TEST_F(ToastTest, LongTextIsCutToThreeLinesButCountsEveryCharacter) {

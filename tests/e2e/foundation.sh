@@ -23,11 +23,11 @@ icon() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | gre
 check "the tray icon is docked in the tray host" wait_for 20 sh -c "xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\").*+1[0-9][0-9][0-9]+'"
 read -r w h ax ay < <(icon | sed -E 's/.* ([0-9]+)x([0-9]+)\+-?[0-9]+\+-?[0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\1 \2 \3 \4/')
 xdotool mousemove $((ax + w / 2)) $((ay + h / 2)) click 1
-menu_open() { xwininfo -root -tree | grep -q '"ombrel-capture" "Ombrel Capture").*[0-9]x[0-9]\{3\}+'; }
+menu_open() { xwininfo -root -tree | grep '"ombrel-capture" "Ombrel Capture").*[0-9]x[0-9]\{3\}+' >/dev/null; }
 sleep 0.8
 [ -n "$SHOTS" ] && import -window root "$SHOTS/tray-menu.png"
 xdotool key Down Return   # the first item: "Capture Screen"
-editor_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -qE ' 1280x800\+0\+0 '; }
+editor_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -E ' 1280x800\+0\+0 ' >/dev/null; }
 check "Capture Screen opens the editor over the screen" wait_for 20 editor_up
 sleep 0.5
 [ -n "$SHOTS" ] && import -window root "$SHOTS/editor.png"

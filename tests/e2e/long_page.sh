@@ -64,7 +64,7 @@ sleep 0.6
 # --- Done opens the stitched picture in the editor ---
 eval "$(xdotool getwindowgeometry --shell "$PROMPT")"
 xdotool mousemove $((X + WIDTH - 60)) $((Y + HEIGHT - 38)) click 1
-editor_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -qE ' 1280x800\+0\+0 '; }
+editor_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -E ' 1280x800\+0\+0 ' >/dev/null; }
 check "Done opens the editor" wait_for 20 editor_up
 check "the prompt has gone" wait_for 10 sh -c "! xdotool search --onlyvisible --name '^Ombrel Capture: Scroll down slowly\$' | grep -q ."
 sleep 0.5

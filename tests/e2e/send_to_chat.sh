@@ -28,7 +28,7 @@ check "three files are pasted in order, then one Enter" wait_for 30 title_is \
 
 # --- the road of one picture: capture, mark, Send to Chat from the editor ---
 "$APP" open "ombrel-capture://capture"
-editor_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -q ' 1280x800+0+0 '; }
+editor_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep ' 1280x800+0+0 ' >/dev/null; }
 check "a capture opens the editor over the chat" wait_for 20 editor_up
 sleep 0.8
 xdotool mousemove 300 250 mousedown 1 mousemove 380 300 mousemove 450 350 mouseup 1
@@ -36,7 +36,7 @@ sleep 0.3
 xdotool type "This box"
 xdotool key Escape
 xdotool key ctrl+Return
-title_matches() { chat_title | grep -qE "$1"; }
+title_matches() { chat_title | grep -E "$1" >/dev/null; }
 check "the chat receives the finished picture, as wide as the screen, then Enter" \
     wait_for 30 title_matches '^chat pasted=image/png:64x48,image/png:10x10,image/png:20x20,image/png:30x30,image/png:1280x[0-9]+ sent=3$'
 check "the sent picture is kept in the library with its marks" \

@@ -9,7 +9,7 @@ on_failure() {
 chat_title() { local t; t=$(xdotool getwindowname "$CHAT" 2>/dev/null || true); echo "${t% - Chromium}"; }
 title_is() { [ "$(chat_title)" = "$1" ]; }
 export -f chat_title title_is 2>/dev/null || true
-prompt_says() { xwininfo -root -tree | grep -q "\"Ombrel Capture: $1\""; }
+prompt_says() { xwininfo -root -tree | grep "\"Ombrel Capture: $1\"" >/dev/null; }
 
 desktop_start 1280x800
 cp "$(dirname "$0")/chat/chat.html" "$DESKTOP_TMP/chat.html"

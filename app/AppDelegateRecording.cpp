@@ -194,13 +194,13 @@ void AppDelegate::startRecording(const ScreenRecorder::Target& target, const QSt
         m_recordingFrame = new RecordingFrame(name);
         m_recordingFrame->show(around, windowId);
         if (microphone) {
-            controls->voiceBars()->show();
+            controls->setVoiceBarsShown(true);
             recorder->onVoiceLevel = [this](double level) {
                 if (m_recordingControls)
                     m_recordingControls->voiceBars()->update(level);
             };
         } else {
-            controls->voiceBars()->hide();
+            controls->setVoiceBarsShown(false);
         }
         startTimer();
         m_isStartingRecording = false;

@@ -63,7 +63,6 @@ int recordCommand(const QStringList& args) {
 
     Platform::install(makeNativePlatform());
     ScreenRecorder::Target target;
-    QString name = QStringLiteral("whole screen");
     if (windowId) {
         std::optional<WindowInfo> found;
         for (const WindowInfo& w : Platform::windows().windows())
@@ -72,7 +71,6 @@ int recordCommand(const QStringList& args) {
         if (!found)
             return fail(QStringLiteral("There is no window 0x%1 on this desktop.").arg(*windowId, 0, 16));
         target = ScreenRecorder::Target::window(*found);
-        name = found->title;
     } else {
         const QList<DisplayInfo> displays = Platform::screens().displays();
         if (displays.isEmpty())
@@ -93,6 +91,7 @@ int recordCommand(const QStringList& args) {
     QTextStream out(stdout);
     const bool terminal = isatty(STDOUT_FILENO);
     ScreenRecorder recorder(zoom, QString(), output.isEmpty() ? QString() : QFileInfo(output).absoluteFilePath());
+    recorder.setSamplesInput(!eventsPath.isEmpty());
     int status = 0;
     double recordedSeconds = 0;
     QTimer ticker;
@@ -141,8 +140,6 @@ int recordCommand(const QStringList& args) {
             QCoreApplication::exit(1);
             return;
         }
-        if (!terminal)
-            out << "Recording " << name << '\n' << Qt::flush;
         ticker.start(seconds ? 20 : 500);
     });
 

@@ -44,7 +44,10 @@ QRegion RecordingBorderView::drawnRegion(QSize size) const {
     const QRect outer(QPoint(0, 0), size);
     const QRect inner = outer.adjusted(outlineInset + outlineWidth, outlineInset + outlineWidth,
                                        -(outlineInset + outlineWidth), -(outlineInset + outlineWidth));
-    return (QRegion(outer) - QRegion(inner)) + QRegion(pillRect(size));
+    QPainterPath pill;
+    const QRect p = pillRect(size);
+    pill.addRoundedRect(QRectF(p), p.height() / 2.0, p.height() / 2.0);
+    return (QRegion(outer) - QRegion(inner)) + QRegion(pill.toFillPolygon().toPolygon());
 }
 
 void RecordingBorderView::paintEvent(QPaintEvent*) {
@@ -185,6 +188,8 @@ void RecordingControls::relayout() {
     m_icon->setPixmap(icon);
     adjustSize();
     roundCornersWithoutCompositor(this, height() / 2.0);
+    if (!m_anchor.isNull())
+        move(m_anchor.x() - width(), m_anchor.y()); // grows to the left, its right edge stays put
 }
 
 void RecordingControls::setSymbol(const QString& symbolName) {
@@ -211,16 +216,20 @@ void RecordingControls::setTimeText(const QString& text) {
 }
 
 void RecordingControls::setCentred(bool centred) {
-    m_bars->setVisible(!centred && m_bars->isVisible());
     if (centred)
         m_bars->hide();
     relayout();
 }
 
-void RecordingControls::showOn(QRect screenGlobal) {
+void RecordingControls::setVoiceBarsShown(bool shown) {
+    m_bars->setVisible(shown);
     relayout();
+}
+
+void RecordingControls::showOn(QRect screenGlobal) {
     // Below the corner where panels and tray icons usually sit.
-    move(screenGlobal.right() - width() - 16, screenGlobal.top() + 44);
+    m_anchor = QPoint(screenGlobal.left() + screenGlobal.width() - 16, screenGlobal.top() + 44);
+    relayout();
     show();
     raise();
 }

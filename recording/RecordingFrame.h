@@ -92,6 +92,7 @@ public:
     // Centred: the text alone, without the bars beside it (while saving).
     void setCentred(bool centred);
     VoiceBars* voiceBars() const { return m_bars; }
+    void setVoiceBarsShown(bool shown);
     // Shows the panel at the top right of `screenGlobal`.
     void showOn(QRect screenGlobal);
 
@@ -104,6 +105,7 @@ private:
     QString m_symbol = QStringLiteral("record.circle");
     bool m_alert = false;
     bool m_dim = false;
+    QPoint m_anchor; // the top right corner it keeps while its text changes
     QTimer m_pulse;
     QLabel* m_icon;
     QLabel* m_time;

@@ -202,7 +202,7 @@ void ScreenRecorder::start(const Target& target, bool microphone, std::function<
                 QMetaObject::invokeMethod(this, [this, failure] { engineEnded(failure); }, Qt::QueuedConnection);
             });
         });
-        if (m_zoomsOnClicks)
+        if (m_zoomsOnClicks || m_samplesInput)
             watchClicks();
         done(QString());
     });

@@ -71,6 +71,9 @@ public:
     void stop();
 
     bool zoomsOnClicks() const { return m_zoomsOnClicks; }
+    // Samples the pointer, clicks and scrolling even without the zoom, so that the events can
+    // be kept (and a zoom rendered later). Call before `start`.
+    void setSamplesInput(bool on) { m_samplesInput = on; }
     const QString& temporaryFile() const { return m_temporaryFile; }
     QRect recordedFrame() const { return m_recordedFrame; }
     QSize outputSize() const { return m_outputSize; }
@@ -114,6 +117,7 @@ private:
     std::vector<ZoomPlan::Click> m_clicks;
     std::vector<ZoomPlan::PointerSample> m_pointer;
     std::vector<double> m_scrolls;
+    bool m_samplesInput = false;
     bool m_hasFinished = false;
     bool m_stopping = false;
 };

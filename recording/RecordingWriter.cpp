@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -129,6 +130,7 @@ Outcome<std::unique_ptr<RecordingWriter>> RecordingWriter::open(const QString& p
     if (settings.videoSize.isEmpty() || settings.videoSize.width() % 2 || settings.videoSize.height() % 2)
         return failWith(QStringLiteral("The video size must be even and not empty."));
 
+    av_log_set_level(AV_LOG_QUIET); // the program keeps no log; FFmpeg need not talk either
     std::unique_ptr<RecordingWriter> writer(new RecordingWriter);
     Parts& p = *writer->d;
     p.settings = settings;

@@ -95,6 +95,22 @@ read -r scale cropped whole < <("$ZOOMCHECK" "$T/raw.mp4" "$T/zoomed.mp4" "$T/ev
 check "a frame after the click shows the plan's visible rectangle (difference $cropped, unzoomed $whole, scale $scale)" \
     awk -v c="$cropped" -v w="$whole" -v s="$scale" 'BEGIN { exit !(s > 1.3 && c < 3 && w > 5 * c) }'
 
+# --- a window is recorded with its own content even where another window covers it ---
+notes=$(xdotool search --class Xmessage | while read -r id; do
+    xwininfo -id "$id" | grep -q 'Width: 600' && echo "$id"; done | head -1)
+desktop_spawn 60 "$PROBE" window cover '#c03030' 300 250 400 200 >/dev/null
+wait_for 10 sh -c 'xdotool search --name "^cover$" | grep -q .'
+sleep 0.5
+timeout 60 "$APP" record --window "$notes" --seconds 2 --no-zoom --no-sound --output "$T/window.mp4" \
+    >"$T/rec-window.out" 2>"$T/rec-window.err"
+check "a window recording has the window's size" \
+    test "$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 "$T/window.mp4")" = "600,320"
+ffmpeg -v error -y -ss 1 -i "$T/window.mp4" -frames:v 1 "$T/window-frame.png"
+[ -n "$SHOTS" ] && cp "$T/window-frame.png" "$SHOTS/recording-covered-window-frame.png"
+check "and shows the window, not the one covering it" \
+    test "$("$PROBE" differing "$T/window-frame.png" 300 150 100 50 '#c03030' 60)" -gt 4000
+xdotool search --name '^cover$' windowunmap >/dev/null 2>&1 || true
+
 # --- 3. a recorder killed halfway leaves a file that the next start recovers ---
 mkdir -p "$T/tmp"
 before=$(video_count)

@@ -96,8 +96,11 @@ check "a frame after the click shows the plan's visible rectangle (difference $c
     awk -v c="$cropped" -v w="$whole" -v s="$scale" 'BEGIN { exit !(s > 1.3 && c < 3 && w > 5 * c) }'
 
 # --- a window is recorded with its own content even where another window covers it ---
-notes=$(xdotool search --class Xmessage | while read -r id; do
-    xwininfo -id "$id" | grep -q 'Width: 600' && echo "$id"; done | head -1)
+notes=""
+for id in $(xdotool search --class Xmessage); do
+    xwininfo -id "$id" | grep -q 'Width: 600' && notes=$id
+done
+check "the notes window is found" test -n "$notes"
 desktop_spawn 60 "$PROBE" window cover '#c03030' 300 250 400 200 >/dev/null
 wait_for 10 sh -c 'xdotool search --name "^cover$" | grep -q .'
 sleep 0.5

@@ -273,3 +273,33 @@ TEST_F(ScreenRecorderTest, AStartThatCannotOpenTheDisplaySaysWhyAndWritesNothing
     EXPECT_FALSE(recorder.isRecording());
     EXPECT_FALSE(QFileInfo::exists(temporary()));
 }
+
+TEST_F(ScreenRecorderTest, AWindowRecordingMeasuresThePointerAgainstTheFrameTakenAtTheStart) {
+    WindowInfo window;
+    window.id = 0x500001;
+    window.title = "Notes";
+    window.frameGlobal = QRect(100, 100, 400, 300);
+    platform.windows->windowList = {window};
+    platform.recording->pointerAt = QPoint(300, 250); // the middle of the window
+    ScreenRecorder recorder(true, temporary());
+    Result result;
+    watch(recorder, result);
+    bool started = false;
+    recorder.start(ScreenRecorder::Target::window(window), false, [&](const QString&) { started = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+    QTest::qWait(300);
+    // The window moves away; its samples still count against where it was.
+    platform.windows->windowList[0].frameGlobal = QRect(600, 400, 400, 300);
+    platform.recording->pointerAt = QPoint(200, 175);
+    QTest::qWait(300);
+    recorder.stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.finished; }, 20000));
+    EXPECT_EQ(recorder.outputSize(), QSize(400, 300));
+    ASSERT_FALSE(recorder.pointer().empty());
+    EXPECT_DOUBLE_EQ(recorder.pointer().front().x, 0.5);
+    EXPECT_DOUBLE_EQ(recorder.pointer().front().y, 0.5);
+    EXPECT_DOUBLE_EQ(recorder.pointer().back().x, 0.25);
+    EXPECT_DOUBLE_EQ(recorder.pointer().back().y, 0.25);
+    for (size_t i = 1; i < recorder.pointer().size(); ++i)
+        EXPECT_GT(recorder.pointer()[i].time, recorder.pointer()[i - 1].time);
+}

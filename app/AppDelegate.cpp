@@ -35,7 +35,10 @@
 namespace ombrel {
 
 
-AppDelegate::AppDelegate(QString bundleId, QObject* parent) : QObject(parent), m_bundleId(std::move(bundleId)) {}
+AppDelegate::AppDelegate(QString bundleId, QObject* parent) : QObject(parent), m_bundleId(std::move(bundleId)) {
+    // A finished recording is shown in the Recent panel, where it is listed first.
+    connect(this, &AppDelegate::recordingSaved, this, [this] { showRecent(false); });
+}
 AppDelegate::~AppDelegate() {
     RecentPanel::onOpenPicture = nullptr;
 }
@@ -93,7 +96,7 @@ void AppDelegate::toggleRecent() { showRecent(true); }
 
 void AppDelegate::buildMenu() {
     m_applicationMenu = std::make_unique<QMenu>(QStringLiteral("Ombrel Capture"));
-    QAction* quit = m_applicationMenu->addAction(QStringLiteral("Quit Ombrel Capture"), qApp, &QApplication::quit);
+    QAction* quit = m_applicationMenu->addAction(QStringLiteral("Quit Ombrel Capture"), this, [this] { terminate(); });
     quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     m_editMenu = std::make_unique<QMenu>(QStringLiteral("Edit"));
     const std::pair<const char*, const char*> edits[] = {{"Undo", "Ctrl+Z"},      {"Redo", "Ctrl+Shift+Z"},
@@ -140,7 +143,7 @@ void AppDelegate::refreshAppMenu() {
     // Items whose feature has not been built yet stay visible but disabled.
     addItem(m, QStringLiteral("Capture Screen"), [this] { capture(); });
     addItem(m, QStringLiteral("Capture a Long Page…"), [this] { startScrollCapture(); });
-    addItem(m, QStringLiteral("Record…"), nullptr);
+    addItem(m, m_recorder ? QStringLiteral("Stop Recording") : QStringLiteral("Record…"), [this] { toggleRecording(); });
     m->addSeparator();
     addItem(m, QStringLiteral("Paste Image"), [this] { pasteImage(); });
     addItem(m, QStringLiteral("Open Files…"), [this] { openImage(); });
@@ -158,9 +161,10 @@ void AppDelegate::refreshAppMenu() {
     addItem(m, QStringLiteral("Contact Us…"),
             [] { Platform::workspace().open(QUrl(AppConfig::website + QStringLiteral("/contact"))); });
     m->addSeparator();
-    addItem(m, QStringLiteral("Quit Ombrel Capture"), [] { QApplication::quit(); });
+    addItem(m, QStringLiteral("Quit Ombrel Capture"), [this] { terminate(); });
     if (m_statusItem)
-        m_statusItem->setIcon(Symbols::icon(QStringLiteral("camera.viewfinder"), QColor(40, 40, 40)));
+        m_statusItem->setIcon(m_recorder ? Symbols::icon(QStringLiteral("record.circle.fill"), RecordingBorderView::red)
+                                         : Symbols::icon(QStringLiteral("camera.viewfinder"), QColor(40, 40, 40)));
 }
 
 void AppDelegate::refreshSettingsMenu() {

@@ -8,8 +8,12 @@
 #include "platform/Windows.h"
 #include "editor/EditorWindow.h"
 #include "longpage/ScrollCaptureSession.h"
+#include "recording/RecordingFrame.h"
+#include "recording/ScreenRecorder.h"
 
+#include <QElapsedTimer>
 #include <QList>
+#include <QTimer>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -79,6 +83,37 @@ public:
     void refreshAppMenu();
     void refreshSettingsMenu();
 
+    // Recording (the workflow lives in AppDelegateRecording.cpp).
+    // Stops a running recording, else opens the menu that chooses what to record.
+    void toggleRecording();
+    void showRecordingMenu();
+    void startRecording(const ScreenRecorder::Target& target, const QString& name, QRect around,
+                        std::optional<WindowId> windowId = std::nullopt);
+    // Whether the recording may use the microphone ("With Sound" on and the system lets it).
+    bool microphoneAllowed();
+    void recordingEnded(std::optional<QString> file, const QString& error);
+    void startTimer();
+    // "mm:ss" under an hour, else "h:mm:ss"; negative times are "00:00".
+    static QString formatTime(double seconds);
+    void setTimeLabel(const QString& text);
+    void showTimeLabel(bool show);
+    void showSaving();
+    bool recordsMicrophone() const;
+    bool zoomsOnClicks() const;
+    ScreenRecorder* recorder() const { return m_recorder; }
+    bool isStartingRecording() const { return m_isStartingRecording; }
+    QMenu* recordingMenu() const { return m_recordingMenu.get(); }
+    RecordingFrame* recordingFrame() const { return m_recordingFrame; }
+    RecordingControls* recordingControls() const { return m_recordingControls.get(); }
+    // The windows the recording menu offers: browsers first, then the rest, front to back.
+    static QList<WindowInfo> recordableWindows(const QList<WindowInfo>& bottomToTop, qint64 ownPid,
+                                               const QString& ownBundleId);
+
+    // Quitting: false while a recording is being saved first (the program quits after it).
+    bool applicationShouldTerminate();
+    // Quits now, or once the running recording has been saved.
+    void terminate();
+
     bool opensAtLogin() const;
     void setUpOpenAtLogin();
     void toggleOpenAtLogin();
@@ -86,6 +121,8 @@ public:
 Q_SIGNALS:
     // An editor opened (tests and scripts wait for it).
     void editorPresented();
+    // A recording was saved to `path` (the Recent panel shows it when it exists).
+    void recordingSaved(const QString& path);
 
 private:
     void buildMenu();
@@ -108,6 +145,18 @@ private:
     std::unique_ptr<RecentPanel> m_recentPanel;
     QPointer<EditorWindowController> m_editor;
     QPointer<ScrollCaptureSession> m_scrollSession; // the long-page capture while it runs
+
+    // Recording.
+    QPointer<ScreenRecorder> m_recorder;
+    bool m_isStartingRecording = false;
+    bool m_quitAfterRecording = false;
+    bool m_timeShowing = false;
+    std::unique_ptr<QMenu> m_recordingMenu;
+    QTimer* m_recordingTimer = nullptr;
+    QElapsedTimer m_recordingClock;
+    QPointer<RecordingFrame> m_recordingFrame;
+    std::unique_ptr<RecordingControls> m_recordingControls;
+    QRect m_recordingScreen;
 };
 
 } // namespace ombrel

@@ -4,6 +4,7 @@
 #include "longpage/StitchCommand.h"
 #include "upload/ServePhoneCommand.h"
 #include "markup/MarkupSetup.h"
+#include "recording/ZoomCommand.h"
 #include "recording/ZoomPlanCommand.h"
 
 #include <QTextStream>
@@ -36,6 +37,13 @@ const QList<Verb>& verbs() {
         {"zoom-plan", "EVENTS.json [--video FILE] --output PLAN.json",
          "Plan the zoom camera of a recording from its pointer events (and its video).", VerbNeeds::Core,
          &zoomPlanCommand},
+        {"record", "[--window XID] [--seconds N] [--no-zoom] [--no-sound] [--output FILE] [--events FILE]",
+         "Record the screen or a window (until Ctrl-C, or N seconds) with the microphone, zoom it and save it; "
+         "prints the path.",
+         VerbNeeds::Gui, &recordCommand},
+        {"zoom", "VIDEO EVENTS.json --output FILE",
+         "Render a recording again through the zoom camera planned from its events (as zoom-plan reads them).",
+         VerbNeeds::Core, &zoomCommand},
     };
     return table;
 }

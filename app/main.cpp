@@ -54,10 +54,13 @@ int runProgram(int argc, char** argv, const QStringList& handOver) {
     if (!handOver.isEmpty())
         delegate.open(handOver);
 
-    // A polite stop from the session or a terminal quits like the Quit item does.
+    // A polite stop from the session or a terminal quits like the Quit item does (a running
+    // recording is saved first).
+    static AppDelegate* running = &delegate;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(sig, [](int) { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
+        std::signal(sig, [](int) { QMetaObject::invokeMethod(running, [] { running->terminate(); }, Qt::QueuedConnection); });
     const int status = QApplication::exec();
+    running = nullptr;
     Platform::uninstall();
     return status;
 }

@@ -40,6 +40,7 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.access, s.access);
     keepOrReplace(p.accessibility, s.accessibility);
     keepOrReplace(p.keys, s.keys);
+    keepOrReplace(p.recording, s.recording);
 }
 
 void Platform::uninstall() { installed() = PlatformServices{}; }
@@ -55,5 +56,6 @@ Workspace& Platform::workspace() { return need(installed().workspace, "workspace
 Access& Platform::access() { return need(installed().access, "access"); }
 Accessibility& Platform::accessibility() { return need(installed().accessibility, "accessibility"); }
 SyntheticKeys& Platform::keys() { return need(installed().keys, "keys"); }
+RecordingSources& Platform::recording() { return need(installed().recording, "recording"); }
 
 } // namespace ombrel

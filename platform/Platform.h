@@ -5,6 +5,7 @@
 #include "Accessibility.h"
 #include "LoginItem.h"
 #include "Pasteboard.h"
+#include "Recording.h"
 #include "Permissions.h"
 #include "Screens.h"
 #include "Sounds.h"
@@ -28,6 +29,7 @@ struct PlatformServices {
     std::unique_ptr<Access> access;
     std::unique_ptr<Accessibility> accessibility;
     std::unique_ptr<SyntheticKeys> keys;
+    std::unique_ptr<RecordingSources> recording;
 };
 
 class Platform {
@@ -47,6 +49,7 @@ public:
     static Access& access();
     static Accessibility& accessibility();
     static SyntheticKeys& keys();
+    static RecordingSources& recording();
 };
 
 // The backends of this build (the Linux ones), chosen by the build system.

@@ -108,6 +108,22 @@ std::variant<ZoomEvents, QString> parseZoomEvents(const QByteArray& json) {
     return events;
 }
 
+QJsonObject zoomEventsToJson(const ZoomEvents& events) {
+    const auto points = [](const auto& list) {
+        QJsonArray out;
+        for (const auto& p : list)
+            out.append(QJsonObject{{"time", p.time}, {"x", p.x}, {"y", p.y}});
+        return out;
+    };
+    QJsonArray scrolls;
+    for (double t : events.scrollTimes)
+        scrolls.append(t);
+    return QJsonObject{{"duration", events.durationSeconds ? QJsonValue(*events.durationSeconds) : QJsonValue()},
+                       {"clicks", points(events.clicks)},
+                       {"pointer", points(events.pointer)},
+                       {"scrolls", scrolls}};
+}
+
 QJsonObject zoomPlanToJson(const ZoomPlan& plan) {
     QJsonArray frames;
     for (const ZoomPlan::Camera& c : plan.frames())

@@ -24,6 +24,9 @@ struct ZoomEvents {
     std::vector<double> scrollTimes;
 };
 
+// The same format written out, so that a recording's events can be planned again later.
+QJsonObject zoomEventsToJson(const ZoomEvents& events);
+
 // The longest session the command plans (12 hours, about 1.3 million frames).
 inline constexpr double zoomPlanLongestSessionSeconds = 12 * 3600.0;
 

@@ -21,11 +21,20 @@ for size in 1920x1080 5120x2880; do
         QT_QPA_PLATFORM=xcb build/bench/bench_editor_open
         echo "== Recent panel shown on a real X display =="
         QT_QPA_PLATFORM=xcb build/bench/bench_recent_panel --benchmark_filter=OpenRecent
+        echo "== recording 1080p30, a page scrolling under the pointer =="
+        desktop_spawn 600 build/tests/e2e/pngprobe longpage "bench page" 300 100 1200 860 >/dev/null
+        sleep 1
+        xdotool mousemove 900 500
+        (for _ in $(seq 400); do xdotool click 5 mousemove_relative 3 2; sleep 0.05; done) &
+        scroller=$!
+        QT_QPA_PLATFORM=xcb build/bench/bench_recording_cpu 10
+        kill "$scroller" 2>/dev/null || true
+        wait "$scroller" 2>/dev/null || true
     fi
     desktop_stop
 done
 for b in build/bench/bench_*; do
-    [ "$(basename "$b")" = bench_screen_grab ] && continue
+    case "$(basename "$b")" in bench_screen_grab | bench_recording_cpu) continue ;; esac
     echo "== $(basename "$b") =="
     QT_QPA_PLATFORM=offscreen "$b"
 done

@@ -4,7 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 #include <QUuid>
+#include <chrono>
+#include <cmath>
+#include <vector>
 
 namespace ombrel {
 
@@ -124,6 +128,79 @@ FakePlatformHandles& fakes() {
     return handles;
 }
 
+Outcome<bool> FakeFrameSource::grab(const std::function<void(const QImage&)>& use) {
+    ++*m_grabs;
+    QImage picture(m_size, QImage::Format_RGB32);
+    picture.fill(QColor(240, 240, 236));
+    QPainter p(&picture);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 40, 48));
+    const int line = std::max(2, m_size.height() / 40);
+    for (int y = m_size.height() / 8; y < m_size.height() * 7 / 8; y += line * 3)
+        p.drawRect(m_size.width() / 10, y, m_size.width() * ((y / line) % 3 + 4) / 10, line);
+    p.setBrush(QColor(200, 60, 60));
+    const int block = m_size.height() / 6;
+    p.drawRect((m_index * 4) % std::max(1, m_size.width() - block), m_size.height() - block, block, block);
+    p.end();
+    ++m_index;
+    use(picture);
+    return Outcome<bool>::ok(true);
+}
+
+Outcome<bool> FakeAudioSource::start(std::function<void(const AudioChunk&)> onChunk) {
+    stop();
+    m_stopping = false;
+    m_thread = std::thread([this, onChunk = std::move(onChunk)] {
+        constexpr int rate = 48000;
+        constexpr int frames = 960;
+        std::vector<float> samples(frames);
+        long long written = 0;
+        auto next = std::chrono::steady_clock::now();
+        while (!m_stopping) {
+            for (int i = 0; i < frames; ++i)
+                samples[size_t(i)] = float(m_amplitude * std::sin(2 * M_PI * 440.0 * double(written + i) / rate));
+            written += frames;
+            onChunk(AudioChunk{AudioChunk::SampleFormat::Float32, 1, rate, samples.data(), frames});
+            next += std::chrono::milliseconds(20);
+            std::this_thread::sleep_until(next);
+        }
+    });
+    return Outcome<bool>::ok(true);
+}
+
+void FakeAudioSource::stop() {
+    m_stopping = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+Outcome<std::unique_ptr<FrameSource>> FakeRecording::display(quint32) {
+    using Result = Outcome<std::unique_ptr<FrameSource>>;
+    if (!failOpen.isEmpty())
+        return Result::fail(Failure::Permanent, failOpen);
+    return Result::ok(std::make_unique<FakeFrameSource>(frameSize, &grabs));
+}
+
+Outcome<std::unique_ptr<FrameSource>> FakeRecording::window(WindowId) {
+    return display(0);
+}
+
+bool FakeRecording::requestMicrophoneAccess() {
+    ++accessRequests;
+    access = answerWhenAsked ? MicrophoneAccess::Authorized : MicrophoneAccess::Denied;
+    return answerWhenAsked;
+}
+
+std::unique_ptr<AudioSource> FakeRecording::microphone() {
+    return std::make_unique<FakeAudioSource>(toneAmplitude);
+}
+
+std::unique_ptr<InputMonitor> FakeRecording::inputMonitor() {
+    auto m = std::make_unique<FakeInputMonitor>(&pointerAt);
+    monitor = m.get();
+    return m;
+}
+
 FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     PlatformServices s;
     FakePlatformHandles h;
@@ -137,8 +214,9 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     auto access = std::make_unique<FakeAccess>();
     auto accessibility = std::make_unique<FakeAccessibility>();
     auto keys = std::make_unique<FakeKeys>();
-    h = {screens.get(), windows.get(), pasteboard.get(), sounds.get(),
-         trash.get(),   login.get(),   workspace.get(),  access.get(), accessibility.get(), keys.get()};
+    auto recording = std::make_unique<FakeRecording>();
+    h = {screens.get(), windows.get(),   pasteboard.get(),    sounds.get(), trash.get(),    login.get(),
+         workspace.get(), access.get(), accessibility.get(), keys.get(),   recording.get()};
     s.screens = std::move(screens);
     s.windows = std::move(windows);
     s.pasteboard = std::move(pasteboard);
@@ -149,6 +227,7 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     s.access = std::move(access);
     s.accessibility = std::move(accessibility);
     s.keys = std::move(keys);
+    s.recording = std::move(recording);
     Platform::install(std::move(s));
     fakes() = h;
     return h;

@@ -7,7 +7,10 @@
 #include <QHash>
 #include <QMap>
 #include <QSet>
+#include <QPointer>
+#include <atomic>
 #include <functional>
+#include <thread>
 
 namespace ombrel {
 
@@ -161,6 +164,81 @@ public:
     }
 };
 
+
+// Pictures drawn on the spot: a light page with dark lines of "text" and a block that moves
+// with each picture, so that recordings of it have content and motion.
+class FakeFrameSource : public FrameSource {
+public:
+    explicit FakeFrameSource(QSize size, std::atomic<int>* grabs) : m_size(size), m_grabs(grabs) {}
+    Outcome<bool> grab(const std::function<void(const QImage&)>& use) override;
+
+private:
+    QSize m_size;
+    std::atomic<int>* m_grabs;
+    int m_index = 0;
+};
+
+// A steady tone of the given loudness, delivered in real time on a thread of its own.
+class FakeAudioSource : public AudioSource {
+public:
+    explicit FakeAudioSource(double amplitude) : m_amplitude(amplitude) {}
+    ~FakeAudioSource() override { stop(); }
+    Outcome<bool> start(std::function<void(const AudioChunk&)> onChunk) override;
+    void stop() override;
+
+private:
+    double m_amplitude;
+    std::thread m_thread;
+    std::atomic<bool> m_stopping{false};
+};
+
+class FakeInputMonitor : public InputMonitor {
+public:
+    explicit FakeInputMonitor(std::optional<QPoint>* pointerAt) : m_pointerAt(pointerAt) {}
+    bool start() override {
+        running = true;
+        return true;
+    }
+    void stop() override { running = false; }
+    std::optional<QPoint> pointer() override { return *m_pointerAt; }
+    // Reports a press or a scroll as the desktop would, while started.
+    void press(QPoint global) {
+        if (running)
+            Q_EMIT pressed(global);
+    }
+    void scroll() {
+        if (running)
+            Q_EMIT scrolled();
+    }
+    bool running = false;
+
+private:
+    std::optional<QPoint>* m_pointerAt;
+};
+
+class FakeRecording : public RecordingSources {
+public:
+    // The size of every display's and window's pictures.
+    QSize frameSize{320, 180};
+    // When set, opening a display or window fails with this message.
+    QString failOpen;
+    MicrophoneAccess access = MicrophoneAccess::Authorized;
+    bool answerWhenAsked = true;
+    int accessRequests = 0;
+    double toneAmplitude = 0.25;
+    std::optional<QPoint> pointerAt;
+    std::atomic<int> grabs{0};
+    // The monitor handed out last, to press and scroll through.
+    QPointer<FakeInputMonitor> monitor;
+
+    Outcome<std::unique_ptr<FrameSource>> display(quint32 displayId) override;
+    Outcome<std::unique_ptr<FrameSource>> window(WindowId window) override;
+    MicrophoneAccess microphoneAccess() override { return access; }
+    bool requestMicrophoneAccess() override;
+    std::unique_ptr<AudioSource> microphone() override;
+    std::unique_ptr<InputMonitor> inputMonitor() override;
+};
+
 struct FakePlatformHandles {
     FakeScreens* screens = nullptr;
     FakeWindows* windows = nullptr;
@@ -172,6 +250,7 @@ struct FakePlatformHandles {
     FakeAccess* access = nullptr;
     FakeAccessibility* accessibility = nullptr;
     FakeKeys* keys = nullptr;
+    FakeRecording* recording = nullptr;
 };
 
 // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.

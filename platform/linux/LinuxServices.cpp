@@ -2,6 +2,7 @@
 #include "AtspiAccessibility.h"
 #include "XTestKeys.h"
 #include "X11Screens.h"
+#include "X11Recording.h"
 #include "X11Windows.h"
 
 #include "platform/Platform.h"
@@ -272,6 +273,7 @@ PlatformServices makeNativePlatform() {
     s.access = std::make_unique<LinuxAccess>();
     s.accessibility = std::make_unique<AtspiAccessibility>();
     s.keys = std::make_unique<XTestKeys>();
+    s.recording = std::make_unique<LinuxRecordingSources>(pid, QCoreApplication::applicationName());
     return s;
 }
 

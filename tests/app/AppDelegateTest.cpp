@@ -71,7 +71,7 @@ TEST_F(AppDelegateTest, TheTrayMenuHasItsEighteenItemsInOrder) {
                            "Check for Updates…", "Contact Us…", "—", "Quit Ombrel Capture"}));
     EXPECT_TRUE(item(app->appMenu(), "Capture Screen")->isEnabled());
     EXPECT_TRUE(item(app->appMenu(), "Capture a Long Page…")->isEnabled());
-    EXPECT_FALSE(item(app->appMenu(), "Record…")->isEnabled()) << "not built yet, so not offered";
+    EXPECT_TRUE(item(app->appMenu(), "Record…")->isEnabled());
     item(app->appMenu(), "Contact Us…")->trigger();
     EXPECT_EQ(platform.workspace->opened.value(0).path(), "/contact");
 }

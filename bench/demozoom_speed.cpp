@@ -1,0 +1,118 @@
+// Speed of rendering the zoom camera into a 60-second 1920 × 1080 recording at 30 pictures
+// a second: decoding, ripples, cropping, scaling and H.264 encoding (DemoZoom), and the whole
+// finishing work of a zoomed recording (content map, plan, rendering). The recording is made
+// first from drawn pictures of a page of text that scrolls, with a pointer that moves and
+// clicks every few seconds. Prints seconds and the multiple of real time.
+//   bench_demozoom_speed [SECONDS]     (default 60; OMBREL_BENCH_CLIP=FILE keeps the made clip)
+#include "recording/ContentMap.h"
+#include "recording/DemoZoom.h"
+#include "recording/RecordingWriter.h"
+#include "recording/ZoomPlan.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cmath>
+#include <sys/resource.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+using namespace ombrel;
+
+namespace {
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    av_log_set_level(AV_LOG_QUIET);
+    const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 60.0;
+    const int frames = int(seconds * 30);
+    const QSize size(1920, 1080);
+    QTemporaryDir dir;
+    // OMBREL_BENCH_CLIP names a file to keep the made recording in between runs.
+    const QString source = qEnvironmentVariableIsSet("OMBREL_BENCH_CLIP") ? qEnvironmentVariable("OMBREL_BENCH_CLIP")
+                                                                          : dir.filePath("source.mp4");
+    QTextStream out(stdout);
+
+    // The pointer wanders between spots and clicks at each.
+    std::vector<ZoomPlan::PointerSample> pointer;
+    std::vector<ZoomPlan::Click> clicks;
+    const auto pointerAt = [](double t) {
+        const int spot = int(t / 5);
+        const double x = 0.2 + 0.6 * std::fmod(spot * 0.37, 1.0);
+        const double y = 0.2 + 0.6 * std::fmod(spot * 0.61, 1.0);
+        return QPointF(x + 0.02 * std::sin(t * 2), y + 0.02 * std::cos(t * 3));
+    };
+    for (double t = 0; t < seconds; t += 0.05) {
+        const QPointF p = pointerAt(t);
+        pointer.push_back({t, p.x(), p.y()});
+    }
+    for (double t = 2; t < seconds; t += 5)
+        clicks.push_back({t, pointerAt(t).x(), pointerAt(t).y()});
+
+    if (!QFile::exists(source)) {
+        QElapsedTimer made;
+        made.start();
+        RecordingWriter::Settings settings;
+        settings.videoSize = size;
+        auto writer = RecordingWriter::open(source, settings);
+        if (!writer) {
+            out << "couldn't make the recording: " << writer.message() << '\n';
+            return 1;
+        }
+        QImage picture(size, QImage::Format_RGB32);
+        QFont font;
+        font.setPixelSize(22);
+        for (int i = 0; i < frames; ++i) {
+            const double t = i / 30.0;
+            picture.fill(QColor(246, 246, 242));
+            QPainter p(&picture);
+            p.setFont(font);
+            p.setPen(QColor(30, 30, 36));
+            const int scroll = int(t * 40) % 60;
+            for (int line = 0; line < 40; ++line)
+                p.drawText(160, 120 + line * 30 - scroll,
+                           QStringLiteral("Line %1 of a long page: the quick brown fox jumps over the lazy dog")
+                               .arg(line + int(t * 40) / 60));
+            const QPointF at = pointerAt(t);
+            p.setBrush(Qt::black);
+            p.drawEllipse(QPointF(at.x() * size.width(), at.y() * size.height()), 8, 8);
+            p.end();
+            writer.value()->addPicture(picture, i);
+        }
+        writer.value()->finish();
+        out << "made a " << seconds << " s 1920x1080 recording in " << made.elapsed() / 1000.0 << " s\n";
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    const std::optional<ContentMap> content = ContentMap::readNow(source, pointer, seconds);
+    const double mapSeconds = timer.elapsed() / 1000.0;
+    const ZoomPlan plan(clicks, pointer, {}, seconds, content ? &*content : nullptr);
+    timer.restart();
+    const double cpuBefore = cpuSeconds();
+    const auto rendered = DemoZoom::render(plan, source, dir.filePath("zoomed.mp4"));
+    const double renderSeconds = timer.elapsed() / 1000.0;
+    const double renderCpu = cpuSeconds() - cpuBefore;
+    if (!rendered) {
+        out << "rendering failed: " << rendered.message() << '\n';
+        return 1;
+    }
+    out << "content map " << QString::number(mapSeconds, 'f', 2) << " s; DemoZoom "
+        << QString::number(renderSeconds, 'f', 2) << " s (CPU " << QString::number(renderCpu, 'f', 1) << " s) = " << QString::number(seconds / renderSeconds, 'f', 2)
+        << "x real time; whole finish " << QString::number(mapSeconds + renderSeconds, 'f', 2) << " s = "
+        << QString::number(seconds / (mapSeconds + renderSeconds), 'f', 2) << "x real time\n";
+    return 0;
+}

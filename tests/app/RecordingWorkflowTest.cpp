@@ -1,0 +1,228 @@
+// The recording workflow of the shell: its menu, the microphone question, what is shown
+// while recording and saving, and quitting during a recording. Recordings are real files
+// made from the fake platform's pictures.
+#include "app/AppDelegate.h"
+#include "library/CaptureStore.h"
+#include "platform/Defaults.h"
+#include "support/TestEnv.h"
+#include "ui/Permissions.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace ombrel;
+
+namespace {
+struct Alert {
+    QString title, message;
+};
+QList<Alert> alerts;
+int recordAlert(const QString& t, const QString& m, const QStringList&) {
+    alerts.append({t, m});
+    return 1;
+}
+
+QStringList titles(const QMenu* menu) {
+    QStringList list;
+    for (const QAction* a : menu->actions())
+        list.append(a->isSeparator() ? QStringLiteral("—") : a->text());
+    return list;
+}
+
+QAction* item(QMenu* menu, const QString& title) {
+    for (QAction* a : menu->actions())
+        if (a->text() == title)
+            return a;
+    ADD_FAILURE() << "no item " << title.toStdString();
+    return nullptr;
+}
+
+WindowInfo window(WindowId id, qint64 pid, const QString& app, const QString& title, QRect frame, int layer = 0) {
+    WindowInfo w;
+    w.id = id;
+    w.pid = pid;
+    w.bundleId = app;
+    w.title = title;
+    w.frameGlobal = frame;
+    w.layer = layer;
+    return w;
+}
+} // namespace
+
+TEST(FormatTime, MinutesAndSecondsUnderAnHourThenHours) {
+    EXPECT_EQ(AppDelegate::formatTime(0), "00:00");
+    EXPECT_EQ(AppDelegate::formatTime(59.9), "00:59") << "seconds are cut, not rounded";
+    EXPECT_EQ(AppDelegate::formatTime(61), "01:01");
+    EXPECT_EQ(AppDelegate::formatTime(3599.99), "59:59");
+    EXPECT_EQ(AppDelegate::formatTime(3600), "1:00:00");
+    EXPECT_EQ(AppDelegate::formatTime(3725), "1:02:05");
+    EXPECT_EQ(AppDelegate::formatTime(-4), "00:00");
+}
+
+class RecordingWorkflow : public ombrel::test::LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        alerts.clear();
+        Permissions::setPresenter(&recordAlert);
+        qputenv("TMPDIR", dir.filePath("tmp").toLocal8Bit());
+        QDir().mkpath(dir.filePath("tmp"));
+        platform.screens->displayList = {{1, QRect(0, 0, 640, 360), true, QStringLiteral("screen")}};
+        app = std::make_unique<AppDelegate>(QStringLiteral("com.ombrel.capture.tests"));
+        app->applicationDidFinishLaunching();
+    }
+    void TearDown() override {
+        app.reset();
+        Permissions::setPresenter(nullptr);
+        qunsetenv("TMPDIR");
+        LibraryTest::TearDown();
+    }
+    void startWholeScreen() {
+        app->toggleRecording();
+        ASSERT_TRUE(app->recordingMenu());
+        item(app->recordingMenu(), "Record Whole Screen")->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app->recorder() != nullptr; }, 5000));
+    }
+    std::unique_ptr<AppDelegate> app;
+};
+
+TEST_F(RecordingWorkflow, TheMenuOffersTheScreenThenOtherProgramsWindowsBrowsersFirstAndTheTwoChecks) {
+    const qint64 own = platform.windows->myPid;
+    platform.windows->windowList = {
+        window(1, 10, "org.gnome.TextEditor", "Notes about the quarterly figures for the board meeting next week",
+               QRect(0, 0, 800, 600)),
+        window(2, 11, "Chromium", "Chat", QRect(0, 0, 1000, 700)),
+        window(3, 12, "Tiny", "Small", QRect(0, 0, 200, 600)),          // not wider than 200
+        window(4, own, "com.ombrel.capture.tests", "Editor", QRect(0, 0, 900, 600)), // ours
+        window(5, 13, "Xmessage", "", QRect(0, 0, 400, 300)),           // no title
+        window(6, 14, "Panel", "Top bar", QRect(0, 0, 1920, 300), 1),   // not a normal window
+    };
+    app->toggleRecording();
+    QMenu* menu = app->recordingMenu();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(titles(menu), (QStringList{"Record Whole Screen", "—", "Record One Window", "Chromium: Chat",
+                                         "TextEditor: Notes about the quarterly figures for the bo", "—",
+                                         "With Sound", "Zoom and Follow My Pointer"}));
+    EXPECT_FALSE(item(menu, "Record One Window")->isEnabled());
+    EXPECT_TRUE(item(menu, "With Sound")->isChecked());
+    EXPECT_TRUE(item(menu, "Zoom and Follow My Pointer")->isChecked());
+
+    item(menu, "With Sound")->trigger();
+    EXPECT_TRUE(Defaults::get(Keys::recordWithoutSound));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->recordingMenu() != menu; }, 2000)) << "the menu opens again";
+    EXPECT_FALSE(item(app->recordingMenu(), "With Sound")->isChecked());
+    item(app->recordingMenu(), "Zoom and Follow My Pointer")->trigger();
+    EXPECT_TRUE(Defaults::get(Keys::recordWithoutZoom));
+    EXPECT_FALSE(app->zoomsOnClicks());
+}
+
+TEST_F(RecordingWorkflow, ScreenCaptureNotAllowedExplainsInsteadOfOpeningTheMenu) {
+    platform.access->screen = false;
+    app->toggleRecording();
+    EXPECT_FALSE(app->recordingMenu());
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, "Let Ombrel Capture see your screen");
+}
+
+TEST_F(RecordingWorkflow, ARefusedMicrophoneIsExplainedAndTheRecordingGoesOnWithoutSound) {
+    platform.recording->access = MicrophoneAccess::Denied;
+    EXPECT_FALSE(app->microphoneAllowed());
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, "Recording without your voice");
+    EXPECT_EQ(alerts[0].message, "Ombrel Capture isn't allowed to use the microphone. You can turn it on in System "
+                                 "Settings > Privacy & Security > Microphone.");
+
+    platform.recording->access = MicrophoneAccess::NotDetermined;
+    platform.recording->answerWhenAsked = true;
+    EXPECT_TRUE(app->microphoneAllowed()) << "asked once, and the answer is used";
+    EXPECT_EQ(platform.recording->accessRequests, 1);
+
+    Defaults::set(Keys::recordWithoutSound, true);
+    alerts.clear();
+    platform.recording->access = MicrophoneAccess::Denied;
+    EXPECT_FALSE(app->microphoneAllowed());
+    EXPECT_TRUE(alerts.isEmpty()) << "with \"With Sound\" off nobody is asked";
+}
+
+TEST_F(RecordingWorkflow, RecordingShowsTheOutlineAndTimeThenSavesAndAnnouncesTheFile) {
+    Defaults::set(Keys::recordWithoutZoom, true);
+    QSignalSpy saved(app.get(), &AppDelegate::recordingSaved);
+    startWholeScreen();
+    EXPECT_EQ(item(app->appMenu(), "Stop Recording")->text(), "Stop Recording");
+    ASSERT_TRUE(app->recordingFrame());
+    EXPECT_TRUE(app->recordingFrame()->isVisible());
+    EXPECT_EQ(app->recordingFrame()->border()->pillText(), "Recording whole screen");
+    EXPECT_EQ(app->recordingFrame()->geometry(), QRect(0, 0, 640, 360));
+    RecordingControls* controls = app->recordingControls();
+    ASSERT_TRUE(controls);
+    EXPECT_TRUE(controls->isVisible());
+    EXPECT_EQ(controls->symbolName(), "stop.fill");
+    EXPECT_TRUE(controls->isAlert());
+    EXPECT_TRUE(controls->isPulsing());
+    EXPECT_EQ(controls->toolTip(), "Stop recording whole screen");
+    EXPECT_EQ(controls->timeText(), "00:00");
+    EXPECT_TRUE(controls->voiceBars()->isVisibleTo(controls)) << "with sound, the bars show";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controls->voiceBars()->shownLevel() > 0.5; }, 3000))
+        << "the fake microphone's tone (level about 1.4, so 1) reaches the bars";
+    EXPECT_EQ(platform.sounds->wavs.size(), 1) << "the start chime";
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controls->timeText() == "00:01"; }, 3000));
+    app->toggleRecording();
+    EXPECT_EQ(controls->symbolName(), "hourglass");
+    EXPECT_EQ(controls->timeText(), "Saving…");
+    EXPECT_EQ(controls->toolTip(), "Saving your recording…");
+    EXPECT_FALSE(controls->isEnabled()) << "no second stop while saving";
+    EXPECT_FALSE(app->recordingFrame()->isVisible());
+    EXPECT_EQ(platform.sounds->wavs.size(), 2) << "the stop chime";
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return saved.size() == 1; }, 20000));
+    const QString file = saved.at(0).at(0).toString();
+    EXPECT_TRUE(QFileInfo(file).isFile());
+    EXPECT_TRUE(CaptureStore::all().contains(QFileInfo(file).absoluteFilePath()) ||
+                CaptureStore::all().contains(file));
+    EXPECT_FALSE(app->recorder());
+    EXPECT_FALSE(controls->isVisible());
+    EXPECT_EQ(controls->symbolName(), "record.circle");
+    EXPECT_EQ(controls->toolTip(), "Record your screen");
+    EXPECT_TRUE(item(app->appMenu(), "Record…"));
+    EXPECT_TRUE(alerts.isEmpty());
+    ASSERT_TRUE(app->hasRecentPanel());
+    EXPECT_TRUE(app->recentPanel().isVisible()) << "the Recent panel shows the new recording";
+}
+
+TEST_F(RecordingWorkflow, WithTheZoomOnTheLabelSaysZoomingWhileTheVideoIsRendered) {
+    platform.recording->pointerAt = QPoint(320, 180);
+    QSignalSpy saved(app.get(), &AppDelegate::recordingSaved);
+    startWholeScreen();
+    QTest::qWait(600);
+    app->toggleRecording();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->recordingControls()->timeText() == "Zooming…"; }, 5000));
+    EXPECT_EQ(app->recordingControls()->toolTip(), "Adding the zooming to your video…");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return saved.size() == 1; }, 20000));
+}
+
+TEST_F(RecordingWorkflow, AFailedStartSaysSoAndLeavesNothingRunning) {
+    platform.recording->failOpen = QStringLiteral("That display is no longer connected.");
+    app->toggleRecording();
+    item(app->recordingMenu(), "Record Whole Screen")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !alerts.isEmpty(); }, 5000));
+    EXPECT_EQ(alerts[0].title, "Couldn't start recording");
+    EXPECT_TRUE(alerts[0].message.contains("That display is no longer connected."));
+    EXPECT_FALSE(app->recorder());
+    EXPECT_FALSE(app->isStartingRecording());
+}
+
+TEST_F(RecordingWorkflow, QuittingDuringARecordingSavesItFirst) {
+    Defaults::set(Keys::recordWithoutZoom, true);
+    QSignalSpy saved(app.get(), &AppDelegate::recordingSaved);
+    startWholeScreen();
+    QTest::qWait(400);
+    EXPECT_FALSE(app->applicationShouldTerminate()) << "termination waits for the recording";
+    EXPECT_EQ(app->recordingControls()->timeText(), "Saving…");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app->recorder(); }, 20000));
+    EXPECT_EQ(saved.size(), 0) << "the program quits instead of showing the recording";
+    EXPECT_EQ(CaptureStore::all().size(), 1) << "but the recording is in the library";
+    EXPECT_TRUE(app->applicationShouldTerminate());
+}

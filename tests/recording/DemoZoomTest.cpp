@@ -1,0 +1,158 @@
+// Zoom rendering of real video files made here with the ffmpeg program.
+#include "recording/DemoZoom.h"
+#include "recording/VideoThumbnails.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace ombrel;
+
+namespace {
+
+constexpr int W = 320, H = 180;
+
+// The share of the pixels of a grey picture brighter than mid-grey.
+double brightShare(const std::vector<uint8_t>& grey) {
+    qsizetype bright = 0;
+    for (uint8_t g : grey)
+        bright += g > 128 ? 1 : 0;
+    return double(bright) / double(grey.size());
+}
+
+std::vector<uint8_t> pictureAt(const QString& path, double t) {
+    VideoThumbnails video(path, W, H);
+    std::vector<uint8_t> grey;
+    EXPECT_TRUE(video.greyFrameNear(t, 0.05, grey)) << path.toStdString() << " at " << t;
+    return grey;
+}
+
+} // namespace
+
+class DemoZoomTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+        if (ffmpeg.isEmpty())
+            return;
+        dir = std::make_unique<QTemporaryDir>();
+        // Black with a white band along the top 40 rows, and a tone: 4 s.
+        source = dir->filePath("band.mp4");
+        QProcess p;
+        p.start(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i",
+                         "color=c=black:s=320x180:r=30:d=4,drawbox=x=0:y=0:w=320:h=40:color=white:t=fill", "-f",
+                         "lavfi", "-i", "sine=frequency=440:duration=4", "-c:v", "libx264", "-pix_fmt", "yuv420p",
+                         "-c:a", "aac", "-shortest", source});
+        if (!p.waitForFinished(60000) || p.exitCode() != 0)
+            source.clear();
+    }
+    static void TearDownTestSuite() { dir.reset(); }
+    void SetUp() override {
+        if (source.isEmpty())
+            GTEST_SKIP() << "the ffmpeg program is missing or failed";
+    }
+    static inline std::unique_ptr<QTemporaryDir> dir;
+    static inline QString source;
+};
+
+TEST(DemoZoomRules, TheCameraRectangleIsTurnedToATopLeftOriginInOnePlace) {
+    // A click near the top edge: the camera zooms towards the top of the picture.
+    const ZoomPlan plan({{1.0, 0.5, 0.03}}, {}, {}, 6.0);
+    const QSize size(1920, 1080);
+    const QRectF yUp = plan.visibleRect(3.0, QSizeF(size));
+    const QRectF topLeft = DemoZoom::sourceRect(plan, 3.0, size);
+    ASSERT_LT(yUp.height(), 1080 * 0.7) << "zoomed in by then";
+    EXPECT_DOUBLE_EQ(yUp.y() + yUp.height(), 1080) << "the plan's rectangle touches the top, counted from the bottom";
+    EXPECT_DOUBLE_EQ(topLeft.y(), 0) << "which is row 0 of a decoded picture";
+    EXPECT_DOUBLE_EQ(topLeft.height(), yUp.height());
+    EXPECT_DOUBLE_EQ(topLeft.x(), yUp.x());
+    EXPECT_EQ(DemoZoom::sourceRect(ZoomPlan(), 1.0, size), QRectF(0, 0, 1920, 1080)) << "no frames: the whole picture";
+}
+
+TEST(DemoZoomRules, TheRippleGrowsFromOneToFourPercentOfTheWidthAndFades) {
+    const auto start = DemoZoom::rippleLook(0, 1000);
+    EXPECT_DOUBLE_EQ(start.outerRadius, 12);
+    EXPECT_DOUBLE_EQ(start.innerRadius, 0.65 * 12);
+    EXPECT_DOUBLE_EQ(start.opacity, 0.55);
+    const auto end = DemoZoom::rippleLook(1, 1000);
+    EXPECT_DOUBLE_EQ(end.outerRadius, 42);
+    EXPECT_DOUBLE_EQ(end.opacity, 0);
+    const auto half = DemoZoom::rippleLook(0.5, 1000);
+    EXPECT_DOUBLE_EQ(DemoZoom::rippleOpacity(half, 0), half.opacity);
+    EXPECT_DOUBLE_EQ(DemoZoom::rippleOpacity(half, half.innerRadius), half.opacity);
+    EXPECT_NEAR(DemoZoom::rippleOpacity(half, (half.innerRadius + half.outerRadius) / 2), half.opacity / 2, 1e-12);
+    EXPECT_EQ(DemoZoom::rippleOpacity(half, half.outerRadius), 0);
+}
+
+TEST_F(DemoZoomTest, AClickNearTheTopZoomsOnTheTopOfThePictureAndKeepsSizeLengthAndSound) {
+    const QString out = dir->filePath("zoomed.mp4");
+    const ZoomPlan plan({{0.6, 0.5, 0.05}}, {}, {}, 4.0);
+    double lastProgress = -1;
+    const auto rendered = DemoZoom::render(plan, source, out, [&](double f) { lastProgress = f; });
+    ASSERT_TRUE(rendered) << rendered.message().toStdString();
+    EXPECT_EQ(lastProgress, 1.0);
+    EXPECT_FALSE(QFileInfo::exists(out + ".part"));
+
+    VideoThumbnails zoomed(out, 16, 9);
+    ASSERT_TRUE(zoomed.isOpen());
+    EXPECT_NEAR(zoomed.durationSeconds().value_or(0), 4.0, 0.15);
+    AVFormatContext* format = nullptr;
+    ASSERT_EQ(avformat_open_input(&format, out.toLocal8Bit().constData(), nullptr, nullptr), 0);
+    avformat_find_stream_info(format, nullptr);
+    const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    ASSERT_GE(video, 0);
+    EXPECT_EQ(format->streams[video]->codecpar->width, W);
+    EXPECT_EQ(format->streams[video]->codecpar->height, H);
+    EXPECT_GE(av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0), 0) << "the sound is kept";
+    avformat_close_input(&format);
+
+    // The band covers 40 of 180 rows; zoomed on the top by 1.8 it covers about 72.
+    const double before = brightShare(pictureAt(source, 2.5));
+    const double after = brightShare(pictureAt(out, 2.5));
+    EXPECT_NEAR(before, 40.0 / 180, 0.03);
+    EXPECT_NEAR(after, 72.0 / 180, 0.06) << "the top of the picture, enlarged (the bottom would show no band)";
+    // Before the camera moves, the picture is the source's.
+    EXPECT_NEAR(brightShare(pictureAt(out, 0.0)), before, 0.03);
+}
+
+TEST_F(DemoZoomTest, APlanWithoutFramesOnlyReencodesButRipplesAreStillDrawn) {
+    const QString out = dir->filePath("plain.mp4");
+    ASSERT_TRUE(DemoZoom::render(ZoomPlan(), source, out));
+    const auto a = pictureAt(source, 2.0);
+    const auto b = pictureAt(out, 2.0);
+    ASSERT_EQ(a.size(), b.size());
+    double difference = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        difference += std::abs(int(a[i]) - int(b[i]));
+    EXPECT_LT(difference / double(a.size()), 2.0);
+
+    // A click on the black part: the light-blue ripple brightens it just after the press.
+    ZoomPlan withClick({{1.0, 0.5, 0.75}}, {}, {}, 4.0);
+    // Without pointer travel the camera only zooms on the click itself; the ripple is drawn either way.
+    const QString rippled = dir->filePath("ripple.mp4");
+    ASSERT_TRUE(DemoZoom::render(withClick, source, rippled));
+    const auto during = pictureAt(rippled, 1.1);
+    const QRectF shown = DemoZoom::sourceRect(withClick, 1.1, QSize(W, H));
+    // Where the click lands in the output picture.
+    const int x = int((0.5 * W - shown.x()) * W / shown.width());
+    const int y = int((0.75 * H - shown.y()) * H / shown.height());
+    ASSERT_TRUE(x >= 0 && x < W && y >= 0 && y < H);
+    EXPECT_GT(during[size_t(y * W + x)], 40) << "black turned light blue under the ripple";
+    EXPECT_LT(pictureAt(rippled, 2.5)[size_t(y * W + x)], 30) << "gone after 0.55 s";
+}
+
+TEST_F(DemoZoomTest, ASourceThatCannotBeReadFailsWithoutLeavingAFile) {
+    const QString out = dir->filePath("never.mp4");
+    const auto rendered = DemoZoom::render(ZoomPlan(), dir->filePath("missing.mp4"), out);
+    EXPECT_FALSE(rendered);
+    EXPECT_FALSE(rendered.message().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_FALSE(QFileInfo::exists(out + ".part"));
+}

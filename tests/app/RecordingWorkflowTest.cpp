@@ -2,6 +2,7 @@
 // while recording and saving, and quitting during a recording. Recordings are real files
 // made from the fake platform's pictures.
 #include "app/AppDelegate.h"
+#include "library/RecentPanel.h"
 #include "library/CaptureStore.h"
 #include "platform/Defaults.h"
 #include "support/TestEnv.h"

@@ -5,6 +5,7 @@
 #include "upload/ServePhoneCommand.h"
 #include "markup/MarkupSetup.h"
 #include "recording/ZoomPlanCommand.h"
+#include "understanding/ReadCommand.h"
 
 #include <QTextStream>
 
@@ -36,6 +37,9 @@ const QList<Verb>& verbs() {
         {"zoom-plan", "EVENTS.json [--video FILE] --output PLAN.json",
          "Plan the zoom camera of a recording from its pointer events (and its video).", VerbNeeds::Core,
          &zoomPlanCommand},
+        {"read", "PICTURE [--careful] [--find QUERY] [--private]",
+         "Print the text read on a picture with its boxes, or what a find or Auto-Blur would mark, as JSON.",
+         VerbNeeds::Core, &readCommand},
     };
     return table;
 }

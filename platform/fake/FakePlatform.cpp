@@ -124,6 +124,22 @@ FakePlatformHandles& fakes() {
     return handles;
 }
 
+QList<AccessibleNodePtr> FakeNode::children() {
+    ask();
+    return {kids.begin(), kids.end()};
+}
+
+std::shared_ptr<FakeNode> FakeNode::add(const QString& role, std::optional<QRectF> frameGlobal, const QString& name) {
+    auto child = std::make_shared<FakeNode>();
+    child->roleName = role;
+    child->frame = frameGlobal;
+    if (!name.isEmpty())
+        child->texts.insert(NodeText::Name, name);
+    child->questions = questions;
+    kids.append(child);
+    return child;
+}
+
 FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     PlatformServices s;
     FakePlatformHandles h;
@@ -137,8 +153,10 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     auto access = std::make_unique<FakeAccess>();
     auto accessibility = std::make_unique<FakeAccessibility>();
     auto keys = std::make_unique<FakeKeys>();
+    auto tree = std::make_unique<FakeAccessibleTree>();
     h = {screens.get(), windows.get(), pasteboard.get(), sounds.get(),
-         trash.get(),   login.get(),   workspace.get(),  access.get(), accessibility.get(), keys.get()};
+         trash.get(),   login.get(),   workspace.get(),  access.get(), accessibility.get(), keys.get(),
+         tree.get()};
     s.screens = std::move(screens);
     s.windows = std::move(windows);
     s.pasteboard = std::move(pasteboard);
@@ -149,6 +167,7 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     s.access = std::move(access);
     s.accessibility = std::move(accessibility);
     s.keys = std::move(keys);
+    s.accessibleTree = std::move(tree);
     Platform::install(std::move(s));
     fakes() = h;
     return h;

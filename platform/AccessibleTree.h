@@ -6,6 +6,7 @@
 #include <QList>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -34,14 +35,21 @@ public:
     virtual bool isEditable() = 0;
     // It belongs to the active window (only meaningful on windows).
     virtual bool isActive() = 0;
+    // It is not hidden (it may still be covered by other windows): a pop-up that is closed
+    // answers false.
+    virtual bool isVisible() = 0;
     // Its frame in global screen pixels, origin at the top left of the primary screen;
     // none when the element has no position and size.
     virtual std::optional<QRectF> frameGlobal() = 0;
     // The attribute's text, untrimmed; empty when absent.
     virtual QString text(NodeText which) = 0;
-    // For a document (a web page): the address of the document ("DocURL"); else empty.
+    // For a document (a web page): the address of the document ("DocURL", or "URI" as
+    // Chromium calls it); else empty.
     virtual QString documentAddress() = 0;
     virtual int childCount() = 0;
+    // The descendants with one of the roles, in document order, at most `max`, found by the
+    // application itself in one question; none when it cannot search itself.
+    virtual std::optional<QList<std::shared_ptr<AccessibleNode>>> descendants(const QStringList& roles, int max) = 0;
     // The children in order; an element that cannot be read is left out.
     virtual QList<std::shared_ptr<AccessibleNode>> children() = 0;
 };

@@ -122,6 +122,9 @@ QString bundleIdOf(qint64 pid) {
     return {};
 }
 
+// Documents asked of a window at most: the page and the browser's own hidden ones.
+constexpr int maxDocumentsAsked = 16;
+
 bool nearFrame(const std::optional<QRectF>& a, const QRectF& b) {
     return a && std::abs(a->left() - b.left()) < windowMatchSlack && std::abs(a->top() - b.top()) < windowMatchSlack &&
            std::abs(a->width() - b.width()) < windowMatchSlack && std::abs(a->height() - b.height()) < windowMatchSlack;
@@ -149,8 +152,13 @@ bool containsAny(const QString& text, std::initializer_list<const char*> words) 
 }
 
 // Breadth first through a browser window: the page's document address, else the value of
-// its address bar.
+// its address bar. A window that can search itself is first asked for its documents in one
+// question, which a busy browser answers far sooner than a walk through its tree.
 std::optional<QString> searchWindow(const AccessibleNodePtr& window) {
+    if (const auto documents = window->descendants({QStringLiteral("document web")}, maxDocumentsAsked))
+        for (const AccessibleNodePtr& document : *documents)
+            if (auto address = document ? cleanAddress(document->documentAddress()) : std::nullopt)
+                return address;
     std::deque<AccessibleNodePtr> queue{window};
     QDeadlineTimer deadline(addressSearchMs);
     std::optional<QString> addressBar;
@@ -265,7 +273,9 @@ QList<ScreenElement> elements(AccessibleNode& application, const Source& source,
     for (const AccessibleNodePtr& window : application.children()) {
         if (walk.nodes >= limits.maxNodes || walk.deadline.hasExpired())
             break;
-        if (window)
+        // Toolkits keep hidden pop-ups and bubbles as windows of their own; only the shown
+        // ones are on the picture.
+        if (window && window->isVisible())
             walk.visit(*window, 0);
     }
     return walk.found;

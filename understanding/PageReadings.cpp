@@ -8,21 +8,49 @@
 #include <QThreadPool>
 #include <QtConcurrent>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace ombrel {
 
 PageReadings::PageReadings(const QImage& picture, std::optional<AccessibilityReader::Source> source, QObject* parent)
     : QObject(parent), m_picture(picture), m_source(source) {}
 
-QThreadPool& PageReadings::pool() {
-    // Threads enough that an element reading never waits behind two text readings; kept
-    // alive so each keeps its loaded recogniser.
-    static QThreadPool* readings = [] {
-        auto* p = new QThreadPool;
-        p->setMaxThreadCount(4);
-        p->setExpiryTimeout(-1);
-        return p;
-    }();
-    return *readings;
+namespace {
+
+// Threads of a lane run at its priority for good: a thread's priority can be lowered but
+// not raised again, so each lane keeps threads of its own. The careful reading is
+// background work that may take seconds; the element reading mostly waits for the other
+// application, which must not be starved of the processor while it answers.
+void lowerPriority(int niceness) {
+    const pid_t thread = pid_t(syscall(SYS_gettid));
+    if (getpriority(PRIO_PROCESS, id_t(thread)) < niceness)
+        setpriority(PRIO_PROCESS, id_t(thread), niceness);
+}
+
+QThreadPool* makePool(int threads) {
+    auto* p = new QThreadPool;
+    p->setMaxThreadCount(threads);
+    p->setExpiryTimeout(-1); // kept alive, so each thread keeps its loaded recogniser
+    return p;
+}
+
+} // namespace
+
+QThreadPool& PageReadings::pool(Lane lane) {
+    static QThreadPool* quick = makePool(1);
+    static QThreadPool* careful = makePool(1);
+    static QThreadPool* accessibility = makePool(2);
+    switch (lane) {
+    case Lane::Quick:
+        return *quick;
+    case Lane::Careful:
+        return *careful;
+    case Lane::Accessibility:
+        break;
+    }
+    return *accessibility;
 }
 
 void PageReadings::start(bool withAddresses) {
@@ -30,18 +58,17 @@ void PageReadings::start(bool withAddresses) {
     if (!m_started) {
         m_started = true;
         // The quick reading answers most searches, so it goes first and ahead of the careful one.
-        m_quick = QtConcurrent::run(&pool(), [picture] {
-            QThread::currentThread()->setPriority(QThread::NormalPriority);
+        m_quick = QtConcurrent::run(&pool(Lane::Quick), [picture] {
+            lowerPriority(quickNiceness);
             return TextFinder::read(picture, false);
         });
-        m_careful = QtConcurrent::run(&pool(), [picture] {
-            QThread::currentThread()->setPriority(QThread::LowPriority);
+        m_careful = QtConcurrent::run(&pool(Lane::Careful), [picture] {
+            lowerPriority(carefulNiceness);
             return TextFinder::read(picture, true);
         });
         const std::optional<AccessibilityReader::Source> source = m_source;
         const QSize size = picture.size();
-        m_elements = QtConcurrent::run(&pool(), [source, size] {
-            QThread::currentThread()->setPriority(QThread::NormalPriority);
+        m_elements = QtConcurrent::run(&pool(Lane::Accessibility), [source, size] {
             return source ? ElementMap::merged(AccessibilityReader::elements(*source, size)) : Elements{};
         });
         when<Elements>(true, m_elements, this, [this](const Elements& list) { Q_EMIT elementsRead(list); });
@@ -49,7 +76,9 @@ void PageReadings::start(bool withAddresses) {
     if (withAddresses && !m_addressesStarted) {
         m_addressesStarted = true;
         const std::optional<AccessibilityReader::Source> source = m_source;
-        m_addresses = QtConcurrent::run(&pool(), [source] {
+        // After the element reading, so the two do not share the other application's
+        // answers and run out of time together.
+        m_addresses = m_elements.then(&pool(Lane::Accessibility), [source](const Elements&) {
             return source ? AccessibilityReader::pageAddresses(*source) : QStringList{};
         });
     }

@@ -9,6 +9,7 @@
 #include <QFuture>
 #include <QImage>
 #include <QObject>
+#include <QThreadPool>
 #include <functional>
 
 namespace ombrel {
@@ -37,8 +38,15 @@ public:
     void whenElements(QObject* receiver, std::function<void(const Elements&)> then);
     void whenAddresses(QObject* receiver, std::function<void(const QStringList&)> then);
 
-    // Readings on the pool this class uses; for the command line and benchmarks.
-    static QThreadPool& pool();
+    // The threads the readings run on: the quick text readings, the careful ones, and the
+    // element and address readings, each with its own priority.
+    enum class Lane { Quick, Careful, Accessibility };
+    static QThreadPool& pool(Lane lane);
+    // Scheduling niceness of the text-reading lanes (the accessibility lane keeps the
+    // program's own): the quick reading is asked for by the user, the careful one is
+    // background work.
+    static constexpr int quickNiceness = 2;
+    static constexpr int carefulNiceness = 10;
 
 Q_SIGNALS:
     // The element list is ready, on the GUI thread.

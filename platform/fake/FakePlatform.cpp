@@ -129,6 +129,24 @@ QList<AccessibleNodePtr> FakeNode::children() {
     return {kids.begin(), kids.end()};
 }
 
+std::optional<QList<AccessibleNodePtr>> FakeNode::descendants(const QStringList& roles, int max) {
+    ask();
+    if (!searches)
+        return std::nullopt;
+    QList<AccessibleNodePtr> found;
+    std::function<void(FakeNode&)> visit = [&](FakeNode& node) {
+        for (const std::shared_ptr<FakeNode>& kid : node.kids) {
+            if (found.size() >= max)
+                return;
+            if (roles.contains(kid->roleName))
+                found.append(kid);
+            visit(*kid);
+        }
+    };
+    visit(*this);
+    return found;
+}
+
 std::shared_ptr<FakeNode> FakeNode::add(const QString& role, std::optional<QRectF> frameGlobal, const QString& name) {
     auto child = std::make_shared<FakeNode>();
     child->roleName = role;

@@ -149,6 +149,7 @@ public:
     QString roleName;
     bool editable = false;
     bool active = false;
+    bool visible = true;
     std::optional<QRectF> frame;
     QMap<NodeText, QString> texts;
     QString docURL;
@@ -159,11 +160,15 @@ public:
     QString role() override { return ask(), roleName; }
     bool isEditable() override { return ask(), editable; }
     bool isActive() override { return ask(), active; }
+    bool isVisible() override { return ask(), visible; }
     std::optional<QRectF> frameGlobal() override { return ask(), frame; }
     QString text(NodeText which) override { return ask(), texts.value(which); }
     QString documentAddress() override { return ask(), docURL; }
     int childCount() override { return ask(), int(kids.size()); }
     QList<AccessibleNodePtr> children() override;
+    // A made-up application that searches itself when `searches` is set on the node asked.
+    bool searches = true;
+    std::optional<QList<AccessibleNodePtr>> descendants(const QStringList& roles, int max) override;
 
     // Appends a child and answers it, for building trees in a few lines.
     std::shared_ptr<FakeNode> add(const QString& role, std::optional<QRectF> frame = {}, const QString& name = {});

@@ -20,6 +20,7 @@ enum class Search { Found, NotFound, Failed };
 
 // Asks the window to find its focused element itself (one request), when it can.
 Search searchByCollection(AtspiAccessible* window, Element& found) {
+    std::lock_guard guard(atspi::lock());
     AtspiCollection* collection = atspi_accessible_get_collection_iface(window);
     if (!collection)
         return Search::Failed;
@@ -58,6 +59,8 @@ Search searchByWalking(AtspiAccessible* window, Element& found) {
     int walked = 0;
     GError* error = nullptr;
     while (!queue.empty() && walked < AtspiAccessibility::maxElementsWalked) {
+        // One element at a time, so element readings of screen understanding go on between.
+        std::lock_guard guard(atspi::lock());
         Element element = std::move(queue.front());
         queue.pop_front();
         ++walked;
@@ -103,6 +106,7 @@ QString roleOf(AtspiAccessible* element, AtspiRole role) {
 }
 
 FocusedElement describe(AtspiAccessible* element) {
+    std::lock_guard guard(atspi::lock());
     FocusedElement out;
     GError* error = nullptr;
     const AtspiRole role = atspi_accessible_get_role(element, &error);
@@ -157,7 +161,7 @@ void setAccessibilityEnabled() {
 
 FocusReading AtspiAccessibility::focusedElement(qint64 pid, int timeoutMs) {
     using R = FocusReading::Result;
-    std::lock_guard guard(atspi::lock());
+    std::unique_lock guard(atspi::lock());
     if (pid <= 0 || !initialised())
         return {R::Failed, {}};
     atspi_set_timeout(timeoutMs, timeoutMs);
@@ -183,6 +187,7 @@ FocusReading AtspiAccessibility::focusedElement(qint64 pid, int timeoutMs) {
         else
             windows.push_back(std::move(window));
     }
+    guard.unlock(); // the searches take it per step
     bool failed = false;
     for (Element& window : windows) {
         Element found;

@@ -13,10 +13,15 @@
 
 namespace ombrel::atspi {
 
+// Held around every use of libatspi, releasing its objects included.
+std::recursive_mutex& lock();
+
 struct Unref {
     void operator()(gpointer p) const {
-        if (p)
+        if (p) {
+            std::lock_guard guard(lock());
             g_object_unref(p);
+        }
     }
 };
 using Element = std::unique_ptr<AtspiAccessible, Unref>;
@@ -32,8 +37,5 @@ QHash<QString, QString> attributesOf(AtspiAccessible* element);
 bool initialised();
 // The application on the bus that runs in process `pid`.
 Element applicationOf(qint64 pid);
-
-// Held around every use of libatspi.
-std::recursive_mutex& lock();
 
 } // namespace ombrel::atspi

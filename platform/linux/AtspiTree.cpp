@@ -33,6 +33,11 @@ public:
         return hasState(m_element.get(), ATSPI_STATE_ACTIVE);
     }
 
+    bool isVisible() override {
+        std::lock_guard guard(lock());
+        return hasState(m_element.get(), ATSPI_STATE_VISIBLE);
+    }
+
     std::optional<QRectF> frameGlobal() override {
         std::lock_guard guard(lock());
         AtspiComponent* component = atspi_accessible_get_component_iface(m_element.get());
@@ -84,10 +89,18 @@ public:
         AtspiDocument* document = atspi_accessible_get_document_iface(m_element.get());
         if (!document)
             return {};
-        GError* error = nullptr;
-        QString address = take(atspi_document_get_document_attribute_value(document, const_cast<gchar*>("DocURL"), &error));
+        // Firefox names the document's address "DocURL", Chromium "URI".
+        QString address;
+        for (const char* name : {"DocURL", "URI"}) {
+            GError* error = nullptr;
+            address = take(atspi_document_get_document_attribute_value(document, const_cast<gchar*>(name), &error));
+            if (!ok(error))
+                address.clear();
+            if (!address.isEmpty())
+                break;
+        }
         g_object_unref(document);
-        return ok(error) ? address : QString();
+        return address;
     }
 
     int childCount() override {
@@ -114,7 +127,42 @@ public:
         return out;
     }
 
+    std::optional<QList<AccessibleNodePtr>> descendants(const QStringList& roles, int max) override {
+        std::lock_guard guard(lock());
+        AtspiCollection* collection = atspi_accessible_get_collection_iface(m_element.get());
+        if (!collection)
+            return std::nullopt;
+        GArray* wanted = g_array_new(FALSE, FALSE, sizeof(AtspiRole));
+        for (const QString& name : roles)
+            if (const auto role = roleNamed(name))
+                g_array_append_val(wanted, *role);
+        std::unique_ptr<AtspiMatchRule, Unref> rule(
+            atspi_match_rule_new(nullptr, ATSPI_Collection_MATCH_NONE, nullptr, ATSPI_Collection_MATCH_NONE, wanted,
+                                 ATSPI_Collection_MATCH_ANY, nullptr, ATSPI_Collection_MATCH_NONE, FALSE));
+        g_array_free(wanted, TRUE);
+        GError* error = nullptr;
+        GArray* matches = atspi_collection_get_matches(collection, rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL,
+                                                       max, TRUE, &error);
+        g_object_unref(collection);
+        if (!ok(error) || !matches)
+            return std::nullopt;
+        QList<AccessibleNodePtr> out;
+        for (guint i = 0; i < matches->len; ++i)
+            if (AtspiAccessible* match = g_array_index(matches, AtspiAccessible*, i))
+                out.append(std::make_shared<AtspiNode>(Element(match)));
+        g_array_free(matches, TRUE);
+        return out;
+    }
+
 private:
+    // The role with that name on the bus.
+    static std::optional<AtspiRole> roleNamed(const QString& name) {
+        for (int r = 0; r < ATSPI_ROLE_LAST_DEFINED; ++r)
+            if (take(atspi_role_get_name(AtspiRole(r))) == name)
+                return AtspiRole(r);
+        return std::nullopt;
+    }
+
     // The text the element shows, through its text interface, without the placeholders
     // for embedded children.
     QString shownText() {

@@ -96,6 +96,9 @@ TEST_F(ReaderTest, WalksChildrenInOrderWithinTheDepthAndNodeLimits) {
     deep->add("push button", QRectF(150, 100, 50, 20), "too deep");
     auto section = window->add("panel", QRectF(100, 200, 400, 200), "Form");
     section->add("push button", QRectF(150, 250, 50, 20), "inside");
+    auto hidden = app->add("frame", QRectF(100, 50, 300, 300));
+    hidden->visible = false;
+    hidden->add("push button", QRectF(150, 100, 50, 20), "in a hidden pop-up");
     const QList<ScreenElement> found = read();
     ASSERT_EQ(found.size(), 2);
     EXPECT_EQ(found[0].title, "Form");
@@ -149,6 +152,10 @@ TEST_F(ReaderTest, PageAddressesComeFromVisibleBrowserWindowsFrontFirst) {
     page->docURL = "https://example.com/page#top";
     putWindow(pid, "Chromium", QRect(0, 0, 1200, 800));
     const Source screen{1, QRectF(0, 0, 1920, 1080)};
+    EXPECT_EQ(pageAddresses(screen), QStringList{"https://example.com/page"});
+
+    // A browser that cannot search itself is walked breadth first to its document.
+    browserWindow->searches = false;
     EXPECT_EQ(pageAddresses(screen), QStringList{"https://example.com/page"});
 
     // Without a document address, the address bar answers.

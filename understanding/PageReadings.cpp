@@ -62,9 +62,12 @@ void PageReadings::start(bool withAddresses) {
             lowerPriority(quickNiceness);
             return TextFinder::read(picture, false);
         });
-        m_careful = QtConcurrent::run(&pool(Lane::Careful), [picture] {
+        // The careful reading joins an enlarged reading with the quick one, read once.
+        const QFuture<Lines> quick = m_quick;
+        m_careful = QtConcurrent::run(&pool(Lane::Careful), [picture, quick] {
             lowerPriority(carefulNiceness);
-            return TextFinder::read(picture, true);
+            const Lines enlarged = TextFinder::readAtScale(picture, TextFinder::enlargement);
+            return TextFinder::joined(enlarged, QFuture<Lines>(quick).result());
         });
         const std::optional<AccessibilityReader::Source> source = m_source;
         const QSize size = picture.size();

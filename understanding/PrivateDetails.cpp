@@ -103,10 +103,13 @@ QList<TextRange> privateRanges(const QString& text) {
 
 QList<QRectF> privateAreas(const QList<Line>& lines, QSize imageSize) {
     QList<QRectF> out;
-    for (const Line& line : lines)
+    qsizetype fromEarlierLines = 0;
+    for (const Line& line : lines) {
         for (const TextRange& r : privateRanges(line.text))
-            if (auto box = rect(r, line, imageSize))
+            if (auto box = rect(r, line, imageSize); box && !coveredBy(*box, out.first(fromEarlierLines)))
                 out.append(*box);
+        fromEarlierLines = out.size();
+    }
     return out;
 }
 

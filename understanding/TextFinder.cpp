@@ -29,6 +29,16 @@ QStringList wordsOf(const QString& query) {
 
 } // namespace
 
+bool coveredBy(const QRectF& box, const QList<QRectF>& others) {
+    const double area = box.width() * box.height();
+    for (const QRectF& other : others) {
+        const QRectF both = other.intersected(box);
+        if (area > 0 && both.width() * both.height() >= sameTextShare * area)
+            return true;
+    }
+    return false;
+}
+
 std::optional<QRectF> Line::box(TextRange range) const {
     std::optional<QRectF> out;
     for (qsizetype i = std::max<qsizetype>(range.start, 0); i < range.end && i < charBoxes.size(); ++i) {
@@ -96,10 +106,12 @@ QList<QRectF> find(const QString& query, const QList<Line>& lines, QSize imageSi
             continue;
         const QString phrase = attempt.join(QLatin1Char(' '));
         QList<QRectF> found;
-        for (const Line& line : lines)
+        for (const Line& line : lines) {
+            const qsizetype fromEarlierLines = found.size();
             for (const TextRange& r : ranges(phrase, line.text))
-                if (auto box = rect(r, line, imageSize))
+                if (auto box = rect(r, line, imageSize); box && !coveredBy(*box, found.first(fromEarlierLines)))
                     found.append(*box);
+        }
         if (!found.isEmpty())
             return found;
     }

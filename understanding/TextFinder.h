@@ -28,6 +28,8 @@ struct Line {
     // The box of every code unit of `text` in picture pixels, as the recogniser placed its
     // symbol; a null rectangle where it placed none (the spaces between words).
     QList<QRectF> charBoxes;
+    // How sure the recogniser was of the line's words, 0 to 100 (their mean).
+    double confidence = 0;
 
     // The box around the characters of a range, or none when none of them has one.
     std::optional<QRectF> box(TextRange range) const;
@@ -40,11 +42,25 @@ inline constexpr double margin = 8;
 // Words dropped in the second try of a text search.
 const QSet<QString>& fillerWords();
 
-// Recognises the lines of text on the picture. The quick level reads the picture as it is;
-// the careful level reads an enlarged, cleaned-up copy, which finds small and low-contrast
-// text the quick level misses and takes a few times longer. Slow: call off the GUI thread.
-// A picture that cannot be read gives no lines.
+// Recognises the lines of text on the picture. The quick level reads the picture as it is,
+// once. The careful level also reads a copy enlarged `enlargement` times, which finds small
+// text the quick level misses, and keeps the lines of both readings (`joined`): enlarging
+// loses thin strokes such as underscores that the picture's own size keeps. It takes about
+// three times as long as the quick level. Both turn a dark page over first, and language
+// correction is off in both. Slow: call off the GUI thread. A picture that cannot be read
+// gives no lines.
 QList<Line> read(const QImage& picture, bool careful = true);
+inline constexpr double enlargement = 2.0;
+// Pages darker than this mean grey level (0 to 255) are inverted before reading.
+inline constexpr double darkPageMean = 110;
+// One reading at a scale of the picture, boxes in the picture's own pixels.
+QList<Line> readAtScale(const QImage& picture, double scale);
+// The careful reading's lines: the enlarged reading's, then the plain one's.
+QList<Line> joined(const QList<Line>& enlarged, const QList<Line>& plain);
+// Because a careful reading can hold the same text twice, a rectangle found in one line
+// that another line's rectangle already covers by this share is not reported again.
+inline constexpr double sameTextShare = 0.8;
+bool coveredBy(const QRectF& box, const QList<QRectF>& others);
 
 // The rectangles of the query's words in the lines, in picture pixels.
 QList<QRectF> find(const QString& query, const QList<Line>& lines, QSize imageSize);

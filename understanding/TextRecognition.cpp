@@ -77,10 +77,16 @@ QList<Line> recognise(tesseract::TessBaseAPI& api, const QImage& grey, double sc
     }
     std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
     Line line;
-    auto flush = [&lines, &line] {
-        if (!line.text.trimmed().isEmpty())
+    double confidenceSum = 0;
+    int words = 0;
+    auto flush = [&] {
+        if (!line.text.trimmed().isEmpty()) {
+            line.confidence = words ? confidenceSum / words : 0;
             lines.append(line);
+        }
         line = {};
+        confidenceSum = 0;
+        words = 0;
     };
     if (it) {
         do {
@@ -91,6 +97,10 @@ QList<Line> recognise(tesseract::TessBaseAPI& api, const QImage& grey, double sc
             } else if (it->IsAtBeginningOf(tesseract::RIL_WORD)) {
                 line.text.append(QLatin1Char(' '));
                 line.charBoxes.append(QRectF());
+            }
+            if (it->IsAtBeginningOf(tesseract::RIL_WORD)) {
+                confidenceSum += it->Confidence(tesseract::RIL_WORD);
+                ++words;
             }
             std::unique_ptr<char[]> symbol(it->GetUTF8Text(tesseract::RIL_SYMBOL));
             const QString text = QString::fromUtf8(symbol ? symbol.get() : "");
@@ -111,20 +121,38 @@ QList<Line> recognise(tesseract::TessBaseAPI& api, const QImage& grey, double sc
 } // namespace
 
 QList<Line> read(const QImage& picture, bool careful) {
-    if (picture.isNull())
+    if (!careful)
+        return readAtScale(picture, 1.0);
+    return joined(readAtScale(picture, enlargement), readAtScale(picture, 1.0));
+}
+
+QList<Line> readAtScale(const QImage& picture, double scale) {
+    if (picture.isNull() || scale <= 0)
         return {};
     tesseract::TessBaseAPI* api = recogniser();
     if (!api)
         return {};
     QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
-    double scale = 1.0;
-    if (careful) {
-        // Screen text is small for the recogniser: twice the size reads it far better.
-        scale = 2.0;
-        grey = grey.scaled(grey.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The recogniser knows dark text on a light ground best: a dark page is turned over.
+    // (Light text in a dark panel of a light page is left to its own inverted-line check.)
+    qint64 sum = 0, count = 0;
+    for (int y = 0; y < grey.height(); y += 4) {
+        const uchar* row = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); x += 4, ++count)
+            sum += row[x];
     }
+    if (count && double(sum) / double(count) < darkPageMean)
+        grey.invertPixels();
+    if (scale != 1.0)
+        grey = grey.scaled((QSizeF(grey.size()) * scale).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     api->SetPageSegMode(tesseract::PSM_AUTO);
     return recognise(*api, grey, scale);
+}
+
+QList<Line> joined(const QList<Line>& enlarged, const QList<Line>& plain) {
+    QList<Line> out = enlarged;
+    out.append(plain);
+    return out;
 }
 
 } // namespace ombrel::TextFinder

@@ -89,3 +89,15 @@ TEST(TextFinderRead, ReadsRenderedTextAndPlacesItsCharacters) {
     }
     EXPECT_TRUE(read(QImage()).isEmpty());
 }
+
+TEST(TextFinderFind, TheSameWordReadTwiceInACarefulReadingIsMarkedOnce) {
+    // The enlarged and the plain reading of one line, boxes a pixel apart.
+    Line enlarged = lineOf("Save changes");
+    Line plain = lineOf("Save changes", 101);
+    const QList<QRectF> found = find("save", TextFinder::joined({enlarged}, {plain}), {2000, 1000});
+    EXPECT_EQ(found.size(), 1);
+    // Two words on two different places stay two.
+    EXPECT_EQ(find("save", {lineOf("Save"), lineOf("Save", 600)}, {2000, 1000}).size(), 2);
+    // Within one line, every occurrence counts.
+    EXPECT_EQ(find("aa", {lineOf("aa aa")}, {2000, 1000}).size(), 2);
+}

@@ -81,8 +81,18 @@ void PageReadings::start(bool withAddresses) {
         const std::optional<AccessibilityReader::Source> source = m_source;
         // After the element reading, so the two do not share the other application's
         // answers and run out of time together.
-        m_addresses = m_elements.then(&pool(Lane::Accessibility), [source](const Elements&) {
-            return source ? AccessibilityReader::pageAddresses(*source) : QStringList{};
+        // A browser still busy redrawing under the editor may not answer in time: it is
+        // asked once more when the text readings, which share the processor with it, are done.
+        const QFuture<Lines> careful = m_careful;
+        m_addresses = m_elements.then(&pool(Lane::Accessibility), [source, careful](const Elements&) {
+            if (!source)
+                return QStringList{};
+            QStringList addresses = AccessibilityReader::pageAddresses(*source);
+            if (addresses.isEmpty()) {
+                QFuture<Lines>(careful).waitForFinished();
+                addresses = AccessibilityReader::pageAddresses(*source);
+            }
+            return addresses;
         });
     }
 }

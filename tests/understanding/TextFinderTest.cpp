@@ -64,6 +64,37 @@ TEST(TextFinderFind, TriesAllWordsThenTheMeaningfulOnes) {
     EXPECT_TRUE(find("  ", lines, size).isEmpty());
 }
 
+TEST(TextFinderRead, ADarkTerminalIsReadUnderscoresAndAll) {
+    QImage picture(900, 300, QImage::Format_RGB32);
+    picture.fill(QColor("#101010"));
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setPixelSize(14);
+    const QString prompt = QStringLiteral("$ export GITHUB_TOKEN=");
+    const QString key = QStringLiteral("ghp_R2d2C3p0x8Yw7Vq6");
+    {
+        QPainter p(&picture);
+        p.setFont(font);
+        p.setPen(QColor("#d0d0d0"));
+        p.drawText(40, 80, prompt + key);
+        p.drawText(40, 180, QStringLiteral("Save changes"));
+    }
+    const QList<Line> lines = read(picture, true);
+    EXPECT_EQ(find("save changes", lines, picture.size()).size(), 1);
+    // The plain reading keeps the underscores that the enlarged one loses, so the key is
+    // blurred from its prefix to its end.
+    bool keptUnderscore = false;
+    for (const Line& line : lines)
+        keptUnderscore = keptUnderscore || line.text.contains(QStringLiteral("ghp_R2d2"));
+    EXPECT_TRUE(keptUnderscore);
+    const QFontMetricsF metrics(font, &picture);
+    const double keyLeft = 40 + metrics.horizontalAdvance(prompt);
+    const double keyRight = keyLeft + metrics.horizontalAdvance(key);
+    bool covered = false;
+    for (const QRectF& area : privateAreas(lines, picture.size()))
+        covered = covered || (area.left() <= keyLeft && area.right() >= keyRight && area.contains(keyLeft, 75));
+    EXPECT_TRUE(covered);
+}
+
 TEST(TextFinderRead, ReadsRenderedTextAndPlacesItsCharacters) {
     QImage picture(900, 300, QImage::Format_RGB32);
     picture.fill(Qt::white);

@@ -403,11 +403,18 @@ void AppDelegate::startScrollCapture() {
     session->begin();
 }
 
+qint64 AppDelegate::screenSourcePid() {
+    const std::optional<AppInfo> target = ChatSender::target();
+    return target ? target->pid : 0;
+}
+
 void AppDelegate::finishCapture(Outcome<Capture> result, bool windowGrab) {
     if (result) {
         const std::optional<DisplayInfo> screen = currentScreen();
         CaptureEffect::play(screen ? screen->globalRectPx : result.value().areaGlobal);
-        openEditor(result.value().image, result.value().areaGlobal, result.value().sourcePid);
+        // A screen's elements are read from the application the user worked in last.
+        const qint64 sourcePid = windowGrab ? result.value().sourcePid : screenSourcePid();
+        openEditor(result.value().image, result.value().areaGlobal, sourcePid);
     } else if (windowGrab) {
         Permissions::show(QStringLiteral("Couldn't capture that window"), result.message());
     } else {
@@ -459,7 +466,7 @@ void AppDelegate::captureAnother() {
         if (result) {
             CaptureEffect::play(screen->globalRectPx);
             if (m_editor)
-                m_editor->receiveCapture(result.value().image, result.value().areaGlobal, result.value().sourcePid);
+                m_editor->receiveCapture(result.value().image, result.value().areaGlobal, screenSourcePid());
         } else {
             Permissions::explainFailure(QStringLiteral("Couldn't capture the screen"), result.message());
         }

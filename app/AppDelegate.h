@@ -64,6 +64,9 @@ public:
     static std::optional<WindowInfo> longPageWindow(const QList<WindowInfo>& windows, qint64 pid);
     ScrollCaptureSession* scrollSession() const { return m_scrollSession; }
     void openEditor(const QImage& image, const QRect& areaGlobal = {}, qint64 sourcePid = 0);
+    // The process whose elements a screen capture shows: the last application the user
+    // worked in, when known.
+    static qint64 screenSourcePid();
     // Captures the current screen into the open editor (its request for another screen).
     void captureAnother();
     EditorWindowController* editor() const { return m_editor; }

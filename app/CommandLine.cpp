@@ -6,6 +6,7 @@
 #include "markup/MarkupSetup.h"
 #include "recording/ZoomCommand.h"
 #include "recording/ZoomPlanCommand.h"
+#include "understanding/ReadCommand.h"
 
 #include <QTextStream>
 
@@ -44,6 +45,9 @@ const QList<Verb>& verbs() {
         {"zoom", "VIDEO EVENTS.json --output FILE",
          "Render a recording again through the zoom camera planned from its events (as zoom-plan reads them).",
          VerbNeeds::Core, &zoomCommand},
+        {"read", "PICTURE [--careful] [--find QUERY] [--private]",
+         "Print the text read on a picture with its boxes, or what a find or Auto-Blur would mark, as JSON.",
+         VerbNeeds::Core, &readCommand},
     };
     return table;
 }

@@ -5,6 +5,7 @@
 
 #include "markup/MarkupParts.h"
 #include "markup/MarkupRender.h"
+#include "understanding/ElementMap.h"
 
 #include <QApplication>
 #include <QHash>
@@ -19,60 +20,6 @@
 namespace ombrel {
 
 namespace {
-
-QString kindWord(ScreenElement::Kind kind) {
-    switch (kind) {
-    case ScreenElement::Kind::Button:
-        return QStringLiteral("Button");
-    case ScreenElement::Kind::Link:
-        return QStringLiteral("Link");
-    case ScreenElement::Kind::Field:
-        return QStringLiteral("Field");
-    case ScreenElement::Kind::Image:
-        return QStringLiteral("Image");
-    case ScreenElement::Kind::Text:
-        return QStringLiteral("Text");
-    case ScreenElement::Kind::Section:
-        return QStringLiteral("Section");
-    }
-    return QStringLiteral("Section");
-}
-
-std::optional<QString> elementLabel(const ScreenElement& element) {
-    QString title = element.title;
-    if (title.size() > 60) title = title.left(57) + QChar(0x2026);
-    if (title.isEmpty()) return std::nullopt;
-    const QString quoted = QChar(0x201C) + title + QChar(0x201D);
-    switch (element.kind) {
-    case ScreenElement::Kind::Button:
-    case ScreenElement::Kind::Link:
-    case ScreenElement::Kind::Field:
-        return kindWord(element.kind) + QLatin1Char(' ') + quoted;
-    case ScreenElement::Kind::Text:
-        return quoted;
-    case ScreenElement::Kind::Image:
-    case ScreenElement::Kind::Section:
-        return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-// The smallest element whose frame holds the point (left and top edges in, right and
-// bottom edges out); the earliest of equal areas.
-std::optional<ScreenElement> elementAt(const QList<ScreenElement>& elements, QPointF p) {
-    std::optional<ScreenElement> best;
-    double bestArea = 0;
-    for (const ScreenElement& element : elements) {
-        const QRectF r = element.imageRect.normalized();
-        if (p.x() < r.left() || p.x() >= r.right() || p.y() < r.top() || p.y() >= r.bottom()) continue;
-        const double area = r.width() * r.height();
-        if (!best || area < bestArea) {
-            best = element;
-            bestArea = area;
-        }
-    }
-    return best;
-}
 
 QString rectKey(const QRectF& r) {
     return QStringLiteral("%1,%2,%3,%4")
@@ -91,13 +38,6 @@ bool typesOnCanvas(NoteLook look) {
 
 } // namespace
 
-QString ScreenElement::label() const {
-    return elementLabel(*this).value_or(QString());
-}
-
-QString ScreenElement::hoverName() const {
-    return elementLabel(*this).value_or(kindWord(kind));
-}
 
 CanvasView::CanvasView(Markup markup, QWidget* parent) : QWidget(parent), m_markup(std::move(markup)) {
     setCursor(Qt::CrossCursor);
@@ -486,7 +426,7 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
     } else if (const auto hit = boxAt(start)) {
         select(*hit);
     } else if (m_tool == Tool::Select) {
-        if (const auto element = elementAt(elements, start)) {
+        if (const auto element = ElementMap::element(start, elements)) {
             const QString label = element->label();
             add({Markup::Box(element->imageRect.normalized(), {}, false,
                              label.isEmpty() ? std::nullopt : std::optional<QString>(label))});
@@ -503,7 +443,7 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event) {
 
 void CanvasView::updateHover(QPointF p) {
     std::optional<ScreenElement> hovered;
-    if (m_tool == Tool::Select && !boxAt(p)) hovered = elementAt(elements, p);
+    if (m_tool == Tool::Select && !boxAt(p)) hovered = ElementMap::element(p, elements);
     if (hovered != m_hovered) {
         m_hovered = hovered;
         update();

@@ -4,6 +4,7 @@
 // owns the page's Markup and its undo history. Its y axis grows downward, like the picture.
 
 #include "markup/Markup.h"
+#include "understanding/ScreenElement.h"
 
 #include "editor/NoteField.h"
 #include <QList>
@@ -14,19 +15,6 @@
 #include <optional>
 
 namespace ombrel {
-
-// One user-interface element found on a picture (filled by screen understanding).
-struct ScreenElement {
-    enum class Kind { Button, Link, Field, Image, Text, Section };
-    Kind kind = Kind::Section;
-    QString title;
-    QRectF imageRect;
-    // The element's label as a mark shows it, e.g. "Login button".
-    QString label() const;
-    // The name shown while pointing at it, e.g. "Button: Login".
-    QString hoverName() const;
-    bool operator==(const ScreenElement&) const = default;
-};
 
 class CanvasView : public QWidget {
     Q_OBJECT

@@ -140,8 +140,9 @@ QWidget* EditorWindowController::buildToolbar() {
         b->setCheckable(true);
         m_toolButtons.append(b);
     }
-    // Find, Auto-Blur, Share, Crop into Tiles, Improve Wording, the keyboard shortcuts and
-    // the minimised thumbnail join the window with the work that makes them real.
+    buildUnderstandingControls(row);
+    // Share, Crop into Tiles, Improve Wording, the keyboard shortcuts and the minimised
+    // thumbnail join the window with the work that makes them real.
     row->addStretch(1);
     // Where the picture will go, beside the buttons that send it.
     m_target = new QLabel;
@@ -318,6 +319,13 @@ void EditorWindowController::addPage(const QImage& image, QRect areaGlobal, qint
     page.canvas = canvas;
     page.sourceAreaGlobal = areaGlobal;
     page.sourcePid = sourcePid;
+    std::optional<AccessibilityReader::Source> source;
+    if (sourcePid > 0 && !areaGlobal.isEmpty())
+        source = AccessibilityReader::Source{qint32(sourcePid), QRectF(areaGlobal)};
+    page.readings = new PageReadings(image, source, canvas);
+    // Pointing uses the elements as soon as they are read.
+    connect(page.readings, &PageReadings::elementsRead, canvas,
+            [canvas](const QList<ScreenElement>& elements) { canvas->elements = elements; });
     m_pages.push_back(page);
     rebuildPageStrip();
 }
@@ -356,6 +364,7 @@ void EditorWindowController::showPage(int index) {
         return;
     m_current = index;
     m_stack->setCurrentWidget(canvas());
+    startReadings(m_pages.at(size_t(index)));
     rebuildNotes();
     rebuildPageStrip();
     refreshUndoButtons();
@@ -593,7 +602,7 @@ bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::KeyPress && (qobject_cast<QLineEdit*>(watched) || qobject_cast<NoteField*>(watched))) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        if (watched != m_find && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
             moveToNextNote(key->key() == Qt::Key_Tab ? 1 : -1);
             if (!canvas()->selected() && !m_boxFields.empty()) // wrap around from the end
                 canvas()->select(m_boxFields.front().first);
@@ -617,7 +626,15 @@ void EditorWindowController::chooseTool(CanvasView::Tool tool) {
     setStatus(QString::fromLatin1(toolHints[int(tool)]));
 }
 
-void EditorWindowController::setStatus(const QString& text) { m_status->setText(text); }
+void EditorWindowController::setStatus(const QString& text) {
+    m_status->setStyleSheet(QString());
+    m_status->setText(text);
+}
+
+void EditorWindowController::setProblem(const QString& text) {
+    m_status->setStyleSheet(QStringLiteral("color: #c0392b;"));
+    m_status->setText(text);
+}
 QString EditorWindowController::statusText() const { return m_status->text(); }
 QString EditorWindowController::targetText() const { return m_target->text(); }
 

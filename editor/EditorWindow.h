@@ -7,6 +7,7 @@
 #include "editor/PagePreviews.h"
 #include "library/CaptureStyle.h"
 #include "markup/MarkStore.h"
+#include "understanding/PageReadings.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -32,6 +33,9 @@ struct CapturePage {
     QRect sourceAreaGlobal;          // where the picture came from on screen, when known
     qint64 sourcePid = 0;            // the application it shows, when known
     bool isIncluded = true;
+    // Its text, element and page-address readings, started when the page is first shown
+    // (owned by the canvas).
+    QPointer<PageReadings> readings;
 };
 
 class EditorWindowController : public QWidget {
@@ -96,6 +100,11 @@ public:
     MinimizedThumb* minimizedThumb() const { return m_thumb.get(); }
     ChipPreview* chipPreview() const { return m_chipPreview.get(); }
 
+    // Find and auto-blur on the current page: marks from what the page's readings found.
+    void findOnPage();
+    void autoBlur();
+    QLineEdit* findField() const { return m_find; }
+
     QString statusText() const;
     QString targetText() const;
     // The note fields of the numbered marks, by box index (for tests and keyboard moves).
@@ -128,6 +137,10 @@ private:
     void refreshTargetLine();
     void refreshUndoButtons();
     void setStatus(const QString& text);
+    // A status that says something went wrong or found nothing.
+    void setProblem(const QString& text);
+    void startReadings(CapturePage& page);
+    void buildUnderstandingControls(QHBoxLayout* row);
     void chooseTool(CanvasView::Tool tool);
     void chooseSize(int presetIndex);
     void storeWindowSize(QSize size);
@@ -165,6 +178,7 @@ private:
     NoteField* m_comment = nullptr;
     std::vector<std::pair<qsizetype, NoteField*>> m_boxFields;
     QLabel* m_status = nullptr;
+    QLineEdit* m_find = nullptr;
     QLabel* m_target = nullptr;
     QLabel* m_zoomLabel = nullptr;
     QComboBox* m_look = nullptr;

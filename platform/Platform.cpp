@@ -39,6 +39,7 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.workspace, s.workspace);
     keepOrReplace(p.access, s.access);
     keepOrReplace(p.accessibility, s.accessibility);
+    keepOrReplace(p.accessibleTree, s.accessibleTree);
     keepOrReplace(p.keys, s.keys);
     keepOrReplace(p.recording, s.recording);
 }
@@ -55,6 +56,7 @@ LoginItem& Platform::loginItem() { return need(installed().loginItem, "loginItem
 Workspace& Platform::workspace() { return need(installed().workspace, "workspace"); }
 Access& Platform::access() { return need(installed().access, "access"); }
 Accessibility& Platform::accessibility() { return need(installed().accessibility, "accessibility"); }
+AccessibleTree& Platform::accessibleTree() { return need(installed().accessibleTree, "accessibleTree"); }
 SyntheticKeys& Platform::keys() { return need(installed().keys, "keys"); }
 RecordingSources& Platform::recording() { return need(installed().recording, "recording"); }
 

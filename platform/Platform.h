@@ -3,6 +3,7 @@
 // Every service is owned here; callers keep plain references only for the length of a call.
 
 #include "Accessibility.h"
+#include "AccessibleTree.h"
 #include "LoginItem.h"
 #include "Pasteboard.h"
 #include "Recording.h"
@@ -28,6 +29,7 @@ struct PlatformServices {
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<Access> access;
     std::unique_ptr<Accessibility> accessibility;
+    std::unique_ptr<AccessibleTree> accessibleTree;
     std::unique_ptr<SyntheticKeys> keys;
     std::unique_ptr<RecordingSources> recording;
 };
@@ -48,6 +50,7 @@ public:
     static Workspace& workspace();
     static Access& access();
     static Accessibility& accessibility();
+    static AccessibleTree& accessibleTree();
     static SyntheticKeys& keys();
     static RecordingSources& recording();
 };

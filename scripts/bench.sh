@@ -30,11 +30,23 @@ for size in 1920x1080 5120x2880; do
         QT_QPA_PLATFORM=xcb build/bench/bench_recording_cpu 10
         kill "$scroller" 2>/dev/null || true
         wait "$scroller" 2>/dev/null || true
+        echo "== element reading of a Chromium window =="
+        desktop_spawn 300 chromium --test-type --no-sandbox --disable-gpu --no-first-run --no-default-browser-check \
+            --disable-background-networking --disable-component-update --disable-sync --password-store=basic \
+            --user-data-dir="$(mktemp -d "$DESKTOP_TMP/chromium.XXXXXX")" --force-renderer-accessibility \
+            --window-position=100,60 --window-size=1400,900 "file://$PWD/tests/e2e/understanding/page.html" \
+            >/dev/null 2>&1
+        desktop_wait_for 60 sh -c 'xdotool search --name "^shop login" | grep -q .'
+        sleep 3
+        page=$(xdotool search --name "^shop login" | head -1)
+        eval "$(xdotool getwindowgeometry --shell "$page")"
+        OMBREL_BENCH_PID=$(xdotool getwindowpid "$page") OMBREL_BENCH_AREA="$X $Y $WIDTH $HEIGHT" \
+            QT_QPA_PLATFORM=xcb build/bench/bench_element_reading
     fi
     desktop_stop
 done
 for b in build/bench/bench_*; do
-    case "$(basename "$b")" in bench_screen_grab | bench_recording_cpu) continue ;; esac
+    case "$(basename "$b")" in bench_screen_grab | bench_recording_cpu | bench_element_reading) continue ;; esac
     echo "== $(basename "$b") =="
     QT_QPA_PLATFORM=offscreen "$b"
 done

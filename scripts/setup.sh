@@ -31,6 +31,8 @@ PACKAGES=(
   xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl xdg-utils
   desktop-file-utils
   pulseaudio pulseaudio-utils chromium
+  # a local web server and JSON reading for the screen-understanding end-to-end script
+  python3 jq
 )
 
 missing=()

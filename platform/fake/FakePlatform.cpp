@@ -199,6 +199,39 @@ std::unique_ptr<InputMonitor> FakeRecording::inputMonitor() {
     auto m = std::make_unique<FakeInputMonitor>(&pointerAt);
     monitor = m.get();
     return m;
+
+QList<AccessibleNodePtr> FakeNode::children() {
+    ask();
+    return {kids.begin(), kids.end()};
+}
+
+std::optional<QList<AccessibleNodePtr>> FakeNode::descendants(const QStringList& roles, int max) {
+    ask();
+    if (!searches)
+        return std::nullopt;
+    QList<AccessibleNodePtr> found;
+    std::function<void(FakeNode&)> visit = [&](FakeNode& node) {
+        for (const std::shared_ptr<FakeNode>& kid : node.kids) {
+            if (found.size() >= max)
+                return;
+            if (roles.contains(kid->roleName))
+                found.append(kid);
+            visit(*kid);
+        }
+    };
+    visit(*this);
+    return found;
+}
+
+std::shared_ptr<FakeNode> FakeNode::add(const QString& role, std::optional<QRectF> frameGlobal, const QString& name) {
+    auto child = std::make_shared<FakeNode>();
+    child->roleName = role;
+    child->frame = frameGlobal;
+    if (!name.isEmpty())
+        child->texts.insert(NodeText::Name, name);
+    child->questions = questions;
+    kids.append(child);
+    return child;
 }
 
 FakePlatformHandles installFakePlatform(const QString& trashFolder) {
@@ -215,8 +248,9 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     auto accessibility = std::make_unique<FakeAccessibility>();
     auto keys = std::make_unique<FakeKeys>();
     auto recording = std::make_unique<FakeRecording>();
-    h = {screens.get(), windows.get(),   pasteboard.get(),    sounds.get(), trash.get(),    login.get(),
-         workspace.get(), access.get(), accessibility.get(), keys.get(),   recording.get()};
+    auto tree = std::make_unique<FakeAccessibleTree>();
+    h = {screens.get(),   windows.get(), pasteboard.get(),    sounds.get(), trash.get(),     login.get(),
+         workspace.get(), access.get(),  accessibility.get(), keys.get(),   recording.get(), tree.get()};
     s.screens = std::move(screens);
     s.windows = std::move(windows);
     s.pasteboard = std::move(pasteboard);
@@ -228,6 +262,7 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     s.accessibility = std::move(accessibility);
     s.keys = std::move(keys);
     s.recording = std::move(recording);
+    s.accessibleTree = std::move(tree);
     Platform::install(std::move(s));
     fakes() = h;
     return h;

@@ -146,6 +146,54 @@ public:
     void openSettings() override { ++settingsOpened; }
 };
 
+// An element of a made-up application; tests build trees of these.
+class FakeNode : public AccessibleNode {
+public:
+    QString roleName;
+    bool editable = false;
+    bool active = false;
+    bool visible = true;
+    std::optional<QRectF> frame;
+    QMap<NodeText, QString> texts;
+    QString docURL;
+    QList<std::shared_ptr<FakeNode>> kids;
+    // Counts the element's questions answered, so tests see what a walk visited.
+    int* questions = nullptr;
+
+    QString role() override { return ask(), roleName; }
+    bool isEditable() override { return ask(), editable; }
+    bool isActive() override { return ask(), active; }
+    bool isVisible() override { return ask(), visible; }
+    std::optional<QRectF> frameGlobal() override { return ask(), frame; }
+    QString text(NodeText which) override { return ask(), texts.value(which); }
+    QString documentAddress() override { return ask(), docURL; }
+    int childCount() override { return ask(), int(kids.size()); }
+    QList<AccessibleNodePtr> children() override;
+    // A made-up application that searches itself when `searches` is set on the node asked.
+    bool searches = true;
+    std::optional<QList<AccessibleNodePtr>> descendants(const QStringList& roles, int max) override;
+
+    // Appends a child and answers it, for building trees in a few lines.
+    std::shared_ptr<FakeNode> add(const QString& role, std::optional<QRectF> frame = {}, const QString& name = {});
+
+private:
+    void ask() const {
+        if (questions)
+            ++*questions;
+    }
+};
+
+class FakeAccessibleTree : public AccessibleTree {
+public:
+    // The application element of each process on the made-up bus; its children are windows.
+    QHash<qint64, std::shared_ptr<FakeNode>> apps;
+    QList<int> timeouts;
+    AccessibleNodePtr application(qint64 pid, int timeoutMs) override {
+        timeouts.append(timeoutMs);
+        return apps.value(pid);
+    }
+};
+
 class FakeKeys : public SyntheticKeys {
 public:
     struct Press {
@@ -251,6 +299,7 @@ struct FakePlatformHandles {
     FakeAccessibility* accessibility = nullptr;
     FakeKeys* keys = nullptr;
     FakeRecording* recording = nullptr;
+    FakeAccessibleTree* accessibleTree = nullptr;
 };
 
 // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.

@@ -8,84 +8,19 @@
 #include <deque>
 #include <memory>
 
-#include <atspi/atspi.h>
+#include "AtspiSupport.h"
 
 namespace ombrel {
 
 namespace {
 
-// Owning handles for the GObject and GLib values libatspi hands out.
-struct Unref {
-    void operator()(gpointer p) const {
-        if (p)
-            g_object_unref(p);
-    }
-};
-using Element = std::unique_ptr<AtspiAccessible, Unref>;
-using StateSet = std::unique_ptr<AtspiStateSet, Unref>;
-
-QString take(gchar* text) {
-    const QString s = QString::fromUtf8(text ? text : "");
-    g_free(text);
-    return s;
-}
-
-bool ok(GError*& error) {
-    if (!error)
-        return true;
-    g_clear_error(&error);
-    return false;
-}
-
-bool hasState(AtspiAccessible* element, AtspiStateType state) {
-    StateSet set(atspi_accessible_get_state_set(element));
-    return set && atspi_state_set_contains(set.get(), state);
-}
-
-QHash<QString, QString> attributesOf(AtspiAccessible* element) {
-    QHash<QString, QString> out;
-    GError* error = nullptr;
-    GHashTable* table = atspi_accessible_get_attributes(element, &error);
-    if (!ok(error) || !table)
-        return out;
-    GHashTableIter it;
-    gpointer key = nullptr, value = nullptr;
-    g_hash_table_iter_init(&it, table);
-    while (g_hash_table_iter_next(&it, &key, &value))
-        out.insert(QString::fromUtf8(static_cast<const char*>(key)), QString::fromUtf8(static_cast<const char*>(value)));
-    g_hash_table_unref(table);
-    return out;
-}
-
-bool initialised() {
-    static const bool ready = atspi_init() >= 0; // 1 means another part of the process did it already
-    return ready;
-}
-
-// The application on the bus that runs in process `pid`.
-Element applicationOf(qint64 pid) {
-    Element desktop(atspi_get_desktop(0));
-    if (!desktop)
-        return nullptr;
-    GError* error = nullptr;
-    const int count = atspi_accessible_get_child_count(desktop.get(), &error);
-    if (!ok(error))
-        return nullptr;
-    for (int i = 0; i < count; ++i) {
-        Element app(atspi_accessible_get_child_at_index(desktop.get(), i, &error));
-        if (!ok(error) || !app)
-            continue;
-        const guint appPid = atspi_accessible_get_process_id(app.get(), &error);
-        if (ok(error) && qint64(appPid) == pid)
-            return app;
-    }
-    return nullptr;
-}
+using namespace atspi;
 
 enum class Search { Found, NotFound, Failed };
 
 // Asks the window to find its focused element itself (one request), when it can.
 Search searchByCollection(AtspiAccessible* window, Element& found) {
+    std::lock_guard guard(atspi::lock());
     AtspiCollection* collection = atspi_accessible_get_collection_iface(window);
     if (!collection)
         return Search::Failed;
@@ -124,6 +59,8 @@ Search searchByWalking(AtspiAccessible* window, Element& found) {
     int walked = 0;
     GError* error = nullptr;
     while (!queue.empty() && walked < AtspiAccessibility::maxElementsWalked) {
+        // One element at a time, so element readings of screen understanding go on between.
+        std::lock_guard guard(atspi::lock());
         Element element = std::move(queue.front());
         queue.pop_front();
         ++walked;
@@ -169,6 +106,7 @@ QString roleOf(AtspiAccessible* element, AtspiRole role) {
 }
 
 FocusedElement describe(AtspiAccessible* element) {
+    std::lock_guard guard(atspi::lock());
     FocusedElement out;
     GError* error = nullptr;
     const AtspiRole role = atspi_accessible_get_role(element, &error);
@@ -223,6 +161,7 @@ void setAccessibilityEnabled() {
 
 FocusReading AtspiAccessibility::focusedElement(qint64 pid, int timeoutMs) {
     using R = FocusReading::Result;
+    std::unique_lock guard(atspi::lock());
     if (pid <= 0 || !initialised())
         return {R::Failed, {}};
     atspi_set_timeout(timeoutMs, timeoutMs);
@@ -248,6 +187,7 @@ FocusReading AtspiAccessibility::focusedElement(qint64 pid, int timeoutMs) {
         else
             windows.push_back(std::move(window));
     }
+    guard.unlock(); // the searches take it per step
     bool failed = false;
     for (Element& window : windows) {
         Element found;

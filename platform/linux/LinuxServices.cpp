@@ -1,5 +1,6 @@
 #include "LinuxServices.h"
 #include "AtspiAccessibility.h"
+#include "AtspiTree.h"
 #include "XTestKeys.h"
 #include "X11Screens.h"
 #include "X11Recording.h"
@@ -272,6 +273,7 @@ PlatformServices makeNativePlatform() {
     s.workspace = std::make_unique<DesktopWorkspace>();
     s.access = std::make_unique<LinuxAccess>();
     s.accessibility = std::make_unique<AtspiAccessibility>();
+    s.accessibleTree = std::make_unique<AtspiTree>();
     s.keys = std::make_unique<XTestKeys>();
     s.recording = std::make_unique<LinuxRecordingSources>(pid, QCoreApplication::applicationName());
     return s;

@@ -1,0 +1,93 @@
+// How long the text readings of a full-HD screenshot take: the quick reading answers the
+// find field first (target under 0.5 s), the careful one feeds Auto-Blur (under 1.5 s).
+// One recogniser thread, as in the program. OMBREL_BENCH_PICTURE names a screenshot to
+// read instead of the drawn one; OMBREL_BENCH_SAVE saves the drawn one.
+#include "understanding/TextFinder.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+using ombrel::TextFinder::read;
+
+namespace {
+
+// A 1920 × 1080 application window: title bar, side bar, a page of paragraphs, a table
+// and a button row, in the sizes a desktop uses.
+const QImage& screenshot() {
+    static const QImage shot = [] {
+        // A real screenshot can be given instead.
+        if (!qEnvironmentVariableIsEmpty("OMBREL_BENCH_PICTURE"))
+            return QImage(qEnvironmentVariable("OMBREL_BENCH_PICTURE")).convertToFormat(QImage::Format_RGB32);
+        QImage image(1920, 1080, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.fillRect(0, 0, 1920, 48, QColor("#f3f4f6"));
+        p.fillRect(0, 48, 260, 1032, QColor("#f7f7f8"));
+        QFont ui(QStringLiteral("DejaVu Sans"));
+        ui.setPixelSize(14);
+        p.setFont(ui);
+        p.setPen(QColor("#1f2328"));
+        p.drawText(20, 30, QStringLiteral("Project settings — Ombrel Workspace"));
+        const char* menu[] = {"Overview", "Issues", "Pull requests", "Actions", "Projects", "Wiki", "Security",
+                              "Insights", "Settings", "Billing", "Members", "Integrations"};
+        for (int i = 0; i < 12; ++i)
+            p.drawText(28, 92 + i * 36, QString::fromLatin1(menu[i]));
+        QFont body(QStringLiteral("DejaVu Sans"));
+        body.setPixelSize(15);
+        p.setFont(body);
+        const QString sentence = QStringLiteral(
+            "The quick reading answers most searches, and the careful one finds what small text hides. ");
+        int y = 100;
+        for (int i = 0; i < 16; ++i, y += 30)
+            p.drawText(300, y, sentence + QStringLiteral("Line %1 of the page, updated 2024-05-%2.").arg(i + 1).arg(i + 10));
+        for (int r = 0; r < 8; ++r, y += 34) {
+            p.drawRect(300, y - 22, 1500, 34);
+            p.drawText(312, y, QStringLiteral("member%1@example.com").arg(r));
+            p.drawText(700, y, r % 2 ? QStringLiteral("Editor") : QStringLiteral("Admin"));
+            p.drawText(1000, y, QStringLiteral("Last seen %1 hours ago").arg(r + 2));
+        }
+        for (int b = 0; b < 4; ++b) {
+            p.drawRoundedRect(300 + b * 180, y + 20, 160, 36, 6, 6);
+            p.drawText(QRect(300 + b * 180, y + 20, 160, 36), Qt::AlignCenter,
+                       QStringList{"Save changes", "Cancel", "Invite", "Export"}.at(b));
+        }
+        return image;
+    }();
+    return shot;
+}
+
+void quickReading(benchmark::State& state) {
+    read(screenshot(), false); // loads the recogniser once, as a running program has
+    for (auto _ : state)
+        benchmark::DoNotOptimize(read(screenshot(), false));
+}
+BENCHMARK(quickReading)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void carefulReading(benchmark::State& state) {
+    read(screenshot(), true);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(read(screenshot(), true));
+}
+BENCHMARK(carefulReading)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// What the careful reading adds in the editor, where it joins the quick reading already made.
+void enlargedReading(benchmark::State& state) {
+    ombrel::TextFinder::readAtScale(screenshot(), ombrel::TextFinder::enlargement);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ombrel::TextFinder::readAtScale(screenshot(), ombrel::TextFinder::enlargement));
+}
+BENCHMARK(enlargedReading)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QGuiApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("OMBREL_BENCH_SAVE"))
+        screenshot().save(qEnvironmentVariable("OMBREL_BENCH_SAVE"));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

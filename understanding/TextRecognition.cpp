@@ -1,0 +1,158 @@
+// Text recognition with Tesseract. One recogniser per thread, made on first use and kept,
+// since loading the English model takes longer than reading a small picture.
+#include "TextFinder.h"
+
+#include <QtGlobal>
+
+#include <leptonica/allheaders.h>
+#include <memory>
+#include <mutex>
+#include <omp.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+namespace ombrel::TextFinder {
+
+namespace {
+
+// Tesseract's OpenMP threads fight over the two cores with everything else and make a
+// reading several times slower: one thread per recogniser, and readings run side by side.
+void limitToOneThread() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        qputenv("OMP_THREAD_LIMIT", "1");
+        omp_set_max_active_levels(0);
+        omp_set_num_threads(1);
+    });
+}
+
+tesseract::TessBaseAPI* recogniser() {
+    thread_local std::unique_ptr<tesseract::TessBaseAPI> api;
+    thread_local bool failed = false;
+    if (api || failed)
+        return api.get();
+    limitToOneThread();
+    auto made = std::make_unique<tesseract::TessBaseAPI>();
+    // Language correction off: no word lists, so code, addresses and keys are read as they
+    // appear rather than as the nearest English word.
+    std::vector<std::string> names{"load_system_dawg", "load_freq_dawg"};
+    std::vector<std::string> values{"0", "0"};
+    if (made->Init(nullptr, "eng", tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false) != 0) {
+        failed = true;
+        return nullptr;
+    }
+    made->SetVariable("debug_file", "/dev/null");
+    api = std::move(made);
+    return api.get();
+}
+
+// The picture as 8-bit grey, which is what the recogniser reads.
+Pix* toPix(const QImage& grey) {
+    Pix* pix = pixCreate(grey.width(), grey.height(), 8);
+    if (!pix)
+        return nullptr;
+    l_uint32* data = pixGetData(pix);
+    const int wpl = pixGetWpl(pix);
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* src = grey.constScanLine(y);
+        l_uint32* line = data + y * wpl;
+        for (int x = 0; x < grey.width(); ++x)
+            SET_DATA_BYTE(line, x, src[x]);
+    }
+    return pix;
+}
+
+QList<Line> recognise(tesseract::TessBaseAPI& api, const QImage& grey, double scale) {
+    QList<Line> lines;
+    Pix* pix = toPix(grey);
+    if (!pix)
+        return lines;
+    api.SetImage(pix);
+    api.SetSourceResolution(70);
+    const bool ok = api.Recognize(nullptr) == 0;
+    pixDestroy(&pix);
+    if (!ok) {
+        api.Clear();
+        return lines;
+    }
+    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+    Line line;
+    double confidenceSum = 0;
+    int words = 0;
+    auto flush = [&] {
+        if (!line.text.trimmed().isEmpty()) {
+            line.confidence = words ? confidenceSum / words : 0;
+            lines.append(line);
+        }
+        line = {};
+        confidenceSum = 0;
+        words = 0;
+    };
+    if (it) {
+        do {
+            if (it->Empty(tesseract::RIL_SYMBOL))
+                continue;
+            if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
+                flush();
+            } else if (it->IsAtBeginningOf(tesseract::RIL_WORD)) {
+                line.text.append(QLatin1Char(' '));
+                line.charBoxes.append(QRectF());
+            }
+            if (it->IsAtBeginningOf(tesseract::RIL_WORD)) {
+                confidenceSum += it->Confidence(tesseract::RIL_WORD);
+                ++words;
+            }
+            std::unique_ptr<char[]> symbol(it->GetUTF8Text(tesseract::RIL_SYMBOL));
+            const QString text = QString::fromUtf8(symbol ? symbol.get() : "");
+            int left = 0, top = 0, right = 0, bottom = 0;
+            QRectF box;
+            if (it->BoundingBox(tesseract::RIL_SYMBOL, &left, &top, &right, &bottom))
+                box = QRectF(left / scale, top / scale, (right - left) / scale, (bottom - top) / scale);
+            line.text.append(text);
+            for (qsizetype i = 0; i < text.size(); ++i)
+                line.charBoxes.append(box);
+        } while (it->Next(tesseract::RIL_SYMBOL));
+    }
+    flush();
+    api.Clear();
+    return lines;
+}
+
+} // namespace
+
+QList<Line> read(const QImage& picture, bool careful) {
+    if (!careful)
+        return readAtScale(picture, 1.0);
+    return joined(readAtScale(picture, enlargement), readAtScale(picture, 1.0));
+}
+
+QList<Line> readAtScale(const QImage& picture, double scale) {
+    if (picture.isNull() || scale <= 0)
+        return {};
+    tesseract::TessBaseAPI* api = recogniser();
+    if (!api)
+        return {};
+    QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    // The recogniser knows dark text on a light ground best: a dark page is turned over.
+    // (Light text in a dark panel of a light page is left to its own inverted-line check.)
+    qint64 sum = 0, count = 0;
+    for (int y = 0; y < grey.height(); y += 4) {
+        const uchar* row = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); x += 4, ++count)
+            sum += row[x];
+    }
+    if (count && double(sum) / double(count) < darkPageMean)
+        grey.invertPixels();
+    if (scale != 1.0)
+        grey = grey.scaled((QSizeF(grey.size()) * scale).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    api->SetPageSegMode(tesseract::PSM_AUTO);
+    return recognise(*api, grey, scale);
+}
+
+QList<Line> joined(const QList<Line>& enlarged, const QList<Line>& plain) {
+    QList<Line> out = enlarged;
+    out.append(plain);
+    return out;
+}
+
+} // namespace ombrel::TextFinder

@@ -199,6 +199,7 @@ std::unique_ptr<InputMonitor> FakeRecording::inputMonitor() {
     auto m = std::make_unique<FakeInputMonitor>(&pointerAt);
     monitor = m.get();
     return m;
+}
 
 QList<AccessibleNodePtr> FakeNode::children() {
     ask();

@@ -146,6 +146,10 @@ QList<Line> readAtScale(const QImage& picture, double scale) {
     if (scale != 1.0)
         grey = grey.scaled((QSizeF(grey.size()) * scale).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     api->SetPageSegMode(tesseract::PSM_AUTO);
+    // Lines read with low confidence are tried again turned over (light text on a dark
+    // panel). The picture at its own size skips that second try: it is the quick reading,
+    // and the enlarged reading of the careful level still makes it.
+    api->SetVariable("tessedit_do_invert", scale > 1.0 ? "1" : "0");
     return recognise(*api, grey, scale);
 }
 

@@ -179,32 +179,18 @@ public:
     bool isOpen() const { return m_x.isOpen(); }
 
     Outcome<bool> grab(const std::function<void(const QImage&)>& use) override {
-        if (!m_x.isViewable(m_window))
-            return Outcome<bool>::fail(Failure::Permanent, QStringLiteral("That window is closed or hidden."));
-        // The frame (a root child) is what the server keeps offscreen; the window's own area
-        // inside it leaves out the title bar and borders.
-        const xcb_window_t frame = m_x.frameOf(m_window);
-        auto frameGeo = reply(xcb_get_geometry_reply(m_x.conn(), xcb_get_geometry(m_x.conn(), frame), nullptr));
-        const auto frameRect = m_x.rootGeometry(frame);
-        const auto clientRect = m_x.rootGeometry(m_window);
-        if (!frameGeo || !frameRect || !clientRect)
-            return Outcome<bool>::fail(Failure::Permanent, QStringLiteral("That window is closed or hidden."));
-        const int border = frameGeo->border_width;
-        const QRect inFrame = clientRect->translated(-frameRect->topLeft() + QPoint(border, border));
-
-        const xcb_pixmap_t pixmap = xcb_generate_id(m_x.conn());
-        auto cookie = xcb_composite_name_window_pixmap_checked(m_x.conn(), frame, pixmap);
-        if (xcb_generic_error_t* error = xcb_request_check(m_x.conn(), cookie)) {
-            free(error);
-            return Outcome<bool>::fail(Failure::Temporary, QStringLiteral("The window's picture isn't available yet."));
-        }
+        const auto contents = m_x.windowContents(m_window);
+        if (!contents)
+            return Outcome<bool>::fail(contents.failure(), contents.message());
+        const xcb_pixmap_t pixmap = contents.value().pixmap;
+        const QRect clientRect = contents.value().clientRoot;
         bool read = false;
-        m_x.imageShared(pixmap, inFrame, frameGeo->depth, [&](const QImage& pixels) -> QImage {
+        m_x.imageShared(pixmap, contents.value().inFrame, contents.value().depth, [&](const QImage& pixels) -> QImage {
             if (pixels.isNull())
                 return {};
             read = true;
             QImage picture = writableView(pixels);
-            m_pointer.draw(picture, *clientRect);
+            m_pointer.draw(picture, clientRect);
             use(picture);
             return {};
         });

@@ -119,27 +119,11 @@ QSize X11Screens::windowSize(WindowId window) {
 
 Outcome<QImage> X11Screens::grabWindow(WindowId window, QSize outputSize) {
     XConnection& x = connection();
-    const auto w = xcb_window_t(window);
-    if (!x.isOpen() || !x.isViewable(w))
-        return Outcome<QImage>::fail(Failure::Permanent, QStringLiteral("That window is closed or hidden."));
-    // The frame (a root child) is what the server keeps offscreen; the window's own
-    // area inside it leaves out the title bar, borders and any shadow.
-    const xcb_window_t frame = x.frameOf(w);
-    auto frameGeo = reply(xcb_get_geometry_reply(x.conn(), xcb_get_geometry(x.conn(), frame), nullptr));
-    const auto frameRect = x.rootGeometry(frame);
-    const auto clientRect = x.rootGeometry(w);
-    if (!frameGeo || !frameRect || !clientRect)
-        return Outcome<QImage>::fail(Failure::Permanent, QStringLiteral("That window is closed or hidden."));
-    const int border = frameGeo->border_width;
-    const QRect inFrame = clientRect->translated(-frameRect->topLeft() + QPoint(border, border));
-
-    const xcb_pixmap_t pixmap = xcb_generate_id(x.conn());
-    auto cookie = xcb_composite_name_window_pixmap_checked(x.conn(), frame, pixmap);
-    if (xcb_generic_error_t* error = xcb_request_check(x.conn(), cookie)) {
-        free(error);
-        return Outcome<QImage>::fail(Failure::Temporary, QStringLiteral("The window's picture isn't available yet."));
-    }
-    QImage image = x.image(pixmap, inFrame, frameGeo->depth);
+    const auto contents = x.windowContents(xcb_window_t(window));
+    if (!contents)
+        return Outcome<QImage>::fail(contents.failure(), contents.message());
+    const xcb_pixmap_t pixmap = contents.value().pixmap;
+    QImage image = x.image(pixmap, contents.value().inFrame, contents.value().depth);
     xcb_free_pixmap(x.conn(), pixmap);
     xcb_flush(x.conn());
     if (image.isNull())

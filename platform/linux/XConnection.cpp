@@ -230,6 +230,32 @@ std::optional<QRect> XConnection::rootGeometry(xcb_window_t w) const {
     return QRect(pos->dst_x, pos->dst_y, geo->width, geo->height);
 }
 
+Outcome<XConnection::WindowContents> XConnection::windowContents(xcb_window_t w) const {
+    using Result = Outcome<WindowContents>;
+    const QString gone = QStringLiteral("That window is closed or hidden.");
+    if (!isOpen() || !isViewable(w))
+        return Result::fail(Failure::Permanent, gone);
+    // The frame (a root child) is what the server keeps offscreen.
+    const xcb_window_t frame = frameOf(w);
+    auto frameGeo = reply(xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, frame), nullptr));
+    const auto frameRect = rootGeometry(frame);
+    const auto clientRect = rootGeometry(w);
+    if (!frameGeo || !frameRect || !clientRect)
+        return Result::fail(Failure::Permanent, gone);
+    const int border = frameGeo->border_width;
+    WindowContents contents;
+    contents.inFrame = clientRect->translated(-frameRect->topLeft() + QPoint(border, border));
+    contents.clientRoot = *clientRect;
+    contents.depth = frameGeo->depth;
+    contents.pixmap = xcb_generate_id(m_conn);
+    auto cookie = xcb_composite_name_window_pixmap_checked(m_conn, frame, contents.pixmap);
+    if (xcb_generic_error_t* error = xcb_request_check(m_conn, cookie)) {
+        free(error);
+        return Result::fail(Failure::Temporary, QStringLiteral("The window's picture isn't available yet."));
+    }
+    return Result::ok(contents);
+}
+
 bool XConnection::isViewable(xcb_window_t w) const {
     auto attrs = reply(xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, w), nullptr));
     return attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE;

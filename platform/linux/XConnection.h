@@ -3,6 +3,8 @@
 // Linux backends share. Kept apart from Qt's connection so grabs and event watching
 // never disturb Qt's event handling.
 
+#include "platform/Outcome.h"
+
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -65,6 +67,17 @@ public:
     // The window's position and size relative to the root; none when it is gone.
     std::optional<QRect> rootGeometry(xcb_window_t w) const;
     bool isViewable(xcb_window_t w) const;
+
+    // The offscreen copy the server keeps of a window's frame (it needs `ensureComposite`),
+    // named as a pixmap, with the window's own area inside it: title bar, borders and any
+    // shadow left out. The caller frees `pixmap` with xcb_free_pixmap.
+    struct WindowContents {
+        xcb_pixmap_t pixmap = 0;
+        QRect inFrame;    // the window's area within the pixmap
+        QRect clientRoot; // the window's area on the root
+        uint8_t depth = 0;
+    };
+    Outcome<WindowContents> windowContents(xcb_window_t w) const;
 
     // Reads pixels of a drawable (window or pixmap) of the given depth as a QImage:
     // RGB32 for depth 24, ARGB32_Premultiplied for depth 32. Null on failure.

@@ -1,3 +1,4 @@
+#include "ShellTestSupport.h"
 #include "app/AppDelegate.h"
 #include "library/CaptureStore.h"
 #include "library/RecentPanel.h"
@@ -15,31 +16,7 @@
 #include <QTest>
 
 using namespace ombrel;
-
-namespace {
-struct Alert {
-    QString title, message;
-};
-QList<Alert> alerts;
-int recordAlert(const QString& t, const QString& m, const QStringList&) {
-    alerts.append({t, m});
-    return 1;
-}
-
-QStringList titles(const QMenu* menu) {
-    QStringList list;
-    for (const QAction* a : menu->actions())
-        list.append(a->isSeparator() ? QStringLiteral("—") : a->text());
-    return list;
-}
-
-QAction* item(QMenu* menu, const QString& title) {
-    for (QAction* a : menu->actions())
-        if (a->text() == title) return a;
-    ADD_FAILURE() << "no item " << title.toStdString();
-    return nullptr;
-}
-} // namespace
+using namespace ombrel::test;
 
 class AppDelegateTest : public ombrel::test::LibraryTest {
   protected:

@@ -1,6 +1,7 @@
 // The recording workflow of the shell: its menu, the microphone question, what is shown
 // while recording and saving, and quitting during a recording. Recordings are real files
 // made from the fake platform's pictures.
+#include "ShellTestSupport.h"
 #include "app/AppDelegate.h"
 #include "library/RecentPanel.h"
 #include "library/CaptureStore.h"
@@ -14,32 +15,9 @@
 #include <QTest>
 
 using namespace ombrel;
+using namespace ombrel::test;
 
 namespace {
-struct Alert {
-    QString title, message;
-};
-QList<Alert> alerts;
-int recordAlert(const QString& t, const QString& m, const QStringList&) {
-    alerts.append({t, m});
-    return 1;
-}
-
-QStringList titles(const QMenu* menu) {
-    QStringList list;
-    for (const QAction* a : menu->actions())
-        list.append(a->isSeparator() ? QStringLiteral("—") : a->text());
-    return list;
-}
-
-QAction* item(QMenu* menu, const QString& title) {
-    for (QAction* a : menu->actions())
-        if (a->text() == title)
-            return a;
-    ADD_FAILURE() << "no item " << title.toStdString();
-    return nullptr;
-}
-
 WindowInfo window(WindowId id, qint64 pid, const QString& app, const QString& title, QRect frame, int layer = 0) {
     WindowInfo w;
     w.id = id;

@@ -20,15 +20,6 @@
 
 namespace ombrel {
 
-namespace {
-
-int fail(const QString& message) {
-    QTextStream(stderr) << message << '\n';
-    return 1;
-}
-
-} // namespace
-
 int captureCommand(const QStringList& args) {
     std::optional<int> screenNumber;
     std::optional<WindowId> windowId;
@@ -41,24 +32,24 @@ int captureCommand(const QStringList& args) {
         if (a == QLatin1String("--screen")) {
             screenNumber = value().toInt(&ok);
             if (!ok)
-                return fail(QStringLiteral("--screen takes a display number, such as 1."));
+                return failCommand(QStringLiteral("--screen takes a display number, such as 1."));
         } else if (a == QLatin1String("--window")) {
             const QString v = value();
             windowId = v.startsWith(QLatin1String("0x")) ? v.mid(2).toULongLong(&ok, 16) : v.toULongLong(&ok);
             if (!ok || !*windowId)
-                return fail(QStringLiteral("--window takes a window id, such as 0x3a00007."));
+                return failCommand(QStringLiteral("--window takes a window id, such as 0x3a00007."));
         } else if (a == QLatin1String("--output")) {
             output = value();
             if (output.isEmpty())
-                return fail(QStringLiteral("--output takes a file name."));
+                return failCommand(QStringLiteral("--output takes a file name."));
         } else if (a == QLatin1String("--clipboard")) {
             toClipboard = true;
         } else {
-            return fail(QStringLiteral("Unknown option \"%1\" for capture. Run ombrel-capture --help.").arg(a));
+            return failCommand(QStringLiteral("Unknown option \"%1\" for capture. Run ombrel-capture --help.").arg(a));
         }
     }
     if (screenNumber && windowId)
-        return fail(QStringLiteral("Choose either --screen or --window, not both."));
+        return failCommand(QStringLiteral("Choose either --screen or --window, not both."));
 
     Platform::install(makeNativePlatform());
     Outcome<Capture> result = Outcome<Capture>::fail(Failure::Permanent, QString());
@@ -71,17 +62,17 @@ int captureCommand(const QStringList& args) {
             result = grabWindowNow(window);
         }
         if (!result)
-            return fail(QStringLiteral("Couldn't capture that window. ") + result.message());
+            return failCommand(QStringLiteral("Couldn't capture that window. ") + result.message());
     } else {
         const QList<DisplayInfo> displays = Platform::screens().displays();
         if (displays.isEmpty())
-            return fail(QStringLiteral("Couldn't capture the screen: no display was found. Is DISPLAY set?"));
+            return failCommand(QStringLiteral("Couldn't capture the screen: no display was found. Is DISPLAY set?"));
         const int index = screenNumber.value_or(1);
         if (index < 1 || index > displays.size())
-            return fail(QStringLiteral("There is no display %1; this desktop has %2.").arg(index).arg(displays.size()));
+            return failCommand(QStringLiteral("There is no display %1; this desktop has %2.").arg(index).arg(displays.size()));
         result = grabDisplayNow(displays.at(index - 1));
         if (!result)
-            return fail(QStringLiteral("Couldn't capture the screen. ") + result.message());
+            return failCommand(QStringLiteral("Couldn't capture the screen. ") + result.message());
     }
 
     QByteArray png;
@@ -93,21 +84,21 @@ int captureCommand(const QStringList& args) {
         try {
             path = CaptureStore::newFileURL();
         } catch (const StoreError& e) {
-            return fail(QString::fromStdString(e.what()));
+            return failCommand(QString::fromStdString(e.what()));
         }
         if (!CaptureStore::save(png, path))
-            return fail(QStringLiteral("Couldn't write %1.").arg(path));
+            return failCommand(QStringLiteral("Couldn't write %1.").arg(path));
     } else {
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit())
-            return fail(QStringLiteral("Couldn't write %1: %2").arg(path, file.errorString()));
+            return failCommand(QStringLiteral("Couldn't write %1: %2").arg(path, file.errorString()));
     }
     if (toClipboard) {
         // X has no clipboard keeper: a small process of ours holds the picture until
         // something else is copied.
         if (!QProcess::startDetached(QCoreApplication::applicationFilePath(),
                                      {QStringLiteral("hold-clipboard"), QFileInfo(path).absoluteFilePath()}))
-            return fail(QStringLiteral("Couldn't put the picture on the clipboard."));
+            return failCommand(QStringLiteral("Couldn't put the picture on the clipboard."));
     }
     QTextStream(stdout) << QFileInfo(path).absoluteFilePath() << '\n';
     return 0;
@@ -116,7 +107,7 @@ int captureCommand(const QStringList& args) {
 int holdClipboardCommand(const QStringList& args) {
     QFile file(args.value(0));
     if (args.size() != 1 || !file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("hold-clipboard takes one readable PNG file."));
+        return failCommand(QStringLiteral("hold-clipboard takes one readable PNG file."));
     const QByteArray png = file.readAll();
     auto* data = new QMimeData;
     data->setData(QStringLiteral("image/png"), png);

@@ -2,8 +2,15 @@
 // The verbs of the command line that the application shell itself answers.
 
 #include <QStringList>
+#include <QTextStream>
 
 namespace ombrel {
+
+// Prints why a command failed on standard error and answers its exit status.
+inline int failCommand(const QString& message) {
+    QTextStream(stderr) << message << '\n';
+    return 1;
+}
 
 int captureCommand(const QStringList& args);
 int libraryCommand(const QStringList& args);

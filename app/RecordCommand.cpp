@@ -19,15 +19,6 @@
 
 namespace ombrel {
 
-namespace {
-
-int fail(const QString& message) {
-    QTextStream(stderr) << message << '\n';
-    return 1;
-}
-
-} // namespace
-
 int recordCommand(const QStringList& args) {
     std::optional<WindowId> windowId;
     std::optional<double> seconds;
@@ -43,11 +34,11 @@ int recordCommand(const QStringList& args) {
             const QString v = value();
             windowId = v.startsWith(QLatin1String("0x")) ? v.mid(2).toULongLong(&ok, 16) : v.toULongLong(&ok);
             if (!ok || !*windowId)
-                return fail(QStringLiteral("--window takes a window id, such as 0x3a00007."));
+                return failCommand(QStringLiteral("--window takes a window id, such as 0x3a00007."));
         } else if (a == QLatin1String("--seconds")) {
             seconds = value().toDouble(&ok);
             if (!ok || !std::isfinite(*seconds) || *seconds <= 0)
-                return fail(QStringLiteral("--seconds takes a number of seconds above 0, such as 5."));
+                return failCommand(QStringLiteral("--seconds takes a number of seconds above 0, such as 5."));
         } else if (a == QLatin1String("--no-zoom")) {
             zoom = false;
         } else if (a == QLatin1String("--no-sound")) {
@@ -55,9 +46,9 @@ int recordCommand(const QStringList& args) {
         } else if (a == QLatin1String("--output") || a == QLatin1String("--events")) {
             (a == QLatin1String("--output") ? output : eventsPath) = value();
             if ((a == QLatin1String("--output") ? output : eventsPath).isEmpty())
-                return fail(QStringLiteral("%1 takes a file name.").arg(a));
+                return failCommand(QStringLiteral("%1 takes a file name.").arg(a));
         } else {
-            return fail(QStringLiteral("Unknown option \"%1\" for record. Run ombrel-capture --help.").arg(a));
+            return failCommand(QStringLiteral("Unknown option \"%1\" for record. Run ombrel-capture --help.").arg(a));
         }
     }
 
@@ -69,12 +60,12 @@ int recordCommand(const QStringList& args) {
             if (w.id == *windowId)
                 found = w;
         if (!found)
-            return fail(QStringLiteral("There is no window 0x%1 on this desktop.").arg(*windowId, 0, 16));
+            return failCommand(QStringLiteral("There is no window 0x%1 on this desktop.").arg(*windowId, 0, 16));
         target = ScreenRecorder::Target::window(*found);
     } else {
         const QList<DisplayInfo> displays = Platform::screens().displays();
         if (displays.isEmpty())
-            return fail(QStringLiteral("Couldn't record the screen: no display was found. Is DISPLAY set?"));
+            return failCommand(QStringLiteral("Couldn't record the screen: no display was found. Is DISPLAY set?"));
         target = ScreenRecorder::Target::screen(displays.first()); // the primary comes first
     }
 
@@ -107,7 +98,7 @@ int recordCommand(const QStringList& args) {
         if (terminal)
             out << '\r' << QString(20, QLatin1Char(' ')) << '\r' << Qt::flush;
         if (!file) {
-            status = fail(QStringLiteral("The recording didn't save. ") + error);
+            status = failCommand(QStringLiteral("The recording didn't save. ") + error);
         } else {
             out << *file << '\n' << Qt::flush;
         }
@@ -117,7 +108,7 @@ int recordCommand(const QStringList& args) {
             if (!file.open(QIODevice::WriteOnly) ||
                 file.write(QJsonDocument(zoomEventsToJson(events)).toJson(QJsonDocument::Compact)) < 0 ||
                 !file.commit())
-                status = fail(QStringLiteral("Couldn't write %1: %2").arg(eventsPath, file.errorString()));
+                status = failCommand(QStringLiteral("Couldn't write %1: %2").arg(eventsPath, file.errorString()));
         }
         QCoreApplication::exit(status);
     };
@@ -136,7 +127,7 @@ int recordCommand(const QStringList& args) {
     });
     recorder.start(target, microphone, [&](const QString& error) {
         if (!error.isEmpty()) {
-            fail(QStringLiteral("Couldn't start recording: ") + error);
+            failCommand(QStringLiteral("Couldn't start recording: ") + error);
             QCoreApplication::exit(1);
             return;
         }

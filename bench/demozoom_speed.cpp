@@ -4,6 +4,7 @@
 // first from drawn pictures of a page of text that scrolls, with a pointer that moves and
 // clicks every few seconds. Prints seconds and the multiple of real time.
 //   bench_demozoom_speed [SECONDS]     (default 60; OMBREL_BENCH_CLIP=FILE keeps the made clip)
+#include "CpuTime.h"
 #include "recording/ContentMap.h"
 #include "recording/DemoZoom.h"
 #include "recording/RecordingWriter.h"
@@ -16,22 +17,12 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cmath>
-#include <sys/resource.h>
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
 using namespace ombrel;
-
-namespace {
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-} // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

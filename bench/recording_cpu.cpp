@@ -4,6 +4,7 @@
 // encoding. Prints the CPU time of this process per second of recording, as a percentage of
 // one core. The X server's own work of copying the screen is not in it.
 //   bench_recording_cpu [SECONDS]     (default 10; run through scripts/bench.sh)
+#include "CpuTime.h"
 #include "app/AppDelegate.h"
 #include "platform/Platform.h"
 #include "recording/ScreenRecorder.h"
@@ -14,20 +15,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
-#include <sys/resource.h>
 
 using namespace ombrel;
-
-namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {

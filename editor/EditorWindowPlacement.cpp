@@ -1,0 +1,140 @@
+// Where the editor window goes and how big it is: the size presets, a size chosen by hand,
+// presenting the window, and its small stand-ins (the minimised thumbnail and the preview
+// of a page chip).
+#include "EditorWindow.h"
+
+#include "markup/MarkupRender.h"
+#include "platform/Defaults.h"
+#include "platform/Platform.h"
+
+#include <QGuiApplication>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QTimer>
+#include <cmath>
+
+namespace ombrel {
+
+const QList<EditorWindowController::SizePreset>& EditorWindowController::sizePresets() {
+    static const QList<SizePreset> presets{
+        {"Small", 520}, {"Medium", 800}, {"Large", 1120}, {"Extra large", 1500}, {"Full screen", 0}};
+    return presets;
+}
+
+QSize EditorWindowController::presetWindowSize(int pictureWidth, QSize imageSize, QRect workArea, int controlsHeight) {
+    if (pictureWidth <= 0)
+        return workArea.adjusted(12, 12, -12, -12).size();
+    const int width = std::min(pictureWidth, workArea.width() - 24);
+    const double aspect = imageSize.isEmpty() ? 0.6 : double(imageSize.height()) / imageSize.width();
+    const int height = std::min(int(std::round(width * aspect)) + controlsHeight, workArea.height() - 28);
+    return QSize(width, height);
+}
+
+void EditorWindowController::chooseSize(int presetIndex) {
+    const SizePreset& preset = sizePresets().at(presetIndex);
+    QScreen* screen = QGuiApplication::screenAt(m_screenGlobal.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const int controls = height() - m_stack->height();
+    const QSize size = presetWindowSize(preset.pictureWidth, canvas()->markup().imageSize(), work, controls);
+    m_sizingItself = true;
+    resize(size);
+    m_sizingItself = false;
+    storeWindowSize(size);
+}
+
+void EditorWindowController::storeWindowSize(QSize size) {
+    Defaults::store().setValue(QString::fromLatin1(sizeKey), QStringLiteral("{%1, %2}").arg(size.width()).arg(size.height()));
+}
+
+void EditorWindowController::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Only a mini panel resized by hand: the full-screen style and the program's own
+    // presets say nothing about the size the user wants next time.
+    if (m_style == CaptureStyle::MiniPanel && isVisible() && !m_sizingItself && !m_finished)
+        m_resizeSettled.start();
+}
+
+QRect EditorWindowController::workArea() const {
+    QScreen* screen = QGuiApplication::screenAt(m_screenGlobal.isEmpty() ? geometry().center() : m_screenGlobal.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void EditorWindowController::showChipPreview(int page, QWidget* chip) {
+    if (page < 0 || page >= pageCount())
+        return;
+    if (!m_chipPreview)
+        m_chipPreview = std::make_unique<ChipPreview>();
+    const std::optional<QImage> finished = MarkupRender::flattened(m_pages.at(size_t(page)).canvas->markup());
+    m_chipPreview->showFor(finished ? *finished : m_pages.at(size_t(page)).canvas->markup().image,
+                           QRect(chip->mapToGlobal(QPoint(0, 0)), chip->size()), workArea());
+}
+
+void EditorWindowController::minimise() {
+    if (m_finished || m_thumb)
+        return;
+    if (m_chipPreview)
+        m_chipPreview->hide();
+    QList<QImage> pictures;
+    for (const CapturePage& p : m_pages) {
+        const std::optional<QImage> finished = MarkupRender::flattened(p.canvas->markup());
+        pictures.append(finished ? *finished : p.canvas->markup().image);
+    }
+    m_cursorTimer.stop();
+    hide();
+    m_thumb = std::make_unique<MinimizedThumb>(pictures, workArea(), [this](int page) {
+        // Leave the click's own handler before the thumbnail goes away.
+        QTimer::singleShot(0, this, [this, page] { restoreFromThumbnail(page); });
+    });
+    m_thumb->show();
+}
+
+void EditorWindowController::restoreFromThumbnail(int page) {
+    if (!m_thumb)
+        return;
+    m_thumb.reset();
+    if (page >= 0 && page < pageCount())
+        showPage(page);
+    show();
+    raise();
+    activateWindow();
+    QTimer::singleShot(0, this, [] { Platform::windows().activate(Platform::windows().ownPid()); });
+    canvas()->setFocus();
+    m_cursorTimer.start();
+}
+
+void EditorWindowController::present() {
+    if (auto front = Platform::windows().frontApplication(); front && front->pid != Platform::windows().ownPid())
+        m_previousPid = front->pid;
+    if (m_style == CaptureStyle::OnScreen && !m_screenGlobal.isEmpty()) {
+        setGeometry(m_screenGlobal);
+    } else {
+        QRect work = m_screenGlobal.isEmpty() && QGuiApplication::primaryScreen()
+                         ? QGuiApplication::primaryScreen()->availableGeometry()
+                         : m_screenGlobal;
+        const QVariant stored = Defaults::store().value(QString::fromLatin1(sizeKey));
+        QSize size = presetWindowSize(800, canvas()->markup().imageSize(), work, 260);
+        const QStringList parts = stored.toString().remove(QLatin1Char('{')).remove(QLatin1Char('}')).split(
+            QLatin1Char(','));
+        if (parts.size() == 2 && parts[0].trimmed().toInt() > 200 && parts[1].trimmed().toInt() > 150)
+            size = QSize(parts[0].trimmed().toInt(), parts[1].trimmed().toInt());
+        m_sizingItself = true;
+        resize(size);
+        m_sizingItself = false;
+        move(work.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+    chooseTool(CanvasView::Tool::Mark);
+    show();
+    raise();
+    activateWindow();
+    // Window managers may refuse a program's own request for the focus when it was started
+    // from elsewhere (a URL, another program); ask as a pager does, which they honour.
+    QTimer::singleShot(0, this, [] { Platform::windows().activate(Platform::windows().ownPid()); });
+    canvas()->setFocus();
+    m_cursorTimer.start();
+}
+
+} // namespace ombrel

@@ -245,16 +245,21 @@ bool DesktopWorkspace::openApplication(const QString& desktopId) {
 bool LinuxAccess::accessibilityTrusted() {
     // Asked before every reading of the caret (several times a second while a prompt
     // waits): a plain call, no introspection, and a positive answer trusted for a moment.
-    static QElapsedTimer since;
-    static bool lastAnswer = false;
-    if (lastAnswer && since.isValid() && since.elapsed() < 2000)
-        return true;
+    {
+        const std::lock_guard guard(m_trustMutex);
+        if (m_trustedSince.isValid() && m_trustedSince.elapsed() < 2000)
+            return true;
+    }
     QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
     const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask, QDBus::Block, 1000);
-    lastAnswer = address.isValid() && !address.value().isEmpty();
-    since.start();
-    return lastAnswer;
+    const bool trusted = address.isValid() && !address.value().isEmpty();
+    const std::lock_guard guard(m_trustMutex);
+    if (trusted)
+        m_trustedSince.start();
+    else
+        m_trustedSince.invalidate();
+    return trusted;
 }
 
 // ---- the native set ----

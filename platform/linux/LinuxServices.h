@@ -8,6 +8,8 @@
 #include "platform/Trash.h"
 #include "platform/Workspace.h"
 
+#include <QElapsedTimer>
+#include <mutex>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -72,6 +74,11 @@ class LinuxAccess : public Access {
 public:
     bool screenCaptureAllowed() override { return true; } // X11 lets every client read the screen
     bool accessibilityTrusted() override;
+
+private:
+    // A yes, and when it was last heard; the element readers ask from worker threads.
+    std::mutex m_trustMutex;
+    QElapsedTimer m_trustedSince;
 };
 
 } // namespace ombrel

@@ -2,8 +2,11 @@
 // find field first (target under 0.5 s), the careful one feeds Auto-Blur (under 1.5 s).
 // One recogniser thread, as in the program. OMBREL_BENCH_PICTURE names a screenshot to
 // read instead of the drawn one; OMBREL_BENCH_SAVE saves the drawn one.
+#include "understanding/PageReadings.h"
 #include "understanding/TextFinder.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
@@ -79,6 +82,42 @@ void enlargedReading(benchmark::State& state) {
         benchmark::DoNotOptimize(ombrel::TextFinder::readAtScale(screenshot(), ombrel::TextFinder::enlargement));
 }
 BENCHMARK(enlargedReading)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The editor's own flow: a page shown starts both readings at once, each on its own thread
+// (the careful one joins its enlarged reading with the quick one). Reported: wall time from
+// the start until the quick lines, and until the careful lines, are back on the GUI thread.
+struct ShownPageTimes {
+    double quick = 0, careful = 0;
+};
+
+ShownPageTimes showPage() {
+    ombrel::PageReadings readings(screenshot(), std::nullopt);
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    readings.start(false);
+    ShownPageTimes times;
+    readings.whenQuick(&loop, [&](const auto&) { times.quick = clock.nsecsElapsed() / 1e9; });
+    readings.whenCareful(&loop, [&](const auto&) {
+        times.careful = clock.nsecsElapsed() / 1e9;
+        loop.quit();
+    });
+    loop.exec();
+    return times;
+}
+
+void readingsOfAShownPage(benchmark::State& state) {
+    showPage(); // loads each lane's recogniser, as a running program has
+    ShownPageTimes sum;
+    for (auto _ : state) {
+        const ShownPageTimes times = showPage();
+        sum.quick += times.quick;
+        sum.careful += times.careful;
+    }
+    state.counters["quick_s"] = sum.quick / double(state.iterations());
+    state.counters["careful_s"] = sum.careful / double(state.iterations());
+}
+BENCHMARK(readingsOfAShownPage)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -17,6 +17,8 @@ namespace {
 
 // Tesseract's OpenMP threads fight over the two cores with everything else and make a
 // reading several times slower: one thread per recogniser, and readings run side by side.
+// Setting the maximum of active levels to 0 makes every OpenMP team in the process one
+// thread, which the sections runtime below relies on.
 void limitToOneThread() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -160,3 +162,78 @@ QList<Line> joined(const QList<Line>& enlarged, const QList<Line>& plain) {
 }
 
 } // namespace ombrel::TextFinder
+
+// OpenMP sections run on the calling thread.
+//
+// Tesseract's recurrent layers run their forward and backward passes as the two sections of
+// a `parallel sections` construct, some hundred thousand times per page. With teams of one
+// thread, libgomp still starts and ends a team for each and wakes the team's barrier with a
+// futex call every time; in a virtual machine these system calls took a fifth of a reading.
+// The program defines the four entry points that compiled `sections` constructs call, and
+// the dynamic linker gives Tesseract these instead of libgomp's: every section runs once, in
+// order, on the thread that reached the construct. That is a conforming way to run sections
+// in a team of one thread, and all teams in this process are one thread (above). Parallel
+// regions and loops stay with libgomp; only Tesseract uses sections among our libraries.
+namespace {
+// The constructs under way on this thread, innermost last; a construct nested inside a
+// section keeps its own count.
+struct SectionCounter {
+    unsigned count = 0;
+    unsigned next = 1;
+};
+constexpr int deepestSections = 64;
+thread_local SectionCounter openSections[deepestSections];
+thread_local int sectionDepth = 0;
+
+void openConstruct(unsigned count) {
+    if (sectionDepth == deepestSections)
+        qFatal("OpenMP sections nested more than %d deep", deepestSections);
+    openSections[sectionDepth++] = {count, 1};
+}
+
+unsigned nextSection() {
+    if (sectionDepth == 0)
+        return 0;
+    SectionCounter& open = openSections[sectionDepth - 1];
+    return open.next <= open.count ? open.next++ : 0;
+}
+
+void closeConstruct() {
+    if (sectionDepth > 0)
+        --sectionDepth;
+}
+} // namespace
+
+extern "C" {
+
+// Starts a `sections` construct of `count` sections; returns the first section's number,
+// or 0 when there is none.
+__attribute__((visibility("default"))) unsigned GOMP_sections_start(unsigned count) {
+    openConstruct(count);
+    return nextSection();
+}
+
+// The number of the next section to run, or 0 when all have run.
+__attribute__((visibility("default"))) unsigned GOMP_sections_next() {
+    return nextSection();
+}
+
+__attribute__((visibility("default"))) void GOMP_sections_end() {
+    closeConstruct();
+}
+
+__attribute__((visibility("default"))) void GOMP_sections_end_nowait() {
+    closeConstruct();
+}
+
+// A combined `parallel sections`: the compiled body asks for its sections with
+// GOMP_sections_next and may or may not end the construct itself.
+__attribute__((visibility("default"))) void GOMP_parallel_sections(void (*body)(void*), void* data,
+                                                                   unsigned /*threads*/, unsigned count,
+                                                                   unsigned /*flags*/) {
+    const int depth = sectionDepth;
+    openConstruct(count);
+    body(data);
+    sectionDepth = depth;
+}
+}

@@ -42,6 +42,20 @@ for size in 1920x1080 5120x2880; do
         eval "$(xdotool getwindowgeometry --shell "$page")"
         OMBREL_BENCH_PID=$(xdotool getwindowpid "$page") OMBREL_BENCH_AREA="$X $Y $WIDTH $HEIGHT" \
             QT_QPA_PLATFORM=xcb build/bench/bench_element_reading
+        # Text reading of real screenshots: the form page above as it stands on the desktop,
+        # then a page dense with text (an article with a code block) filling the screen.
+        import -window root "$DESKTOP_TMP/form-page.png"
+        echo "== text reading of a screenshot of the form page =="
+        OMBREL_BENCH_PICTURE="$DESKTOP_TMP/form-page.png" build/bench/bench_text_reading
+        desktop_spawn 300 chromium --test-type --no-sandbox --disable-gpu --no-first-run --no-default-browser-check \
+            --disable-background-networking --disable-component-update --disable-sync --password-store=basic \
+            --user-data-dir="$(mktemp -d "$DESKTOP_TMP/chromium.XXXXXX")" \
+            --window-position=0,0 --window-size=1920,1080 "file://$PWD/bench/pages/article.html" >/dev/null 2>&1
+        desktop_wait_for 60 sh -c 'xdotool search --name "^release notes" | grep -q .'
+        sleep 3
+        import -window root "$DESKTOP_TMP/article-page.png"
+        echo "== text reading of a screenshot of a page dense with text =="
+        OMBREL_BENCH_PICTURE="$DESKTOP_TMP/article-page.png" build/bench/bench_text_reading
     fi
     desktop_stop
 done

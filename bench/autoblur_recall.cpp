@@ -197,25 +197,19 @@ int main(int argc, char** argv) {
         const QList<QRectF> boxes = TextFinder::privateAreas(lines, drawn.image.size());
         int pageHidden = 0, pageFalse = 0;
         QStringList missed;
-        for (int i = 0; i < drawn.secrets.size(); ++i) {
-            if (coveredFraction(drawn.secrets[i], boxes) >= coveredShare)
+        int index = 0; // the secrets were drawn in the order of their rows
+        for (const Row& row : page.rows) {
+            if (row.secret.isEmpty())
+                continue;
+            if (coveredFraction(drawn.secrets[index], boxes) >= coveredShare)
                 ++pageHidden;
             else
-                missed.append(QStringLiteral("?"));
+                missed.append(row.secret);
+            ++index;
         }
         for (const QRectF& b : boxes)
             if (!overlapsASecret(b, drawn.secrets))
                 ++pageFalse;
-        // Name the missed secrets.
-        missed.clear();
-        int index = 0;
-        for (const Row& row : page.rows) {
-            if (row.secret.isEmpty())
-                continue;
-            if (coveredFraction(drawn.secrets[index], boxes) < coveredShare)
-                missed.append(row.secret);
-            ++index;
-        }
         secrets += int(drawn.secrets.size());
         hidden += pageHidden;
         falseBlurs += pageFalse;

@@ -31,7 +31,7 @@ void EditorWindowController::startReadings(CapturePage& page) {
     if (!page.readings)
         return;
     const bool firstTime = !page.readings->isStarted();
-    const bool withAddresses = page.readings->readsElements() && PageAddress::isOn();
+    const bool withAddresses = page.readings->hasSource() && PageAddress::isOn();
     page.readings->start(withAddresses);
     if (!firstTime || !withAddresses)
         return;

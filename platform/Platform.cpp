@@ -42,6 +42,7 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.accessibleTree, s.accessibleTree);
     keepOrReplace(p.keys, s.keys);
     keepOrReplace(p.recording, s.recording);
+    keepOrReplace(p.vision, s.vision);
 }
 
 void Platform::uninstall() { installed() = PlatformServices{}; }
@@ -59,5 +60,6 @@ Accessibility& Platform::accessibility() { return need(installed().accessibility
 AccessibleTree& Platform::accessibleTree() { return need(installed().accessibleTree, "accessibleTree"); }
 SyntheticKeys& Platform::keys() { return need(installed().keys, "keys"); }
 RecordingSources& Platform::recording() { return need(installed().recording, "recording"); }
+Vision& Platform::vision() { return need(installed().vision, "vision"); }
 
 } // namespace ombrel

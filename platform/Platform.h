@@ -12,6 +12,7 @@
 #include "Sounds.h"
 #include "SyntheticKeys.h"
 #include "Trash.h"
+#include "Vision.h"
 #include "Windows.h"
 #include "Workspace.h"
 
@@ -32,6 +33,7 @@ struct PlatformServices {
     std::unique_ptr<AccessibleTree> accessibleTree;
     std::unique_ptr<SyntheticKeys> keys;
     std::unique_ptr<RecordingSources> recording;
+    std::unique_ptr<Vision> vision;
 };
 
 class Platform {
@@ -53,6 +55,7 @@ public:
     static AccessibleTree& accessibleTree();
     static SyntheticKeys& keys();
     static RecordingSources& recording();
+    static Vision& vision();
 };
 
 // The backends of this build (the Linux ones), chosen by the build system.

@@ -1,6 +1,7 @@
 #include "PageReadings.h"
 
 #include "understanding/ElementMap.h"
+#include "understanding/VisualReader.h"
 
 #include <QFutureWatcher>
 #include <QPointer>
@@ -71,8 +72,17 @@ void PageReadings::start(bool withAddresses) {
         });
         const std::optional<AccessibilityReader::Source> source = m_source;
         const QSize size = picture.size();
-        m_elements = QtConcurrent::run(&pool(Lane::Accessibility), [source, size] {
+        m_accessible = QtConcurrent::run(&pool(Lane::Accessibility), [source, size] {
             return source ? ElementMap::merged(AccessibilityReader::elements(*source, size)) : Elements{};
+        });
+        // Pointing can use the accessibility elements at once; the pixels are read after the
+        // careful text reading, whose lines tell buttons from panels, on its background lane.
+        when<Elements>(true, m_accessible, this, [this](const Elements& list) { Q_EMIT elementsRead(list); });
+        const QFuture<Elements> accessible = m_accessible;
+        m_elements = m_careful.then(&pool(Lane::Careful), [picture, accessible](const Lines& lines) {
+            Elements all = QFuture<Elements>(accessible).result();
+            all.append(VisualReader::elements(picture, lines));
+            return ElementMap::merged(all);
         });
         when<Elements>(true, m_elements, this, [this](const Elements& list) { Q_EMIT elementsRead(list); });
     }
@@ -84,7 +94,7 @@ void PageReadings::start(bool withAddresses) {
         // A browser still busy redrawing under the editor may not answer in time: it is
         // asked once more when the text readings, which share the processor with it, are done.
         const QFuture<Lines> careful = m_careful;
-        m_addresses = m_elements.then(&pool(Lane::Accessibility), [source, careful](const Elements&) {
+        m_addresses = m_accessible.then(&pool(Lane::Accessibility), [source, careful](const Elements&) {
             if (!source)
                 return QStringList{};
             QStringList addresses = AccessibilityReader::pageAddresses(*source);

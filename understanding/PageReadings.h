@@ -1,7 +1,7 @@
 #pragma once
 // The readings of one picture shown in the editor: a quick and a careful text reading, its
-// user-interface elements when it has a source, and the addresses of the browser pages on
-// it. Each runs once, in the background; results come back on the GUI thread.
+// user-interface elements (from accessibility when it has a source, and from its pixels),
+// and the addresses of the browser pages on it. Each runs once, in the background; results come back on the GUI thread.
 
 #include "understanding/AccessibilityReader.h"
 #include "understanding/TextFinder.h"
@@ -20,21 +20,23 @@ public:
     using Lines = QList<TextFinder::Line>;
     using Elements = QList<ScreenElement>;
 
-    // `source` absent: the picture came from elsewhere and no elements are read.
+    // `source` absent: the picture came from elsewhere; its elements are only those found
+    // in its pixels, and no page addresses are read.
     PageReadings(const QImage& picture, std::optional<AccessibilityReader::Source> source, QObject* parent = nullptr);
 
     // Starts every reading not yet started: both text readings, the elements (when the page
     // reads them) and, when `withAddresses`, the page addresses.
     void start(bool withAddresses);
     bool isStarted() const { return m_started; }
-    bool readsElements() const { return m_source.has_value(); }
+    bool hasSource() const { return m_source.has_value(); }
 
     // Call `then` on the GUI thread with the reading once it is done (at once when it is).
     // Nothing is called after `receiver` is gone. The readings must have been started.
     void whenQuick(QObject* receiver, std::function<void(const Lines&)> then);
     void whenCareful(QObject* receiver, std::function<void(const Lines&)> then);
-    // The page's element list: the accessibility elements without near-duplicates (empty
-    // when the page reads no elements).
+    // The page's element list once it is complete: the accessibility elements followed by
+    // the elements found in the pixels, without near-duplicates (the accessibility element
+    // survives where both found the same rectangle).
     void whenElements(QObject* receiver, std::function<void(const Elements&)> then);
     void whenAddresses(QObject* receiver, std::function<void(const QStringList&)> then);
 
@@ -49,7 +51,8 @@ public:
     static constexpr int carefulNiceness = 10;
 
 Q_SIGNALS:
-    // The element list is ready, on the GUI thread.
+    // An element list is ready, on the GUI thread: first the accessibility elements alone,
+    // then, after the careful text reading, the complete list.
     void elementsRead(const QList<ombrel::ScreenElement>& elements);
 
 private:
@@ -61,7 +64,7 @@ private:
     bool m_started = false;
     bool m_addressesStarted = false;
     QFuture<Lines> m_quick, m_careful;
-    QFuture<Elements> m_elements;
+    QFuture<Elements> m_accessible, m_elements;
     QFuture<QStringList> m_addresses;
 };
 

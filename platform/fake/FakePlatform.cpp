@@ -235,6 +235,20 @@ std::shared_ptr<FakeNode> FakeNode::add(const QString& role, std::optional<QRect
     return child;
 }
 
+Outcome<QList<VisionBox>> FakeVision::rectangles(const QImage&, const RectangleRequest& request) {
+    rectangleRequests.append(request);
+    if (failRectangles)
+        return Outcome<QList<VisionBox>>::fail(Failure::Permanent, QStringLiteral("The request failed."));
+    return Outcome<QList<VisionBox>>::ok(rectangleBoxes);
+}
+
+Outcome<QList<VisionBox>> FakeVision::salientObjects(const QImage&) {
+    ++objectRequests;
+    if (failObjects)
+        return Outcome<QList<VisionBox>>::fail(Failure::Permanent, QStringLiteral("The request failed."));
+    return Outcome<QList<VisionBox>>::ok(objectBoxes);
+}
+
 FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     PlatformServices s;
     FakePlatformHandles h;
@@ -250,8 +264,10 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     auto keys = std::make_unique<FakeKeys>();
     auto recording = std::make_unique<FakeRecording>();
     auto tree = std::make_unique<FakeAccessibleTree>();
+    auto vision = std::make_unique<FakeVision>();
     h = {screens.get(),   windows.get(), pasteboard.get(),    sounds.get(), trash.get(),     login.get(),
-         workspace.get(), access.get(),  accessibility.get(), keys.get(),   recording.get(), tree.get()};
+         workspace.get(), access.get(),  accessibility.get(), keys.get(),   recording.get(), tree.get(),
+         vision.get()};
     s.screens = std::move(screens);
     s.windows = std::move(windows);
     s.pasteboard = std::move(pasteboard);
@@ -264,6 +280,7 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     s.keys = std::move(keys);
     s.recording = std::move(recording);
     s.accessibleTree = std::move(tree);
+    s.vision = std::move(vision);
     Platform::install(std::move(s));
     fakes() = h;
     return h;

@@ -287,6 +287,21 @@ public:
     std::unique_ptr<InputMonitor> inputMonitor() override;
 };
 
+// Answers the boxes it is given (normalised, origin bottom-left), or fails when told to.
+class FakeVision : public Vision {
+public:
+    QList<VisionBox> rectangleBoxes;
+    QList<VisionBox> objectBoxes;
+    bool failRectangles = false;
+    bool failObjects = false;
+    // The requests asked, so tests see the parameters passed on.
+    QList<RectangleRequest> rectangleRequests;
+    int objectRequests = 0;
+
+    Outcome<QList<VisionBox>> rectangles(const QImage& picture, const RectangleRequest& request) override;
+    Outcome<QList<VisionBox>> salientObjects(const QImage& picture) override;
+};
+
 struct FakePlatformHandles {
     FakeScreens* screens = nullptr;
     FakeWindows* windows = nullptr;
@@ -300,6 +315,7 @@ struct FakePlatformHandles {
     FakeKeys* keys = nullptr;
     FakeRecording* recording = nullptr;
     FakeAccessibleTree* accessibleTree = nullptr;
+    FakeVision* vision = nullptr;
 };
 
 // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.

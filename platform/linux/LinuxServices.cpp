@@ -1,6 +1,7 @@
 #include "LinuxServices.h"
 #include "AtspiAccessibility.h"
 #include "AtspiTree.h"
+#include "OpenCvVision.h"
 #include "XTestKeys.h"
 #include "X11Screens.h"
 #include "X11Recording.h"
@@ -281,6 +282,7 @@ PlatformServices makeNativePlatform() {
     s.accessibleTree = std::make_unique<AtspiTree>();
     s.keys = std::make_unique<XTestKeys>();
     s.recording = std::make_unique<LinuxRecordingSources>(pid, QCoreApplication::applicationName());
+    s.vision = std::make_unique<OpenCvVision>();
     return s;
 }
 

@@ -1,0 +1,194 @@
+// Elements found in the pixels: what a detected rectangle or salient object becomes, given
+// the text lines around it, and how the page readings join them with accessibility.
+#include "understanding/PageReadings.h"
+#include "understanding/VisualReader.h"
+
+#include "support/TestEnv.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace ombrel;
+using Kind = ScreenElement::Kind;
+
+namespace {
+
+constexpr int W = 1000, H = 800;
+
+// A box in picture pixels as the image analysis answers it: normalised, origin bottom-left.
+VisionBox detected(const QRectF& px, QSize size = {W, H}) {
+    const double w = size.width(), h = size.height();
+    return {QRectF(px.x() / w, (h - px.bottom()) / h, px.width() / w, px.height() / h), 0.9};
+}
+
+// A recognised line whose characters share `box` evenly (spaces get no box).
+TextFinder::Line line(const QString& text, const QRectF& box) {
+    TextFinder::Line l;
+    l.text = text;
+    l.confidence = 90;
+    const double step = text.isEmpty() ? 0 : box.width() / text.size();
+    for (qsizetype i = 0; i < text.size(); ++i)
+        l.charBoxes.append(text.at(i).isSpace() ? QRectF() : QRectF(box.x() + i * step, box.y(), step, box.height()));
+    return l;
+}
+
+QImage picture(QSize size = {W, H}) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+ScreenElement el(Kind kind, const QString& title, QRectF rect) { return {kind, title, rect}; }
+
+} // namespace
+
+class VisualReaderTest : public test::LibraryTest {
+protected:
+    QList<ScreenElement> read(const QList<QRectF>& rects, const QList<TextFinder::Line>& lines = {},
+                              const QList<QRectF>& objects = {}) {
+        platform.vision->rectangleBoxes.clear();
+        platform.vision->objectBoxes.clear();
+        for (const QRectF& r : rects)
+            platform.vision->rectangleBoxes.append(detected(r));
+        for (const QRectF& r : objects)
+            platform.vision->objectBoxes.append(detected(r));
+        return VisualReader::elements(picture(), lines);
+    }
+};
+
+TEST_F(VisualReaderTest, TurnsBottomLeftBoxesIntoPicturePixelsAndAsksWithTheFixedRequest) {
+    platform.vision->rectangleBoxes = {{QRectF(0.1, 0.2, 0.3, 0.4), 0.9}};
+    const QList<ScreenElement> found = VisualReader::elements(picture(), {});
+    // x = 0.1 W; y = (1 - maxY) H = 0.4 H; sizes scale with W and H.
+    EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(100, 320, 300, 320))}));
+    ASSERT_EQ(platform.vision->rectangleRequests.size(), 1);
+    const RectangleRequest& asked = platform.vision->rectangleRequests.first();
+    EXPECT_EQ(asked.maximumObservations, 40);
+    EXPECT_DOUBLE_EQ(asked.minimumSize, 0.02);
+    EXPECT_DOUBLE_EQ(asked.minimumAspectRatio, 0.08);
+    EXPECT_DOUBLE_EQ(asked.quadratureTolerance, 12);
+    EXPECT_DOUBLE_EQ(asked.minimumConfidence, 0.5);
+}
+
+TEST_F(VisualReaderTest, RectanglesNarrowerThanFortyOrLowerThanTwentyAreDropped) {
+    const QList<ScreenElement> found = read({QRectF(10, 10, 39, 100), QRectF(10, 200, 100, 19.5),
+                                             QRectF(300, 300, 40, 20)});
+    EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(300, 300, 40, 20))}));
+}
+
+TEST_F(VisualReaderTest, OneShortTextInALowRectangleMakesAButtonElseASection) {
+    // 0.11 × 800 = 88 high: a button; 0.12 × 800 = 96 high: too high for one.
+    const QList<TextFinder::Line> lines{line("Save", QRectF(140, 130, 60, 20)), line("Open", QRectF(540, 130, 60, 20))};
+    const QList<ScreenElement> found = read({QRectF(100, 100, 200, 88), QRectF(500, 100, 200, 96)}, lines);
+    ASSERT_EQ(found.size(), 4);
+    EXPECT_EQ(found[0], el(Kind::Button, "Save", QRectF(100, 100, 200, 88)));
+    EXPECT_EQ(found[1], el(Kind::Section, {}, QRectF(500, 100, 200, 96)));
+    EXPECT_EQ(found[2], el(Kind::Text, "Save", QRectF(132, 122, 76, 36))); // grown by 8
+    EXPECT_EQ(found[3].title, "Open");
+}
+
+TEST_F(VisualReaderTest, ThirtyCharactersStillNameAButtonThirtyOneMakeASection) {
+    const QString thirty(30, QLatin1Char('a')), thirtyOne(31, QLatin1Char('b'));
+    const QList<TextFinder::Line> lines{line(thirty, QRectF(120, 110, 300, 20)),
+                                        line(thirtyOne, QRectF(120, 310, 300, 20))};
+    const QList<ScreenElement> found = read({QRectF(100, 100, 400, 40), QRectF(100, 300, 400, 40)}, lines);
+    ASSERT_GE(found.size(), 2);
+    EXPECT_EQ(found[0], el(Kind::Button, thirty, QRectF(100, 100, 400, 40)));
+    EXPECT_EQ(found[1], el(Kind::Section, {}, QRectF(100, 300, 400, 40)));
+    // A character outside the basic plane counts once.
+    const QString emoji = QString(29, QLatin1Char('c')) + QString::fromUcs4(U"\U0001F600");
+    const QList<ScreenElement> again = read({QRectF(100, 100, 400, 40)}, {line(emoji, QRectF(120, 110, 300, 20))});
+    EXPECT_EQ(again.first().kind, Kind::Button);
+}
+
+TEST_F(VisualReaderTest, TwoTextsInsideMakeASectionAndTextsJustOverTheBorderStillCountAsInside) {
+    // The second line's grown box reaches 5 px past the rectangle's bottom: within the 6 px slack.
+    const QList<TextFinder::Line> lines{line("Name", QRectF(120, 110, 60, 20)),
+                                        line("Email", QRectF(120, 160, 60, 20))};
+    const QList<ScreenElement> found = read({QRectF(100, 100, 300, 83)}, lines);
+    EXPECT_EQ(found.first(), el(Kind::Section, {}, QRectF(100, 100, 300, 83)));
+    EXPECT_EQ(found.size(), 3);
+}
+
+TEST_F(VisualReaderTest, ARectangleCuttingThroughATextLineIsDroppedEntirely) {
+    // The line's grown box (292…408 across) crosses the rectangle's right edge at 350.
+    const QList<TextFinder::Line> lines{line("Total", QRectF(300, 130, 100, 20))};
+    const QList<ScreenElement> found = read({QRectF(100, 100, 250, 60), QRectF(600, 100, 100, 40)}, lines);
+    EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(600, 100, 100, 40)),
+                                            el(Kind::Text, "Total", QRectF(292, 122, 116, 36))}));
+    // Only touching the rectangle's edge is not cutting through it: the text is outside.
+    const QList<ScreenElement> touching = read({QRectF(100, 100, 192, 60)}, lines);
+    EXPECT_EQ(touching.first(), el(Kind::Image, {}, QRectF(100, 100, 192, 60)));
+}
+
+TEST_F(VisualReaderTest, SalientObjectsHoldingATextCentreOrMostOfThePictureAreDropped) {
+    const QList<TextFinder::Line> lines{line("Caption", QRectF(520, 520, 80, 20))}; // centre (560, 530)
+    const QList<QRectF> objects{
+        QRectF(10, 10, 200, 200),   // a photo: kept
+        QRectF(500, 500, 200, 200), // holds the caption's centre
+        QRectF(0, 0, 1000, 640),    // exactly 80 % of the picture
+        QRectF(0, 0, 999, 640),     // just under 80 %, but holds the caption's centre too
+        QRectF(300, 50, 39, 100),   // too narrow
+        QRectF(300, 300, 40, 40),   // the smallest kept
+    };
+    const QList<ScreenElement> found = read({}, lines, objects);
+    EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(10, 10, 200, 200)),
+                                            el(Kind::Image, {}, QRectF(300, 300, 40, 40)),
+                                            el(Kind::Text, "Caption", QRectF(512, 512, 96, 36))}));
+    // Without text a large object just under 80 % stays.
+    const QList<ScreenElement> large = read({}, {}, {QRectF(0, 0, 999, 640)});
+    EXPECT_EQ(large.size(), 1);
+}
+
+TEST_F(VisualReaderTest, LinesWithoutTextOrBoxesGiveNoElements) {
+    TextFinder::Line noBoxes;
+    noBoxes.text = "ghost";
+    const QList<ScreenElement> found = read({}, {line("", QRectF(10, 10, 50, 20)), noBoxes, line("Hi", QRectF(10, 40, 20, 20))});
+    EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Text, "Hi", QRectF(2, 32, 36, 36))}));
+}
+
+TEST_F(VisualReaderTest, AFailingDetectorContributesNothingAndTheRestStillComesInOrder) {
+    const QList<TextFinder::Line> lines{line("Hello", QRectF(700, 700, 50, 20))};
+    platform.vision->failObjects = true;
+    QList<ScreenElement> found = read({QRectF(100, 100, 100, 100)}, lines, {QRectF(400, 100, 100, 100)});
+    EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(100, 100, 100, 100)),
+                                            el(Kind::Text, "Hello", QRectF(692, 692, 66, 36))}));
+    platform.vision->failObjects = false;
+    platform.vision->failRectangles = true;
+    found = read({QRectF(100, 100, 100, 100)}, lines, {QRectF(400, 100, 100, 100)});
+    EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(400, 100, 100, 100)),
+                                            el(Kind::Text, "Hello", QRectF(692, 692, 66, 36))}));
+}
+
+TEST_F(VisualReaderTest, APictureWithoutSourceGetsTheElementsFoundInItsPixels) {
+    platform.vision->rectangleBoxes = {detected(QRectF(20, 20, 100, 50), {400, 300})};
+    PageReadings readings(picture({400, 300}), std::nullopt);
+    QSignalSpy spy(&readings, &PageReadings::elementsRead);
+    readings.start(false);
+    QList<ScreenElement> complete;
+    bool done = false;
+    readings.whenElements(&readings, [&](const QList<ScreenElement>& list) { complete = list, done = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done && spy.size() == 2; }, 20000));
+    EXPECT_TRUE(spy.at(0).at(0).value<QList<ScreenElement>>().isEmpty()); // no accessibility
+    EXPECT_EQ(complete, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(20, 20, 100, 50))}));
+    EXPECT_EQ(spy.at(1).at(0).value<QList<ScreenElement>>(), complete);
+}
+
+TEST_F(VisualReaderTest, AccessibilityElementsComeFirstAndWinOverTheSameRectangleFoundInPixels) {
+    auto app = std::make_shared<FakeNode>();
+    auto window = app->add("frame", QRectF(0, 0, 400, 300));
+    window->add("push button", QRectF(100, 100, 120, 40), "Login");
+    platform.accessibleTree->apps.insert(77, app);
+    // The same button seen in the pixels a few pixels off, and a picture nothing else names.
+    platform.vision->rectangleBoxes = {detected(QRectF(103, 98, 124, 44), {400, 300}),
+                                       detected(QRectF(10, 200, 100, 60), {400, 300})};
+    PageReadings readings(picture({400, 300}), AccessibilityReader::Source{77, QRectF(0, 0, 400, 300)});
+    QSignalSpy spy(&readings, &PageReadings::elementsRead);
+    readings.start(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spy.size() == 2; }, 20000));
+    const auto first = spy.at(0).at(0).value<QList<ScreenElement>>();
+    const auto complete = spy.at(1).at(0).value<QList<ScreenElement>>();
+    EXPECT_EQ(first, (QList<ScreenElement>{el(Kind::Button, "Login", QRectF(100, 100, 120, 40))}));
+    EXPECT_EQ(complete, (QList<ScreenElement>{el(Kind::Button, "Login", QRectF(100, 100, 120, 40)),
+                                               el(Kind::Image, {}, QRectF(10, 200, 100, 60))}));
+}

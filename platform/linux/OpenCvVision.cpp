@@ -176,6 +176,11 @@ Outcome<QList<VisionBox>> OpenCvVision::salientObjects(const QImage& picture) {
 
     cv::Mat small;
     cv::resize(greyOf(picture), small, {mapWidth, mapHeight}, 0, 0, cv::INTER_AREA);
+    cv::Scalar greyMean, greyDeviation;
+    cv::meanStdDev(small, greyMean, greyDeviation);
+    // A plain picture: the saliency of a flat spectrum is rounding noise, not objects.
+    if (greyDeviation[0] < plainDeviation)
+        return Outcome<QList<VisionBox>>::ok({});
     auto spectral = cv::saliency::StaticSaliencySpectralResidual::create();
     spectral->setImageWidth(mapWidth);
     spectral->setImageHeight(mapHeight);
@@ -188,7 +193,7 @@ Outcome<QList<VisionBox>> OpenCvVision::salientObjects(const QImage& picture) {
 
     cv::Scalar mean, deviation;
     cv::meanStdDev(map, mean, deviation);
-    if (deviation[0] <= 1e-9) // a plain picture: nothing stands out
+    if (deviation[0] <= 1e-9)
         return Outcome<QList<VisionBox>>::ok({});
     cv::Mat salient = map > (mean[0] + salientDeviations * deviation[0]);
     // The saliency of a photo gathers at its inner edges; closing joins them into one blob.

@@ -34,6 +34,8 @@ public:
     // Objects answered at most, and the fewest saliency cells an object spans on each side.
     static constexpr int maximumObjects = 12;
     static constexpr int smallestObjectCells = 3;
+    // A picture whose grey levels deviate less than this from their mean is plain.
+    static constexpr double plainDeviation = 1.0;
 };
 
 } // namespace ombrel

@@ -88,10 +88,11 @@ TEST_F(EditorFindTest, FindsElementsFirstThenTextAndSaysWhenNothingMatches) {
     EXPECT_EQ(canvas->markup().boxes[0].imageRect, QRectF(500, 200, 120, 40)); // picture pixels
     EXPECT_EQ(canvas->markup().boxes[1].element, QStringLiteral("Button \u201CLogin with Google\u201D"));
 
-    // No element is called "save": the words on the picture answer, one undoable step.
+    // Accessibility names nothing "save": the line of text found on the picture answers,
+    // named by its words, in one undoable step.
     EXPECT_EQ(find(*editor, "save"), "Found 1. Add a comment below.");
     ASSERT_EQ(canvas->markup().boxes.size(), 3);
-    EXPECT_FALSE(canvas->markup().boxes[2].element);
+    EXPECT_EQ(canvas->markup().boxes[2].element, QStringLiteral("\u201CSave changes\u201D"));
     EXPECT_TRUE(canvas->markup().boxes[2].imageRect.intersects(QRectF(40, 140, 60, 25)));
 
     EXPECT_EQ(find(*editor, "zebra crossing"), "Couldn't see \"zebra crossing\". Try the words on it.");

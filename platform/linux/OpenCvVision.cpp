@@ -224,10 +224,16 @@ Outcome<QList<VisionBox>> OpenCvVision::salientObjects(const QImage& picture) {
     }
     // Most salient first: the object that gathers the most saliency.
     std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.weight > b.weight; });
+    // A blob touching a more salient object is a fringe of it (the saliency of a photo's
+    // border spills over its edge), not an object of its own.
     QList<VisionBox> out;
+    QList<QRectF> kept;
     for (const Found& f : found) {
         if (out.size() >= maximumObjects)
             break;
+        if (std::any_of(kept.begin(), kept.end(), [&](const QRectF& k) { return k.intersects(f.pixels); }))
+            continue;
+        kept.append(f.pixels);
         out.append({normalised(f.pixels, w, h), f.confidence});
     }
     return Outcome<QList<VisionBox>>::ok(out);

@@ -14,8 +14,8 @@ PACKAGES=(
   libxcb-randr0-dev libxcb-image0-dev libxcb-icccm4-dev libxcb-ewmh-dev libx11-dev libx11-xcb-dev libxtst-dev
   # accessibility
   libatspi2.0-dev at-spi2-core
-  # images, codes, media
-  libopencv-dev libqrencode-dev
+  # images, codes, media (the contrib package brings the saliency module)
+  libopencv-dev libopencv-contrib-dev libqrencode-dev
   # text on pictures and phone numbers in it
   libtesseract-dev tesseract-ocr-eng libphonenumber-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libavfilter-dev libavdevice-dev

@@ -135,7 +135,7 @@ QImage XConnection::imageShared(xcb_drawable_t d, QRect rect, uint8_t depth,
 xcb_atom_t XConnection::atom(const char* name, bool onlyIfExists) const {
     auto r = reply(xcb_intern_atom_reply(
         m_conn, xcb_intern_atom(m_conn, onlyIfExists, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-    return r ? r->atom : XCB_ATOM_NONE;
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 std::vector<uint32_t> XConnection::cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) const {

@@ -67,12 +67,13 @@ protected:
     }
 
     QString waitForStatus(EditorWindowController& editor) {
-        QTest::qWaitFor(
+        EXPECT_TRUE(QTest::qWaitFor(
             [&] {
                 const QString s = editor.statusText();
                 return !s.startsWith("Looking") && !s.startsWith("Reading");
             },
-            20000);
+            20000))
+            << "the find is still under way: " << editor.statusText().toStdString();
         return editor.statusText();
     }
 };

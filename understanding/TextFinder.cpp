@@ -1,5 +1,7 @@
 #include "TextFinder.h"
 
+#include <algorithm>
+
 #include <QRegularExpression>
 #include "understanding/CodePoints.h"
 
@@ -37,6 +39,106 @@ bool coveredBy(const QRectF& box, const QList<QRectF>& others) {
             return true;
     }
     return false;
+}
+
+QRectF Word::box() const {
+    QRectF all;
+    for (const QRectF& r : charBoxes)
+        if (!r.isNull())
+            all = all.isNull() ? r : all.united(r);
+    return all;
+}
+
+namespace {
+
+// One or two bar-like marks, which may be a drawn shape's edge read as characters.
+bool looksLikeBars(const Word& word) {
+    static const QString bars = QStringLiteral("|[](){}!lI1/\\");
+    if (word.text.isEmpty() || word.text.size() > 2)
+        return false;
+    return std::all_of(word.text.begin(), word.text.end(), [](QChar c) { return bars.contains(c); });
+}
+
+// A drawn shape's edge: bar-like marks, thin, and much taller than the words around it.
+bool isShapeEdge(const Word& word, double usualHeight) {
+    const QRectF b = word.box();
+    return looksLikeBars(word) && b.height() >= edgeHeight * usualHeight && b.width() <= 0.25 * b.height();
+}
+
+} // namespace
+
+QList<Line> splitLine(const QList<Word>& words) {
+    // The usual height: the median of the characters' heights, leaving out bar-like marks,
+    // which can be as many as the words in a row of buttons. Characters rather than words,
+    // since one character's box can take in a line it touches.
+    QList<double> heights, barHeights;
+    for (const Word& w : words)
+        for (const QRectF& b : w.charBoxes)
+            if (!b.isNull())
+                (looksLikeBars(w) ? barHeights : heights).append(b.height());
+    if (heights.isEmpty())
+        heights = barHeights;
+    std::sort(heights.begin(), heights.end());
+    const double usualHeight = heights.isEmpty() ? 0 : heights.at(heights.size() / 2);
+    // Where the characters usually stand: the median top and bottom. A character whose box
+    // took in a line it touches (a button's border) is given that band instead.
+    QList<double> tops, bottoms;
+    for (const Word& w : words)
+        if (!looksLikeBars(w))
+            for (const QRectF& b : w.charBoxes)
+                if (!b.isNull() && b.height() < edgeHeight * usualHeight) {
+                    tops.append(b.top());
+                    bottoms.append(b.bottom());
+                }
+    std::sort(tops.begin(), tops.end());
+    std::sort(bottoms.begin(), bottoms.end());
+    auto trimmed = [&](Word w) {
+        if (tops.isEmpty() || looksLikeBars(w))
+            return w;
+        const double top = tops.at(tops.size() / 2), bottom = bottoms.at(bottoms.size() / 2);
+        for (QRectF& b : w.charBoxes)
+            if (!b.isNull() && b.height() >= edgeHeight * usualHeight && b.top() <= top && b.bottom() >= bottom)
+                b = QRectF(b.left(), top, b.width(), bottom - top);
+        return w;
+    };
+
+    QList<Line> lines;
+    Line line;
+    double confidenceSum = 0;
+    int count = 0;
+    QRectF previous;
+    auto flush = [&] {
+        if (!line.text.trimmed().isEmpty()) {
+            line.confidence = count ? confidenceSum / count : 0;
+            lines.append(line);
+        }
+        line = {};
+        confidenceSum = 0;
+        count = 0;
+        previous = {};
+    };
+    for (const Word& original : words) {
+        const Word w = trimmed(original);
+        const QRectF b = w.box();
+        if (usualHeight > 0 && isShapeEdge(w, usualHeight)) {
+            flush();
+            continue;
+        }
+        if (!previous.isNull() && !b.isNull() && usualHeight > 0 && b.left() - previous.right() > columnGap * usualHeight)
+            flush();
+        if (count > 0) {
+            line.text.append(QLatin1Char(' '));
+            line.charBoxes.append(QRectF());
+        }
+        line.text.append(w.text);
+        line.charBoxes.append(w.charBoxes);
+        confidenceSum += w.confidence;
+        ++count;
+        if (!b.isNull())
+            previous = b;
+    }
+    flush();
+    return lines;
 }
 
 std::optional<QRectF> Line::box(TextRange range) const {

@@ -36,6 +36,24 @@ struct Line {
     bool operator==(const Line&) const = default;
 };
 
+// One word as the recogniser read it: its text and the box of each code unit.
+struct Word {
+    QString text;
+    QList<QRectF> charBoxes;
+    double confidence = 0;
+    QRectF box() const;
+};
+
+// The recogniser's line as the lines of a reading. Its layout analysis can run a line on
+// across a page's columns: the cells of a table row, a side bar and the page beside it, a
+// row of buttons. So the line is split where two words stand more than `columnGap` times
+// the characters' usual height apart, and at a drawn shape's edge read as a word ("|", "[": a
+// thin mark `edgeHeight` times as tall as the characters or more), which is dropped. Words are
+// joined by one space with no box; a part's confidence is its words' mean.
+QList<Line> splitLine(const QList<Word>& words);
+inline constexpr double columnGap = 3.0;
+inline constexpr double edgeHeight = 1.5;
+
 // Every found rectangle is grown by this on each side (pixels), then clipped to the picture.
 inline constexpr double margin = 8;
 

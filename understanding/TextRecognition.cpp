@@ -78,44 +78,30 @@ QList<Line> recognise(tesseract::TessBaseAPI& api, const QImage& grey, double sc
         return lines;
     }
     std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
-    Line line;
-    double confidenceSum = 0;
-    int words = 0;
-    auto flush = [&] {
-        if (!line.text.trimmed().isEmpty()) {
-            line.confidence = words ? confidenceSum / words : 0;
-            lines.append(line);
-        }
-        line = {};
-        confidenceSum = 0;
-        words = 0;
-    };
+    QList<Word> words; // of the recogniser's current line
     if (it) {
         do {
             if (it->Empty(tesseract::RIL_SYMBOL))
                 continue;
             if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
-                flush();
-            } else if (it->IsAtBeginningOf(tesseract::RIL_WORD)) {
-                line.text.append(QLatin1Char(' '));
-                line.charBoxes.append(QRectF());
+                lines.append(splitLine(words));
+                words.clear();
             }
-            if (it->IsAtBeginningOf(tesseract::RIL_WORD)) {
-                confidenceSum += it->Confidence(tesseract::RIL_WORD);
-                ++words;
-            }
+            if (it->IsAtBeginningOf(tesseract::RIL_WORD) || words.isEmpty())
+                words.append(Word{{}, {}, it->Confidence(tesseract::RIL_WORD)});
+            Word& word = words.last();
             std::unique_ptr<char[]> symbol(it->GetUTF8Text(tesseract::RIL_SYMBOL));
             const QString text = QString::fromUtf8(symbol ? symbol.get() : "");
             int left = 0, top = 0, right = 0, bottom = 0;
             QRectF box;
             if (it->BoundingBox(tesseract::RIL_SYMBOL, &left, &top, &right, &bottom))
                 box = QRectF(left / scale, top / scale, (right - left) / scale, (bottom - top) / scale);
-            line.text.append(text);
+            word.text.append(text);
             for (qsizetype i = 0; i < text.size(); ++i)
-                line.charBoxes.append(box);
+                word.charBoxes.append(box);
         } while (it->Next(tesseract::RIL_SYMBOL));
     }
-    flush();
+    lines.append(splitLine(words));
     api.Clear();
     return lines;
 }

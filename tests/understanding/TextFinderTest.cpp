@@ -132,3 +132,100 @@ TEST(TextFinderFind, TheSameWordReadTwiceInACarefulReadingIsMarkedOnce) {
     // Within one line, every occurrence counts.
     EXPECT_EQ(find("aa", {lineOf("aa aa")}, {2000, 1000}).size(), 2);
 }
+
+namespace {
+
+// A word of `text` from x, its characters `advance` wide and `height` high on top y.
+Word word(const QString& text, double x, double y = 100, double height = 15, double advance = 9,
+          double confidence = 90) {
+    Word w{text, {}, confidence};
+    for (qsizetype i = 0; i < text.size(); ++i)
+        w.charBoxes.append(QRectF(x + i * advance, y, advance - 1, height));
+    return w;
+}
+
+QStringList texts(const QList<Line>& lines) {
+    QStringList out;
+    for (const Line& l : lines) {
+        out.append(l.text);
+        EXPECT_EQ(l.charBoxes.size(), l.text.size()) << l.text.toStdString();
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(TextFinderSplitLine, ColumnsOfATableRowBecomeLinesOfTheirOwn) {
+    const QList<Line> lines = splitLine({word("member0@example.com", 313, 100, 15, 9, 80), word("Admin", 696, 100, 15, 9, 60),
+                                         word("Last", 1001), word("seen", 1042), word("2", 1083)});
+    EXPECT_EQ(texts(lines), (QStringList{"member0@example.com", "Admin", "Last seen 2"}));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_DOUBLE_EQ(lines[0].confidence, 80);
+    EXPECT_DOUBLE_EQ(lines[1].confidence, 60);
+    // The space between two words of a part has no box; the words keep theirs.
+    EXPECT_TRUE(lines[2].charBoxes[4].isNull());
+    EXPECT_EQ(lines[2].box({5, 9}), QRectF(1042, 100, 35, 15));
+}
+
+TEST(TextFinderSplitLine, WordsAtOrdinarySpacingStayOneLine) {
+    // Gaps of 7 and of 44 pixels (just under three heights of 15): still one line; 46: two.
+    EXPECT_EQ(texts(splitLine({word("The", 10), word("quick", 43), word("reading", 131)})),
+              (QStringList{"The quick reading"}));
+    EXPECT_EQ(texts(splitLine({word("The", 10), word("quick", 82)})), (QStringList{"The", "quick"}));
+    EXPECT_TRUE(splitLine({}).isEmpty());
+}
+
+TEST(TextFinderSplitLine, AButtonsBorderReadAsABarSplitsTheLineAndIsDropped) {
+    // "Save changes | [ Cancel | [ Invite": each button's sides read as thin marks twice the
+    // words' height.
+    Word bar = word("|", 460, 92, 28, 2);
+    Word open = word("[", 480, 90, 30, 2);
+    Word bar2 = word("|", 640, 92, 28, 2);
+    Word open2 = word("[", 660, 90, 30, 2);
+    EXPECT_EQ(texts(splitLine({word("Save", 329), word("changes", 370), bar, open, word("Cancel", 500), bar2, open2,
+                               word("Invite", 680)})),
+              (QStringList{"Save changes", "Cancel", "Invite"}));
+}
+
+TEST(TextFinderSplitLine, BarsAndLettersOfTheTextsOwnHeightAreText) {
+    // A shell pipe and the word "I" are as tall as the words beside them.
+    EXPECT_EQ(texts(splitLine({word("ls", 10), word("|", 35, 98, 18, 3), word("grep", 45)})),
+              (QStringList{"ls | grep"}));
+    EXPECT_EQ(texts(splitLine({word("I", 10), word("see", 25)})), (QStringList{"I see"}));
+}
+
+TEST(TextFinderRead, ARowOfDrawnButtonsReadsAsOneLinePerButton) {
+    QImage picture(900, 200, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    const QStringList labels{"Save changes", "Cancel", "Invite", "Export"};
+    {
+        QPainter p(&picture);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(15);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        for (int i = 0; i < labels.size(); ++i) {
+            const QRect button(20 + i * 180, 80, 160, 36);
+            p.drawRoundedRect(button, 6, 6);
+            p.drawText(button, Qt::AlignCenter, labels[i]);
+        }
+    }
+    for (bool careful : {false, true}) {
+        QStringList read_;
+        for (const Line& l : read(picture, careful))
+            read_.append(l.text);
+        for (const QString& label : labels)
+            EXPECT_TRUE(read_.contains(label)) << label.toStdString() << " in " << read_.join(" / ").toStdString()
+                                               << (careful ? " (careful)" : " (quick)");
+    }
+}
+
+TEST(TextFinderSplitLine, ACharacterBoxThatTookInABorderKeepsToItsLine) {
+    // "Cancel" whose C box runs from the button's top border to its bottom one.
+    Word cancel = word("Cancel", 535);
+    cancel.charBoxes[0] = QRectF(535, 88, 8, 31);
+    const QList<Line> lines = splitLine({word("[", 480, 88, 31, 2), cancel});
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0].text, "Cancel");
+    EXPECT_EQ(lines[0].box({0, 6}), QRectF(535, 100, 53, 15));
+}

@@ -81,6 +81,34 @@ std::optional<std::array<cv::Point2f, 4>> quadrilateral(const std::vector<cv::Po
     return corners;
 }
 
+// How unlike its surroundings a box of the picture looks: the Bhattacharyya distance
+// between the colours inside the box and those of a ring around it (0 alike, 1 nothing in
+// common). A photo or a logo on a page is unlike the page around it; a stretch of the page
+// itself (a window's corner, the ends of some lines of text) is made of the same colours
+// as its surroundings, whatever the saliency map made of it.
+double unlikeSurroundings(const cv::Mat& bgr, const cv::Rect& box, int ring) {
+    const cv::Rect all(0, 0, bgr.cols, bgr.rows);
+    const cv::Rect inner = box & all;
+    const cv::Rect outer = cv::Rect(box.x - ring, box.y - ring, box.width + 2 * ring, box.height + 2 * ring) & all;
+    if (inner.empty() || outer.area() <= inner.area())
+        return 0;
+    cv::Mat ringMask(bgr.size(), CV_8UC1, cv::Scalar(0));
+    ringMask(outer).setTo(255);
+    ringMask(inner).setTo(0);
+    cv::Mat insideMask(bgr.size(), CV_8UC1, cv::Scalar(0));
+    insideMask(inner).setTo(255);
+    const int channels[] = {0, 1, 2};
+    const int bins[] = {8, 8, 8};
+    const float range[] = {0, 256};
+    const float* ranges[] = {range, range, range};
+    cv::Mat inside, around;
+    cv::calcHist(&bgr, 1, channels, insideMask, inside, 3, bins, ranges);
+    cv::calcHist(&bgr, 1, channels, ringMask, around, 3, bins, ranges);
+    cv::normalize(inside, inside, 1, 0, cv::NORM_L1);
+    cv::normalize(around, around, 1, 0, cv::NORM_L1);
+    return cv::compareHist(inside, around, cv::HISTCMP_BHATTACHARYYA);
+}
+
 bool sameRectangle(const QRectF& a, const QRectF& b, double slack) {
     return std::abs(a.left() - b.left()) <= slack && std::abs(a.top() - b.top()) <= slack &&
            std::abs(a.right() - b.right()) <= slack && std::abs(a.bottom() - b.bottom()) <= slack;
@@ -208,10 +236,21 @@ Outcome<QList<VisionBox>> OpenCvVision::salientObjects(const QImage& picture) {
     std::vector<Found> found;
     double maximum = 0;
     cv::minMaxLoc(map, nullptr, &maximum);
+    // The colours at the map's scale, for telling objects from stretches of the page.
+    cv::Mat colours;
+    {
+        const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+        const cv::Mat view(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),
+                           size_t(rgb.bytesPerLine()));
+        cv::resize(view, colours, small.size(), 0, 0, cv::INTER_AREA);
+    }
     for (int i = 1; i < count; ++i) {
         const int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
         const int bw = stats.at<int>(i, cv::CC_STAT_WIDTH), bh = stats.at<int>(i, cv::CC_STAT_HEIGHT);
         if (bw < smallestObjectCells || bh < smallestObjectCells)
+            continue;
+        const int ring = std::max(2, std::max(bw, bh) / 4);
+        if (unlikeSurroundings(colours, cv::Rect(x, y, bw, bh), ring) < standsApart)
             continue;
         const cv::Mat inside = labels(cv::Rect(x, y, bw, bh)) == i;
         const double cells = cv::countNonZero(inside);

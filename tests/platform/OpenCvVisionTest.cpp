@@ -159,3 +159,52 @@ TEST(OpenCvVision, PlainOrEmptyPicturesGiveNothingOrFail) {
     EXPECT_FALSE(vision.rectangles(QImage(), {}).isOk());
     EXPECT_FALSE(vision.salientObjects(QImage()).isOk());
 }
+
+// An application window on a desktop: title bar, side bar, paragraphs and a table. The
+// saliency map singles out stretches of it (the window's corners, the ends of lines), but
+// none stands apart from what surrounds it, so none is an object; a photo added to the
+// page is.
+TEST(OpenCvVision, StretchesOfAWindowAreNoObjectsButAPhotoInItIs) {
+    QImage desktop(W, H, QImage::Format_RGB32);
+    desktop.fill(QColor(90, 127, 168));
+    {
+        QPainter p(&desktop);
+        const QRect window(60, 40, 1000, 700);
+        p.fillRect(window, Qt::white);
+        p.fillRect(QRect(window.topLeft(), QSize(window.width(), 36)), QColor(243, 244, 246));
+        p.fillRect(QRect(window.left(), window.top() + 36, 180, window.height() - 36), QColor(247, 247, 248));
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(14);
+        p.setFont(font);
+        p.setPen(QColor(31, 35, 40));
+        p.drawText(window.left() + 12, window.top() + 24, QStringLiteral("Project settings"));
+        for (int i = 0; i < 10; ++i)
+            p.drawText(window.left() + 16, window.top() + 70 + 30 * i, QStringLiteral("Menu item %1").arg(i));
+        for (int i = 0; i < 12; ++i)
+            p.drawText(window.left() + 210, window.top() + 70 + 24 * i,
+                       QStringLiteral("The quick reading answers most searches, line %1 of the page.").arg(i + 1));
+        p.setPen(QColor(60, 60, 60));
+        for (int r = 0; r < 6; ++r)
+            p.drawRect(window.left() + 210, window.top() + 380 + 30 * r, 700, 30);
+    }
+    OpenCvVision vision;
+    const auto found = vision.salientObjects(desktop);
+    ASSERT_TRUE(found.isOk());
+    for (const VisionBox& b : found.value())
+        ADD_FAILURE() << "an object at " << pixels(b.box).x() << "," << pixels(b.box).y() << " "
+                      << pixels(b.box).width() << "x" << pixels(b.box).height();
+
+    {
+        QPainter p(&desktop);
+        QRandomGenerator random(3);
+        const QRectF picture(760, 90, 260, 180);
+        p.fillRect(picture, QColor(200, 120, 40));
+        for (int i = 0; i < 40; ++i)
+            p.fillRect(QRectF(picture.x() + random.bounded(220), picture.y() + random.bounded(140), 40, 40),
+                       QColor::fromHsv(random.bounded(360), 200, 200));
+    }
+    const auto withPhoto = vision.salientObjects(desktop);
+    ASSERT_TRUE(withPhoto.isOk());
+    ASSERT_FALSE(withPhoto.value().isEmpty());
+    EXPECT_GE(overlapShare(pixels(withPhoto.value().first().box), QRectF(760, 90, 260, 180)), 0.4);
+}

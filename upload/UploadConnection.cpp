@@ -95,7 +95,9 @@ void UploadConnection::takeHeadBytes(const QByteArray& chunk) {
 void UploadConnection::takeBodyBytes(QByteArrayView chunk) {
     // Anything beyond the announced length is ignored.
     const QByteArrayView part = chunk.first(std::min<qint64>(chunk.size(), m_bodyBytesLeft));
-    if (m_file && !part.isEmpty() && m_file->write(part.data(), part.size()) != part.size()) {
+    // Each piece goes to the disk as it arrives: Qt would otherwise hold pieces smaller than
+    // its 16 KiB buffer in memory until the next one comes, which may be never.
+    if (m_file && !part.isEmpty() && (m_file->write(part.data(), part.size()) != part.size() || !m_file->flush())) {
         // Keep reading so that the client still gets its answer once the body is in.
         m_saveFailed = true;
         m_file.reset();

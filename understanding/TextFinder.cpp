@@ -59,10 +59,11 @@ bool looksLikeBars(const Word& word) {
     return std::all_of(word.text.begin(), word.text.end(), [](QChar c) { return bars.contains(c); });
 }
 
-// A drawn shape's edge: bar-like marks, thin, and much taller than the words around it.
+// A drawn shape's edge: bar-like marks, much taller than the words around it and at most
+// half as wide as tall (two buttons' facing sides can make one mark).
 bool isShapeEdge(const Word& word, double usualHeight) {
     const QRectF b = word.box();
-    return looksLikeBars(word) && b.height() >= edgeHeight * usualHeight && b.width() <= 0.25 * b.height();
+    return looksLikeBars(word) && b.height() >= edgeHeight * usualHeight && b.width() <= 0.5 * b.height();
 }
 
 } // namespace

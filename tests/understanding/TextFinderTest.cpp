@@ -185,6 +185,9 @@ TEST(TextFinderSplitLine, AButtonsBorderReadAsABarSplitsTheLineAndIsDropped) {
     EXPECT_EQ(texts(splitLine({word("Save", 329), word("changes", 370), bar, open, word("Cancel", 500), bar2, open2,
                                word("Invite", 680)})),
               (QStringList{"Save changes", "Cancel", "Invite"}));
+    // Two buttons side by side: their facing sides read as one wide bar.
+    EXPECT_EQ(texts(splitLine({word("Login", 155), word("|", 216, 93, 37, 14), word("Login", 250), word("with", 298)})),
+              (QStringList{"Login", "Login with"}));
 }
 
 TEST(TextFinderSplitLine, BarsAndLettersOfTheTextsOwnHeightAreText) {

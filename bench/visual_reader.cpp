@@ -113,13 +113,19 @@ void salientObjects(benchmark::State& state) {
 }
 BENCHMARK(salientObjects)->Unit(benchmark::kMillisecond)->Iterations(10);
 
-// The screenshot with every element outlined and named, to look at.
+// The screenshot with every element outlined and named, to look at, over the rectangles
+// the detection found.
 void saveOutlined(const QString& path) {
     QImage out = screenshot().copy();
     QPainter p(&out);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(11);
     p.setFont(font);
+    // What the rectangle detection found before the reader's rules, dashed green.
+    p.setPen(QPen(QColor(0, 160, 60), 1, Qt::DashLine));
+    const auto rectangles = Platform::vision().rectangles(screenshot(), VisualReader::rectangleRequest());
+    for (const VisionBox& b : rectangles.value())
+        p.drawRect(VisualReader::toPicture(b.box, screenshot().size()));
     for (const ScreenElement& e : VisualReader::elements(screenshot(), lines())) {
         const QColor colour = e.kind == ScreenElement::Kind::Text ? QColor(0, 120, 255, 90) : QColor(230, 30, 30);
         p.setPen(QPen(colour, 2));

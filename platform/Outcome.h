@@ -21,8 +21,11 @@ public:
 
     bool isOk() const { return m_value.has_value(); }
     explicit operator bool() const { return isOk(); }
-    const T& value() const { return *m_value; }
-    T& value() { return *m_value; }
+    const T& value() const& { return *m_value; }
+    T& value() & { return *m_value; }
+    // From a temporary outcome the value is moved out, so `for (x : call().value())` and
+    // the like never refer into an outcome that is already gone.
+    T value() && { return std::move(*m_value); }
     T take() { return std::move(*m_value); }
     Failure failure() const { return m_failure; }
     // A sentence describing the failure, shown after "Your computer said: ".

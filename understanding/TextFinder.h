@@ -69,6 +69,9 @@ const QSet<QString>& fillerWords();
 // gives no lines.
 QList<Line> read(const QImage& picture, bool careful = true);
 inline constexpr double enlargement = 2.0;
+// Horizontal lines at least this long (pixels of the picture) are drawn lines, not text,
+// and are painted over before reading.
+inline constexpr int ruleLength = 40;
 // Pages darker than this mean grey level (0 to 255) are inverted before reading.
 inline constexpr double darkPageMean = 110;
 // One reading at a scale of the picture, boxes in the picture's own pixels.

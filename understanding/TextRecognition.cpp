@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <omp.h>
+#include <opencv2/imgproc.hpp>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
@@ -46,6 +47,28 @@ tesseract::TessBaseAPI* recogniser() {
     made->SetVariable("debug_file", "/dev/null");
     api = std::move(made);
     return api.get();
+}
+
+// Long horizontal lines (the top and bottom of a button, a field or a table's rows, rules,
+// underlines) are painted over with the page around them before reading: the recogniser
+// takes a box drawn around words for a picture and skips the words inside it. The box's
+// sides remain and read as bars, which `splitLine` drops. `length` is in the grey picture's
+// pixels; letters have no horizontal stroke that long.
+void eraseHorizontalRules(QImage& grey, int length) {
+    if (length < 2 || grey.width() <= length || grey.height() < 3)
+        return; // too narrow to hold such a line
+    cv::Mat page(grey.height(), grey.width(), CV_8UC1, grey.bits(), size_t(grey.bytesPerLine()));
+    cv::Mat ink;
+    cv::threshold(page, ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    cv::Mat rules;
+    cv::morphologyEx(ink, rules, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {length, 1}));
+    if (cv::countNonZero(rules) == 0)
+        return;
+    cv::dilate(rules, rules, cv::Mat()); // and their anti-aliased edges
+    // The lightest grey a few pixels above or below is the page the line was drawn on.
+    cv::Mat around;
+    cv::dilate(page, around, cv::getStructuringElement(cv::MORPH_RECT, {1, 9}));
+    around.copyTo(page, rules);
 }
 
 // The picture as 8-bit grey, which is what the recogniser reads.
@@ -133,6 +156,7 @@ QList<Line> readAtScale(const QImage& picture, double scale) {
         grey.invertPixels();
     if (scale != 1.0)
         grey = grey.scaled((QSizeF(grey.size()) * scale).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    eraseHorizontalRules(grey, int(ruleLength * scale));
     api->SetPageSegMode(tesseract::PSM_AUTO);
     // Lines read with low confidence are tried again turned over (light text on a dark
     // panel). The picture at its own size skips that second try: it is the quick reading,

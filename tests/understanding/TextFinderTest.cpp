@@ -119,6 +119,9 @@ TEST(TextFinderRead, ReadsRenderedTextAndPlacesItsCharacters) {
         EXPECT_EQ(find("cancel", lines, picture.size()).size(), 1);
     }
     EXPECT_TRUE(read(QImage()).isEmpty());
+    QImage tiny(30, 20, QImage::Format_RGB32); // narrower than any line painted over
+    tiny.fill(Qt::white);
+    EXPECT_TRUE(read(tiny, true).isEmpty());
 }
 
 TEST(TextFinderFind, TheSameWordReadTwiceInACarefulReadingIsMarkedOnce) {
@@ -231,4 +234,33 @@ TEST(TextFinderSplitLine, ACharacterBoxThatTookInABorderKeepsToItsLine) {
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0].text, "Cancel");
     EXPECT_EQ(lines[0].box({0, 6}), QRectF(535, 100, 53, 15));
+}
+
+TEST(TextFinderRead, TheWordInsideALoneDrawnBoxIsRead) {
+    // The recogniser alone takes a box drawn around a word for a picture and skips the word.
+    QImage picture(1280, 800, QImage::Format_RGB32);
+    picture.fill(QColor(90, 127, 168));
+    {
+        QPainter p(&picture);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.fillRect(QRect(200, 150, 880, 500), Qt::white);
+        p.setPen(QPen(QColor(96, 96, 96), 2));
+        p.setBrush(QColor(240, 240, 240));
+        p.drawRoundedRect(QRect(500, 400, 280, 60), 8, 8);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(30);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(QRect(500, 400, 280, 60), Qt::AlignCenter, QStringLiteral("Continue"));
+        font.setPixelSize(26);
+        p.setFont(font);
+        p.drawText(260, 230, QStringLiteral("Almost done. Check your details, then continue."));
+    }
+    for (bool careful : {false, true}) {
+        const QList<Line> lines = read(picture, careful);
+        const QList<QRectF> found = find("Continue", lines, picture.size());
+        ASSERT_EQ(found.size(), 2) << (careful ? "careful" : "quick"); // the sentence's and the button's
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                                [](const QRectF& r) { return QRectF(500, 400, 280, 60).contains(r.center()); }));
+    }
 }

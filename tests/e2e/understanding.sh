@@ -129,7 +129,9 @@ capture_and_point() {
     scale=$(awk -v l="$left" -v r="$right" 'BEGIN { print (r - l + 1) / 1280 }')
     echo "  the picture is shown from $left,$top at scale $scale"
     read -r bx by bw bh < <(rect_of Button Login "$elements")
-    lx=$(awk -v o="$left" -v s="$scale" -v x="$X" -v b="$bx" -v w="$bw" 'BEGIN { printf "%d", o + (x + b + w / 2) * s }')
+    # Near the button's left edge: its label, read from the pixels too, is a smaller
+    # element of its own, and the smallest element under the pointer is the one named.
+    lx=$(awk -v o="$left" -v s="$scale" -v x="$X" -v b="$bx" 'BEGIN { printf "%d", o + (x + b + 6) * s }')
     ly=$(awk -v o="$top" -v s="$scale" -v y="$Y" -v b="$by" -v h="$bh" 'BEGIN { printf "%d", o + (y + b + h / 2) * s }')
     wait_for 8 plate_reads && return 0
     echo "  the element reading was cut short; capturing again" >&2

@@ -3,7 +3,8 @@
 # read through the accessibility bus, with their kinds, names and rectangles; then, in the
 # editor over a screen capture of the page: pointing at a button names it and a click
 # marks it, the find field marks the login buttons, Auto-Blur blurs the e-mail address,
-# phone and card numbers, and the page's address becomes the picture's page link.
+# phone and card numbers, and the page's address becomes the picture's page link. Last, a
+# picture opened from a file: a button drawn on it is named from its pixels alone.
 set -euo pipefail
 APP=$1
 PROBE=$2
@@ -99,7 +100,7 @@ root_colour_column() {
 }
 # Points at the Login button and reads the name plate, a light text on the accent colour,
 # from a negated cut-out ("buttonlogin" in one word, so the button's own text cannot answer).
-plate_reads() {
+plate_reads() { # [WORDS]
     xdotool mousemove "$lx" "$ly"
     sleep 0.2
     xdotool mousemove $((lx + 2)) "$ly"
@@ -107,7 +108,7 @@ plate_reads() {
     import -window root "$DESKTOP_TMP/screen.png"
     convert "$DESKTOP_TMP/screen.png" -crop "360x90+$((lx - 180))+$((ly - 90))" +repage -negate \
         "$DESKTOP_TMP/plate.png"
-    [ "$("$APP" read "$DESKTOP_TMP/plate.png" --find "buttonlogin" | jq '.rects | length')" -ge 1 ]
+    [ "$("$APP" read "$DESKTOP_TMP/plate.png" --find "${1:-buttonlogin}" | jq '.rects | length')" -ge 1 ]
 }
 # Captures the screen with the page in front, finds where the editor shows the picture
 # (the desktop's colour at the picture's edges), chooses the Select tool and points at the
@@ -181,4 +182,36 @@ check "Auto-Blur added blur boxes for the e-mail address, the phone and the card
     test "$(jq '[.boxes[] | select(.hides)] | length' "$marks")" -ge 3
 check "the page's address is the picture's page link" \
     test "$(jq -r '.links[0].url' "$marks")" = "http://127.0.0.1:$port/page.html"
+
+# A picture opened from a file has no application behind it: its elements come from its
+# pixels. A button drawn on it is named when pointed at, and a click marks it by that name.
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+convert -size 1280x800 xc:'#5a7fa8' -fill white -draw 'rectangle 200,150 1080,650' \
+    -fill '#f0f0f0' -stroke '#606060' -strokewidth 2 -draw 'roundrectangle 500,400 780,460 8,8' \
+    -stroke none -fill black -font "$font" -pointsize 24 -annotate +585+440 'Continue' \
+    -pointsize 20 -annotate +260+230 'Almost done. Check your details, then continue.' "$DESKTOP_TMP/drawn.png"
+wait_for 10 sh -c "! xwininfo -root -tree | grep '(\"ombrel-capture\" \"Ombrel Capture\")' | grep -q ' 1280x800+0+0 '"
+"$APP" open "$DESKTOP_TMP/drawn.png"
+check "a picture from a file opens in the editor" wait_for 20 editor_is_open
+sleep 1
+xdotool key 2
+xdotool mousemove 640 790
+sleep 0.3
+import -window root "$DESKTOP_TMP/screen.png"
+read -r left right < <(root_colour_row 300)
+read -r top bottom < <(root_colour_column $((left + 2)))
+scale=$(awk -v l="$left" -v r="$right" 'BEGIN { print (r - l + 1) / 1280 }')
+# 15 pixels inside the button's left edge, clear of its label's own rectangle.
+lx=$(awk -v o="$left" -v s="$scale" 'BEGIN { printf "%d", o + 515 * s }')
+ly=$(awk -v o="$top" -v s="$scale" 'BEGIN { printf "%d", o + 430 * s }')
+check "pointing at a button drawn on a picture from a file names it from its pixels" \
+    wait_for 40 plate_reads buttoncontinue
+[ -n "$SHOTS" ] && import -window root "$SHOTS/understanding-drawn-button.png"
+xdotool click 1
+sleep 0.5
+xdotool mousemove 640 790 key Escape
+sleep 0.3
+xdotool key Escape
+check "the click marked the drawn button by its name" wait_for 20 sh -c \
+    "grep -l 'Button “Continue”' '$library/.marks/'*.json 2>/dev/null | grep -q ."
 e2e_summary

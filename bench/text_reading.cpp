@@ -2,6 +2,8 @@
 // find field first (target under 0.5 s), the careful one feeds Auto-Blur (under 1.5 s).
 // One recogniser thread, as in the program. OMBREL_BENCH_PICTURE names a screenshot to
 // read instead of the drawn one; OMBREL_BENCH_SAVE saves the drawn one.
+#include "platform/Platform.h"
+#include "platform/linux/OpenCvVision.h"
 #include "understanding/PageReadings.h"
 #include "understanding/TextFinder.h"
 
@@ -124,6 +126,10 @@ BENCHMARK(readingsOfAShownPage)->Iterations(3)->UseRealTime()->Unit(benchmark::k
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
+    // A shown page also looks for elements in its pixels once the careful reading is done.
+    ombrel::PlatformServices services;
+    services.vision = std::make_unique<ombrel::OpenCvVision>();
+    ombrel::Platform::install(std::move(services));
     if (!qEnvironmentVariableIsEmpty("OMBREL_BENCH_SAVE"))
         screenshot().save(qEnvironmentVariable("OMBREL_BENCH_SAVE"));
     benchmark::Initialize(&argc, argv);

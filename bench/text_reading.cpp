@@ -12,6 +12,8 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
+#include "ScreenshotFrame.h"
+
 #include <benchmark/benchmark.h>
 
 using ombrel::TextFinder::read;
@@ -22,14 +24,10 @@ namespace {
 // and a button row, in the sizes a desktop uses.
 const QImage& screenshot() {
     static const QImage shot = [] {
-        // A real screenshot can be given instead.
-        if (!qEnvironmentVariableIsEmpty("OMBREL_BENCH_PICTURE"))
-            return QImage(qEnvironmentVariable("OMBREL_BENCH_PICTURE")).convertToFormat(QImage::Format_RGB32);
-        QImage image(1920, 1080, QImage::Format_RGB32);
-        image.fill(Qt::white);
+        if (const QImage given = givenScreenshot(); !given.isNull())
+            return given;
+        QImage image = emptyApplicationWindow();
         QPainter p(&image);
-        p.fillRect(0, 0, 1920, 48, QColor("#f3f4f6"));
-        p.fillRect(0, 48, 260, 1032, QColor("#f7f7f8"));
         QFont ui(QStringLiteral("DejaVu Sans"));
         ui.setPixelSize(14);
         p.setFont(ui);

@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRandomGenerator>
+#include "ScreenshotFrame.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace ombrel;
@@ -22,14 +24,11 @@ namespace {
 // a row of rounded buttons, a search field and a photo card.
 const QImage& screenshot() {
     static const QImage shot = [] {
-        if (!qEnvironmentVariableIsEmpty("OMBREL_BENCH_PICTURE"))
-            return QImage(qEnvironmentVariable("OMBREL_BENCH_PICTURE")).convertToFormat(QImage::Format_RGB32);
-        QImage image(1920, 1080, QImage::Format_RGB32);
-        image.fill(Qt::white);
+        if (const QImage given = givenScreenshot(); !given.isNull())
+            return given;
+        QImage image = emptyApplicationWindow();
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
-        p.fillRect(0, 0, 1920, 48, QColor("#f3f4f6"));
-        p.fillRect(0, 48, 260, 1032, QColor("#f7f7f8"));
         QFont ui(QStringLiteral("DejaVu Sans"));
         ui.setPixelSize(14);
         p.setFont(ui);

@@ -1,6 +1,7 @@
 #include "TextFinder.h"
 
 #include <algorithm>
+#include <limits>
 
 #include <QRegularExpression>
 #include "understanding/CodePoints.h"
@@ -59,47 +60,64 @@ bool looksLikeBars(const Word& word) {
     return std::all_of(word.text.begin(), word.text.end(), [](QChar c) { return bars.contains(c); });
 }
 
-// A drawn shape's edge: bar-like marks, much taller than the words around it and at most
-// half as wide as tall (two buttons' facing sides can make one mark).
-bool isShapeEdge(const Word& word, double usualHeight) {
+// Where the line's letters reach: from the top of its tallest letters to the bottom of its
+// descenders, over the characters no more than `tallestLetter` times the median height (a
+// character box that took in a border is taller and does not count).
+struct InkBand {
+    double top = 0, bottom = 0, height = 0; // height: the characters' median height
+    bool valid() const { return height > 0; }
+};
+
+constexpr double tallestLetter = 1.6;
+
+InkBand inkBand(const QList<Word>& words) {
+    QList<QRectF> boxes;
+    for (const Word& w : words)
+        if (!looksLikeBars(w))
+            for (const QRectF& b : w.charBoxes)
+                if (!b.isNull())
+                    boxes.append(b);
+    if (boxes.isEmpty())
+        return {};
+    QList<double> heights;
+    for (const QRectF& b : boxes)
+        heights.append(b.height());
+    std::sort(heights.begin(), heights.end());
+    InkBand band{std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest(), heights.at(heights.size() / 2)};
+    for (const QRectF& b : boxes)
+        if (b.height() <= tallestLetter * band.height) {
+            band.top = std::min(band.top, b.top());
+            band.bottom = std::max(band.bottom, b.bottom());
+        }
+    return band;
+}
+
+// A box reaching well past the letters both above and below: drawn, not written.
+bool reachesPastInk(const QRectF& b, const InkBand& ink) {
+    const double overhang = edgeOverhang * ink.height;
+    return b.top() < ink.top - overhang && b.bottom() > ink.bottom + overhang;
+}
+
+// A drawn shape's edge: bar-like marks reaching past the letters above and below, at most
+// half as wide as tall (two buttons' facing sides can make one mark). A pipe, a slash or a
+// bracket written in the text stays within the letters' reach.
+bool isShapeEdge(const Word& word, const InkBand& ink) {
     const QRectF b = word.box();
-    return looksLikeBars(word) && b.height() >= edgeHeight * usualHeight && b.width() <= 0.5 * b.height();
+    return looksLikeBars(word) && reachesPastInk(b, ink) && b.width() <= 0.5 * b.height();
 }
 
 } // namespace
 
 QList<Line> splitLine(const QList<Word>& words) {
-    // The usual height: the median of the characters' heights, leaving out bar-like marks,
-    // which can be as many as the words in a row of buttons. Characters rather than words,
-    // since one character's box can take in a line it touches.
-    QList<double> heights, barHeights;
-    for (const Word& w : words)
-        for (const QRectF& b : w.charBoxes)
-            if (!b.isNull())
-                (looksLikeBars(w) ? barHeights : heights).append(b.height());
-    if (heights.isEmpty())
-        heights = barHeights;
-    std::sort(heights.begin(), heights.end());
-    const double usualHeight = heights.isEmpty() ? 0 : heights.at(heights.size() / 2);
-    // Where the characters usually stand: the median top and bottom. A character whose box
-    // took in a line it touches (a button's border) is given that band instead.
-    QList<double> tops, bottoms;
-    for (const Word& w : words)
-        if (!looksLikeBars(w))
-            for (const QRectF& b : w.charBoxes)
-                if (!b.isNull() && b.height() < edgeHeight * usualHeight) {
-                    tops.append(b.top());
-                    bottoms.append(b.bottom());
-                }
-    std::sort(tops.begin(), tops.end());
-    std::sort(bottoms.begin(), bottoms.end());
+    const InkBand ink = inkBand(words);
+    // A character box that took in a line it touches (a button's border) is given the
+    // letters' band instead.
     auto trimmed = [&](Word w) {
-        if (tops.isEmpty() || looksLikeBars(w))
+        if (!ink.valid() || looksLikeBars(w))
             return w;
-        const double top = tops.at(tops.size() / 2), bottom = bottoms.at(bottoms.size() / 2);
         for (QRectF& b : w.charBoxes)
-            if (!b.isNull() && b.height() >= edgeHeight * usualHeight && b.top() <= top && b.bottom() >= bottom)
-                b = QRectF(b.left(), top, b.width(), bottom - top);
+            if (!b.isNull() && reachesPastInk(b, ink))
+                b = QRectF(b.left(), ink.top, b.width(), ink.bottom - ink.top);
         return w;
     };
 
@@ -121,11 +139,11 @@ QList<Line> splitLine(const QList<Word>& words) {
     for (const Word& original : words) {
         const Word w = trimmed(original);
         const QRectF b = w.box();
-        if (usualHeight > 0 && isShapeEdge(w, usualHeight)) {
+        if (ink.valid() && isShapeEdge(w, ink)) {
             flush();
             continue;
         }
-        if (!previous.isNull() && !b.isNull() && usualHeight > 0 && b.left() - previous.right() > columnGap * usualHeight)
+        if (!previous.isNull() && !b.isNull() && ink.valid() && b.left() - previous.right() > columnGap * ink.height)
             flush();
         if (count > 0) {
             line.text.append(QLatin1Char(' '));

@@ -47,12 +47,13 @@ struct Word {
 // The recogniser's line as the lines of a reading. Its layout analysis can run a line on
 // across a page's columns: the cells of a table row, a side bar and the page beside it, a
 // row of buttons. So the line is split where two words stand more than `columnGap` times
-// the characters' usual height apart, and at a drawn shape's edge read as a word ("|", "[": a
-// thin mark `edgeHeight` times as tall as the characters or more), which is dropped. Words are
-// joined by one space with no box; a part's confidence is its words' mean.
+// the characters' median height apart, and at a drawn shape's edge read as a word ("|",
+// "[": a mark reaching `edgeOverhang` times that height past the letters both above and
+// below), which is dropped. Words are joined by one space with no box; a part's confidence
+// is its words' mean.
 QList<Line> splitLine(const QList<Word>& words);
 inline constexpr double columnGap = 3.0;
-inline constexpr double edgeHeight = 1.5;
+inline constexpr double edgeOverhang = 0.25;
 
 // Every found rectangle is grown by this on each side (pixels), then clipped to the picture.
 inline constexpr double margin = 8;
@@ -72,6 +73,9 @@ inline constexpr double enlargement = 2.0;
 // Horizontal lines at least this long (pixels of the picture) are drawn lines, not text,
 // and are painted over before reading.
 inline constexpr int ruleLength = 40;
+// Dark areas solid across a square this wide (pixels of the picture) are filled buttons or
+// panels, whose light text is turned dark before reading.
+inline constexpr int solidPanel = 13;
 // Pages darker than this mean grey level (0 to 255) are inverted before reading.
 inline constexpr double darkPageMean = 110;
 // One reading at a scale of the picture, boxes in the picture's own pixels.

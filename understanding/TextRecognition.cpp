@@ -4,6 +4,8 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+#include <cmath>
 #include <leptonica/allheaders.h>
 #include <memory>
 #include <mutex>
@@ -62,6 +64,12 @@ void eraseHorizontalRules(QImage& grey, int length) {
     cv::threshold(page, ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
     cv::Mat rules;
     cv::morphologyEx(ink, rules, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {length, 1}));
+    // A line is thin: what is as tall as an eighth of the length is a filled area (a
+    // panel, a button) and stays, with the words on it.
+    cv::Mat filled;
+    cv::morphologyEx(ink, filled, cv::MORPH_OPEN,
+                     cv::getStructuringElement(cv::MORPH_RECT, {1, std::max(5, length / 8)}));
+    rules.setTo(0, filled);
     if (cv::countNonZero(rules) == 0)
         return;
     cv::dilate(rules, rules, cv::Mat()); // and their anti-aliased edges
@@ -69,6 +77,73 @@ void eraseHorizontalRules(QImage& grey, int length) {
     cv::Mat around;
     cv::dilate(page, around, cv::getStructuringElement(cv::MORPH_RECT, {1, 9}));
     around.copyTo(page, rules);
+}
+
+// Buttons, cards and panels filled with a darker colour than the page defeat the
+// recogniser's one threshold for the whole picture: light text on them is read only turned
+// over, and dark text on a mid-tone fill is lost in it. Each such solid area is made dark
+// on white where it lies. Text strokes
+// are thin, so opening the dark parts with a `solid`-pixel square leaves only filled areas;
+// closing then fills the holes their light text made.
+constexpr int writingContrast = 40; // grey levels between writing and its ground
+
+void invertDarkPanels(QImage& grey, int solid) {
+    if (solid < 3 || grey.width() <= 4 * solid || grey.height() <= 2 * solid)
+        return;
+    cv::Mat page(grey.height(), grey.width(), CV_8UC1, grey.bits(), size_t(grey.bytesPerLine()));
+    cv::Mat dark;
+    cv::threshold(page, dark, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    cv::Mat panels;
+    cv::morphologyEx(dark, panels, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {solid, solid}));
+    if (cv::countNonZero(panels) == 0)
+        return;
+    cv::morphologyEx(panels, panels, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, {2 * solid, 2 * solid}));
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(panels, labels, stats, centroids, 8, CV_32S);
+    const double pictureArea = double(grey.width()) * grey.height();
+    for (int i = 1; i < count; ++i) {
+        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+        // Half the picture or more is a dark page, which was turned over whole if it was one.
+        if (area >= pictureArea / 2)
+            continue;
+        const cv::Rect box(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                           stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        // A panel is roomy and whole. Bits of dark ground between large light letters (a
+        // tag or a tooltip barely taller than its text) are no panel: turning them over
+        // alone would cut the letters apart, so such text is left to the recogniser.
+        if (box.width < 3 * solid || box.height < 2 * solid || area < 0.6 * box.area())
+            continue;
+        cv::Mat region = page(box);
+        const cv::Mat inside = labels(box) == i;
+        // The panel's own colour is its most common grey. A panel whose writing is lighter
+        // than it is turned over; one with dark writing is only lightened.
+        int histogram[256] = {};
+        for (int y = 0; y < region.rows; ++y)
+            for (int x = 0; x < region.cols; ++x)
+                if (inside.at<uchar>(y, x))
+                    ++histogram[region.at<uchar>(y, x)];
+        const int ground = int(std::max_element(std::begin(histogram), std::end(histogram)) - std::begin(histogram));
+        int lighter = 0, darker = 0;
+        for (int g = 0; g < 256; ++g) {
+            if (g > ground + writingContrast)
+                lighter += histogram[g];
+            else if (g < ground - writingContrast)
+                darker += histogram[g];
+        }
+        // Its colour is then brought to white like the page's, so that the recogniser's one
+        // threshold for the whole picture keeps the writing and drops the ground.
+        cv::Mat readable;
+        if (lighter > darker) {
+            readable = 255 - region;
+            if (ground < 255)
+                readable.convertTo(readable, CV_8U, 255.0 / (255 - ground));
+        } else if (ground > 0) {
+            region.convertTo(readable, CV_8U, 255.0 / ground);
+        } else {
+            continue;
+        }
+        readable.copyTo(region, inside);
+    }
 }
 
 // The picture as 8-bit grey, which is what the recogniser reads.
@@ -156,6 +231,7 @@ QList<Line> readAtScale(const QImage& picture, double scale) {
         grey.invertPixels();
     if (scale != 1.0)
         grey = grey.scaled((QSizeF(grey.size()) * scale).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    invertDarkPanels(grey, int(std::lround(solidPanel * scale)));
     eraseHorizontalRules(grey, int(ruleLength * scale));
     api->SetPageSegMode(tesseract::PSM_AUTO);
     // Lines read with low confidence are tried again turned over (light text on a dark

@@ -193,10 +193,22 @@ TEST(TextFinderSplitLine, AButtonsBorderReadAsABarSplitsTheLineAndIsDropped) {
               (QStringList{"Login", "Login with"}));
 }
 
-TEST(TextFinderSplitLine, BarsAndLettersOfTheTextsOwnHeightAreText) {
-    // A shell pipe and the word "I" are as tall as the words beside them.
-    EXPECT_EQ(texts(splitLine({word("ls", 10), word("|", 35, 98, 18, 3), word("grep", 45)})),
-              (QStringList{"ls | grep"}));
+TEST(TextFinderSplitLine, PipesSlashesAndLettersWrittenInTheTextStayText) {
+    // Letters as a font sets them: x-height letters 11 high, "l" and "h" up to the
+    // ascender, "g" and "p" down to the descender; a pipe or a slash spans both, a little more.
+    auto letters = [](const QString& text, double x) {
+        Word w{text, {}, 90};
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text.at(i);
+            const double top = QStringLiteral("lhdkbtIHD/|").contains(c) ? 100 : 104;
+            const double bottom = QStringLiteral("gpqy/|").contains(c) ? 119 : 115;
+            w.charBoxes.append(QRectF(x + i * 9, c == '|' ? top - 1 : top, 8, bottom - top + (c == '|' ? 1 : 0)));
+        }
+        return w;
+    };
+    EXPECT_EQ(texts(splitLine({letters("ls", 10), letters("|", 35), letters("grep", 50)})), (QStringList{"ls | grep"}));
+    EXPECT_EQ(texts(splitLine({letters("Home", 10), letters("/", 52), letters("Docs", 67)})),
+              (QStringList{"Home / Docs"}));
     EXPECT_EQ(texts(splitLine({word("I", 10), word("see", 25)})), (QStringList{"I see"}));
 }
 
@@ -262,5 +274,54 @@ TEST(TextFinderRead, TheWordInsideALoneDrawnBoxIsRead) {
         ASSERT_EQ(found.size(), 2) << (careful ? "careful" : "quick"); // the sentence's and the button's
         EXPECT_TRUE(std::any_of(found.begin(), found.end(),
                                 [](const QRectF& r) { return QRectF(500, 400, 280, 60).contains(r.center()); }));
+    }
+}
+
+TEST(TextFinderRead, LightTextOnAFilledButtonOrPanelIsRead) {
+    QImage picture(1280, 600, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter p(&picture);
+        p.setRenderHint(QPainter::Antialiasing);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(15);
+        p.setFont(font);
+        // A dark side panel with its menu, a page of text and a green primary button.
+        p.fillRect(QRect(0, 0, 240, 600), QColor(36, 41, 47));
+        p.setPen(QColor(230, 237, 243));
+        p.drawText(24, 60, QStringLiteral("Repositories"));
+        p.drawText(24, 100, QStringLiteral("Discussions"));
+        p.setPen(QColor(31, 35, 40));
+        p.drawText(300, 60, QStringLiteral("Your changes are ready to be saved."));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(45, 164, 78));
+        p.drawRoundedRect(QRect(300, 120, 160, 36), 6, 6);
+        p.setPen(Qt::white);
+        p.drawText(QRect(300, 120, 160, 36), Qt::AlignCenter, QStringLiteral("Save changes"));
+    }
+    for (bool careful : {false, true}) {
+        const QList<Line> lines = read(picture, careful);
+        for (const char* words : {"save changes", "repositories", "discussions", "ready to be saved"})
+            EXPECT_FALSE(find(words, lines, picture.size()).isEmpty()) << words << (careful ? " (careful)" : " (quick)");
+    }
+}
+
+TEST(TextFinderRead, DarkTextOnAMidTonePanelIsRead) {
+    QImage picture(900, 300, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter p(&picture);
+        p.fillRect(QRect(40, 60, 420, 120), QColor(120, 150, 200)); // a highlighted card
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(16);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(60, 110, QStringLiteral("Selected invoice number"));
+        p.drawText(60, 150, QStringLiteral("Due on the first of May"));
+    }
+    for (bool careful : {false, true}) {
+        const QList<Line> lines = read(picture, careful);
+        EXPECT_FALSE(find("selected invoice", lines, picture.size()).isEmpty()) << (careful ? "careful" : "quick");
+        EXPECT_FALSE(find("first of may", lines, picture.size()).isEmpty()) << (careful ? "careful" : "quick");
     }
 }

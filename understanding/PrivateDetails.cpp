@@ -101,13 +101,56 @@ QList<TextRange> privateRanges(const QString& text) {
     return out;
 }
 
+namespace {
+
+// The two lines stand side by side on one row, the second after the first: a label and
+// the field beside it, which the reading keeps apart.
+bool sideBySide(const Line& first, const Line& second) {
+    const std::optional<QRectF> a = first.box({0, first.text.size()});
+    const std::optional<QRectF> b = second.box({0, second.text.size()});
+    if (!a || !b || b->left() < a->right())
+        return false;
+    const double shared = std::min(a->bottom(), b->bottom()) - std::max(a->top(), b->top());
+    return shared >= 0.5 * std::min(a->height(), b->height());
+}
+
+// A secret after a label that ends one line, written in the next one beside it: the
+// label's part in the first line and the secret in the second.
+QList<std::pair<TextRange, TextRange>> labelledAcross(const Line& first, const Line& second) {
+    static const QRegularExpression label(privatePatterns().at(2), QRegularExpression::CaseInsensitiveOption |
+                                                                       QRegularExpression::UseUnicodePropertiesOption);
+    QList<std::pair<TextRange, TextRange>> out;
+    const qsizetype secondStart = first.text.size() + 1;
+    QRegularExpressionMatchIterator it = label.globalMatch(first.text + QLatin1Char(' ') + second.text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.capturedStart() < first.text.size() && m.capturedEnd() > secondStart)
+            out.append({{m.capturedStart(), first.text.size()}, {0, m.capturedEnd() - secondStart}});
+    }
+    return out;
+}
+
+} // namespace
+
 QList<QRectF> privateAreas(const QList<Line>& lines, QSize imageSize) {
     QList<QRectF> out;
     qsizetype fromEarlierLines = 0;
-    for (const Line& line : lines) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const Line& line = lines.at(i);
+        QList<QRectF> found;
         for (const TextRange& r : privateRanges(line.text))
-            if (auto box = rect(r, line, imageSize); box && !coveredBy(*box, out.first(fromEarlierLines)))
-                out.append(*box);
+            if (auto box = rect(r, line, imageSize))
+                found.append(*box);
+        if (i + 1 < lines.size() && sideBySide(line, lines.at(i + 1)))
+            for (const auto& [labelPart, secretPart] : labelledAcross(line, lines.at(i + 1))) {
+                if (auto box = rect(labelPart, line, imageSize))
+                    found.append(*box);
+                if (auto box = rect(secretPart, lines.at(i + 1), imageSize))
+                    found.append(*box);
+            }
+        for (const QRectF& box : found)
+            if (!coveredBy(box, out.first(fromEarlierLines)))
+                out.append(box);
         fromEarlierLines = out.size();
     }
     return out;

@@ -85,3 +85,27 @@ TEST(PrivateDetails, ADetailReadTwiceIsBlurredOnceButTwoPatternsOverOneDetailGiv
     EXPECT_EQ(privateAreas({placed(key, 0), placed(key, 1)}, {1000, 100}).size(), 2);
     EXPECT_EQ(privateAreas({placed(key, 0), placed(QStringLiteral("pin: 1234"), 500)}, {1000, 100}).size(), 3);
 }
+
+namespace {
+
+Line placed(const QString& text, double x, double y) {
+    Line line{text, {}};
+    for (qsizetype i = 0; i < text.size(); ++i)
+        line.charBoxes.append(QRectF(x + 10 * i, y, 9, 14));
+    return line;
+}
+
+} // namespace
+
+// A label and the field beside it are read as two lines: the secret in the field is found.
+TEST(PrivateDetails, ASecretInTheFieldBesideItsLabelIsBlurred) {
+    const QList<QRectF> areas =
+        privateAreas({placed("Password:", 100, 200), placed("hunter2", 260, 201)}, {1000, 1000});
+    ASSERT_EQ(areas.size(), 2);
+    EXPECT_EQ(areas[1], QRectF(252, 193, 69 + 16, 14 + 16)); // "hunter2", grown by 8
+    // The next line down, or a line to the left, is no field of the label.
+    EXPECT_TRUE(privateAreas({placed("Password:", 100, 200), placed("hunter2", 100, 240)}, {1000, 1000}).isEmpty());
+    EXPECT_TRUE(privateAreas({placed("Password:", 300, 200), placed("hunter2", 100, 200)}, {1000, 1000}).isEmpty());
+    // A label followed by nothing secret-like stays unblurred.
+    EXPECT_TRUE(privateAreas({placed("Password:", 100, 200)}, {1000, 1000}).isEmpty());
+}

@@ -106,7 +106,13 @@ plate_reads() { # [WORDS]
     xdotool mousemove $((lx + 2)) "$ly"
     sleep 0.5
     import -window root "$DESKTOP_TMP/screen.png"
-    convert "$DESKTOP_TMP/screen.png" -crop "360x90+$((lx - 180))+$((ly - 90))" +repage -negate \
+    # The plate is the one patch of the canvas's accent blue near the pointer: cut it out
+    # alone, enlarged and negated, so that nothing around it disturbs the reading.
+    local around="360x90+$((lx - 180))+$((ly - 90))" plate
+    plate=$(convert "$DESKTOP_TMP/screen.png" -crop "$around" +repage -fuzz 6% -fill black +opaque 'rgb(69,102,230)' \
+        -format '%@' info: 2>/dev/null) || return 1
+    [[ "$plate" =~ ^[0-9]+x[0-9]+\+[0-9]+\+[0-9]+$ && "$plate" != 0x0* ]] || return 1
+    convert "$DESKTOP_TMP/screen.png" -crop "$around" +repage -crop "$plate" +repage -negate -scale 300% \
         "$DESKTOP_TMP/plate.png"
     [ "$("$APP" read "$DESKTOP_TMP/plate.png" --find "${1:-buttonlogin}" | jq '.rects | length')" -ge 1 ]
 }

@@ -21,12 +21,14 @@ public:
 
     bool isOk() const { return m_value.has_value(); }
     explicit operator bool() const { return isOk(); }
-    const T& value() const& { return *m_value; }
-    T& value() & { return *m_value; }
+    // The value of a failed outcome is a mistake of the caller: it throws
+    // std::bad_optional_access rather than reading nothing.
+    const T& value() const& { return m_value.value(); }
+    T& value() & { return m_value.value(); }
     // From a temporary outcome the value is moved out, so `for (x : call().value())` and
     // the like never refer into an outcome that is already gone.
-    T value() && { return std::move(*m_value); }
-    T take() { return std::move(*m_value); }
+    T value() && { return std::move(m_value).value(); }
+    T take() { return std::move(m_value).value(); }
     Failure failure() const { return m_failure; }
     // A sentence describing the failure, shown after "Your computer said: ".
     const QString& message() const { return m_message; }

@@ -54,6 +54,13 @@ QThreadPool& PageReadings::pool(Lane lane) {
     return *accessibility;
 }
 
+void PageReadings::waitForAll() {
+    // The careful lane waits on the accessibility lane and the quick one, so it goes first;
+    // a continuation it queued then finishes before the lanes it ran on are waited for.
+    for (Lane lane : {Lane::Careful, Lane::Accessibility, Lane::Quick, Lane::Careful})
+        pool(lane).waitForDone();
+}
+
 void PageReadings::start(bool withAddresses) {
     const QImage picture = m_picture;
     if (!m_started) {

@@ -44,6 +44,9 @@ public:
     // element and address readings, each with its own priority.
     enum class Lane { Quick, Careful, Accessibility };
     static QThreadPool& pool(Lane lane);
+    // Waits until no reading of any page runs, so that nothing still uses the platform's
+    // services when they are taken down (at the end of a test).
+    static void waitForAll();
     // Scheduling niceness of the text-reading lanes (the accessibility lane keeps the
     // program's own): the quick reading is asked for by the user, the careful one is
     // background work.

@@ -4,6 +4,7 @@
 #include "markup/MarkupSetup.h"
 #include "platform/Defaults.h"
 #include "support/TestEnv.h"
+#include "understanding/PageReadings.h"
 
 #include <QFont>
 #include <QPainter>
@@ -35,6 +36,11 @@ const QRect area(100, 100, 900, 400);
 
 class EditorFindTest : public test::LibraryTest {
 protected:
+    // No reading of a page may outlive the fake platform it uses.
+    void TearDown() override {
+        PageReadings::waitForAll();
+        LibraryTest::TearDown();
+    }
     void SetUp() override {
         LibraryTest::SetUp();
         installMarkupIntoLibrary();

@@ -6,6 +6,7 @@
 #include "sending/SendChoiceWindow.h"
 #include "support/TestEnv.h"
 #include "ui/Toast.h"
+#include "understanding/PageReadings.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -34,6 +35,7 @@ class EditorWindowTest : public ombrel::test::LibraryTest {
         installMarkupIntoLibrary();
     }
     void TearDown() override {
+        PageReadings::waitForAll();
         if (SendChoiceWindow* choice = SendChoiceWindow::current()) choice->cancel();
         LibraryTest::TearDown();
     }

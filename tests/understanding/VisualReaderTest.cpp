@@ -44,6 +44,11 @@ ScreenElement el(Kind kind, const QString& title, QRectF rect) { return {kind, t
 
 class VisualReaderTest : public test::LibraryTest {
 protected:
+    // No reading of a page may outlive the fake platform it uses.
+    void TearDown() override {
+        PageReadings::waitForAll();
+        LibraryTest::TearDown();
+    }
     QList<ScreenElement> read(const QList<QRectF>& rects, const QList<TextFinder::Line>& lines = {},
                               const QList<QRectF>& objects = {}) {
         platform.vision->rectangleBoxes.clear();

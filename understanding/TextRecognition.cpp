@@ -51,6 +51,12 @@ tesseract::TessBaseAPI* recogniser() {
     return api.get();
 }
 
+// The grey picture's pixels as an OpenCV matrix, without a copy: what is drawn on the
+// matrix is drawn on the picture.
+cv::Mat pixelsOf(QImage& grey) {
+    return cv::Mat(grey.height(), grey.width(), CV_8UC1, grey.bits(), size_t(grey.bytesPerLine()));
+}
+
 // Long horizontal lines (the top and bottom of a button, a field or a table's rows, rules,
 // underlines) are painted over with the page around them before reading: the recogniser
 // takes a box drawn around words for a picture and skips the words inside it. The box's
@@ -59,7 +65,7 @@ tesseract::TessBaseAPI* recogniser() {
 void eraseHorizontalRules(QImage& grey, int length) {
     if (length < 2 || grey.width() <= length || grey.height() < 3)
         return; // too narrow to hold such a line
-    cv::Mat page(grey.height(), grey.width(), CV_8UC1, grey.bits(), size_t(grey.bytesPerLine()));
+    cv::Mat page = pixelsOf(grey);
     cv::Mat ink;
     cv::threshold(page, ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
     cv::Mat rules;
@@ -82,15 +88,15 @@ void eraseHorizontalRules(QImage& grey, int length) {
 // Buttons, cards and panels filled with a darker colour than the page defeat the
 // recogniser's one threshold for the whole picture: light text on them is read only turned
 // over, and dark text on a mid-tone fill is lost in it. Each such solid area is made dark
-// on white where it lies. Text strokes
-// are thin, so opening the dark parts with a `solid`-pixel square leaves only filled areas;
-// closing then fills the holes their light text made.
+// on white where it lies. Text strokes are thin, so opening the dark parts with a
+// `solid`-pixel square leaves only filled areas; closing then fills the holes their light
+// text made.
 constexpr int writingContrast = 40; // grey levels between writing and its ground
 
-void invertDarkPanels(QImage& grey, int solid) {
+void panelsDarkOnWhite(QImage& grey, int solid) {
     if (solid < 3 || grey.width() <= 4 * solid || grey.height() <= 2 * solid)
         return;
-    cv::Mat page(grey.height(), grey.width(), CV_8UC1, grey.bits(), size_t(grey.bytesPerLine()));
+    cv::Mat page = pixelsOf(grey);
     cv::Mat dark;
     cv::threshold(page, dark, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
     cv::Mat panels;
@@ -219,8 +225,8 @@ QList<Line> readAtScale(const QImage& picture, double scale) {
     if (!api)
         return {};
     QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
-    // The recogniser knows dark text on a light ground best: a dark page is turned over.
-    // (Light text in a dark panel of a light page is left to its own inverted-line check.)
+    // The recogniser knows dark text on a light ground best: a dark page is turned over
+    // (and the filled panels of a light page are made dark on white below).
     qint64 sum = 0, count = 0;
     for (int y = 0; y < grey.height(); y += 4) {
         const uchar* row = grey.constScanLine(y);
@@ -231,7 +237,7 @@ QList<Line> readAtScale(const QImage& picture, double scale) {
         grey.invertPixels();
     if (scale != 1.0)
         grey = grey.scaled((QSizeF(grey.size()) * scale).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    invertDarkPanels(grey, int(std::lround(solidPanel * scale)));
+    panelsDarkOnWhite(grey, int(std::lround(solidPanel * scale)));
     eraseHorizontalRules(grey, int(ruleLength * scale));
     api->SetPageSegMode(tesseract::PSM_AUTO);
     // Lines read with low confidence are tried again turned over (light text on a dark
@@ -255,7 +261,7 @@ QList<Line> joined(const QList<Line>& enlarged, const QList<Line>& plain) {
 // a `parallel sections` construct, some hundred thousand times per page. With teams of one
 // thread, libgomp still starts and ends a team for each and wakes the team's barrier with a
 // futex call every time; in a virtual machine these system calls took a fifth of a reading.
-// The program defines the four entry points that compiled `sections` constructs call, and
+// The program defines the five entry points that compiled `sections` constructs call, and
 // the dynamic linker gives Tesseract these instead of libgomp's: every section runs once, in
 // order, on the thread that reached the construct. That is a conforming way to run sections
 // in a team of one thread, and all teams in this process are one thread (above). Parallel

@@ -42,12 +42,24 @@ bool coveredBy(const QRectF& box, const QList<QRectF>& others) {
     return false;
 }
 
+namespace {
+
+// The box around the placed boxes from `from` up to `to` (excluded), or none when none of
+// them is placed.
+std::optional<QRectF> unitedBoxes(const QList<QRectF>& boxes, qsizetype from, qsizetype to) {
+    std::optional<QRectF> out;
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < to && i < boxes.size(); ++i) {
+        const QRectF& b = boxes.at(i);
+        if (!b.isNull())
+            out = out ? out->united(b) : b;
+    }
+    return out;
+}
+
+} // namespace
+
 QRectF Word::box() const {
-    QRectF all;
-    for (const QRectF& r : charBoxes)
-        if (!r.isNull())
-            all = all.isNull() ? r : all.united(r);
-    return all;
+    return unitedBoxes(charBoxes, 0, charBoxes.size()).value_or(QRectF());
 }
 
 namespace {
@@ -161,14 +173,7 @@ QList<Line> splitLine(const QList<Word>& words) {
 }
 
 std::optional<QRectF> Line::box(TextRange range) const {
-    std::optional<QRectF> out;
-    for (qsizetype i = std::max<qsizetype>(range.start, 0); i < range.end && i < charBoxes.size(); ++i) {
-        const QRectF& b = charBoxes.at(i);
-        if (b.isNull())
-            continue;
-        out = out ? out->united(b) : b;
-    }
-    return out;
+    return unitedBoxes(charBoxes, range.start, range.end);
 }
 
 const QSet<QString>& fillerWords() {

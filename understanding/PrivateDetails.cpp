@@ -32,6 +32,17 @@ std::string userRegion() {
     return code.size() == 2 ? code.toStdString() : std::string("US");
 }
 
+// A pattern as the matching reads it: the case-insensitive option makes the upper-case
+// classes take lower-case letters too, and Unicode properties give \d, \s and \b their
+// meaning over all scripts.
+QRegularExpression compiled(const QString& pattern) {
+    return QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption |
+                                           QRegularExpression::UseUnicodePropertiesOption);
+}
+
+// Where the secret after a label stands among the private patterns.
+constexpr qsizetype labelledSecretPattern = 2;
+
 QList<TextRange> phoneNumbers(const QString& text) {
     using namespace i18n::phonenumbers;
     QList<TextRange> out;
@@ -74,14 +85,11 @@ const QStringList& privatePatterns() {
 }
 
 QList<TextRange> privateRanges(const QString& text) {
-    // Compiled once per process; the case-insensitive option makes the upper-case classes
-    // take lower-case letters too, and Unicode properties give \d, \s and \b their
-    // meaning over all scripts.
+    // Compiled once per process.
     static const QList<QRegularExpression> expressions = [] {
         QList<QRegularExpression> list;
         for (const QString& p : privatePatterns()) {
-            QRegularExpression re(p, QRegularExpression::CaseInsensitiveOption |
-                                         QRegularExpression::UseUnicodePropertiesOption);
+            QRegularExpression re = compiled(p);
             if (re.isValid()) // a pattern that does not compile is left out
                 list.append(re);
         }
@@ -117,8 +125,7 @@ bool sideBySide(const Line& first, const Line& second) {
 // A secret after a label that ends one line, written in the next one beside it: the
 // label's part in the first line and the secret in the second.
 QList<std::pair<TextRange, TextRange>> labelledAcross(const Line& first, const Line& second) {
-    static const QRegularExpression label(privatePatterns().at(2), QRegularExpression::CaseInsensitiveOption |
-                                                                       QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression label = compiled(privatePatterns().at(labelledSecretPattern));
     QList<std::pair<TextRange, TextRange>> out;
     const qsizetype secondStart = first.text.size() + 1;
     QRegularExpressionMatchIterator it = label.globalMatch(first.text + QLatin1Char(' ') + second.text);

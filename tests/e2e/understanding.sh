@@ -88,7 +88,9 @@ check "the page's address is its document's" has "^address|http://127.0.0.1:$por
 # The editor over a screen capture taken while the page was in front.
 desktop_spawn 300 "$APP" >"$DESKTOP_TMP/app.log" 2>&1
 wait_for 20 sh -c "xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\").*+1[0-9][0-9][0-9]+'"
-editor_is_open() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -q ' 1280x800+0+0 '; }
+# grep reads all of its input, so the window list never dies of a broken pipe under pipefail.
+editor_is_open() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep ' 1280x800+0+0 ' >/dev/null; }
+editor_is_closed() { ! editor_is_open; }
 # The first and last x of the desktop's colour along row Y, or y along column X.
 root_colour_row() {
     convert "$DESKTOP_TMP/screen.png" -crop "1280x1+0+$1" +repage txt:- |
@@ -97,6 +99,14 @@ root_colour_row() {
 root_colour_column() {
     convert "$DESKTOP_TMP/screen.png" -crop "1x800+$1+0" +repage txt:- |
         awk -F'[,:]' '/#5A7FA8/ { if (f == "") f = $2; l = $2 } END { print f, l }'
+}
+# Where the editor shows a 1280 × 800 picture of the desktop: its left and top edge and its
+# scale, from the desktop's colour at the picture's edges (sets left, top and scale).
+find_shown_picture() {
+    import -window root "$DESKTOP_TMP/screen.png"
+    read -r left right < <(root_colour_row 300)
+    read -r top bottom < <(root_colour_column $((left + 2)))
+    scale=$(awk -v l="$left" -v r="$right" 'BEGIN { print (r - l + 1) / 1280 }')
 }
 # Points at the Login button and reads the name plate, a light text on the accent colour,
 # from a negated cut-out ("buttonlogin" in one word, so the button's own text cannot answer).
@@ -130,10 +140,7 @@ capture_and_point() {
     xdotool key 2
     xdotool mousemove 640 790 # away from the picture, so no name covers it
     sleep 0.3
-    import -window root "$DESKTOP_TMP/screen.png"
-    read -r left right < <(root_colour_row 300)
-    read -r top bottom < <(root_colour_column $((left + 2)))
-    scale=$(awk -v l="$left" -v r="$right" 'BEGIN { print (r - l + 1) / 1280 }')
+    find_shown_picture
     echo "  the picture is shown from $left,$top at scale $scale"
     read -r bx by bw bh < <(rect_of Button Login "$elements")
     # Near the button's left edge: its label, read from the pixels too, is a smaller
@@ -143,7 +150,7 @@ capture_and_point() {
     wait_for 8 plate_reads && return 0
     echo "  the element reading was cut short; capturing again" >&2
     xdotool mousemove 640 790 key Escape
-    wait_for 10 sh -c "! xwininfo -root -tree | grep '(\"ombrel-capture\" \"Ombrel Capture\")' | grep -q ' 1280x800+0+0 '"
+    wait_for 10 editor_is_closed
     sleep 1
     return 1
 }
@@ -196,17 +203,14 @@ convert -size 1280x800 xc:'#5a7fa8' -fill white -draw 'rectangle 200,150 1080,65
     -fill '#f0f0f0' -stroke '#606060' -strokewidth 2 -draw 'roundrectangle 500,400 780,460 8,8' \
     -stroke none -fill black -font "$font" -pointsize 24 -annotate +585+440 'Continue' \
     -pointsize 20 -annotate +260+230 'Almost done. Check your details, then continue.' "$DESKTOP_TMP/drawn.png"
-wait_for 10 sh -c "! xwininfo -root -tree | grep '(\"ombrel-capture\" \"Ombrel Capture\")' | grep -q ' 1280x800+0+0 '"
+wait_for 10 editor_is_closed
 "$APP" open "$DESKTOP_TMP/drawn.png"
 check "a picture from a file opens in the editor" wait_for 20 editor_is_open
 sleep 1
 xdotool key 2
 xdotool mousemove 640 790
 sleep 0.3
-import -window root "$DESKTOP_TMP/screen.png"
-read -r left right < <(root_colour_row 300)
-read -r top bottom < <(root_colour_column $((left + 2)))
-scale=$(awk -v l="$left" -v r="$right" 'BEGIN { print (r - l + 1) / 1280 }')
+find_shown_picture
 # 15 pixels inside the button's left edge, clear of its label's own rectangle.
 lx=$(awk -v o="$left" -v s="$scale" 'BEGIN { printf "%d", o + 515 * s }')
 ly=$(awk -v o="$top" -v s="$scale" 'BEGIN { printf "%d", o + 430 * s }')

@@ -25,6 +25,22 @@ QString avError(int code) {
     return QString::fromUtf8(text);
 }
 
+// Opens an encoder and gives it a stream of the file, whose parameters and time base are
+// the encoder's. The FFmpeg status: negative when the encoder did not start or the stream
+// could not be made.
+int openEncoderStream(AVFormatContext* format, AVCodecContext* encoder, const AVCodec* codec, AVStream** stream) {
+    if (format->oformat->flags & AVFMT_GLOBALHEADER)
+        encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (const int status = avcodec_open2(encoder, codec, nullptr); status < 0)
+        return status;
+    *stream = avformat_new_stream(format, nullptr);
+    if (!*stream)
+        return AVERROR(ENOMEM);
+    avcodec_parameters_from_context((*stream)->codecpar, encoder);
+    (*stream)->time_base = encoder->time_base;
+    return 0;
+}
+
 } // namespace
 
 struct RecordingWriter::Parts {
@@ -154,13 +170,8 @@ Outcome<std::unique_ptr<RecordingWriter>> RecordingWriter::open(const QString& p
     p.video->thread_count = 0;
     av_opt_set(p.video->priv_data, "preset", settings.preset, 0);
     av_opt_set_int(p.video->priv_data, "crf", settings.quality, 0);
-    if (p.format->oformat->flags & AVFMT_GLOBALHEADER)
-        p.video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if ((status = avcodec_open2(p.video, h264, nullptr)) < 0)
+    if ((status = openEncoderStream(p.format, p.video, h264, &p.videoStream)) < 0)
         return failWith(QStringLiteral("The H.264 encoder didn't start: %1").arg(avError(status)));
-    p.videoStream = avformat_new_stream(p.format, nullptr);
-    avcodec_parameters_from_context(p.videoStream->codecpar, p.video);
-    p.videoStream->time_base = p.video->time_base;
 
     if (settings.withSound) {
         const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
@@ -172,13 +183,8 @@ Outcome<std::unique_ptr<RecordingWriter>> RecordingWriter::open(const QString& p
         av_channel_layout_default(&p.audio->ch_layout, 1);
         p.audio->bit_rate = 96000;
         p.audio->time_base = AVRational{1, soundRate};
-        if (p.format->oformat->flags & AVFMT_GLOBALHEADER)
-            p.audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if ((status = avcodec_open2(p.audio, aac, nullptr)) < 0)
+        if ((status = openEncoderStream(p.format, p.audio, aac, &p.audioStream)) < 0)
             return failWith(QStringLiteral("The AAC encoder didn't start: %1").arg(avError(status)));
-        p.audioStream = avformat_new_stream(p.format, nullptr);
-        avcodec_parameters_from_context(p.audioStream->codecpar, p.audio);
-        p.audioStream->time_base = p.audio->time_base;
         p.fifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 1, soundRate);
         p.sound = av_frame_alloc();
         p.audioPacket = av_packet_alloc();

@@ -125,6 +125,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Shows, raises and focuses the window, its canvas taking the keys.
+    void bringToFront();
     void buildWindow();
     QWidget* buildToolbar();
     QWidget* buildSecondRow();

@@ -98,9 +98,15 @@ void EditorWindowController::restoreFromThumbnail(int page) {
     m_thumb.reset();
     if (page >= 0 && page < pageCount())
         showPage(page);
+    bringToFront();
+}
+
+void EditorWindowController::bringToFront() {
     show();
     raise();
     activateWindow();
+    // Window managers may refuse a program's own request for the focus when it was started
+    // from elsewhere (a URL, another program); ask as a pager does, which they honour.
     QTimer::singleShot(0, this, [] { Platform::windows().activate(Platform::windows().ownPid()); });
     canvas()->setFocus();
     m_cursorTimer.start();
@@ -127,14 +133,7 @@ void EditorWindowController::present() {
         move(work.center() - QPoint(size.width() / 2, size.height() / 2));
     }
     chooseTool(CanvasView::Tool::Mark);
-    show();
-    raise();
-    activateWindow();
-    // Window managers may refuse a program's own request for the focus when it was started
-    // from elsewhere (a URL, another program); ask as a pager does, which they honour.
-    QTimer::singleShot(0, this, [] { Platform::windows().activate(Platform::windows().ownPid()); });
-    canvas()->setFocus();
-    m_cursorTimer.start();
+    bringToFront();
 }
 
 } // namespace ombrel

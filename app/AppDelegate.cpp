@@ -1,11 +1,14 @@
 #include "AppDelegate.h"
 #include "AppConfig.h"
 #include "CaptureEffect.h"
-#include "library/CaptureStyle.h"
 #include "ImageImport.h"
+#include "library/CaptureStyle.h"
 
+#include "editor/EditorWindow.h"
 #include "library/CaptureStore.h"
 #include "library/RecentPanel.h"
+#include "longpage/ScrollCaptureSession.h"
+#include "markup/MarkStore.h"
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
 #include "sending/ChatSender.h"
@@ -13,9 +16,6 @@
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
 #include "upload/PhoneUploadWindow.h"
-#include "editor/EditorWindow.h"
-#include "longpage/ScrollCaptureSession.h"
-#include "markup/MarkStore.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -34,8 +34,8 @@
 
 namespace ombrel {
 
-
-AppDelegate::AppDelegate(QString bundleId, QObject* parent) : QObject(parent), m_bundleId(std::move(bundleId)) {
+AppDelegate::AppDelegate(QString bundleId, QObject* parent)
+    : QObject(parent), m_bundleId(std::move(bundleId)) {
     // A finished recording is shown in the Recent panel, where it is listed first.
     connect(this, &AppDelegate::recordingSaved, this, [this] { showRecent(false); });
 }
@@ -43,7 +43,9 @@ AppDelegate::~AppDelegate() {
     RecentPanel::onOpenPicture = nullptr;
 }
 
-bool AppDelegate::isReleaseBuild() const { return m_bundleId == AppConfig::releaseBundleId; }
+bool AppDelegate::isReleaseBuild() const {
+    return m_bundleId == AppConfig::releaseBundleId;
+}
 
 void AppDelegate::applicationDidFinishLaunching() {
     // 1. The application and Edit menus, for the windows that show a menu bar.
@@ -92,17 +94,19 @@ RecentPanel& AppDelegate::recentPanel() {
     return *m_recentPanel;
 }
 
-void AppDelegate::toggleRecent() { showRecent(true); }
+void AppDelegate::toggleRecent() {
+    showRecent(true);
+}
 
 void AppDelegate::buildMenu() {
     m_applicationMenu = std::make_unique<QMenu>(QStringLiteral("Ombrel Capture"));
-    QAction* quit = m_applicationMenu->addAction(QStringLiteral("Quit Ombrel Capture"), this, [this] { terminate(); });
+    QAction* quit =
+        m_applicationMenu->addAction(QStringLiteral("Quit Ombrel Capture"), this, [this] { terminate(); });
     quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     m_editMenu = std::make_unique<QMenu>(QStringLiteral("Edit"));
-    const std::pair<const char*, const char*> edits[] = {{"Undo", "Ctrl+Z"},      {"Redo", "Ctrl+Shift+Z"},
-                                                         {"Cut", "Ctrl+X"},       {"Copy", "Ctrl+C"},
-                                                         {"Paste", "Ctrl+V"},     {"Select All", "Ctrl+A"},
-                                                         {"Close Window", "Ctrl+W"}};
+    const std::pair<const char*, const char*> edits[] = {
+        {"Undo", "Ctrl+Z"},  {"Redo", "Ctrl+Shift+Z"}, {"Cut", "Ctrl+X"},         {"Copy", "Ctrl+C"},
+        {"Paste", "Ctrl+V"}, {"Select All", "Ctrl+A"}, {"Close Window", "Ctrl+W"}};
     for (const auto& [title, keys] : edits) {
         QAction* a = m_editMenu->addAction(QString::fromLatin1(title));
         a->setShortcut(QKeySequence(QString::fromLatin1(keys)));
@@ -122,18 +126,17 @@ void AppDelegate::buildStatusItem() {
     m_statusItem->setToolTip(QStringLiteral("Ombrel Capture"));
     m_statusItem->setContextMenu(m_appMenu.get());
     // A left click opens the same menu, as a menu-bar item would.
-    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::Trigger)
-            m_appMenu->popup(QCursor::pos());
-    });
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason r) {
+                if (r == QSystemTrayIcon::Trigger) m_appMenu->popup(QCursor::pos());
+            });
     m_statusItem->show();
 }
 
 QAction* AppDelegate::addItem(QMenu* menu, const QString& title, std::function<void()> action, bool enabled) {
     QAction* item = menu->addAction(title);
     item->setEnabled(enabled && action != nullptr);
-    if (action)
-        connect(item, &QAction::triggered, this, [action = std::move(action)] { action(); });
+    if (action) connect(item, &QAction::triggered, this, [action = std::move(action)] { action(); });
     return item;
 }
 
@@ -143,7 +146,8 @@ void AppDelegate::refreshAppMenu() {
     // Items whose feature has not been built yet stay visible but disabled.
     addItem(m, QStringLiteral("Capture Screen"), [this] { capture(); });
     addItem(m, QStringLiteral("Capture a Long Page…"), [this] { startScrollCapture(); });
-    addItem(m, m_recorder ? QStringLiteral("Stop Recording") : QStringLiteral("Record…"), [this] { toggleRecording(); });
+    addItem(m, m_recorder ? QStringLiteral("Stop Recording") : QStringLiteral("Record…"),
+            [this] { toggleRecording(); });
     m->addSeparator();
     addItem(m, QStringLiteral("Paste Image"), [this] { pasteImage(); });
     addItem(m, QStringLiteral("Open Files…"), [this] { openImage(); });
@@ -151,8 +155,9 @@ void AppDelegate::refreshAppMenu() {
     addItem(m, QStringLiteral("Recent"), [this] { toggleRecent(); });
     m->addSeparator();
     m->addMenu(m_settingsMenu.get());
-    addItem(m, Defaults::get(Keys::hideFloatingButtons) ? QStringLiteral("Show Floating Buttons")
-                                                         : QStringLiteral("Hide Floating Buttons"),
+    addItem(m,
+            Defaults::get(Keys::hideFloatingButtons) ? QStringLiteral("Show Floating Buttons")
+                                                     : QStringLiteral("Hide Floating Buttons"),
             nullptr);
     m->addSeparator();
     addItem(m, QStringLiteral("Help and What This Can Do"), nullptr);
@@ -163,8 +168,9 @@ void AppDelegate::refreshAppMenu() {
     m->addSeparator();
     addItem(m, QStringLiteral("Quit Ombrel Capture"), [this] { terminate(); });
     if (m_statusItem)
-        m_statusItem->setIcon(m_recorder ? Symbols::icon(QStringLiteral("record.circle.fill"), RecordingBorderView::red)
-                                         : Symbols::icon(QStringLiteral("camera.viewfinder"), QColor(40, 40, 40)));
+        m_statusItem->setIcon(
+            m_recorder ? Symbols::icon(QStringLiteral("record.circle.fill"), RecordingBorderView::red)
+                       : Symbols::icon(QStringLiteral("camera.viewfinder"), QColor(40, 40, 40)));
 }
 
 void AppDelegate::refreshSettingsMenu() {
@@ -213,15 +219,16 @@ void AppDelegate::refreshSettingsMenu() {
     QMenu* shortcuts = m->addMenu(QStringLiteral("Capture Shortcut"));
     const QString currentShortcut = Defaults::get(Keys::captureShortcut);
     for (const HotKeyChoice& c : hotKeyChoices())
-        check(addItem(shortcuts, QString::fromLatin1(c.name), nullptr), currentShortcut == QLatin1String(c.name));
+        check(addItem(shortcuts, QString::fromLatin1(c.name), nullptr),
+              currentShortcut == QLatin1String(c.name));
     shortcuts->setEnabled(false);
     addItem(m, QStringLiteral("Editor Keyboard Shortcuts…"), nullptr)
-        ->setToolTip(QStringLiteral("One key for each thing in the editor, such as S to send. Change any of them."));
+        ->setToolTip(
+            QStringLiteral("One key for each thing in the editor, such as S to send. Change any of them."));
     m->addSeparator();
     heading(QStringLiteral("Comments Look Like"));
     QString look = Defaults::get(Keys::noteLookChoiceV2);
-    if (look != QLatin1String("sticky") && look != QLatin1String("glass"))
-        look = QStringLiteral("list");
+    if (look != QLatin1String("sticky") && look != QLatin1String("glass")) look = QStringLiteral("list");
     for (const NoteLookChoice& c : noteLookChoices()) {
         QAction* a = addItem(m, QString::fromLatin1(c.title), [this, raw = QString::fromLatin1(c.raw)] {
             Defaults::set(Keys::noteLookChoiceV2, raw);
@@ -237,23 +244,26 @@ void AppDelegate::refreshSettingsMenu() {
     check(addItem(m, QStringLiteral("Side by Side"), nullptr), sideBySide)->setData(1);
     m->addSeparator();
     check(addItem(m, QStringLiteral("Open at Startup"), [this] { toggleOpenAtLogin(); }), opensAtLogin());
-    QAction* crash = check(addItem(m, QStringLiteral("Send Crash Reports Automatically"),
-                                   [this] {
-                                       Defaults::set(Keys::crashReportsOff, !Defaults::get(Keys::crashReportsOff));
-                                       refreshSettingsMenu();
-                                   }),
-                           !Defaults::get(Keys::crashReportsOff));
-    crash->setToolTip(QStringLiteral("If the app ever closes unexpectedly, it sends us what went wrong: versions and "
-                                     "the error, never your screen or files"));
+    QAction* crash =
+        check(addItem(m, QStringLiteral("Send Crash Reports Automatically"),
+                      [this] {
+                          Defaults::set(Keys::crashReportsOff, !Defaults::get(Keys::crashReportsOff));
+                          refreshSettingsMenu();
+                      }),
+              !Defaults::get(Keys::crashReportsOff));
+    crash->setToolTip(
+        QStringLiteral("If the app ever closes unexpectedly, it sends us what went wrong: versions and "
+                       "the error, never your screen or files"));
     m->addSeparator();
     heading(AppConfig::designerCredit);
 }
 
-bool AppDelegate::opensAtLogin() const { return Platform::loginItem().isEnabled(); }
+bool AppDelegate::opensAtLogin() const {
+    return Platform::loginItem().isEnabled();
+}
 
 void AppDelegate::setUpOpenAtLogin() {
-    if (!isReleaseBuild() || Defaults::get(Keys::openAtLoginSetUp))
-        return;
+    if (!isReleaseBuild() || Defaults::get(Keys::openAtLoginSetUp)) return;
     Defaults::set(Keys::openAtLoginSetUp, true);
     Platform::loginItem().enable(); // a failure here is not worth a word at start-up
 }
@@ -261,8 +271,9 @@ void AppDelegate::setUpOpenAtLogin() {
 void AppDelegate::toggleOpenAtLogin() {
     const QString error = opensAtLogin() ? Platform::loginItem().disable() : Platform::loginItem().enable();
     if (!error.isEmpty())
-        Permissions::show(QStringLiteral("Couldn't change Open at Startup"),
-                          error + QStringLiteral(" You can also change it in System Settings > General > Login Items."));
+        Permissions::show(
+            QStringLiteral("Couldn't change Open at Startup"),
+            error + QStringLiteral(" You can also change it in System Settings > General > Login Items."));
     refreshSettingsMenu();
 }
 
@@ -282,8 +293,7 @@ void AppDelegate::open(const QStringList& urlsOrFiles) {
         else
             openFile(url.isLocalFile() ? url.toLocalFile() : QFileInfo(item).absoluteFilePath());
     }
-    if (!urls.isEmpty())
-        openUrls(urls);
+    if (!urls.isEmpty()) openUrls(urls);
 }
 
 void AppDelegate::openFile(const QString& path) {
@@ -312,16 +322,13 @@ void AppDelegate::openUrls(const QList<QUrl>& urls) {
 std::optional<DisplayInfo> AppDelegate::currentScreen() const {
     const QList<DisplayInfo> displays = Platform::screens().displays();
     for (const DisplayInfo& d : displays)
-        if (d.primary)
-            return d;
-    if (!displays.isEmpty())
-        return displays.first();
+        if (d.primary) return d;
+    if (!displays.isEmpty()) return displays.first();
     return std::nullopt;
 }
 
 bool AppDelegate::mayStartCapture() const {
-    if (m_isCapturing)
-        return false; // one grab at a time; further requests are ignored
+    if (m_isCapturing) return false; // one grab at a time; further requests are ignored
     if (!Platform::access().screenCaptureAllowed()) {
         Permissions::explainScreenRecording();
         return false;
@@ -330,13 +337,10 @@ bool AppDelegate::mayStartCapture() const {
 }
 
 void AppDelegate::capture(std::optional<DisplayInfo> screen) {
-    if (!mayStartCapture())
-        return;
+    if (!mayStartCapture()) return;
     // An open editor may step aside so the user can move to the next screen first.
-    if (m_editor && m_editor->stepOutForNextScreen())
-        return;
-    if (!screen)
-        screen = currentScreen();
+    if (m_editor && m_editor->stepOutForNextScreen()) return;
+    if (!screen) screen = currentScreen();
     if (!screen) {
         Permissions::explainFailure(QStringLiteral("Couldn't capture the screen"),
                                     QStringLiteral("No display was found."));
@@ -347,8 +351,7 @@ void AppDelegate::capture(std::optional<DisplayInfo> screen) {
 }
 
 void AppDelegate::captureWindow(const WindowInfo& window) {
-    if (!mayStartCapture())
-        return;
+    if (!mayStartCapture()) return;
     m_isCapturing = true;
     grabWindow(window, this, [this](Outcome<Capture> result) { finishCapture(std::move(result), true); });
 }
@@ -387,17 +390,14 @@ void AppDelegate::startScrollCapture() {
         return;
     }
     // One long-page capture at a time: a new request replaces a running one.
-    if (m_scrollSession)
-        m_scrollSession->dismiss();
+    if (m_scrollSession) m_scrollSession->dismiss();
     Platform::windows().activate(target->pid);
     auto* session = new ScrollCaptureSession(*window, target->name, [this](const QImage& picture) {
-        if (!picture.isNull())
-            openEditor(picture);
+        if (!picture.isNull()) openEditor(picture);
     });
     m_scrollSession = session;
     connect(session, &ScrollCaptureSession::ended, this, [this, session] {
-        if (m_scrollSession == session)
-            m_scrollSession = nullptr;
+        if (m_scrollSession == session) m_scrollSession = nullptr;
         session->deleteLater();
     });
     session->begin();
@@ -428,8 +428,7 @@ void AppDelegate::openEditor(const QImage& image, const QRect& areaGlobal, qint6
         m_editor->receiveCapture(image, areaGlobal, sourcePid);
         return;
     }
-    if (m_recentPanel)
-        m_recentPanel->hide();
+    if (m_recentPanel) m_recentPanel->hide();
     const std::optional<DisplayInfo> screen = currentScreen();
     auto* editor = new EditorWindowController(image, currentCaptureStyle(),
                                               screen ? screen->globalRectPx : QRect(), areaGlobal, sourcePid);
@@ -442,8 +441,7 @@ void AppDelegate::present(EditorWindowController* editor) {
         m_handBackNext = false;
     }
     editor->onClose = [this, editor] {
-        if (m_editor == editor)
-            m_editor = nullptr;
+        if (m_editor == editor) m_editor = nullptr;
         editor->deleteLater();
     };
     editor->onWantsAnotherCapture = [this] { captureAnother(); };
@@ -456,11 +454,9 @@ void AppDelegate::present(EditorWindowController* editor) {
 }
 
 void AppDelegate::captureAnother() {
-    if (m_isCapturing || !m_editor)
-        return;
+    if (m_isCapturing || !m_editor) return;
     const std::optional<DisplayInfo> screen = currentScreen();
-    if (!screen)
-        return;
+    if (!screen) return;
     m_isCapturing = true;
     grabDisplay(*screen, this, [this, screen](Outcome<Capture> result) {
         if (result) {
@@ -477,15 +473,15 @@ void AppDelegate::captureAnother() {
 void AppDelegate::openPicture(const QString& path) {
     if (const auto loaded = MarkStore::load(path)) {
         openEditor(loaded->unmarked);
-        if (m_editor)
-            m_editor->restoreMarks(loaded->saved, path);
+        if (m_editor) m_editor->restoreMarks(loaded->saved, path);
         return;
     }
     const QImage image = ImageImport::fromFile(path);
     if (image.isNull()) {
-        Permissions::show(QStringLiteral("Couldn't open that picture"),
-                          QStringLiteral("The file may have been moved or damaged. Show the folder in Finder to "
-                                         "check on it."));
+        Permissions::show(
+            QStringLiteral("Couldn't open that picture"),
+            QStringLiteral("The file may have been moved or damaged. Show the folder in Finder to "
+                           "check on it."));
         return;
     }
     openEditor(image);
@@ -494,9 +490,10 @@ void AppDelegate::openPicture(const QString& path) {
 void AppDelegate::pasteImage() {
     const QImage image = ImageImport::fromClipboard();
     if (image.isNull()) {
-        Permissions::show(QStringLiteral("No picture on the clipboard"),
-                          QStringLiteral("Copy a picture first. From your iPhone, copy it and wait a few seconds. That "
-                                         "needs the same Apple Account on both, with Wi-Fi, Bluetooth and Handoff on."));
+        Permissions::show(
+            QStringLiteral("No picture on the clipboard"),
+            QStringLiteral("Copy a picture first. From your iPhone, copy it and wait a few seconds. That "
+                           "needs the same Apple Account on both, with Wi-Fi, Bluetooth and Handoff on."));
         return;
     }
     openEditor(image);
@@ -512,10 +509,10 @@ void AppDelegate::addFromPhone() {
     auto* window = new PhoneUploadWindow;
     m_phoneWindow = window;
     // Each file from the phone is brought in, and its copy in the inbox removed.
-    connect(window, &PhoneUploadWindow::received, this, [this](const QString& path) { bringIn(path, false); });
+    connect(window, &PhoneUploadWindow::received, this,
+            [this](const QString& path) { bringIn(path, false); });
     connect(window, &PhoneUploadWindow::closed, this, [this, window] {
-        if (m_phoneWindow == window)
-            m_phoneWindow = nullptr;
+        if (m_phoneWindow == window) m_phoneWindow = nullptr;
         window->deleteLater();
     });
     window->begin();
@@ -523,10 +520,12 @@ void AppDelegate::addFromPhone() {
 
 void AppDelegate::openImage() {
     const QStringList files = QFileDialog::getOpenFileNames(
-        nullptr, QStringLiteral("Choose one or more pictures or videos. iCloud Drive and Photos are in the sidebar."),
+        nullptr,
+        QStringLiteral("Choose one or more pictures or videos. iCloud Drive and Photos are in the sidebar."),
         QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
-        QStringLiteral("Pictures and videos (*.png *.jpg *.jpeg *.gif *.bmp *.tif *.tiff *.webp *.heic *.mp4 *.mov "
-                       "*.m4v *.webm *.mkv);;All files (*)"));
+        QStringLiteral(
+            "Pictures and videos (*.png *.jpg *.jpeg *.gif *.bmp *.tif *.tiff *.webp *.heic *.mp4 *.mov "
+            "*.m4v *.webm *.mkv);;All files (*)"));
     for (const QString& f : files)
         bringIn(f, true);
 }
@@ -535,16 +534,15 @@ void AppDelegate::bringIn(const QString& path, bool keepOriginal) {
     const QImage image = ImageImport::fromFile(path);
     if (!image.isNull()) {
         openEditor(image);
-        if (!keepOriginal)
-            QFile::remove(path);
+        if (!keepOriginal) QFile::remove(path);
         return;
     }
     QString source = path;
     if (keepOriginal) {
-        const QString copy = QDir::temp().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
-                                                   QLatin1Char('-') + QFileInfo(path).fileName());
-        if (!QFile::copy(path, copy))
-            return;
+        const QString copy =
+            QDir::temp().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                                  QLatin1Char('-') + QFileInfo(path).fileName());
+        if (!QFile::copy(path, copy)) return;
         source = copy;
     }
     try {

@@ -4,20 +4,20 @@
 // every capture request. Everything here runs on the GUI thread.
 
 #include "ScreenGrab.h"
-#include "platform/Screens.h"
-#include "platform/Windows.h"
 #include "editor/EditorWindow.h"
 #include "longpage/ScrollCaptureSession.h"
+#include "platform/Screens.h"
+#include "platform/Windows.h"
 #include "recording/RecordingFrame.h"
 #include "recording/ScreenRecorder.h"
 
 #include <QElapsedTimer>
 #include <QList>
-#include <QTimer>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 #include <memory>
 #include <optional>
@@ -27,11 +27,9 @@ namespace ombrel {
 class PhoneUploadWindow;
 class RecentPanel;
 
-
-
 class AppDelegate : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit AppDelegate(QString bundleId, QObject* parent = nullptr);
     ~AppDelegate() override;
 
@@ -121,13 +119,13 @@ public:
     void setUpOpenAtLogin();
     void toggleOpenAtLogin();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // An editor opened (tests and scripts wait for it).
     void editorPresented();
     // A recording was saved to `path` (the Recent panel shows it when it exists).
     void recordingSaved(const QString& path);
 
-private:
+  private:
     void buildMenu();
     void buildStatusItem();
     void showRecent(bool toggle);

@@ -18,25 +18,23 @@ namespace ombrel {
 namespace {
 
 constexpr int titleCharacters = 44;
-const char* const browserNames[] = {"Chrome", "Safari", "Firefox", "Arc", "Edge", "Brave", "Opera", "Chromium"};
+const char* const browserNames[] = {"Chrome", "Safari", "Firefox", "Arc",
+                                    "Edge",   "Brave",  "Opera",   "Chromium"};
 
 // The name people know an application by: the last part of its identifier
 // ("org.gnome.Nautilus" → "Nautilus"), or "Window" when it has none.
 QString applicationName(const WindowInfo& w) {
     QString id = w.bundleId;
-    if (id.endsWith(QLatin1String(".desktop")))
-        id.chop(8);
+    if (id.endsWith(QLatin1String(".desktop"))) id.chop(8);
     id = id.section(QLatin1Char('.'), -1);
-    if (id.isEmpty())
-        return QStringLiteral("Window");
+    if (id.isEmpty()) return QStringLiteral("Window");
     return id.at(0).toUpper() + id.mid(1);
 }
 
 bool isBrowser(const WindowInfo& w) {
     const QString name = applicationName(w) + QLatin1Char(' ') + w.bundleId;
     for (const char* b : browserNames)
-        if (name.contains(QLatin1String(b), Qt::CaseInsensitive))
-            return true;
+        if (name.contains(QLatin1String(b), Qt::CaseInsensitive)) return true;
     return false;
 }
 
@@ -44,13 +42,16 @@ bool isBrowser(const WindowInfo& w) {
 
 QString AppDelegate::formatTime(double seconds) {
     const long long s = std::max(0LL, std::isfinite(seconds) ? (long long)std::trunc(seconds) : 0LL);
-    if (s < 3600)
-        return QString::asprintf("%02lld:%02lld", s / 60, s % 60);
+    if (s < 3600) return QString::asprintf("%02lld:%02lld", s / 60, s % 60);
     return QString::asprintf("%lld:%02lld:%02lld", s / 3600, (s / 60) % 60, s % 60);
 }
 
-bool AppDelegate::recordsMicrophone() const { return !Defaults::get(Keys::recordWithoutSound); }
-bool AppDelegate::zoomsOnClicks() const { return !Defaults::get(Keys::recordWithoutZoom); }
+bool AppDelegate::recordsMicrophone() const {
+    return !Defaults::get(Keys::recordWithoutSound);
+}
+bool AppDelegate::zoomsOnClicks() const {
+    return !Defaults::get(Keys::recordWithoutZoom);
+}
 
 QList<WindowInfo> AppDelegate::recordableWindows(const QList<WindowInfo>& bottomToTop, qint64 ownPid,
                                                  const QString& ownBundleId) {
@@ -59,8 +60,9 @@ QList<WindowInfo> AppDelegate::recordableWindows(const QList<WindowInfo>& bottom
     for (auto it = bottomToTop.crbegin(); it != bottomToTop.crend(); ++it) {
         const WindowInfo& w = *it;
         if (w.layer != 0 || !w.onScreen || w.frameGlobal.width() <= 200 || w.frameGlobal.height() <= 150 ||
-            w.title.trimmed().isEmpty() || w.pid == ownPid || (!ownBundleId.isEmpty() && w.bundleId == ownBundleId) ||
-            w.kind == WindowKind::Desktop || w.kind == WindowKind::Dock)
+            w.title.trimmed().isEmpty() || w.pid == ownPid ||
+            (!ownBundleId.isEmpty() && w.bundleId == ownBundleId) || w.kind == WindowKind::Desktop ||
+            w.kind == WindowKind::Dock)
             continue;
         (isBrowser(w) ? browsers : rest).append(w);
     }
@@ -74,8 +76,7 @@ void AppDelegate::toggleRecording() {
         m_recorder->stop();
         return;
     }
-    if (m_isStartingRecording)
-        return;
+    if (m_isStartingRecording) return;
     if (!Platform::access().screenCaptureAllowed()) {
         Permissions::explainScreenRecording();
         return;
@@ -96,10 +97,12 @@ void AppDelegate::showRecordingMenu() {
     item(QStringLiteral("Record Whole Screen"), [this] {
         const std::optional<DisplayInfo> screen = currentScreen();
         if (!screen) {
-            Permissions::explainFailure(QStringLiteral("Couldn't start recording"), QStringLiteral("No display was found."));
+            Permissions::explainFailure(QStringLiteral("Couldn't start recording"),
+                                        QStringLiteral("No display was found."));
             return;
         }
-        startRecording(ScreenRecorder::Target::screen(*screen), QStringLiteral("whole screen"), screen->globalRectPx);
+        startRecording(ScreenRecorder::Target::screen(*screen), QStringLiteral("whole screen"),
+                       screen->globalRectPx);
     });
 
     const QList<WindowInfo> windows =
@@ -118,13 +121,15 @@ void AppDelegate::showRecordingMenu() {
     menu->addSeparator();
     QAction* sound = item(QStringLiteral("With Sound"), [this] {
         Defaults::set(Keys::recordWithoutSound, recordsMicrophone());
-        QMetaObject::invokeMethod(this, [this] { showRecordingMenu(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { showRecordingMenu(); }, Qt::QueuedConnection);
     });
     sound->setCheckable(true);
     sound->setChecked(recordsMicrophone());
     QAction* zoom = item(QStringLiteral("Zoom and Follow My Pointer"), [this] {
         Defaults::set(Keys::recordWithoutZoom, zoomsOnClicks());
-        QMetaObject::invokeMethod(this, [this] { showRecordingMenu(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { showRecordingMenu(); }, Qt::QueuedConnection);
     });
     zoom->setCheckable(true);
     zoom->setChecked(zoomsOnClicks());
@@ -132,8 +137,7 @@ void AppDelegate::showRecordingMenu() {
 }
 
 bool AppDelegate::microphoneAllowed() {
-    if (!recordsMicrophone())
-        return false;
+    if (!recordsMicrophone()) return false;
     RecordingSources& sources = Platform::recording();
     switch (sources.microphoneAccess()) {
     case MicrophoneAccess::NotDetermined:
@@ -143,23 +147,22 @@ bool AppDelegate::microphoneAllowed() {
     case MicrophoneAccess::Denied:
         break;
     }
-    Permissions::show(QStringLiteral("Recording without your voice"),
-                      QStringLiteral("Ombrel Capture isn't allowed to use the microphone. You can turn it on in "
-                                     "System Settings > Privacy & Security > Microphone."));
+    Permissions::show(
+        QStringLiteral("Recording without your voice"),
+        QStringLiteral("Ombrel Capture isn't allowed to use the microphone. You can turn it on in "
+                       "System Settings > Privacy & Security > Microphone."));
     return false;
 }
 
 void AppDelegate::startRecording(const ScreenRecorder::Target& target, const QString& name, QRect around,
                                  std::optional<WindowId> windowId) {
-    if (m_isStartingRecording || m_recorder)
-        return;
+    if (m_isStartingRecording || m_recorder) return;
     m_isStartingRecording = true;
     const bool zooms = zoomsOnClicks();
     const bool microphone = microphoneAllowed();
     auto* recorder = new ScreenRecorder(zooms, QString(), QString(), this);
     recorder->onFinish = [this, recorder](std::optional<QString> file, const QString& error) {
-        if (m_recorder == recorder)
-            recordingEnded(std::move(file), error);
+        if (m_recorder == recorder) recordingEnded(std::move(file), error);
         recorder->deleteLater();
     };
     recorder->onFinishing = [this] {
@@ -168,7 +171,8 @@ void AppDelegate::startRecording(const ScreenRecorder::Target& target, const QSt
         setTimeLabel(QStringLiteral("Zooming…"));
     };
     const std::optional<DisplayInfo> screen = currentScreen();
-    m_recordingScreen = target.isWindow ? (screen ? screen->globalRectPx : around) : target.display.globalRectPx;
+    m_recordingScreen =
+        target.isWindow ? (screen ? screen->globalRectPx : around) : target.display.globalRectPx;
     recorder->start(target, microphone, [=, this](const QString& error) {
         if (!error.isEmpty()) {
             m_isStartingRecording = false;
@@ -189,15 +193,13 @@ void AppDelegate::startRecording(const ScreenRecorder::Target& target, const QSt
         controls->setToolTip(QStringLiteral("Stop recording ") + name);
         controls->startPulsing();
         refreshAppMenu();
-        if (m_recordingFrame)
-            m_recordingFrame->deleteLater();
+        if (m_recordingFrame) m_recordingFrame->deleteLater();
         m_recordingFrame = new RecordingFrame(name);
         m_recordingFrame->show(around, windowId);
         if (microphone) {
             controls->setVoiceBarsShown(true);
             recorder->onVoiceLevel = [this](double level) {
-                if (m_recordingControls)
-                    m_recordingControls->voiceBars()->update(level);
+                if (m_recordingControls) m_recordingControls->voiceBars()->update(level);
             };
         } else {
             controls->setVoiceBarsShown(false);
@@ -223,17 +225,14 @@ void AppDelegate::startTimer() {
 }
 
 void AppDelegate::setTimeLabel(const QString& text) {
-    if (m_recordingControls)
-        m_recordingControls->setTimeText(text);
+    if (m_recordingControls) m_recordingControls->setTimeText(text);
     // A tray icon has no title beside it: its tool tip carries the time instead.
-    if (m_statusItem)
-        m_statusItem->setToolTip(QStringLiteral("Ombrel Capture ") + text);
+    if (m_statusItem) m_statusItem->setToolTip(QStringLiteral("Ombrel Capture ") + text);
 }
 
 void AppDelegate::showTimeLabel(bool show) {
     m_timeShowing = show;
-    if (!m_recordingControls)
-        return;
+    if (!m_recordingControls) return;
     if (show)
         m_recordingControls->showOn(m_recordingScreen.isEmpty() ? QRect(0, 0, 1280, 800) : m_recordingScreen);
     else
@@ -241,10 +240,8 @@ void AppDelegate::showTimeLabel(bool show) {
 }
 
 void AppDelegate::showSaving() {
-    if (m_recordingTimer)
-        m_recordingTimer->stop();
-    if (m_recordingFrame)
-        m_recordingFrame->dismiss();
+    if (m_recordingTimer) m_recordingTimer->stop();
+    if (m_recordingFrame) m_recordingFrame->dismiss();
     if (RecordingControls* controls = m_recordingControls.get()) {
         controls->setEnabled(false);
         controls->stopPulsing();
@@ -260,8 +257,7 @@ void AppDelegate::showSaving() {
 
 void AppDelegate::recordingEnded(std::optional<QString> file, const QString& error) {
     m_recorder = nullptr;
-    if (m_recordingTimer)
-        m_recordingTimer->stop();
+    if (m_recordingTimer) m_recordingTimer->stop();
     if (m_recordingFrame) {
         m_recordingFrame->dismiss();
         m_recordingFrame->deleteLater();
@@ -278,8 +274,7 @@ void AppDelegate::recordingEnded(std::optional<QString> file, const QString& err
         controls->setEnabled(true);
     }
     showTimeLabel(false);
-    if (m_statusItem)
-        m_statusItem->setToolTip(QStringLiteral("Ombrel Capture"));
+    if (m_statusItem) m_statusItem->setToolTip(QStringLiteral("Ombrel Capture"));
     refreshAppMenu();
     if (m_quitAfterRecording) {
         QApplication::quit();
@@ -293,8 +288,7 @@ void AppDelegate::recordingEnded(std::optional<QString> file, const QString& err
 }
 
 bool AppDelegate::applicationShouldTerminate() {
-    if (!m_recorder)
-        return true;
+    if (!m_recorder) return true;
     m_quitAfterRecording = true;
     if (m_recorder->isRecording()) {
         Chime::stop();
@@ -305,8 +299,7 @@ bool AppDelegate::applicationShouldTerminate() {
 }
 
 void AppDelegate::terminate() {
-    if (applicationShouldTerminate())
-        QApplication::quit();
+    if (applicationShouldTerminate()) QApplication::quit();
 }
 
 } // namespace ombrel

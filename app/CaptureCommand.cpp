@@ -31,8 +31,7 @@ int captureCommand(const QStringList& args) {
         bool ok = true;
         if (a == QLatin1String("--screen")) {
             screenNumber = value().toInt(&ok);
-            if (!ok)
-                return failCommand(QStringLiteral("--screen takes a display number, such as 1."));
+            if (!ok) return failCommand(QStringLiteral("--screen takes a display number, such as 1."));
         } else if (a == QLatin1String("--window")) {
             const QString v = value();
             windowId = v.startsWith(QLatin1String("0x")) ? v.mid(2).toULongLong(&ok, 16) : v.toULongLong(&ok);
@@ -40,12 +39,12 @@ int captureCommand(const QStringList& args) {
                 return failCommand(QStringLiteral("--window takes a window id, such as 0x3a00007."));
         } else if (a == QLatin1String("--output")) {
             output = value();
-            if (output.isEmpty())
-                return failCommand(QStringLiteral("--output takes a file name."));
+            if (output.isEmpty()) return failCommand(QStringLiteral("--output takes a file name."));
         } else if (a == QLatin1String("--clipboard")) {
             toClipboard = true;
         } else {
-            return failCommand(QStringLiteral("Unknown option \"%1\" for capture. Run ombrel-capture --help.").arg(a));
+            return failCommand(
+                QStringLiteral("Unknown option \"%1\" for capture. Run ombrel-capture --help.").arg(a));
         }
     }
     if (screenNumber && windowId)
@@ -61,18 +60,19 @@ int captureCommand(const QStringList& args) {
             QThread::msleep(200); // a window redirected just now has not painted its copy yet
             result = grabWindowNow(window);
         }
-        if (!result)
-            return failCommand(QStringLiteral("Couldn't capture that window. ") + result.message());
+        if (!result) return failCommand(QStringLiteral("Couldn't capture that window. ") + result.message());
     } else {
         const QList<DisplayInfo> displays = Platform::screens().displays();
         if (displays.isEmpty())
-            return failCommand(QStringLiteral("Couldn't capture the screen: no display was found. Is DISPLAY set?"));
+            return failCommand(
+                QStringLiteral("Couldn't capture the screen: no display was found. Is DISPLAY set?"));
         const int index = screenNumber.value_or(1);
         if (index < 1 || index > displays.size())
-            return failCommand(QStringLiteral("There is no display %1; this desktop has %2.").arg(index).arg(displays.size()));
+            return failCommand(QStringLiteral("There is no display %1; this desktop has %2.")
+                                   .arg(index)
+                                   .arg(displays.size()));
         result = grabDisplayNow(displays.at(index - 1));
-        if (!result)
-            return failCommand(QStringLiteral("Couldn't capture the screen. ") + result.message());
+        if (!result) return failCommand(QStringLiteral("Couldn't capture the screen. ") + result.message());
     }
 
     QByteArray png;
@@ -115,8 +115,7 @@ int holdClipboardCommand(const QStringList& args) {
     clipboard->setMimeData(data);
     // Serve until another program takes the clipboard, or a day has passed.
     QObject::connect(clipboard, &QClipboard::dataChanged, qApp, [clipboard] {
-        if (!clipboard->ownsClipboard())
-            QCoreApplication::quit();
+        if (!clipboard->ownsClipboard()) QCoreApplication::quit();
     });
     QTimer::singleShot(24 * 3600 * 1000, qApp, &QCoreApplication::quit);
     return QCoreApplication::exec();

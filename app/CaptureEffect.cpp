@@ -21,10 +21,10 @@ QPointer<QWidget>& flashPanel() {
 }
 
 class FlashPanel : public QWidget {
-public:
+  public:
     FlashPanel() { makeFloatingOverlay(this, true); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::white); }
 };
 
@@ -41,13 +41,18 @@ void appendLE32(QByteArray& out, quint32 v) {
 
 } // namespace
 
-bool CaptureEffect::isOn() { return !Defaults::get(Keys::noShutterEffect); }
-void CaptureEffect::setOn(bool on) { Defaults::set(Keys::noShutterEffect, !on); }
-bool CaptureEffect::isFlashing() { return flashPanel() != nullptr; }
+bool CaptureEffect::isOn() {
+    return !Defaults::get(Keys::noShutterEffect);
+}
+void CaptureEffect::setOn(bool on) {
+    Defaults::set(Keys::noShutterEffect, !on);
+}
+bool CaptureEffect::isFlashing() {
+    return flashPanel() != nullptr;
+}
 
 void CaptureEffect::play(const QRect& screenGlobal) {
-    if (!isOn())
-        return;
+    if (!isOn()) return;
     Platform::sounds().playEvent(QStringLiteral("camera-shutter"));
     if (QWidget* old = flashPanel()) {
         old->hide();
@@ -103,13 +108,11 @@ QByteArray Chime::wav(bool rising) {
 }
 
 void Chime::start() {
-    if (CaptureEffect::isOn())
-        Platform::sounds().playWav(wav(true), volume);
+    if (CaptureEffect::isOn()) Platform::sounds().playWav(wav(true), volume);
 }
 
 void Chime::stop() {
-    if (CaptureEffect::isOn())
-        Platform::sounds().playWav(wav(false), volume);
+    if (CaptureEffect::isOn()) Platform::sounds().playWav(wav(false), volume);
 }
 
 } // namespace ombrel

@@ -8,7 +8,7 @@
 namespace ombrel {
 
 class CaptureEffect {
-public:
+  public:
     static bool isOn();
     static void setOn(bool on);
     static constexpr double flashAlpha = 0.75;
@@ -20,7 +20,7 @@ public:
 };
 
 class Chime {
-public:
+  public:
     static constexpr int sampleRate = 44100;
     static constexpr double volume = 0.5;
     static void start(); // rising

@@ -2,11 +2,11 @@
 
 #include "app/Commands.h"
 #include "longpage/StitchCommand.h"
-#include "upload/ServePhoneCommand.h"
 #include "markup/MarkupSetup.h"
 #include "recording/ZoomCommand.h"
 #include "recording/ZoomPlanCommand.h"
 #include "understanding/ReadCommand.h"
+#include "upload/ServePhoneCommand.h"
 
 #include <QTextStream>
 
@@ -25,10 +25,10 @@ const QList<Verb>& verbs() {
         {"send", "FILE…",
          "Paste the files into the chat you used last, as Send to Chat does, starting the program if needed.",
          VerbNeeds::Gui, nullptr},
-        {"hold-clipboard", "FILE", "Keep a PNG on the clipboard until something else is copied.", VerbNeeds::Gui,
-         &holdClipboardCommand},
-        {"stitch", "FRAME.png… --output OUT.png", "Stitch frames of a page scrolled top to bottom into one picture.",
-         VerbNeeds::Gui, &stitchCommand},
+        {"hold-clipboard", "FILE", "Keep a PNG on the clipboard until something else is copied.",
+         VerbNeeds::Gui, &holdClipboardCommand},
+        {"stitch", "FRAME.png… --output OUT.png",
+         "Stitch frames of a page scrolled top to bottom into one picture.", VerbNeeds::Gui, &stitchCommand},
         {"serve-phone", "[--inbox DIR] [--bind ADDRESS]",
          "Serve the Add from Phone page; print its address, then each received file.", VerbNeeds::Network,
          &servePhoneCommand},
@@ -39,11 +39,13 @@ const QList<Verb>& verbs() {
          "Plan the zoom camera of a recording from its pointer events (and its video).", VerbNeeds::Core,
          &zoomPlanCommand},
         {"record", "[--window XID] [--seconds N] [--no-zoom] [--no-sound] [--output FILE] [--events FILE]",
-         "Record the screen or a window (until Ctrl-C, or N seconds) with the microphone, zoom it and save it; "
+         "Record the screen or a window (until Ctrl-C, or N seconds) with the microphone, zoom it and save "
+         "it; "
          "prints the path.",
          VerbNeeds::Gui, &recordCommand},
         {"zoom", "VIDEO EVENTS.json --output FILE",
-         "Render a recording again through the zoom camera planned from its events (as zoom-plan reads them).",
+         "Render a recording again through the zoom camera planned from its events (as zoom-plan reads "
+         "them).",
          VerbNeeds::Core, &zoomCommand},
         {"read", "PICTURE [--careful] [--find QUERY] [--private]",
          "Print the text read on a picture with its boxes, or what a find or Auto-Blur would mark, as JSON.",
@@ -54,15 +56,15 @@ const QList<Verb>& verbs() {
 
 const Verb* findVerb(const QString& name) {
     for (const Verb& v : verbs())
-        if (name == QLatin1String(v.name))
-            return &v;
+        if (name == QLatin1String(v.name)) return &v;
     return nullptr;
 }
 
 QString helpText() {
     QString text;
     QTextStream out(&text);
-    out << "Ombrel Capture " << OMBREL_VERSION << ": pictures and recordings of your screen for your AI chat.\n\n"
+    out << "Ombrel Capture " << OMBREL_VERSION
+        << ": pictures and recordings of your screen for your AI chat.\n\n"
         << "Usage:\n"
         << "  ombrel-capture                 start the program (or show the running one)\n"
         << "  ombrel-capture URL             hand an ombrel-capture:// URL to the program\n";

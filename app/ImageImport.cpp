@@ -13,19 +13,16 @@ namespace ombrel {
 
 std::optional<QSize> ImageImport::targetSize(QSize pixels, QSizeF points, int maxEdge) {
     QSizeF size = (pixels.width() > 0 && pixels.height() > 0) ? QSizeF(pixels) : points;
-    if (size.width() < 1 || size.height() < 1)
-        return std::nullopt;
+    if (size.width() < 1 || size.height() < 1) return std::nullopt;
     const double scale = std::min(1.0, double(maxEdge) / std::max(size.width(), size.height()));
     return QSize(int(std::round(size.width() * scale)), int(std::round(size.height() * scale)));
 }
 
 QImage ImageImport::normalized(const QImage& image, int maxEdge) {
-    if (image.isNull())
-        return {};
+    if (image.isNull()) return {};
     const QSizeF points = QSizeF(image.size()) / image.devicePixelRatio();
     const auto size = targetSize(image.size(), points, maxEdge);
-    if (!size)
-        return {};
+    if (!size) return {};
     QImage out(*size, QImage::Format_RGB32);
     out.fill(Qt::white);
     QPainter painter(&out);
@@ -37,7 +34,9 @@ QImage ImageImport::normalized(const QImage& image, int maxEdge) {
     return out;
 }
 
-QImage ImageImport::fromClipboard() { return normalized(Platform::pasteboard().image()); }
+QImage ImageImport::fromClipboard() {
+    return normalized(Platform::pasteboard().image());
+}
 
 QImage ImageImport::fromFile(const QString& path) {
     QImageReader reader(path);

@@ -13,7 +13,7 @@ namespace ombrel {
 inline constexpr int maxImageEdge = 2400;
 
 class ImageImport {
-public:
+  public:
     static QImage fromClipboard();
     static QImage fromFile(const QString& path);
     static QImage normalized(const QImage& image, int maxEdge = maxImageEdge);

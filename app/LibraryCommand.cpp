@@ -8,7 +8,8 @@ namespace ombrel {
 int libraryCommand(const QStringList& args) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (args.isEmpty() || (args.first() != QLatin1String("list") && args.first() != QLatin1String("search"))) {
+    if (args.isEmpty() ||
+        (args.first() != QLatin1String("list") && args.first() != QLatin1String("search"))) {
         err << "Say what to do: \"library list\" or \"library search WORD…\".\n";
         return 2;
     }

@@ -48,7 +48,8 @@ int recordCommand(const QStringList& args) {
             if ((a == QLatin1String("--output") ? output : eventsPath).isEmpty())
                 return failCommand(QStringLiteral("%1 takes a file name.").arg(a));
         } else {
-            return failCommand(QStringLiteral("Unknown option \"%1\" for record. Run ombrel-capture --help.").arg(a));
+            return failCommand(
+                QStringLiteral("Unknown option \"%1\" for record. Run ombrel-capture --help.").arg(a));
         }
     }
 
@@ -57,15 +58,16 @@ int recordCommand(const QStringList& args) {
     if (windowId) {
         std::optional<WindowInfo> found;
         for (const WindowInfo& w : Platform::windows().windows())
-            if (w.id == *windowId)
-                found = w;
+            if (w.id == *windowId) found = w;
         if (!found)
-            return failCommand(QStringLiteral("There is no window 0x%1 on this desktop.").arg(*windowId, 0, 16));
+            return failCommand(
+                QStringLiteral("There is no window 0x%1 on this desktop.").arg(*windowId, 0, 16));
         target = ScreenRecorder::Target::window(*found);
     } else {
         const QList<DisplayInfo> displays = Platform::screens().displays();
         if (displays.isEmpty())
-            return failCommand(QStringLiteral("Couldn't record the screen: no display was found. Is DISPLAY set?"));
+            return failCommand(
+                QStringLiteral("Couldn't record the screen: no display was found. Is DISPLAY set?"));
         target = ScreenRecorder::Target::screen(displays.first()); // the primary comes first
     }
 
@@ -81,22 +83,20 @@ int recordCommand(const QStringList& args) {
 
     QTextStream out(stdout);
     const bool terminal = isatty(STDOUT_FILENO);
-    ScreenRecorder recorder(zoom, QString(), output.isEmpty() ? QString() : QFileInfo(output).absoluteFilePath());
+    ScreenRecorder recorder(zoom, QString(),
+                            output.isEmpty() ? QString() : QFileInfo(output).absoluteFilePath());
     recorder.setSamplesInput(!eventsPath.isEmpty());
     int status = 0;
     double recordedSeconds = 0;
     QTimer ticker;
     recorder.onFinishing = [&] {
-        if (terminal)
-            out << "\rZooming…        " << Qt::flush;
+        if (terminal) out << "\rZooming…        " << Qt::flush;
     };
     recorder.onZoomProgress = [&](double fraction) {
-        if (terminal)
-            out << "\rZooming… " << int(std::floor(fraction * 100)) << " %  " << Qt::flush;
+        if (terminal) out << "\rZooming… " << int(std::floor(fraction * 100)) << " %  " << Qt::flush;
     };
     recorder.onFinish = [&](std::optional<QString> file, const QString& error) {
-        if (terminal)
-            out << '\r' << QString(20, QLatin1Char(' ')) << '\r' << Qt::flush;
+        if (terminal) out << '\r' << QString(20, QLatin1Char(' ')) << '\r' << Qt::flush;
         if (!file) {
             status = failCommand(QStringLiteral("The recording didn't save. ") + error);
         } else {
@@ -108,13 +108,13 @@ int recordCommand(const QStringList& args) {
             if (!file.open(QIODevice::WriteOnly) ||
                 file.write(QJsonDocument(zoomEventsToJson(events)).toJson(QJsonDocument::Compact)) < 0 ||
                 !file.commit())
-                status = failCommand(QStringLiteral("Couldn't write %1: %2").arg(eventsPath, file.errorString()));
+                status =
+                    failCommand(QStringLiteral("Couldn't write %1: %2").arg(eventsPath, file.errorString()));
         }
         QCoreApplication::exit(status);
     };
     const auto stop = [&] {
-        if (!recorder.isRecording())
-            return;
+        if (!recorder.isRecording()) return;
         ticker.stop();
         recordedSeconds = recorder.elapsedSeconds();
         recorder.stop();
@@ -122,8 +122,7 @@ int recordCommand(const QStringList& args) {
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         if (terminal)
             out << "\rRecording " << AppDelegate::formatTime(recorder.elapsedSeconds()) << Qt::flush;
-        if (seconds && recorder.elapsedSeconds() >= *seconds)
-            stop();
+        if (seconds && recorder.elapsedSeconds() >= *seconds) stop();
     });
     recorder.start(target, microphone, [&](const QString& error) {
         if (!error.isEmpty()) {
@@ -138,7 +137,10 @@ int recordCommand(const QStringList& args) {
     static std::function<void()> stopNow;
     stopNow = [&] { stop(); };
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(sig, [](int) { QMetaObject::invokeMethod(qApp, [] { stopNow(); }, Qt::QueuedConnection); });
+        std::signal(sig, [](int) {
+            QMetaObject::invokeMethod(
+                qApp, [] { stopNow(); }, Qt::QueuedConnection);
+        });
     const int result = QCoreApplication::exec();
     stopNow = nullptr;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})

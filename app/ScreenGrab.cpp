@@ -10,20 +10,17 @@ namespace ombrel {
 
 Outcome<Capture> grabDisplayNow(const DisplayInfo& display) {
     auto grabbed = Platform::screens().grabDisplay(display.id, captureSize(display.globalRectPx.size()));
-    if (!grabbed)
-        return Outcome<Capture>::fail(grabbed.failure(), grabbed.message());
+    if (!grabbed) return Outcome<Capture>::fail(grabbed.failure(), grabbed.message());
     return Outcome<Capture>::ok(Capture{grabbed.take(), display.globalRectPx, 0});
 }
 
 Outcome<Capture> grabWindowNow(const WindowInfo& window) {
     QSize size = Platform::screens().windowSize(window.id);
-    if (size.isEmpty())
-        size = window.frameGlobal.size();
+    if (size.isEmpty()) size = window.frameGlobal.size();
     if (size.isEmpty())
         return Outcome<Capture>::fail(Failure::Permanent, QStringLiteral("That window is closed or hidden."));
     auto grabbed = Platform::screens().grabWindow(window.id, captureSize(size));
-    if (!grabbed)
-        return Outcome<Capture>::fail(grabbed.failure(), grabbed.message());
+    if (!grabbed) return Outcome<Capture>::fail(grabbed.failure(), grabbed.message());
     return Outcome<Capture>::ok(Capture{grabbed.take(), window.frameGlobal, window.pid});
 }
 

@@ -17,15 +17,13 @@ SingleInstance::SingleInstance(QString bundleId, QObject* parent)
 bool SingleInstance::sendToRunning(const QStringList& arguments, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(m_name);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
+    if (!socket.waitForConnected(timeoutMs)) return false;
     QByteArray payload;
     QDataStream encoder(&payload, QIODevice::WriteOnly);
     encoder << arguments;
     QDataStream out(&socket);
     out << payload;
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
+    if (!socket.waitForBytesWritten(timeoutMs)) return false;
     // The running program answers one byte once it has taken the request.
     return socket.waitForReadyRead(timeoutMs) && socket.read(1) == "1";
 }
@@ -36,16 +34,14 @@ bool SingleInstance::listen() {
     {
         QLocalSocket probe;
         probe.connectToServer(m_name);
-        if (probe.waitForConnected(500))
-            return false;
+        if (probe.waitForConnected(500)) return false;
     }
     m_server = std::make_unique<QLocalServer>();
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_name)) {
         // A socket left by a program that crashed: nobody answered it above, so take it over.
         QLocalServer::removeServer(m_name);
-        if (!m_server->listen(m_name))
-            return false;
+        if (!m_server->listen(m_name)) return false;
     }
     connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
@@ -55,8 +51,7 @@ bool SingleInstance::listen() {
                 in.startTransaction();
                 QByteArray payload;
                 in >> payload;
-                if (!in.commitTransaction())
-                    return; // wait for the rest
+                if (!in.commitTransaction()) return; // wait for the rest
                 QStringList arguments;
                 QDataStream decoder(payload);
                 decoder >> arguments;

@@ -11,7 +11,7 @@ namespace ombrel {
 
 class SingleInstance : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SingleInstance(QString bundleId, QObject* parent = nullptr);
     // Sends `arguments` to a running program. True when one received them.
     bool sendToRunning(const QStringList& arguments, int timeoutMs = 2000);
@@ -19,11 +19,11 @@ public:
     bool listen();
     QString socketName() const { return m_name; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A later start asked for these URLs or files; empty means "show yourself".
     void received(const QStringList& arguments);
 
-private:
+  private:
     QString m_name;
     std::unique_ptr<QLocalServer> m_server;
 };

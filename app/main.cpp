@@ -1,8 +1,8 @@
 // ombrel-capture: the program, or one job of it run from the command line.
+#include "app/AppConfig.h"
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
-#include "app/AppConfig.h"
 #include "markup/MarkupSetup.h"
 #include "platform/Platform.h"
 
@@ -35,8 +35,7 @@ int runProgram(int argc, char** argv, const QStringList& handOver) {
     QApplication app(argc, argv);
 
     SingleInstance instance(bundleId());
-    if (instance.sendToRunning(handOver))
-        return 0; // the running program took the request
+    if (instance.sendToRunning(handOver)) return 0; // the running program took the request
     if (!instance.listen()) {
         QTextStream(stderr) << "Ombrel Capture is starting elsewhere; try again in a moment.\n";
         return 1;
@@ -51,14 +50,16 @@ int runProgram(int argc, char** argv, const QStringList& handOver) {
             delegate.open(args);
     });
     delegate.applicationDidFinishLaunching();
-    if (!handOver.isEmpty())
-        delegate.open(handOver);
+    if (!handOver.isEmpty()) delegate.open(handOver);
 
     // A polite stop from the session or a terminal quits like the Quit item does (a running
     // recording is saved first).
     static AppDelegate* running = &delegate;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(sig, [](int) { QMetaObject::invokeMethod(running, [] { running->terminate(); }, Qt::QueuedConnection); });
+        std::signal(sig, [](int) {
+            QMetaObject::invokeMethod(
+                running, [] { running->terminate(); }, Qt::QueuedConnection);
+        });
     const int status = QApplication::exec();
     running = nullptr;
     Platform::uninstall();
@@ -81,8 +82,7 @@ int main(int argc, char** argv) {
         QTextStream(stdout) << "ombrel-capture " << OMBREL_VERSION << '\n';
         return 0;
     }
-    if (args.isEmpty())
-        return runProgram(argc, argv, {});
+    if (args.isEmpty()) return runProgram(argc, argv, {});
     if (first == QLatin1String("open")) {
         if (args.size() < 2) {
             QTextStream(stderr) << "Say what to open: ombrel-capture open URL-or-FILE…\n";
@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
         QCoreApplication::setOrganizationName(QStringLiteral("Ombrel"));
         return verb->run(args.mid(1));
     }
-    QTextStream(stderr) << "Unknown command \"" << first << "\". Run ombrel-capture --help to see what it can do.\n";
+    QTextStream(stderr) << "Unknown command \"" << first
+                        << "\". Run ombrel-capture --help to see what it can do.\n";
     return 2;
 }

@@ -8,8 +8,7 @@
 #include <QPainter>
 
 inline QImage givenScreenshot() {
-    if (qEnvironmentVariableIsEmpty("OMBREL_BENCH_PICTURE"))
-        return {};
+    if (qEnvironmentVariableIsEmpty("OMBREL_BENCH_PICTURE")) return {};
     return QImage(qEnvironmentVariable("OMBREL_BENCH_PICTURE")).convertToFormat(QImage::Format_RGB32);
 }
 

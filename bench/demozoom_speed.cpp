@@ -33,8 +33,9 @@ int main(int argc, char** argv) {
     const QSize size(1920, 1080);
     QTemporaryDir dir;
     // OMBREL_BENCH_CLIP names a file to keep the made recording in between runs.
-    const QString source = qEnvironmentVariableIsSet("OMBREL_BENCH_CLIP") ? qEnvironmentVariable("OMBREL_BENCH_CLIP")
-                                                                          : dir.filePath("source.mp4");
+    const QString source = qEnvironmentVariableIsSet("OMBREL_BENCH_CLIP")
+                               ? qEnvironmentVariable("OMBREL_BENCH_CLIP")
+                               : dir.filePath("source.mp4");
     QTextStream out(stdout);
 
     // The pointer wanders between spots and clicks at each.
@@ -74,9 +75,10 @@ int main(int argc, char** argv) {
             p.setPen(QColor(30, 30, 36));
             const int scroll = int(t * 40) % 60;
             for (int line = 0; line < 40; ++line)
-                p.drawText(160, 120 + line * 30 - scroll,
-                           QStringLiteral("Line %1 of a long page: the quick brown fox jumps over the lazy dog")
-                               .arg(line + int(t * 40) / 60));
+                p.drawText(
+                    160, 120 + line * 30 - scroll,
+                    QStringLiteral("Line %1 of a long page: the quick brown fox jumps over the lazy dog")
+                        .arg(line + int(t * 40) / 60));
             const QPointF at = pointerAt(t);
             p.setBrush(Qt::black);
             p.drawEllipse(QPointF(at.x() * size.width(), at.y() * size.height()), 8, 8);
@@ -102,8 +104,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     out << "content map " << QString::number(mapSeconds, 'f', 2) << " s; DemoZoom "
-        << QString::number(renderSeconds, 'f', 2) << " s (CPU " << QString::number(renderCpu, 'f', 1) << " s) = " << QString::number(seconds / renderSeconds, 'f', 2)
-        << "x real time; whole finish " << QString::number(mapSeconds + renderSeconds, 'f', 2) << " s = "
-        << QString::number(seconds / (mapSeconds + renderSeconds), 'f', 2) << "x real time\n";
+        << QString::number(renderSeconds, 'f', 2) << " s (CPU " << QString::number(renderCpu, 'f', 1)
+        << " s) = " << QString::number(seconds / renderSeconds, 'f', 2) << "x real time; whole finish "
+        << QString::number(mapSeconds + renderSeconds, 'f', 2)
+        << " s = " << QString::number(seconds / (mapSeconds + renderSeconds), 'f', 2) << "x real time\n";
     return 0;
 }

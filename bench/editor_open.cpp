@@ -21,7 +21,8 @@ QImage screenLikePicture() {
         const QRect window(60 + i * 110, 40 + i * 60, 700, 420);
         p.fillRect(window, QColor(240 - i * 8, 240, 245));
         for (int line = 0; line < 18; ++line)
-            p.drawText(window.adjusted(12, 20 + line * 22, -12, 0), QStringLiteral("Line %1 of some text in a window").arg(line));
+            p.drawText(window.adjusted(12, 20 + line * 22, -12, 0),
+                       QStringLiteral("Line %1 of some text in a window").arg(line));
     }
     return image;
 }
@@ -29,7 +30,8 @@ QImage screenLikePicture() {
 void OpenEditorOn1080pGrab(benchmark::State& state) {
     const QImage picture = screenLikePicture();
     for (auto _ : state) {
-        auto editor = std::make_unique<EditorWindowController>(picture, CaptureStyle::MiniPanel, QRect(0, 0, 1920, 1080));
+        auto editor = std::make_unique<EditorWindowController>(picture, CaptureStyle::MiniPanel,
+                                                               QRect(0, 0, 1920, 1080));
         editor->present();
         editor->repaint(); // the first paint, canvas included
         QCoreApplication::processEvents();
@@ -45,8 +47,7 @@ BENCHMARK(OpenEditorOn1080pGrab)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir trash;
     installFakePlatform(trash.filePath(QStringLiteral("trash")));

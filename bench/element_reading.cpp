@@ -14,9 +14,9 @@ namespace {
 
 std::optional<AccessibilityReader::Source> source() {
     const qint32 pid = qEnvironmentVariableIntValue("OMBREL_BENCH_PID");
-    const QStringList area = qEnvironmentVariable("OMBREL_BENCH_AREA").split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (pid <= 0 || area.size() != 4)
-        return std::nullopt;
+    const QStringList area =
+        qEnvironmentVariable("OMBREL_BENCH_AREA").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (pid <= 0 || area.size() != 4) return std::nullopt;
     return AccessibilityReader::Source{
         pid, QRectF(area[0].toDouble(), area[1].toDouble(), area[2].toDouble(), area[3].toDouble())};
 }

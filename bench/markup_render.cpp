@@ -51,9 +51,15 @@ void pngDataWithLook(benchmark::State& state, NoteLook noteLook) {
     state.counters["png_kB"] = double(bytes) / 1024;
 }
 
-void BM_PngDataList(benchmark::State& state) { pngDataWithLook(state, NoteLook::List); }
-void BM_PngDataSticky(benchmark::State& state) { pngDataWithLook(state, NoteLook::Sticky); }
-void BM_PngDataGlass(benchmark::State& state) { pngDataWithLook(state, NoteLook::Glass); }
+void BM_PngDataList(benchmark::State& state) {
+    pngDataWithLook(state, NoteLook::List);
+}
+void BM_PngDataSticky(benchmark::State& state) {
+    pngDataWithLook(state, NoteLook::Sticky);
+}
+void BM_PngDataGlass(benchmark::State& state) {
+    pngDataWithLook(state, NoteLook::Glass);
+}
 
 // Painting alone, as the finished bitmap without the PNG encoding.
 void BM_FlattenList(benchmark::State& state) {
@@ -78,12 +84,10 @@ BENCHMARK(BM_FlattenList)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HeavyBlur)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -19,13 +19,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -58,8 +58,8 @@ void makeLibrary(const QString& root) {
         const QDateTime when = now.addSecs(-1200 * (i + 1));
         const QString folder = CaptureStore::folder() + QLatin1Char('/') + CaptureStore::dateFolderName(when);
         QDir().mkpath(folder);
-        const QString path =
-            folder + QLatin1Char('/') + CaptureStore::baseName(FileKind::Image, when) + QStringLiteral("_V%1.png").arg(i + 1);
+        const QString path = folder + QLatin1Char('/') + CaptureStore::baseName(FileKind::Image, when) +
+                             QStringLiteral("_V%1.png").arg(i + 1);
         QFile::copy(source, path);
         QFile f(path);
         f.open(QIODevice::Append);
@@ -72,15 +72,15 @@ void makeLibrary(const QString& root) {
 double processCpuMs() {
     rusage use{};
     getrusage(RUSAGE_SELF, &use);
-    return (use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
+    return (use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 +
+           (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
 }
 
 template <typename Done> bool waitUntil(Done done, int limitMs = 30000) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > limitMs)
-            return false;
+        if (t.elapsed() > limitMs) return false;
         // Sleeps until something happens (at most 2 ms): a busy loop here would take a core
         // from the thumbnail workers.
         QEventLoop loop;
@@ -97,8 +97,7 @@ void scrollThrough(RecentPanel& panel) {
         bar->setValue(v);
         QCoreApplication::processEvents();
         waitUntil([&] { return panel.visibleTilesWaiting() == 0; });
-        if (v >= bar->maximum())
-            break;
+        if (v >= bar->maximum()) break;
     }
 }
 
@@ -110,8 +109,7 @@ void OpenRecentOverAThousandPictures(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         ThumbnailCache::instance().clear();
-        if (!keptOnDisk)
-            QDir(ThumbnailCache::sharedFolder()).removeRecursively();
+        if (!keptOnDisk) QDir(ThumbnailCache::sharedFolder()).removeRecursively();
         auto panel = std::make_unique<RecentPanel>();
         QCoreApplication::processEvents();
         state.ResumeTiming();
@@ -139,7 +137,12 @@ void OpenRecentOverAThousandPictures(benchmark::State& state) {
     state.counters["thumbs_cpu_ms"] = cpuMs / n;
     state.counters["tiles_in_view"] = visible / n;
 }
-BENCHMARK(OpenRecentOverAThousandPictures)->ArgName("kept_on_disk")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(OpenRecentOverAThousandPictures)
+    ->ArgName("kept_on_disk")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 void ThumbnailMemoryAfterScrollingEverything(benchmark::State& state) {
     for (auto _ : state) {
@@ -202,13 +205,14 @@ BENCHMARK(SearchThatFindsAllThousand)->Unit(benchmark::kMillisecond)->Iterations
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
     installFakePlatform(dir.filePath(QStringLiteral("trash")));
     Defaults::useFile(dir.filePath(QStringLiteral("settings.ini")));
-    const int size = qEnvironmentVariableIsSet("RECENT_BENCH_SIZE") ? qEnvironmentVariableIntValue("RECENT_BENCH_SIZE") : 3;
+    const int size = qEnvironmentVariableIsSet("RECENT_BENCH_SIZE")
+                         ? qEnvironmentVariableIntValue("RECENT_BENCH_SIZE")
+                         : 3;
     RecentTiles::setCurrent(RecentTileSize(std::clamp(size, 0, 3)));
     CaptureStore::setFolder(dir.filePath(QStringLiteral("Pictures/Ombrel Capture")));
     ThumbnailCache::setSharedFolder(dir.filePath(QStringLiteral("thumbnails")));

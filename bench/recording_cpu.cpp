@@ -27,8 +27,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 10.0;
     Platform::install(makeNativePlatform());
     const QList<DisplayInfo> displays = Platform::screens().displays();
-    if (displays.isEmpty())
-        return 2;
+    if (displays.isEmpty()) return 2;
     QTemporaryDir dir;
     const QString output = dir.filePath("bench.mp4");
     ScreenRecorder recorder(false, dir.filePath("ombrel-recording-bench.mp4"), output);
@@ -55,8 +54,7 @@ int main(int argc, char** argv) {
         wall.start();
         QTimer::singleShot(int(seconds * 1000), &recorder, [&] { recorder.stop(); });
     });
-    if (QApplication::exec() != 0)
-        return 1;
+    if (QApplication::exec() != 0) return 1;
     const double wallSeconds = wall.elapsed() / 1000.0;
     VideoThumbnails video(output, 16, 9);
     std::vector<uint8_t> grey;
@@ -64,9 +62,11 @@ int main(int argc, char** argv) {
     for (double t = 0; t < seconds; t += 1.0 / 30)
         pictures += video.greyFrameNear(t, 0.001, grey) ? 1 : 0;
     const QRect area = displays.first().globalRectPx;
-    out << "recording " << area.width() << "x" << area.height() << " for " << QString::number(wallSeconds, 'f', 1)
-        << " s (until the file was complete): " << pictures << " of " << int(seconds * 30) << " pictures at 30/s, "
-        << "CPU " << QString::number(cpuAtEnd - cpuAtStart, 'f', 2) << " s = "
-        << QString::number(100 * (cpuAtEnd - cpuAtStart) / seconds, 'f', 1) << " % of one core per second recorded\n";
+    out << "recording " << area.width() << "x" << area.height() << " for "
+        << QString::number(wallSeconds, 'f', 1) << " s (until the file was complete): " << pictures << " of "
+        << int(seconds * 30) << " pictures at 30/s, "
+        << "CPU " << QString::number(cpuAtEnd - cpuAtStart, 'f', 2)
+        << " s = " << QString::number(100 * (cpuAtEnd - cpuAtStart) / seconds, 'f', 1)
+        << " % of one core per second recorded\n";
     return 0;
 }

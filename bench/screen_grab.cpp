@@ -14,7 +14,9 @@ using namespace ombrel;
 
 namespace {
 
-DisplayInfo firstDisplay() { return Platform::screens().displays().value(0); }
+DisplayInfo firstDisplay() {
+    return Platform::screens().displays().value(0);
+}
 
 void GrabAndScale(benchmark::State& state) {
     const DisplayInfo display = firstDisplay();
@@ -26,7 +28,10 @@ void GrabAndScale(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(shot.value().image.constBits());
     }
-    state.SetLabel(QStringLiteral("%1x%2").arg(display.globalRectPx.width()).arg(display.globalRectPx.height()).toStdString());
+    state.SetLabel(QStringLiteral("%1x%2")
+                       .arg(display.globalRectPx.width())
+                       .arg(display.globalRectPx.height())
+                       .toStdString());
 }
 
 void GrabScaleAndEncode(benchmark::State& state) {

@@ -7,12 +7,12 @@
 #include "understanding/PageReadings.h"
 #include "understanding/TextFinder.h"
 
+#include "ScreenshotFrame.h"
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
-#include "ScreenshotFrame.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,8 +24,7 @@ namespace {
 // and a button row, in the sizes a desktop uses.
 const QImage& screenshot() {
     static const QImage shot = [] {
-        if (const QImage given = givenScreenshot(); !given.isNull())
-            return given;
+        if (const QImage given = givenScreenshot(); !given.isNull()) return given;
         QImage image = emptyApplicationWindow();
         QPainter p(&image);
         QFont ui(QStringLiteral("DejaVu Sans"));
@@ -33,8 +32,8 @@ const QImage& screenshot() {
         p.setFont(ui);
         p.setPen(QColor("#1f2328"));
         p.drawText(20, 30, QStringLiteral("Project settings — Ombrel Workspace"));
-        const char* menu[] = {"Overview", "Issues", "Pull requests", "Actions", "Projects", "Wiki", "Security",
-                              "Insights", "Settings", "Billing", "Members", "Integrations"};
+        const char* menu[] = {"Overview", "Issues",   "Pull requests", "Actions", "Projects", "Wiki",
+                              "Security", "Insights", "Settings",      "Billing", "Members",  "Integrations"};
         for (int i = 0; i < 12; ++i)
             p.drawText(28, 92 + i * 36, QString::fromLatin1(menu[i]));
         QFont body(QStringLiteral("DejaVu Sans"));
@@ -44,7 +43,9 @@ const QImage& screenshot() {
             "The quick reading answers most searches, and the careful one finds what small text hides. ");
         int y = 100;
         for (int i = 0; i < 16; ++i, y += 30)
-            p.drawText(300, y, sentence + QStringLiteral("Line %1 of the page, updated 2024-05-%2.").arg(i + 1).arg(i + 10));
+            p.drawText(300, y,
+                       sentence +
+                           QStringLiteral("Line %1 of the page, updated 2024-05-%2.").arg(i + 1).arg(i + 10));
         for (int r = 0; r < 8; ++r, y += 34) {
             p.drawRect(300, y - 22, 1500, 34);
             p.drawText(312, y, QStringLiteral("member%1@example.com").arg(r));
@@ -79,7 +80,8 @@ BENCHMARK(carefulReading)->Unit(benchmark::kMillisecond)->Iterations(3);
 void enlargedReading(benchmark::State& state) {
     ombrel::TextFinder::readAtScale(screenshot(), ombrel::TextFinder::enlargement);
     for (auto _ : state)
-        benchmark::DoNotOptimize(ombrel::TextFinder::readAtScale(screenshot(), ombrel::TextFinder::enlargement));
+        benchmark::DoNotOptimize(
+            ombrel::TextFinder::readAtScale(screenshot(), ombrel::TextFinder::enlargement));
 }
 BENCHMARK(enlargedReading)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -122,7 +124,8 @@ BENCHMARK(readingsOfAShownPage)->Iterations(3)->UseRealTime()->Unit(benchmark::k
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     // A shown page also looks for elements in its pixels once the careful reading is done.
     ombrel::PlatformServices services;

@@ -8,11 +8,11 @@
 #include "understanding/TextFinder.h"
 #include "understanding/VisualReader.h"
 
+#include "ScreenshotFrame.h"
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRandomGenerator>
-#include "ScreenshotFrame.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,8 +24,7 @@ namespace {
 // a row of rounded buttons, a search field and a photo card.
 const QImage& screenshot() {
     static const QImage shot = [] {
-        if (const QImage given = givenScreenshot(); !given.isNull())
-            return given;
+        if (const QImage given = givenScreenshot(); !given.isNull()) return given;
         QImage image = emptyApplicationWindow();
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
@@ -47,7 +46,9 @@ const QImage& screenshot() {
         p.setFont(body);
         int y = 100;
         for (int i = 0; i < 10; ++i, y += 30)
-            p.drawText(300, y, QStringLiteral("The quick reading answers most searches, line %1 of the page.").arg(i + 1));
+            p.drawText(
+                300, y,
+                QStringLiteral("The quick reading answers most searches, line %1 of the page.").arg(i + 1));
         for (int r = 0; r < 8; ++r, y += 34) {
             p.drawRect(300, y - 22, 1000, 34);
             p.drawText(312, y, QStringLiteral("member%1@example.com").arg(r));
@@ -126,7 +127,8 @@ void saveOutlined(const QString& path) {
     for (const VisionBox& b : rectangles.value())
         p.drawRect(VisualReader::toPicture(b.box, screenshot().size()));
     for (const ScreenElement& e : VisualReader::elements(screenshot(), lines())) {
-        const QColor colour = e.kind == ScreenElement::Kind::Text ? QColor(0, 120, 255, 90) : QColor(230, 30, 30);
+        const QColor colour =
+            e.kind == ScreenElement::Kind::Text ? QColor(0, 120, 255, 90) : QColor(230, 30, 30);
         p.setPen(QPen(colour, 2));
         p.setBrush(Qt::NoBrush);
         p.drawRect(e.imageRect);
@@ -140,7 +142,8 @@ void saveOutlined(const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     PlatformServices services;
     services.vision = std::make_unique<OpenCvVision>();

@@ -38,7 +38,6 @@ bool typesOnCanvas(NoteLook look) {
 
 } // namespace
 
-
 CanvasView::CanvasView(Markup markup, QWidget* parent) : QWidget(parent), m_markup(std::move(markup)) {
     setCursor(Qt::CrossCursor);
     setMouseTracking(true);

@@ -18,7 +18,7 @@ namespace ombrel {
 
 class CanvasView : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum class Tool { Mark, Select, Hide, Crop };
     static constexpr double maxZoom = 8.0;
     static constexpr double minDragPx = 8.0; // smaller drags are clicks
@@ -84,7 +84,7 @@ public:
     // part with its comment strip.
     QRectF shownImageRect() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
@@ -94,7 +94,7 @@ protected:
     void leaveEvent(QEvent*) override;
     bool event(QEvent*) override; // pinch gestures
 
-private:
+  private:
     void remember();
     void restore(const Snapshot& snapshot);
     Snapshot current() const;

@@ -14,27 +14,27 @@ void EditorWindowController::buildUnderstandingControls(QHBoxLayout* row) {
     m_find = new QLineEdit;
     m_find->setObjectName(QStringLiteral("findField"));
     m_find->setPlaceholderText(QStringLiteral("Find: login button, images…"));
-    m_find->setToolTip(QStringLiteral("Understands words on screen and kinds of thing, like \"login button\" or "
-                                      "\"images\". Press Return."));
+    m_find->setToolTip(
+        QStringLiteral("Understands words on screen and kinds of thing, like \"login button\" or "
+                       "\"images\". Press Return."));
     m_find->setClearButtonEnabled(true);
     m_find->setMinimumWidth(180);
     m_find->installEventFilter(this); // Escape gives the keys back to the canvas
     connect(m_find, &QLineEdit::returnPressed, this, &EditorWindowController::findOnPage);
     row->addSpacing(8);
     row->addWidget(m_find);
-    addButton(row, QStringLiteral("Auto-Blur"),
-              QStringLiteral("Finds emails, card and phone numbers, passwords and keys, and blurs them for you"),
-              [this] { autoBlur(); });
+    addButton(
+        row, QStringLiteral("Auto-Blur"),
+        QStringLiteral("Finds emails, card and phone numbers, passwords and keys, and blurs them for you"),
+        [this] { autoBlur(); });
 }
 
 void EditorWindowController::startReadings(CapturePage& page) {
-    if (!page.readings)
-        return;
+    if (!page.readings) return;
     const bool firstTime = !page.readings->isStarted();
     const bool withAddresses = page.readings->hasSource() && PageAddress::isOn();
     page.readings->start(withAddresses);
-    if (!firstTime || !withAddresses)
-        return;
+    if (!firstTime || !withAddresses) return;
     QPointer<CanvasView> canvas = page.canvas;
     // The address of the browser page on the picture becomes its page link, unless the
     // page already has links of its own.
@@ -44,15 +44,13 @@ void EditorWindowController::startReadings(CapturePage& page) {
         for (const QString& url : addresses)
             canvas->markupForEditing().links.append(Markup::PageLink{url, true});
         canvas->update();
-        if (canvas == this->canvas())
-            rebuildNotes();
+        if (canvas == this->canvas()) rebuildNotes();
     });
 }
 
 void EditorWindowController::findOnPage() {
     const QString query = m_find->text();
-    if (query.trimmed().isEmpty())
-        return;
+    if (query.trimmed().isEmpty()) return;
     CapturePage& page = m_pages.at(size_t(m_current));
     startReadings(page);
     setStatus(QStringLiteral("Looking…"));
@@ -62,8 +60,7 @@ void EditorWindowController::findOnPage() {
 
     // Shows the outcome and adds the marks, unless the user has typed on since.
     auto show = [this, canvas, query](const QList<Markup::Box>& boxes) {
-        if (!canvas || m_find->text() != query)
-            return;
+        if (!canvas || m_find->text() != query) return;
         if (boxes.isEmpty())
             setProblem(QStringLiteral("Couldn't see \"%1\". Try the words on it.").arg(query));
         else
@@ -84,7 +81,8 @@ void EditorWindowController::findOnPage() {
         QList<Markup::Box> boxes;
         for (const ScreenElement& e : ElementMap::find(query, elements)) {
             const QString label = e.label();
-            boxes.append(Markup::Box(e.imageRect, {}, false, label.isEmpty() ? std::nullopt : std::optional(label)));
+            boxes.append(
+                Markup::Box(e.imageRect, {}, false, label.isEmpty() ? std::nullopt : std::optional(label)));
         }
         if (!boxes.isEmpty() || !readings) {
             show(boxes);

@@ -5,8 +5,8 @@
 #include "markup/MarkStyle.h"
 #include "markup/MarkupRender.h"
 #include "platform/Defaults.h"
-#include "platform/Platform.h"
 #include "platform/Notifier.h"
+#include "platform/Platform.h"
 #include "sending/ChatSender.h"
 #include "sending/SendChoiceWindow.h"
 #include "ui/Glass.h"
@@ -32,10 +32,12 @@ namespace ombrel {
 namespace {
 
 const char* const toolTitles[] = {"Mark", "Select", "Blur", "Crop"};
-const char* const toolTips[] = {"Drag to draw a numbered box", "Point at a button, image or text, and click to select it",
+const char* const toolTips[] = {"Drag to draw a numbered box",
+                                "Point at a button, image or text, and click to select it",
                                 "Drag to blur something private", "Drag around the section to keep"};
 const char* const toolHints[] = {"Drag to draw a box.", "Point at a button, image or text, then click it.",
-                                 "Drag over anything private to blur it.", "Drag around the section to keep."};
+                                 "Drag over anything private to blur it.",
+                                 "Drag around the section to keep."};
 
 // What one page's save needs, copied so the work can run off the GUI thread.
 struct SaveJob {
@@ -52,10 +54,8 @@ struct SaveOutcome {
 
 SaveOutcome runSave(const SaveJob& job) {
     const std::optional<QByteArray> png = MarkupRender::pngData(job.markup, job.look);
-    if (!png)
-        return {job.path, false, false}; // a page whose picture can't be made is skipped quietly
-    if (!CaptureStore::save(*png, job.path))
-        return {job.path, false, true};
+    if (!png) return {job.path, false, false}; // a page whose picture can't be made is skipped quietly
+    if (!CaptureStore::save(*png, job.path)) return {job.path, false, true};
     MarkStore::save(job.markup, job.path);
     return {job.path, true, true};
 }
@@ -93,8 +93,7 @@ EditorWindowController::~EditorWindowController() = default;
 
 QToolButton* EditorWindowController::button(const QString& title) const {
     for (QToolButton* b : m_buttons)
-        if (b->text() == title || b->objectName() == title)
-            return b;
+        if (b->text() == title || b->objectName() == title) return b;
     return nullptr;
 }
 
@@ -105,8 +104,7 @@ QToolButton* EditorWindowController::addButton(QHBoxLayout* row, const QString& 
     b->setToolTip(tip);
     b->setToolButtonStyle(Qt::ToolButtonTextOnly);
     b->setFocusPolicy(Qt::NoFocus); // the keys stay with the canvas and the note fields
-    if (action)
-        connect(b, &QToolButton::clicked, this, std::move(action));
+    if (action) connect(b, &QToolButton::clicked, this, std::move(action));
     row->addWidget(b);
     m_buttons.append(b);
     return b;
@@ -139,35 +137,41 @@ QWidget* EditorWindowController::buildToolbar() {
     make(QStringLiteral("Undo"),
          QStringLiteral("Go back one step: a mark, a blur, a crop, tiles or a removed screen (Command-Z)"),
          [this] { undo(); });
-    make(QStringLiteral("Redo"), QStringLiteral("Go forward again after Undo (Shift-Command-Z)"), [this] { redo(); });
-    QToolButton* add = make(QStringLiteral("Add"),
-                            QStringLiteral("Add another screen or picture to this set, each with its own comments"),
-                            nullptr);
+    make(QStringLiteral("Redo"), QStringLiteral("Go forward again after Undo (Shift-Command-Z)"),
+         [this] { redo(); });
+    QToolButton* add = make(
+        QStringLiteral("Add"),
+        QStringLiteral("Add another screen or picture to this set, each with its own comments"), nullptr);
     add->setObjectName(QStringLiteral("addButton"));
     add->setEnabled(true);
     auto* addMenu = new QMenu(add);
     addMenu->addAction(QStringLiteral("Capture Another Screen"), this, [this] {
         if (m_waitingForNextScreen) {
-            if (onWantsAnotherCapture)
-                onWantsAnotherCapture();
+            if (onWantsAnotherCapture) onWantsAnotherCapture();
             return;
         }
         stepOutForNextScreen();
     });
-    addMenu->addAction(QStringLiteral("Paste Image"), this, [this] { if (onPaste) onPaste(); });
-    addMenu->addAction(QStringLiteral("Open Files…"), this, [this] { if (onChooseFiles) onChooseFiles(); });
-    addMenu->addAction(QStringLiteral("Add from Phone…"), this, [this] { if (onAddFromPhone) onAddFromPhone(); });
+    addMenu->addAction(QStringLiteral("Paste Image"), this, [this] {
+        if (onPaste) onPaste();
+    });
+    addMenu->addAction(QStringLiteral("Open Files…"), this, [this] {
+        if (onChooseFiles) onChooseFiles();
+    });
+    addMenu->addAction(QStringLiteral("Add from Phone…"), this, [this] {
+        if (onAddFromPhone) onAddFromPhone();
+    });
     connect(add, &QToolButton::clicked, this, [this, add, addMenu] {
         if (m_waitingForNextScreen) { // "Capture Now"
-            if (onWantsAnotherCapture)
-                onWantsAnotherCapture();
+            if (onWantsAnotherCapture) onWantsAnotherCapture();
             return;
         }
         addMenu->popup(add->mapToGlobal(QPoint(0, add->height())));
     });
     make(QStringLiteral("Copy"),
-         QStringLiteral("Copy, close this, and go back to what you were doing. With several screens, Option-click to "
-                        "copy just this one."),
+         QStringLiteral(
+             "Copy, close this, and go back to what you were doing. With several screens, Option-click to "
+             "copy just this one."),
          [this] { copy(); });
     QToolButton* send = make(QStringLiteral("Send to Chat"), QString(), [this] { sendToChat(); });
     send->setObjectName(QStringLiteral("sendButton"));
@@ -181,7 +185,8 @@ QWidget* EditorWindowController::buildSecondRow() {
     auto make = [this, row](const QString& title, const QString& tip, std::function<void()> action) {
         return addButton(row, title, tip, std::move(action));
     };
-    make(QStringLiteral("Clear All"), QStringLiteral("Removes every mark and blur on this screen. Undo brings them back."),
+    make(QStringLiteral("Clear All"),
+         QStringLiteral("Removes every mark and blur on this screen. Undo brings them back."),
          [this] { canvas()->clearMarks(); });
     make(QStringLiteral("Organise Steps"),
          QStringLiteral("Puts your marks in reading order, renumbers them, and tidies the wording"), [this] {
@@ -205,7 +210,8 @@ QWidget* EditorWindowController::buildSecondRow() {
     m_color->setToolTip(QStringLiteral("Highlight colour"));
     m_color->setFocusPolicy(Qt::NoFocus);
     for (const PaletteChoice& c : HighlightPalette::choices())
-        m_color->addItem(QIcon(QPixmap::fromImage(HighlightPalette::dot(c.color, 14))), QString::fromLatin1(c.name));
+        m_color->addItem(QIcon(QPixmap::fromImage(HighlightPalette::dot(c.color, 14))),
+                         QString::fromLatin1(c.name));
     m_color->setCurrentText(HighlightPalette::currentName());
     connect(m_color, &QComboBox::activated, this, [this](int index) {
         const PaletteChoice& c = HighlightPalette::choices().at(index);
@@ -232,14 +238,16 @@ void EditorWindowController::buildViewControls(QHBoxLayout* row) {
     connect(m_size, &QComboBox::activated, this, &EditorWindowController::chooseSize);
     row->addWidget(m_size);
 
-    make(QStringLiteral("−"), QStringLiteral("Zoom out"), [this] { canvas()->setZoom(canvas()->zoom() / 1.25); })
-        ->setObjectName(QStringLiteral("zoomOut"));
+    make(QStringLiteral("−"), QStringLiteral("Zoom out"), [this] {
+        canvas()->setZoom(canvas()->zoom() / 1.25);
+    })->setObjectName(QStringLiteral("zoomOut"));
     m_zoomLabel = new QLabel(QStringLiteral("100%"));
     row->addWidget(m_zoomLabel);
     make(QStringLiteral("+"), QStringLiteral("Zoom in. You can also pinch, and scroll to move around."),
          [this] { canvas()->setZoom(canvas()->zoom() * 1.25); })
         ->setObjectName(QStringLiteral("zoomIn"));
-    make(QStringLiteral("Remove Screen"), QStringLiteral("Remove this screen from the set. Command-Z brings it back."),
+    make(QStringLiteral("Remove Screen"),
+         QStringLiteral("Remove this screen from the set. Command-Z brings it back."),
          [this] { removeCurrentPage(); })
         ->setObjectName(QStringLiteral("removeScreen"));
     QToolButton* minimiseButton =
@@ -317,36 +325,35 @@ void EditorWindowController::addPage(const QImage& image, QRect areaGlobal, qint
 
 void EditorWindowController::wireCanvas(CanvasView* c) {
     c->onSelect = [this, c] {
-        if (c != canvas())
-            return;
+        if (c != canvas()) return;
         rebuildNotes();
         refreshUndoButtons();
-        if (NoteLooks::current() != NoteLook::List && c->selected() && !c->markup().boxes.at(*c->selected()).hides)
+        if (NoteLooks::current() != NoteLook::List && c->selected() &&
+            !c->markup().boxes.at(*c->selected()).hides)
             c->setEditingNote(c->selected());
         else
             c->setEditingNote(std::nullopt);
         focusNoteOf(c->selected());
     };
     c->onCrop = [this, c] {
-        if (c == canvas())
-            setStatus(QStringLiteral("Cropped. Undo brings the whole screen back."));
+        if (c == canvas()) setStatus(QStringLiteral("Cropped. Undo brings the whole screen back."));
     };
     c->onNoteTyped = [this, c](qsizetype index, const QString& text) {
         if (index < c->markup().boxes.size()) {
             c->markupForEditing().boxes[index].note = text;
             c->update();
-            if (NoteField* field = noteFieldFor(index); field && field->text() != text)
-                field->setText(text);
+            if (NoteField* field = noteFieldFor(index); field && field->text() != text) field->setText(text);
         }
     };
     c->onNoteReturn = [this] { moveToNextNote(1); };
 }
 
-CanvasView* EditorWindowController::canvas() const { return m_pages.at(size_t(m_current)).canvas; }
+CanvasView* EditorWindowController::canvas() const {
+    return m_pages.at(size_t(m_current)).canvas;
+}
 
 void EditorWindowController::showPage(int index) {
-    if (index < 0 || index >= pageCount())
-        return;
+    if (index < 0 || index >= pageCount()) return;
     m_current = index;
     m_stack->setCurrentWidget(canvas());
     startReadings(m_pages.at(size_t(index)));
@@ -375,8 +382,9 @@ void EditorWindowController::rebuildPageStrip() {
         chip->setChecked(i == m_current);
         chip->setFocusPolicy(Qt::NoFocus);
         if (!p.isIncluded)
-            chip->setToolTip(QStringLiteral("Screen %1. Its selections are on the tile sheet, so this one won't be sent.")
-                                 .arg(i + 1));
+            chip->setToolTip(
+                QStringLiteral("Screen %1. Its selections are on the tile sheet, so this one won't be sent.")
+                    .arg(i + 1));
         connect(chip, &QToolButton::clicked, this, [this, i] { showPage(i); });
         chip->setProperty("page", i);
         chip->installEventFilter(this);
@@ -390,8 +398,7 @@ void EditorWindowController::receiveCapture(const QImage& image, QRect areaGloba
     showPage(pageCount() - 1);
     if (m_waitingForNextScreen) {
         m_waitingForNextScreen = false;
-        if (QToolButton* add = button(QStringLiteral("addButton")))
-            add->setText(QStringLiteral("Add"));
+        if (QToolButton* add = button(QStringLiteral("addButton"))) add->setText(QStringLiteral("Add"));
     }
     show();
     raise();
@@ -401,23 +408,20 @@ void EditorWindowController::receiveCapture(const QImage& image, QRect areaGloba
 }
 
 bool EditorWindowController::stepOutForNextScreen() {
-    if (m_style != CaptureStyle::OnScreen || m_waitingForNextScreen)
-        return false;
+    if (m_style != CaptureStyle::OnScreen || m_waitingForNextScreen) return false;
     m_waitingForNextScreen = true;
     hide();
-    if (QToolButton* add = button(QStringLiteral("addButton")))
-        add->setText(QStringLiteral("Capture Now"));
+    if (QToolButton* add = button(QStringLiteral("addButton"))) add->setText(QStringLiteral("Capture Now"));
     setStatus(QStringLiteral("Scroll or go to your next screen, then press the camera or Capture Now."));
-    Toast::show(QStringLiteral("Scroll or go to your next screen, then press the camera to add it to this set."),
-                QStringLiteral("camera"));
-    if (m_previousPid)
-        Platform::windows().activate(m_previousPid); // give the front back
+    Toast::show(
+        QStringLiteral("Scroll or go to your next screen, then press the camera to add it to this set."),
+        QStringLiteral("camera"));
+    if (m_previousPid) Platform::windows().activate(m_previousPid); // give the front back
     return true;
 }
 
 void EditorWindowController::removeCurrentPage() {
-    if (pageCount() < 2)
-        return;
+    if (pageCount() < 2) return;
     const int index = m_current;
     CapturePage removed = m_pages.at(size_t(index));
     m_stack->removeWidget(removed.canvas);
@@ -453,23 +457,20 @@ void EditorWindowController::redo() {
 void EditorWindowController::refreshUndoButtons() {
     if (QToolButton* u = button(QStringLiteral("Undo")))
         u->setEnabled(canvas()->canUndo() || m_removed.has_value());
-    if (QToolButton* r = button(QStringLiteral("Redo")))
-        r->setEnabled(canvas()->canRedo());
+    if (QToolButton* r = button(QStringLiteral("Redo"))) r->setEnabled(canvas()->canRedo());
 }
 
 // ---------- notes list ----------
 
 NoteField* EditorWindowController::noteFieldFor(qsizetype boxIndex) const {
     for (const auto& [index, field] : m_boxFields)
-        if (index == boxIndex)
-            return field;
+        if (index == boxIndex) return field;
     return nullptr;
 }
 
 void EditorWindowController::rebuildNotes() {
     while (QLayoutItem* item = m_notesLayout->takeAt(0)) {
-        if (item->widget())
-            item->widget()->deleteLater();
+        if (item->widget()) item->widget()->deleteLater();
         delete item;
     }
     m_boxFields.clear();
@@ -508,8 +509,7 @@ void EditorWindowController::rebuildNotes() {
 
     for (qsizetype i = 0; i < m.boxes.size(); ++i) {
         const Markup::Box& box = m.boxes.at(i);
-        if (box.hides)
-            continue;
+        if (box.hides) continue;
         auto* row = new QWidget;
         auto* h = new QHBoxLayout(row);
         h->setContentsMargins(0, 0, 0, 0);
@@ -549,8 +549,7 @@ void EditorWindowController::rebuildNotes() {
 }
 
 void EditorWindowController::focusNoteOf(std::optional<qsizetype> box) {
-    if (!box)
-        return;
+    if (!box) return;
     if (NoteField* field = noteFieldFor(*box); field && NoteLooks::current() == NoteLook::List)
         field->setFocus();
 }
@@ -561,8 +560,7 @@ void EditorWindowController::moveToNextNote(int step) {
     QList<qsizetype> marks;
     for (const auto& [index, field] : m_boxFields)
         marks.append(index);
-    if (marks.isEmpty())
-        return;
+    if (marks.isEmpty()) return;
     const qsizetype at = c->selected() ? marks.indexOf(*c->selected()) : -1;
     const qsizetype next = at + step;
     if (step > 0 && next >= marks.size()) {
@@ -585,7 +583,8 @@ bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
         else if ((event->type() == QEvent::Leave || event->type() == QEvent::Hide) && m_chipPreview)
             m_chipPreview->hide();
     }
-    if (event->type() == QEvent::KeyPress && (qobject_cast<QLineEdit*>(watched) || qobject_cast<NoteField*>(watched))) {
+    if (event->type() == QEvent::KeyPress &&
+        (qobject_cast<QLineEdit*>(watched) || qobject_cast<NoteField*>(watched))) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (watched != m_find && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
             moveToNextNote(key->key() == Qt::Key_Tab ? 1 : -1);
@@ -620,15 +619,20 @@ void EditorWindowController::setProblem(const QString& text) {
     m_status->setStyleSheet(QStringLiteral("color: #c0392b;"));
     m_status->setText(text);
 }
-QString EditorWindowController::statusText() const { return m_status->text(); }
-QString EditorWindowController::targetText() const { return m_target->text(); }
+QString EditorWindowController::statusText() const {
+    return m_status->text();
+}
+QString EditorWindowController::targetText() const {
+    return m_target->text();
+}
 
 void EditorWindowController::refreshTargetLine() {
     if (m_handsBack) {
         m_target->setText(QStringLiteral("Your picture goes back to Ombrel Prompts."));
         if (QToolButton* send = button(QStringLiteral("sendButton")))
-            send->setToolTip(QStringLiteral("Saves your picture and takes you back to Ombrel Prompts, which adds it to "
-                                            "your message. Shortcut: Command-Return."));
+            send->setToolTip(
+                QStringLiteral("Saves your picture and takes you back to Ombrel Prompts, which adds it to "
+                               "your message. Shortcut: Command-Return."));
         return;
     }
     const std::optional<QString> chat = ChatSender::chatWithCursor();
@@ -719,13 +723,13 @@ void EditorWindowController::savedFiles(bool all, std::function<void(QStringList
     const MarkLook look = MarkLook::current();
     for (int i = 0; i < pageCount(); ++i) {
         CapturePage& page = m_pages.at(size_t(i));
-        if (!page.isIncluded || (!all && i != m_current))
-            continue;
+        if (!page.isIncluded || (!all && i != m_current)) continue;
         try {
             jobs.append({page.canvas->markup(), saveURL(page), look});
         } catch (const StoreError&) {
-            Toast::warn(QStringLiteral("Couldn't save the picture. Your disk may be full. Free up some space, then try "
-                                       "again."),
+            Toast::warn(QStringLiteral(
+                            "Couldn't save the picture. Your disk may be full. Free up some space, then try "
+                            "again."),
                         this);
         }
     }
@@ -741,12 +745,12 @@ void EditorWindowController::savedFiles(bool all, std::function<void(QStringList
         }
         watcher->deleteLater();
         if (failed)
-            Toast::warn(QStringLiteral("Couldn't save the picture. Your disk may be full. Free up some space, then try "
-                                       "again."),
+            Toast::warn(QStringLiteral(
+                            "Couldn't save the picture. Your disk may be full. Free up some space, then try "
+                            "again."),
                         isVisible() ? this : nullptr);
         Q_EMIT saved(files);
-        if (done)
-            done(files);
+        if (done) done(files);
     });
     watcher->setFuture(QtConcurrent::run([jobs] {
         QList<SaveOutcome> outcomes;
@@ -756,7 +760,9 @@ void EditorWindowController::savedFiles(bool all, std::function<void(QStringList
     }));
 }
 
-void EditorWindowController::saveAll(std::function<void(QStringList)> done) { savedFiles(true, std::move(done)); }
+void EditorWindowController::saveAll(std::function<void(QStringList)> done) {
+    savedFiles(true, std::move(done));
+}
 
 void EditorWindowController::withChosenFiles(const QString& verb, std::function<void(QStringList)> act) {
     int included = 0;
@@ -778,8 +784,7 @@ void EditorWindowController::withChosenFiles(const QString& verb, std::function<
 void EditorWindowController::sendToChat() {
     if (m_handsBack) {
         withChosenFiles(QStringLiteral("Add to Ombrel Prompts"), [this](const QStringList& files) {
-            if (files.isEmpty())
-                return;
+            if (files.isEmpty()) return;
             finish(false);
             Toast::show(QStringLiteral("Added to Ombrel Prompts."));
             Platform::workspace().openApplication(QStringLiteral("com.ombrel.prompts"));
@@ -787,8 +792,7 @@ void EditorWindowController::sendToChat() {
         return;
     }
     withChosenFiles(QStringLiteral("Send to your chat"), [this](const QStringList& files) {
-        if (files.isEmpty())
-            return;
+        if (files.isEmpty()) return;
         finish(false);
         ChatSender::send(files);
     });
@@ -796,21 +800,19 @@ void EditorWindowController::sendToChat() {
 
 void EditorWindowController::copy() {
     withChosenFiles(QStringLiteral("Copy"), [this](const QStringList& files) {
-        if (files.isEmpty())
-            return;
+        if (files.isEmpty()) return;
         Clipboard::put(files);
         const qint64 previous = m_previousPid;
         finish(false);
-        if (previous)
-            Platform::windows().activate(previous);
-        Toast::show(files.size() == 1 ? QStringLiteral("Copied. Paste it anywhere.")
-                                      : QStringLiteral("Copied %1 pictures. Paste them anywhere.").arg(files.size()));
+        if (previous) Platform::windows().activate(previous);
+        Toast::show(files.size() == 1
+                        ? QStringLiteral("Copied. Paste it anywhere.")
+                        : QStringLiteral("Copied %1 pictures. Paste them anywhere.").arg(files.size()));
     });
 }
 
 void EditorWindowController::closeEditor(bool byEscape) {
-    if (m_finished)
-        return;
+    if (m_finished) return;
     // Only pages the user marked are kept: an unmarked capture is not written again.
     bool anyMarked = false;
     for (CapturePage& page : m_pages) {
@@ -818,24 +820,20 @@ void EditorWindowController::closeEditor(bool byEscape) {
         anyMarked = anyMarked || marked;
         page.isIncluded = page.isIncluded && marked;
     }
-    if (anyMarked)
-        saveAll({});
-    if (byEscape && anyMarked)
-        Toast::show(QStringLiteral("Closed. Your marked picture is in Recent."));
+    if (anyMarked) saveAll({});
+    if (byEscape && anyMarked) Toast::show(QStringLiteral("Closed. Your marked picture is in Recent."));
     finish(byEscape);
 }
 
 void EditorWindowController::finish(bool) {
-    if (m_finished)
-        return;
+    if (m_finished) return;
     m_finished = true;
     m_cursorTimer.stop();
     m_resizeSettled.stop();
     m_thumb.reset();
     m_chipPreview.reset();
     hide();
-    if (onClose)
-        onClose();
+    if (onClose) onClose();
 }
 
 void EditorWindowController::closeEvent(QCloseEvent* event) {

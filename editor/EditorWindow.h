@@ -28,7 +28,7 @@ namespace ombrel {
 
 // One page of the set.
 struct CapturePage {
-    CanvasView* canvas = nullptr; // owned by the window
+    CanvasView* canvas = nullptr;    // owned by the window
     std::optional<QString> savedURL; // the library file this page was last saved to or opened from
     QRect sourceAreaGlobal;          // where the picture came from on screen, when known
     qint64 sourcePid = 0;            // the application it shows, when known
@@ -40,7 +40,7 @@ struct CapturePage {
 
 class EditorWindowController : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Window size presets: picture widths in points; "Full screen" fills the work area.
     struct SizePreset {
         const char* title;
@@ -49,8 +49,8 @@ public:
     static const QList<SizePreset>& sizePresets();
     static inline const char* sizeKey = "miniPanelSizeV2";
 
-    EditorWindowController(const QImage& image, CaptureStyle style, QRect screenGlobal,
-                           QRect areaGlobal = {}, qint64 sourcePid = 0, QWidget* parent = nullptr);
+    EditorWindowController(const QImage& image, CaptureStyle style, QRect screenGlobal, QRect areaGlobal = {},
+                           qint64 sourcePid = 0, QWidget* parent = nullptr);
     ~EditorWindowController() override;
 
     // Shows the window in front and remembers which application was in front before.
@@ -115,23 +115,24 @@ public:
     // The window's size for a preset picture width on a work area.
     static QSize presetWindowSize(int pictureWidth, QSize imageSize, QRect workArea, int controlsHeight);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void saved(const QStringList& files);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     // Shows, raises and focuses the window, its canvas taking the keys.
     void bringToFront();
     void buildWindow();
     QWidget* buildToolbar();
     QWidget* buildSecondRow();
     void buildViewControls(QHBoxLayout* row);
-    QToolButton* addButton(QHBoxLayout* row, const QString& title, const QString& tip, std::function<void()> action);
+    QToolButton* addButton(QHBoxLayout* row, const QString& title, const QString& tip,
+                           std::function<void()> action);
     void addPage(const QImage& image, QRect areaGlobal, qint64 sourcePid);
     void wireCanvas(CanvasView* canvas);
     void rebuildNotes();

@@ -21,9 +21,9 @@ const QList<EditorWindowController::SizePreset>& EditorWindowController::sizePre
     return presets;
 }
 
-QSize EditorWindowController::presetWindowSize(int pictureWidth, QSize imageSize, QRect workArea, int controlsHeight) {
-    if (pictureWidth <= 0)
-        return workArea.adjusted(12, 12, -12, -12).size();
+QSize EditorWindowController::presetWindowSize(int pictureWidth, QSize imageSize, QRect workArea,
+                                               int controlsHeight) {
+    if (pictureWidth <= 0) return workArea.adjusted(12, 12, -12, -12).size();
     const int width = std::min(pictureWidth, workArea.width() - 24);
     const double aspect = imageSize.isEmpty() ? 0.6 : double(imageSize.height()) / imageSize.width();
     const int height = std::min(int(std::round(width * aspect)) + controlsHeight, workArea.height() - 28);
@@ -33,8 +33,7 @@ QSize EditorWindowController::presetWindowSize(int pictureWidth, QSize imageSize
 void EditorWindowController::chooseSize(int presetIndex) {
     const SizePreset& preset = sizePresets().at(presetIndex);
     QScreen* screen = QGuiApplication::screenAt(m_screenGlobal.center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
     const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
     const int controls = height() - m_stack->height();
     const QSize size = presetWindowSize(preset.pictureWidth, canvas()->markup().imageSize(), work, controls);
@@ -45,7 +44,8 @@ void EditorWindowController::chooseSize(int presetIndex) {
 }
 
 void EditorWindowController::storeWindowSize(QSize size) {
-    Defaults::store().setValue(QString::fromLatin1(sizeKey), QStringLiteral("{%1, %2}").arg(size.width()).arg(size.height()));
+    Defaults::store().setValue(QString::fromLatin1(sizeKey),
+                               QStringLiteral("{%1, %2}").arg(size.width()).arg(size.height()));
 }
 
 void EditorWindowController::resizeEvent(QResizeEvent* event) {
@@ -57,27 +57,23 @@ void EditorWindowController::resizeEvent(QResizeEvent* event) {
 }
 
 QRect EditorWindowController::workArea() const {
-    QScreen* screen = QGuiApplication::screenAt(m_screenGlobal.isEmpty() ? geometry().center() : m_screenGlobal.center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
+    QScreen* screen =
+        QGuiApplication::screenAt(m_screenGlobal.isEmpty() ? geometry().center() : m_screenGlobal.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect();
 }
 
 void EditorWindowController::showChipPreview(int page, QWidget* chip) {
-    if (page < 0 || page >= pageCount())
-        return;
-    if (!m_chipPreview)
-        m_chipPreview = std::make_unique<ChipPreview>();
+    if (page < 0 || page >= pageCount()) return;
+    if (!m_chipPreview) m_chipPreview = std::make_unique<ChipPreview>();
     const std::optional<QImage> finished = MarkupRender::flattened(m_pages.at(size_t(page)).canvas->markup());
     m_chipPreview->showFor(finished ? *finished : m_pages.at(size_t(page)).canvas->markup().image,
                            QRect(chip->mapToGlobal(QPoint(0, 0)), chip->size()), workArea());
 }
 
 void EditorWindowController::minimise() {
-    if (m_finished || m_thumb)
-        return;
-    if (m_chipPreview)
-        m_chipPreview->hide();
+    if (m_finished || m_thumb) return;
+    if (m_chipPreview) m_chipPreview->hide();
     QList<QImage> pictures;
     for (const CapturePage& p : m_pages) {
         const std::optional<QImage> finished = MarkupRender::flattened(p.canvas->markup());
@@ -93,11 +89,9 @@ void EditorWindowController::minimise() {
 }
 
 void EditorWindowController::restoreFromThumbnail(int page) {
-    if (!m_thumb)
-        return;
+    if (!m_thumb) return;
     m_thumb.reset();
-    if (page >= 0 && page < pageCount())
-        showPage(page);
+    if (page >= 0 && page < pageCount()) showPage(page);
     bringToFront();
 }
 
@@ -113,7 +107,8 @@ void EditorWindowController::bringToFront() {
 }
 
 void EditorWindowController::present() {
-    if (auto front = Platform::windows().frontApplication(); front && front->pid != Platform::windows().ownPid())
+    if (auto front = Platform::windows().frontApplication();
+        front && front->pid != Platform::windows().ownPid())
         m_previousPid = front->pid;
     if (m_style == CaptureStyle::OnScreen && !m_screenGlobal.isEmpty()) {
         setGeometry(m_screenGlobal);
@@ -123,8 +118,8 @@ void EditorWindowController::present() {
                          : m_screenGlobal;
         const QVariant stored = Defaults::store().value(QString::fromLatin1(sizeKey));
         QSize size = presetWindowSize(800, canvas()->markup().imageSize(), work, 260);
-        const QStringList parts = stored.toString().remove(QLatin1Char('{')).remove(QLatin1Char('}')).split(
-            QLatin1Char(','));
+        const QStringList parts =
+            stored.toString().remove(QLatin1Char('{')).remove(QLatin1Char('}')).split(QLatin1Char(','));
         if (parts.size() == 2 && parts[0].trimmed().toInt() > 200 && parts[1].trimmed().toInt() > 150)
             size = QSize(parts[0].trimmed().toInt(), parts[1].trimmed().toInt());
         m_sizingItself = true;

@@ -47,7 +47,9 @@ const QLocale& british() {
 }
 
 // Dates far before any real file, standing in for "no modification date".
-QDateTime distantPast() { return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC); }
+QDateTime distantPast() {
+    return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
+}
 
 void ensureFolder(const QString& folder) {
     if (!QDir().mkpath(folder))
@@ -55,11 +57,9 @@ void ensureFolder(const QString& folder) {
 }
 
 bool moveFile(const QString& from, const QString& to) {
-    if (QFile::rename(from, to))
-        return true;
+    if (QFile::rename(from, to)) return true;
     // Across file systems rename fails: copy whole, then remove the source.
-    if (!QFile::copy(from, to))
-        return false;
+    if (!QFile::copy(from, to)) return false;
     if (!QFile::remove(from)) {
         QFile::remove(to);
         return false;
@@ -81,15 +81,22 @@ QString CaptureStore::folder() {
     return o.isEmpty() ? defaultFolder() : o;
 }
 
-void CaptureStore::setFolder(const QString& path) { folderOverride() = path; }
+void CaptureStore::setFolder(const QString& path) {
+    folderOverride() = path;
+}
 
-QString CaptureStore::marksFolder() { return folder() + QStringLiteral("/.marks"); }
+QString CaptureStore::marksFolder() {
+    return folder() + QStringLiteral("/.marks");
+}
 
 QString CaptureStore::rawValue(FileKind kind) {
     switch (kind) {
-    case FileKind::Video: return QStringLiteral("Video");
-    case FileKind::Image: return QStringLiteral("Image");
-    case FileKind::Crop: return QStringLiteral("Crop");
+    case FileKind::Video:
+        return QStringLiteral("Video");
+    case FileKind::Image:
+        return QStringLiteral("Image");
+    case FileKind::Crop:
+        return QStringLiteral("Crop");
     }
     return {};
 }
@@ -112,7 +119,9 @@ QString CaptureStore::newFileURL(bool cropped) {
     return nextVersion(baseName(kind), extension(kind));
 }
 
-QString CaptureStore::newRecordingURL() { return nextVersion(baseName(FileKind::Video), QStringLiteral("mp4")); }
+QString CaptureStore::newRecordingURL() {
+    return nextVersion(baseName(FileKind::Video), QStringLiteral("mp4"));
+}
 
 QString CaptureStore::nextVersion(const QString& base, const QString& ext) {
     return nextVersionIn(base, ext, folder() + QLatin1Char('/') + dateFolderName());
@@ -131,28 +140,29 @@ QString CaptureStore::nextVersionIn(const QString& base, const QString& ext, con
     for (int n = 1;; ++n) {
         const QString candidate = dir + QLatin1Char('/') + base + QStringLiteral("_V") + QString::number(n) +
                                   QLatin1Char('.') + ext;
-        if (promisedNames().contains(candidate) || QFileInfo::exists(candidate))
-            continue;
+        if (promisedNames().contains(candidate) || QFileInfo::exists(candidate)) continue;
         promisedNames().insert(candidate);
         return candidate;
     }
 }
 
-void CaptureStore::forgetReservedNames() { promisedNames().clear(); }
+void CaptureStore::forgetReservedNames() {
+    promisedNames().clear();
+}
 
 bool CaptureStore::isOurs(const QString& path) {
     static const QSet<QString> ours{"png", "jpg", "jpeg", "heic", "gif", "tiff", "mp4", "mov", "m4v", "pdf"};
     return ours.contains(QFileInfo(path).suffix().toLower());
 }
 
-bool CaptureStore::isVideo(const QString& path) { return QFileInfo(path).suffix().toLower() == QLatin1String("mp4"); }
+bool CaptureStore::isVideo(const QString& path) {
+    return QFileInfo(path).suffix().toLower() == QLatin1String("mp4");
+}
 
 bool CaptureStore::save(const QByteArray& data, const QString& path) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        return false;
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) return false;
     noteChange();
     return true;
 }
@@ -169,7 +179,8 @@ QString CaptureStore::adopt(const QString& path) {
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = day + QLatin1Char('/') + stem + QLatin1Char(' ') + QString::number(n) + dotExt;
     if (!moveFile(path, target))
-        throw StoreError(QStringLiteral("Couldn't move %1 into the library.").arg(source.fileName()).toStdString());
+        throw StoreError(
+            QStringLiteral("Couldn't move %1 into the library.").arg(source.fileName()).toStdString());
     noteChange();
     return target;
 }
@@ -191,8 +202,7 @@ QStringList CaptureStore::all() {
     while (it.hasNext()) {
         it.next();
         const QFileInfo info = it.fileInfo();
-        if (!info.isFile() || !isOurs(info.filePath()))
-            continue;
+        if (!info.isFile() || !isOurs(info.filePath())) continue;
         const QDateTime m = info.lastModified();
         entries.append({info.filePath(), m.isValid() ? m : distantPast()});
     }
@@ -205,34 +215,33 @@ QStringList CaptureStore::all() {
     return paths;
 }
 
-QStringList CaptureStore::recent() { return all().mid(0, shownLimit); }
+QStringList CaptureStore::recent() {
+    return all().mid(0, shownLimit);
+}
 
 QStringList CaptureStore::older(int days, const QDateTime& now) {
     const QDate cutoffDay = now.toLocalTime().date().addDays(-days);
     const QDateTime cutoff = cutoffDay.startOfDay();
     QStringList result;
     for (const QString& path : all())
-        if (modified(path) < cutoff)
-            result.append(path);
+        if (modified(path) < cutoff) result.append(path);
     return result;
 }
 
 QString dayTitle(const QDateTime& date, const QDateTime& now) {
     const QDate day = date.toLocalTime().date();
     const QDate today = now.toLocalTime().date();
-    if (day == today)
-        return QStringLiteral("Today");
-    if (day == today.addDays(-1))
-        return QStringLiteral("Yesterday");
+    if (day == today) return QStringLiteral("Today");
+    if (day == today.addDays(-1)) return QStringLiteral("Yesterday");
     const qint64 count = day.daysTo(today);
-    if (count >= 0 && count <= 6)
-        return british().toString(day, QStringLiteral("dddd"));
-    if (day.year() == today.year())
-        return british().toString(day, QStringLiteral("ddd d MMM"));
+    if (count >= 0 && count <= 6) return british().toString(day, QStringLiteral("dddd"));
+    if (day.year() == today.year()) return british().toString(day, QStringLiteral("ddd d MMM"));
     return british().toString(day, QStringLiteral("ddd d MMM yyyy"));
 }
 
-void CaptureStore::setWordsReader(WordsReader reader) { wordsReader() = std::move(reader); }
+void CaptureStore::setWordsReader(WordsReader reader) {
+    wordsReader() = std::move(reader);
+}
 
 QString CaptureStore::searchableText(const QString& path, const QDateTime& now) {
     const QString name = QFileInfo(path).fileName();
@@ -249,11 +258,12 @@ QString CaptureStore::searchableText(const QString& path, const QDateTime& now) 
     return QStringList{name, kindWords, dayTitle(m, now), dateWords, words}.join(QLatin1Char(' ')).toLower();
 }
 
-QStringList CaptureStore::search(const QString& query, const std::optional<QStringList>& list, const QDateTime& now) {
+QStringList CaptureStore::search(const QString& query, const std::optional<QStringList>& list,
+                                 const QDateTime& now) {
     const QStringList files = list ? *list : all();
-    const QStringList words = query.toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-    if (words.isEmpty())
-        return files;
+    const QStringList words =
+        query.toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    if (words.isEmpty()) return files;
     QStringList result;
     for (const QString& path : files) {
         const QString text = searchableText(path, now);
@@ -270,12 +280,9 @@ std::optional<QString> CaptureStore::moveToTrash(const QString& path) {
 }
 
 bool CaptureStore::restore(const QString& trashed, const QString& original) {
-    if (!QFileInfo::exists(trashed) || QFileInfo::exists(original))
-        return false;
-    if (!QDir().mkpath(QFileInfo(original).absolutePath()))
-        return false;
-    if (!Platform::trash().putBack(trashed, original))
-        return false;
+    if (!QFileInfo::exists(trashed) || QFileInfo::exists(original)) return false;
+    if (!QDir().mkpath(QFileInfo(original).absolutePath())) return false;
+    if (!Platform::trash().putBack(trashed, original)) return false;
     noteChange();
     return true;
 }
@@ -286,31 +293,30 @@ void CaptureStore::trash(const QStringList& paths) {
     noteChange();
 }
 
-void CaptureStore::clearAll() { trash(all()); }
+void CaptureStore::clearAll() {
+    trash(all());
+}
 
 int CaptureStore::sortIntoDateFolders() {
     const QDir root(folder());
     int moved = 0;
     const QFileInfoList entries = root.entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
     for (const QFileInfo& info : entries) {
-        if (!isOurs(info.fileName()))
-            continue;
+        if (!isOurs(info.fileName())) continue;
         const QDateTime m = info.lastModified();
         const QString day = root.filePath(dateFolderName(m.isValid() ? m : QDateTime::currentDateTime()));
-        if (!QDir().mkpath(day))
-            continue;
+        if (!QDir().mkpath(day)) continue;
         const QString target = day + QLatin1Char('/') + info.fileName();
-        if (QFileInfo::exists(target))
-            continue;
-        if (moveFile(info.filePath(), target))
-            ++moved;
+        if (QFileInfo::exists(target)) continue;
+        if (moveFile(info.filePath(), target)) ++moved;
     }
-    if (moved > 0)
-        noteChange();
+    if (moved > 0) noteChange();
     return moved;
 }
 
-void CaptureStore::noteChange() { Q_EMIT Notifier::instance().CaptureStoreDidChange(); }
+void CaptureStore::noteChange() {
+    Q_EMIT Notifier::instance().CaptureStoreDidChange();
+}
 
 QString RecordingFiles::newTemporaryFile(const QString& folder) {
     const QString dir = folder.isEmpty() ? QDir::tempPath() : folder;
@@ -323,24 +329,25 @@ int RecordingFiles::recoverStranded(const QString& folder) {
     int moved = 0;
     const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QFileInfo& info : files) {
-        if (!info.fileName().startsWith(prefix) || info.suffix() != QLatin1String("mp4"))
-            continue;
+        if (!info.fileName().startsWith(prefix) || info.suffix() != QLatin1String("mp4")) continue;
         if (info.size() > 0) {
             try {
-                if (moveFile(info.filePath(), CaptureStore::newRecordingURL()))
-                    ++moved;
+                if (moveFile(info.filePath(), CaptureStore::newRecordingURL())) ++moved;
             } catch (const StoreError&) {
             }
         } else {
             QFile::remove(info.filePath());
         }
     }
-    if (moved > 0)
-        CaptureStore::noteChange();
+    if (moved > 0) CaptureStore::noteChange();
     return moved;
 }
 
-bool PageAddress::isOn() { return !Defaults::get(Keys::noPageAddress); }
-void PageAddress::setOn(bool on) { Defaults::set(Keys::noPageAddress, !on); }
+bool PageAddress::isOn() {
+    return !Defaults::get(Keys::noPageAddress);
+}
+void PageAddress::setOn(bool on) {
+    Defaults::set(Keys::noPageAddress, !on);
+}
 
 } // namespace ombrel

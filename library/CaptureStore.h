@@ -16,12 +16,12 @@ enum class FileKind { Video, Image, Crop };
 
 // Raised by `adopt` and `nextVersion` when the file system refuses.
 class StoreError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class CaptureStore {
-public:
+  public:
     static constexpr int shownLimit = 30;
     static constexpr int panelLimit = 60;
     static inline const QString versionPattern = QStringLiteral("_V[0-9]+$");
@@ -81,7 +81,7 @@ public:
     // Forgets every reserved name (tests only).
     static void forgetReservedNames();
 
-private:
+  private:
     static QString nextVersionIn(const QString& base, const QString& ext, const QString& folder);
 };
 
@@ -90,7 +90,7 @@ private:
 QString dayTitle(const QDateTime& date, const QDateTime& now = QDateTime::currentDateTime());
 
 class RecordingFiles {
-public:
+  public:
     static inline const QString prefix = QStringLiteral("ombrel-recording-");
     static QString newTemporaryFile(const QString& folder = QString());
     // Moves non-empty recordings a previous run left in `folder` into the library and
@@ -99,7 +99,7 @@ public:
 };
 
 class PageAddress {
-public:
+  public:
     static bool isOn();
     static void setOn(bool on);
 };

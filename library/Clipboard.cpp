@@ -8,7 +8,9 @@
 
 namespace ombrel {
 
-void Clipboard::put(const QByteArray& png) { Platform::pasteboard().putPng(png); }
+void Clipboard::put(const QByteArray& png) {
+    Platform::pasteboard().putPng(png);
+}
 
 bool Clipboard::put(const QStringList& files) {
     if (files.size() == 1 && !CaptureStore::isVideo(files.first())) {

@@ -8,7 +8,7 @@
 namespace ombrel {
 
 class Clipboard {
-public:
+  public:
     // Clears the clipboard and puts the bytes there as PNG data.
     static void put(const QByteArray& png);
     // One picture file (not a video) whose bytes can be read goes on as PNG data;

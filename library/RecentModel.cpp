@@ -31,19 +31,22 @@ const QList<RecentTileLayout>& RecentTiles::all() {
     return sizes;
 }
 
-const RecentTileLayout& RecentTiles::layout(RecentTileSize size) { return all().at(int(size)); }
+const RecentTileLayout& RecentTiles::layout(RecentTileSize size) {
+    return all().at(int(size));
+}
 
 RecentTileSize RecentTiles::current() {
     const QVariant stored = Defaults::store().value(QString::fromLatin1(Keys::recentTileSize.name));
     bool ok = false;
     const double value = stored.toDouble(&ok);
     const int raw = int(value);
-    if (!ok || value != raw || raw < 0 || raw >= all().size())
-        return RecentTileSize::Small;
+    if (!ok || value != raw || raw < 0 || raw >= all().size()) return RecentTileSize::Small;
     return RecentTileSize(raw);
 }
 
-void RecentTiles::setCurrent(RecentTileSize size) { Defaults::set(Keys::recentTileSize, int(size)); }
+void RecentTiles::setCurrent(RecentTileSize size) {
+    Defaults::set(Keys::recentTileSize, int(size));
+}
 
 QStringList RecentListing::shown() const {
     QStringList list;
@@ -83,12 +86,15 @@ QString RecentText::confirmDetail(const QString& description) {
 QString RecentText::tileName(const QString& path, const QDateTime& modified, const QDateTime& now) {
     const QDateTime local = modified.toLocalTime();
     const bool today = local.date() == now.toLocalTime().date();
-    const QString time = british().toString(local, today ? QStringLiteral("HH:mm") : QStringLiteral("d MMM, HH:mm"));
+    const QString time =
+        british().toString(local, today ? QStringLiteral("HH:mm") : QStringLiteral("d MMM, HH:mm"));
     return (CaptureStore::isVideo(path) ? QStringLiteral("Recording") : QStringLiteral("Screenshot")) +
            QStringLiteral(" from ") + time;
 }
 
-QString RecentText::badgeMonth(const QDate& date) { return british().toString(date, QStringLiteral("MMM")); }
+QString RecentText::badgeMonth(const QDate& date) {
+    return british().toString(date, QStringLiteral("MMM"));
+}
 
 RecentListing buildListing(const QString& searchText, const QStringList& all, const QDateTime& now) {
     RecentListing listing;
@@ -96,7 +102,8 @@ RecentListing buildListing(const QString& searchText, const QStringList& all, co
     const QStringList shown = listing.query.isEmpty() ? all.mid(0, CaptureStore::panelLimit)
                                                       : CaptureStore::search(listing.query, all, now);
     listing.shownCount = int(shown.size());
-    listing.countText = listing.query.isEmpty() ? RecentText::items(int(all.size())) : RecentText::found(listing.shownCount);
+    listing.countText =
+        listing.query.isEmpty() ? RecentText::items(int(all.size())) : RecentText::found(listing.shownCount);
     if (shown.isEmpty()) {
         if (listing.query.isEmpty()) {
             listing.emptyTitle = RecentText::emptyTitle;
@@ -131,23 +138,19 @@ QList<CleanUpChoice> cleanUpChoices(const QDateTime& now) {
 }
 
 QRect keepInside(QRect frame, const QRect& area) {
-    if (area.isEmpty())
-        return frame;
+    if (area.isEmpty()) return frame;
     frame.setWidth(std::min(frame.width(), area.width()));
     frame.setHeight(std::min(frame.height(), area.height()));
-    if (frame.right() > area.right())
-        frame.moveRight(area.right());
-    if (frame.bottom() > area.bottom())
-        frame.moveBottom(area.bottom());
-    if (frame.left() < area.left())
-        frame.moveLeft(area.left());
-    if (frame.top() < area.top())
-        frame.moveTop(area.top());
+    if (frame.right() > area.right()) frame.moveRight(area.right());
+    if (frame.bottom() > area.bottom()) frame.moveBottom(area.bottom());
+    if (frame.left() < area.left()) frame.moveLeft(area.left());
+    if (frame.top() < area.top()) frame.moveTop(area.top());
     return frame;
 }
 
-QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& screens, const QList<QRect>& visibleAreas,
-                       const std::optional<QRect>& stored, RecentAnchor kind) {
+QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& screens,
+                       const QList<QRect>& visibleAreas, const std::optional<QRect>& stored,
+                       RecentAnchor kind) {
     auto areaOf = [&](const QRect& r) -> std::optional<QRect> {
         int best = -1;
         qint64 bestOverlap = 0;
@@ -159,19 +162,15 @@ QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& scre
                 best = i;
             }
         }
-        if (best < 0)
-            return std::nullopt;
+        if (best < 0) return std::nullopt;
         return visibleAreas.value(best, screens[best]);
     };
     if (stored && !stored->isEmpty()) {
-        if (const auto area = areaOf(*stored))
-            return keepInside(QRect(stored->topLeft(), size), *area);
+        if (const auto area = areaOf(*stored)) return keepInside(QRect(stored->topLeft(), size), *area);
     }
     QRect area = visibleAreas.value(0);
-    if (!anchor.isEmpty())
-        area = areaOf(anchor).value_or(area);
-    if (area.isEmpty())
-        return QRect(QPoint(0, 0), size);
+    if (!anchor.isEmpty()) area = areaOf(anchor).value_or(area);
+    if (area.isEmpty()) return QRect(QPoint(0, 0), size);
     QRect frame(QPoint(0, 0), size);
     if (anchor.isEmpty()) {
         // Where trays usually are: the top right corner of the screen.
@@ -186,10 +185,8 @@ QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& scre
         const QRect inside = keepInside(frame, area);
         // Pulled in sideways only; shortened rather than pushed back over the bar.
         QRect out(inside.left(), frame.top(), inside.width(), frame.height());
-        if (out.bottom() > area.bottom())
-            out.setBottom(area.bottom());
-        if (out.top() < area.top())
-            out.setTop(area.top());
+        if (out.bottom() > area.bottom()) out.setBottom(area.bottom());
+        if (out.top() < area.top()) out.setTop(area.top());
         return out;
     } else {
         // Beside the buttons, on the side with room, bottoms level.
@@ -207,16 +204,14 @@ QString rectString(const QRect& r) {
 }
 
 std::optional<QRect> rectFromString(const QString& s) {
-    static const QRegularExpression form(
-        QStringLiteral(R"(^\s*\{\s*\{\s*(-?\d+(?:\.\d+)?)\s*,\s*(-?\d+(?:\.\d+)?)\s*\}\s*,\s*\{\s*(\d+(?:\.\d+)?)\s*,)"
-                       R"(\s*(\d+(?:\.\d+)?)\s*\}\s*\}\s*$)"));
+    static const QRegularExpression form(QStringLiteral(
+        R"(^\s*\{\s*\{\s*(-?\d+(?:\.\d+)?)\s*,\s*(-?\d+(?:\.\d+)?)\s*\}\s*,\s*\{\s*(\d+(?:\.\d+)?)\s*,)"
+        R"(\s*(\d+(?:\.\d+)?)\s*\}\s*\}\s*$)"));
     const QRegularExpressionMatch m = form.match(s);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QRect r(qRound(m.captured(1).toDouble()), qRound(m.captured(2).toDouble()), qRound(m.captured(3).toDouble()),
-                  qRound(m.captured(4).toDouble()));
-    if (r.isEmpty())
-        return std::nullopt;
+    if (!m.hasMatch()) return std::nullopt;
+    const QRect r(qRound(m.captured(1).toDouble()), qRound(m.captured(2).toDouble()),
+                  qRound(m.captured(3).toDouble()), qRound(m.captured(4).toDouble()));
+    if (r.isEmpty()) return std::nullopt;
     return r;
 }
 

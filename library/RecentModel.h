@@ -100,8 +100,9 @@ enum class RecentAnchor { Buttons, TrayItem };
 // inside the visible area of the anchor's screen, else of the first screen in
 // `visibleAreas` (the main screen first). A stored frame that lies on one of the screens
 // wins, pulled inside that screen's visible area. All rectangles in global logical coordinates.
-QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& screens, const QList<QRect>& visibleAreas,
-                       const std::optional<QRect>& stored, RecentAnchor kind = RecentAnchor::Buttons);
+QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& screens,
+                       const QList<QRect>& visibleAreas, const std::optional<QRect>& stored,
+                       RecentAnchor kind = RecentAnchor::Buttons);
 // Keeps `frame` inside `area`, moving it and shrinking it only when it does not fit.
 QRect keepInside(QRect frame, const QRect& area);
 

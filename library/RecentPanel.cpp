@@ -79,7 +79,9 @@ QToolButton* iconButton(const QString& symbol, const QString& tip, QWidget* pare
     return b;
 }
 
-QString viewerTip() { return QStringLiteral("View in your Mac's own viewer"); }
+QString viewerTip() {
+    return QStringLiteral("View in your Mac's own viewer");
+}
 
 } // namespace
 
@@ -106,7 +108,9 @@ bool ThumbnailView::hasThumbnail() const {
     return !ThumbnailCache::instance().request(m_path, thumbnailBox()).isNull();
 }
 
-bool ThumbnailView::thumbnailFailed() const { return ThumbnailCache::instance().failed(m_path, thumbnailBox()); }
+bool ThumbnailView::thumbnailFailed() const {
+    return ThumbnailCache::instance().failed(m_path, thumbnailBox());
+}
 
 void ThumbnailView::setHovered(bool hovered) {
     if (hovered && !m_edit) {
@@ -136,8 +140,7 @@ void ThumbnailView::setHovered(bool hovered) {
 }
 
 void ThumbnailView::resizeEvent(QResizeEvent*) {
-    if (!m_edit)
-        return;
+    if (!m_edit) return;
     const QSize e = m_edit->sizeHint();
     const QSize v = m_view->sizeHint();
     const int gap = 8;
@@ -192,7 +195,8 @@ void ThumbnailView::paintEvent(QPaintEvent*) {
         p.drawPixmap(QRectF(badge.left() + 8, badge.top() + 4, 12, 12).toRect(),
                      Symbols::pixmap(QStringLiteral("play.fill"), 12, Qt::white, devicePixelRatioF()));
         p.setPen(Qt::white);
-        p.drawText(QRectF(badge.left() + 25, badge.top(), textWidth + 4, badge.height()), Qt::AlignVCenter, label);
+        p.drawText(QRectF(badge.left() + 25, badge.top(), textWidth + 4, badge.height()), Qt::AlignVCenter,
+                   label);
     }
     p.setPen(QPen(GlassPalette::rim, 1));
     p.setBrush(Qt::NoBrush);
@@ -200,15 +204,13 @@ void ThumbnailView::paintEvent(QPaintEvent*) {
 }
 
 void ThumbnailView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return QWidget::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
     m_pressed = true;
     m_pressAt = event->position().toPoint();
 }
 
 void ThumbnailView::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_pressed || !(event->buttons() & Qt::LeftButton))
-        return;
+    if (!m_pressed || !(event->buttons() & Qt::LeftButton)) return;
     if ((event->position().toPoint() - m_pressAt).manhattanLength() >= RecentPanel::dragThreshold) {
         m_pressed = false;
         startDrag();
@@ -216,11 +218,9 @@ void ThumbnailView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void ThumbnailView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !m_pressed)
-        return;
+    if (event->button() != Qt::LeftButton || !m_pressed) return;
     m_pressed = false;
-    if (rect().contains(event->position().toPoint()))
-        m_panel->open(m_path);
+    if (rect().contains(event->position().toPoint())) m_panel->open(m_path);
 }
 
 QMimeData* ThumbnailView::dragData(const QString& path) {
@@ -234,8 +234,8 @@ void ThumbnailView::startDrag() {
     drag->setMimeData(dragData(m_path));
     const QImage image = ThumbnailCache::instance().request(m_path, thumbnailBox());
     if (!image.isNull()) {
-        QPixmap icon = QPixmap::fromImage(image.scaled(QSize(140, 140) * devicePixelRatioF(), Qt::KeepAspectRatio,
-                                                       Qt::SmoothTransformation));
+        QPixmap icon = QPixmap::fromImage(image.scaled(QSize(140, 140) * devicePixelRatioF(),
+                                                       Qt::KeepAspectRatio, Qt::SmoothTransformation));
         icon.setDevicePixelRatio(devicePixelRatioF());
         drag->setPixmap(icon);
         drag->setHotSpot(QPoint(int(icon.deviceIndependentSize().width() / 2),
@@ -247,8 +247,8 @@ void ThumbnailView::startDrag() {
 
 // ——— RecentCell ———
 
-RecentCell::RecentCell(const QString& path, const QDateTime& modified, const QDateTime& now, int thumbnailHeight,
-                       RecentPanel* panel, QWidget* parent)
+RecentCell::RecentCell(const QString& path, const QDateTime& modified, const QDateTime& now,
+                       int thumbnailHeight, RecentPanel* panel, QWidget* parent)
     : QFrame(parent) {
     setObjectName(QStringLiteral("cell"));
     setAttribute(Qt::WA_Hover);
@@ -281,8 +281,7 @@ RecentCell::RecentCell(const QString& path, const QDateTime& modified, const QDa
 
 QToolButton* RecentCell::button(const QString& name) const {
     for (QToolButton* b : m_buttons)
-        if (b->toolTip() == name)
-            return b;
+        if (b->toolTip() == name) return b;
     return nullptr;
 }
 
@@ -301,12 +300,12 @@ void RecentCell::leaveEvent(QEvent* event) {
 namespace {
 
 class CalendarBadge : public QWidget {
-public:
+  public:
     explicit CalendarBadge(const QDate& date, QWidget* parent = nullptr) : QWidget(parent), m_date(date) {
         setFixedSize(30, 32);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
@@ -329,7 +328,7 @@ protected:
         p.drawText(QRect(0, 11, width(), height() - 11), Qt::AlignCenter, QString::number(m_date.day()));
     }
 
-private:
+  private:
     QDate m_date;
 };
 
@@ -361,7 +360,8 @@ DayHeader::DayHeader(const RecentDay& day, std::function<void()> clear, QWidget*
 
 // ——— RecentPanel ———
 
-RecentPanel::RecentPanel(QWidget* parent) : QWidget(parent), m_now([] { return QDateTime::currentDateTime(); }) {
+RecentPanel::RecentPanel(QWidget* parent)
+    : QWidget(parent), m_now([] { return QDateTime::currentDateTime(); }) {
     setWindowTitle(QStringLiteral("Recent"));
     setObjectName(QStringLiteral("recentPanel"));
     // A floating tool window above ordinary windows that still takes the keyboard, so the
@@ -391,7 +391,8 @@ RecentPanel::RecentPanel(QWidget* parent) : QWidget(parent), m_now([] { return Q
 
 RecentPanel::~RecentPanel() = default;
 
-QToolButton* RecentPanel::headerButton(const QString& symbol, const QString& tip, std::function<void()> action) {
+QToolButton* RecentPanel::headerButton(const QString& symbol, const QString& tip,
+                                       std::function<void()> action) {
     QToolButton* b = iconButton(symbol, tip);
     connect(b, &QToolButton::clicked, this, [action = std::move(action)] { action(); });
     return b;
@@ -426,22 +427,22 @@ void RecentPanel::build() {
     });
     m_settingsButton->hide(); // until the shell hands over its Settings menu
     top->addWidget(m_settingsButton);
-    m_helpButton = headerButton(QStringLiteral("questionmark.circle"), QStringLiteral("Help and what this can do"),
-                                [] {
-                                    if (onShowHelp)
-                                        onShowHelp();
-                                });
+    m_helpButton =
+        headerButton(QStringLiteral("questionmark.circle"), QStringLiteral("Help and what this can do"), [] {
+            if (onShowHelp) onShowHelp();
+        });
     top->addWidget(m_helpButton);
     top->addWidget(headerButton(QStringLiteral("xmark"), QStringLiteral("Close"), [this] { hide(); }));
     column->addLayout(top);
 
     m_search = new QLineEdit;
     m_search->setPlaceholderText(QStringLiteral("Search"));
-    m_search->setToolTip(
-        QStringLiteral("Finds pictures by what you wrote on them, the day, or the kind, such as video or yesterday"));
+    m_search->setToolTip(QStringLiteral(
+        "Finds pictures by what you wrote on them, the day, or the kind, such as video or yesterday"));
     m_search->setAccessibleName(QStringLiteral("Search"));
     m_search->setClearButtonEnabled(true);
-    m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), secondaryText), QLineEdit::LeadingPosition);
+    m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), secondaryText),
+                        QLineEdit::LeadingPosition);
     connect(m_search, &QLineEdit::textChanged, this, &RecentPanel::reload);
     column->addWidget(m_search);
 
@@ -459,11 +460,13 @@ void RecentPanel::build() {
         tools->addWidget(b);
     }
     m_sizeControl->button(int(RecentTiles::current()))->setChecked(true);
-    connect(m_sizeControl, &QButtonGroup::idClicked, this, [this](int id) { sizeChosen(RecentTileSize(id)); });
+    connect(m_sizeControl, &QButtonGroup::idClicked, this,
+            [this](int id) { sizeChosen(RecentTileSize(id)); });
     tools->addStretch(1);
     m_undoButton = new QToolButton;
     m_undoButton->setText(QStringLiteral("Undo"));
-    m_undoButton->setIcon(Symbols::icon(QStringLiteral("arrow.uturn.backward.circle.fill"), GlassPalette::accent));
+    m_undoButton->setIcon(
+        Symbols::icon(QStringLiteral("arrow.uturn.backward.circle.fill"), GlassPalette::accent));
     m_undoButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_undoButton->setToolTip(QStringLiteral("Bring back what you just moved to the Trash"));
     m_undoButton->setFocusPolicy(Qt::NoFocus);
@@ -520,7 +523,8 @@ void RecentPanel::build() {
     listColumn->addWidget(m_emptyDetail);
     listColumn->addStretch(1);
     m_scroll->setWidget(list);
-    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, &m_prefetchSoon, qOverload<>(&QTimer::start));
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, &m_prefetchSoon,
+            qOverload<>(&QTimer::start));
     column->addWidget(m_scroll, 1);
 }
 
@@ -536,8 +540,7 @@ void RecentPanel::showEvent(QShowEvent* event) {
 
 void RecentPanel::scheduleReload() {
     // A hidden panel is rebuilt when it is shown next.
-    if (isVisible())
-        m_reloadSoon.start();
+    if (isVisible()) m_reloadSoon.start();
 }
 
 void RecentPanel::reload() {
@@ -583,7 +586,8 @@ void RecentPanel::buildTiles(int count) {
         if (!m_buildGrid) {
             const QStringList items = day.items;
             const QString description = RecentText::dayDescription(day.title);
-            days->addWidget(new DayHeader(day, [this, items, description] { confirmTrash(items, description); }));
+            days->addWidget(
+                new DayHeader(day, [this, items, description] { confirmTrash(items, description); }));
             auto* grid = new QWidget;
             m_buildGrid = new QGridLayout(grid);
             m_buildGrid->setContentsMargins(0, 0, 0, 0);
@@ -593,7 +597,8 @@ void RecentPanel::buildTiles(int count) {
             days->addWidget(grid);
         }
         const QString& path = day.items[m_buildItem];
-        auto* cell = new RecentCell(path, CaptureStore::modified(path), m_buildNow, size.thumbnailHeight, this);
+        auto* cell =
+            new RecentCell(path, CaptureStore::modified(path), m_buildNow, size.thumbnailHeight, this);
         m_buildGrid->addWidget(cell, m_buildItem / size.columns, m_buildItem % size.columns);
         m_cellsByPath.insert(path, cell);
         if (++m_buildItem == day.items.size()) {
@@ -602,8 +607,7 @@ void RecentPanel::buildTiles(int count) {
             m_buildGrid = nullptr;
         }
     }
-    if (isBuilding())
-        m_buildMore.start();
+    if (isBuilding()) m_buildMore.start();
     m_prefetchSoon.start();
 }
 
@@ -630,13 +634,16 @@ void RecentPanel::prefetchThumbnails() {
 }
 
 void RecentPanel::thumbnailReady(const QString& path) {
-    if (RecentCell* cell = m_cellsByPath.value(path))
-        cell->thumbnail()->update();
+    if (RecentCell* cell = m_cellsByPath.value(path)) cell->thumbnail()->update();
 }
 
-QList<RecentCell*> RecentPanel::cells() const { return m_list->findChildren<RecentCell*>(); }
+QList<RecentCell*> RecentPanel::cells() const {
+    return m_list->findChildren<RecentCell*>();
+}
 
-QList<DayHeader*> RecentPanel::dayHeaders() const { return m_list->findChildren<DayHeader*>(); }
+QList<DayHeader*> RecentPanel::dayHeaders() const {
+    return m_list->findChildren<DayHeader*>();
+}
 
 QToolButton* RecentPanel::sizeButton(RecentTileSize size) const {
     return qobject_cast<QToolButton*>(m_sizeControl->button(int(size)));
@@ -645,8 +652,7 @@ QToolButton* RecentPanel::sizeButton(RecentTileSize size) const {
 int RecentPanel::visibleTiles() const {
     int n = 0;
     for (RecentCell* cell : m_cellsByPath)
-        if (!cell->thumbnail()->visibleRegion().isEmpty())
-            ++n;
+        if (!cell->thumbnail()->visibleRegion().isEmpty()) ++n;
     return n;
 }
 
@@ -654,8 +660,7 @@ int RecentPanel::visibleTilesWaiting() const {
     int n = 0;
     for (RecentCell* cell : m_cellsByPath) {
         ThumbnailView* t = cell->thumbnail();
-        if (!t->visibleRegion().isEmpty() && !t->hasThumbnail() && !t->thumbnailFailed())
-            ++n;
+        if (!t->visibleRegion().isEmpty() && !t->hasThumbnail() && !t->thumbnailFailed()) ++n;
     }
     return n;
 }
@@ -670,11 +675,12 @@ void RecentPanel::open(const QString& path) {
             Platform::workspace().open(QUrl::fromLocalFile(path));
         return;
     }
-    if (onOpenPicture)
-        onOpenPicture(path);
+    if (onOpenPicture) onOpenPicture(path);
 }
 
-void RecentPanel::view(const QString& path) { Platform::workspace().open(QUrl::fromLocalFile(path)); }
+void RecentPanel::view(const QString& path) {
+    Platform::workspace().open(QUrl::fromLocalFile(path));
+}
 
 void RecentPanel::copy(const QString& path) {
     if (Clipboard::put(QStringList{path}))
@@ -683,12 +689,16 @@ void RecentPanel::copy(const QString& path) {
         Toast::warn(QStringLiteral("Couldn't copy. Try again, or drag the picture instead."), this);
 }
 
-void RecentPanel::sendToChat(const QString& path) { ChatSender::send({path}); }
+void RecentPanel::sendToChat(const QString& path) {
+    ChatSender::send({path});
+}
 
 void RecentPanel::trash(const QString& path) {
     const std::optional<QString> where = CaptureStore::moveToTrash(path);
     if (!where) {
-        Toast::warn(QStringLiteral("Couldn't move it to the Trash. It may have been moved or opened elsewhere."), this);
+        Toast::warn(
+            QStringLiteral("Couldn't move it to the Trash. It may have been moved or opened elsewhere."),
+            this);
         return;
     }
     m_lastTrashed = Trashed{path, *where};
@@ -704,8 +714,7 @@ void RecentPanel::hideUndoButton() {
 
 void RecentPanel::undoTrash() {
     hideUndoButton();
-    if (!m_lastTrashed)
-        return;
+    if (!m_lastTrashed) return;
     const Trashed last = *m_lastTrashed;
     m_lastTrashed.reset();
     if (CaptureStore::restore(last.where, last.original))
@@ -715,13 +724,11 @@ void RecentPanel::undoTrash() {
 }
 
 void RecentPanel::confirmTrash(const QStringList& items, const QString& description) {
-    if (items.isEmpty())
-        return;
-    const int choice = Permissions::ask(RecentText::confirmTitle(int(items.size())),
-                                        RecentText::confirmDetail(description),
-                                        {QStringLiteral("Move to Trash"), QStringLiteral("Cancel")});
-    if (choice != 0)
-        return;
+    if (items.isEmpty()) return;
+    const int choice =
+        Permissions::ask(RecentText::confirmTitle(int(items.size())), RecentText::confirmDetail(description),
+                         {QStringLiteral("Move to Trash"), QStringLiteral("Cancel")});
+    if (choice != 0) return;
     CaptureStore::trash(items);
     m_lastTrashed.reset();
     hideUndoButton();
@@ -755,8 +762,7 @@ void RecentPanel::showFolder() {
 
 void RecentPanel::sizeChosen(RecentTileSize size) {
     RecentTiles::setCurrent(size);
-    if (QAbstractButton* b = m_sizeControl->button(int(size)))
-        b->setChecked(true);
+    if (QAbstractButton* b = m_sizeControl->button(int(size))) b->setChecked(true);
     const RecentTileLayout& layout = RecentTiles::layout(size);
     QRect frame(geometry().topLeft(), QSize(layout.panelWidth, layout.panelHeight));
     if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
@@ -821,8 +827,7 @@ void RecentPanel::resizeEvent(QResizeEvent* event) {
 
 void RecentPanel::mousePressEvent(QMouseEvent* event) {
     // The panel has no title bar: pressing on its background moves it.
-    if (event->button() == Qt::LeftButton && windowHandle() && windowHandle()->startSystemMove())
-        return;
+    if (event->button() == Qt::LeftButton && windowHandle() && windowHandle()->startSystemMove()) return;
     QWidget::mousePressEvent(event);
 }
 

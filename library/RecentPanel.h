@@ -35,7 +35,7 @@ class RecentPanel;
 // move opens the item; moving 4 points with the button down drags the file itself.
 class ThumbnailView : public QWidget {
     Q_OBJECT
-public:
+  public:
     ThumbnailView(const QString& path, int height, RecentPanel* panel, QWidget* parent = nullptr);
     const QString& path() const { return m_path; }
     // The pixel box the thumbnail is made for at the current width.
@@ -50,14 +50,14 @@ public:
     // file managers take as the file itself.
     static QMimeData* dragData(const QString& path);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void resizeEvent(QResizeEvent*) override;
 
-private:
+  private:
     void startDrag();
     QString m_path;
     RecentPanel* m_panel;
@@ -71,7 +71,7 @@ private:
 // to Trash buttons.
 class RecentCell : public QFrame {
     Q_OBJECT
-public:
+  public:
     RecentCell(const QString& path, const QDateTime& modified, const QDateTime& now, int thumbnailHeight,
                RecentPanel* panel, QWidget* parent = nullptr);
     const QString& path() const { return m_thumb->path(); }
@@ -79,11 +79,11 @@ public:
     // The action button with this name ("Copy", "Send to Chat", "Move to Trash").
     QToolButton* button(const QString& name) const;
 
-protected:
+  protected:
     void enterEvent(QEnterEvent*) override;
     void leaveEvent(QEvent*) override;
 
-private:
+  private:
     ThumbnailView* m_thumb;
     QList<QToolButton*> m_buttons;
 };
@@ -91,19 +91,19 @@ private:
 // The heading of one day: a calendar badge, the title, the count and a trash button.
 class DayHeader : public QWidget {
     Q_OBJECT
-public:
+  public:
     DayHeader(const RecentDay& day, std::function<void()> clear, QWidget* parent = nullptr);
     QString title() const { return m_title; }
     QToolButton* trashButton() const { return m_trash; }
 
-private:
+  private:
     QString m_title;
     QToolButton* m_trash;
 };
 
 class RecentPanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit RecentPanel(QWidget* parent = nullptr);
     ~RecentPanel() override;
 
@@ -175,18 +175,18 @@ public:
     // The clock the day titles are worked out against (tests set a fixed one).
     void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // After every rebuild of the list.
     void reloaded();
 
-protected:
+  protected:
     void moveEvent(QMoveEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
     void showEvent(QShowEvent*) override;
 
-private:
+  private:
     struct Trashed {
         QString original;
         QString where;

@@ -6,13 +6,13 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QSaveFile>
-#include <QStandardPaths>
-#include <QUrl>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPointer>
 #include <QRunnable>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUrl>
 #include <algorithm>
 
 namespace ombrel {
@@ -53,14 +53,14 @@ QImage ThumbnailCache::request(const QString& path, QSize box) {
     return start(path, box, std::min(++m_order, 1 << 29));
 }
 
-void ThumbnailCache::prefetch(const QString& path, QSize box) { start(path, box, 0); }
+void ThumbnailCache::prefetch(const QString& path, QSize box) {
+    start(path, box, 0);
+}
 
 QImage ThumbnailCache::start(const QString& path, QSize box, int priority) {
     const QString k = key(path, box);
-    if (const QImage* hit = m_cache.object(k))
-        return *hit;
-    if (m_pending.contains(k) || m_failed.contains(k))
-        return {};
+    if (const QImage* hit = m_cache.object(k)) return *hit;
+    if (m_pending.contains(k) || m_failed.contains(k)) return {};
     m_pending.insert(k);
     QPointer<ThumbnailCache> self(this);
     m_pool.start(
@@ -69,8 +69,7 @@ QImage ThumbnailCache::start(const QString& path, QSize box, int priority) {
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
                 [self, k, path, image] {
-                    if (self)
-                        self->finished(k, path, image);
+                    if (self) self->finished(k, path, image);
                 },
                 Qt::QueuedConnection);
         },
@@ -78,11 +77,12 @@ QImage ThumbnailCache::start(const QString& path, QSize box, int priority) {
     return {};
 }
 
-bool ThumbnailCache::failed(const QString& path, QSize box) const { return m_failed.contains(key(path, box)); }
+bool ThumbnailCache::failed(const QString& path, QSize box) const {
+    return m_failed.contains(key(path, box));
+}
 
 void ThumbnailCache::finished(const QString& k, const QString& path, const QImage& image) {
-    if (!m_pending.remove(k))
-        return; // dropped meanwhile
+    if (!m_pending.remove(k)) return; // dropped meanwhile
     if (image.isNull())
         m_failed.insert(k);
     else
@@ -96,7 +96,9 @@ void ThumbnailCache::dropPending() {
     m_order = 0;
 }
 
-void ThumbnailCache::waitForIdle() { m_pool.waitForDone(); }
+void ThumbnailCache::waitForIdle() {
+    m_pool.waitForDone();
+}
 
 void ThumbnailCache::clear() {
     dropPending();
@@ -109,7 +111,7 @@ namespace {
 
 QImage displayable(QImage image) {
     return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                        : QImage::Format_RGB32);
+                                                         : QImage::Format_RGB32);
 }
 
 QString& sharedFolderOverride() {
@@ -128,8 +130,7 @@ constexpr SharedSize sharedSizes[] = {{128, "normal"}, {256, "large"}, {512, "x-
 const SharedSize* sharedSizeFor(QSize box) {
     const int edge = std::max(box.width(), box.height());
     for (const SharedSize& size : sharedSizes)
-        if (edge <= size.edge)
-            return &size;
+        if (edge <= size.edge) return &size;
     return nullptr;
 }
 
@@ -137,17 +138,18 @@ const SharedSize* sharedSizeFor(QSize box) {
 
 QString ThumbnailCache::sharedFolder() {
     const QString& o = sharedFolderOverride();
-    if (!o.isEmpty())
-        return o;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/thumbnails");
+    if (!o.isEmpty()) return o;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/thumbnails");
 }
 
-void ThumbnailCache::setSharedFolder(const QString& folder) { sharedFolderOverride() = folder; }
+void ThumbnailCache::setSharedFolder(const QString& folder) {
+    sharedFolderOverride() = folder;
+}
 
 QString ThumbnailCache::sharedThumbnailPath(const QString& path, QSize box) {
     const SharedSize* size = sharedSizeFor(box);
-    if (!size)
-        return {}; // larger than the desktop keeps
+    if (!size) return {}; // larger than the desktop keeps
     const QByteArray uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded();
     const QString name = QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex());
     return sharedFolder() + QLatin1Char('/') + QString::fromLatin1(size->folder) + QLatin1Char('/') + name +
@@ -155,15 +157,14 @@ QString ThumbnailCache::sharedThumbnailPath(const QString& path, QSize box) {
 }
 
 QImage ThumbnailCache::readSource(const QString& path, QSize box) {
-    if (CaptureStore::isVideo(path))
-        return VideoPoster::firstFrame(path, box.boundedTo(QSize(480, 480)));
+    if (CaptureStore::isVideo(path)) return VideoPoster::firstFrame(path, box.boundedTo(QSize(480, 480)));
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize full = reader.size();
     // Reading at reduced size mangles one-bit and palette pictures: those are read whole.
     const QImage::Format format = reader.imageFormat();
-    const bool indexed =
-        format == QImage::Format_Mono || format == QImage::Format_MonoLSB || format == QImage::Format_Indexed8;
+    const bool indexed = format == QImage::Format_Mono || format == QImage::Format_MonoLSB ||
+                         format == QImage::Format_Indexed8;
     if (!indexed && full.isValid() && (full.width() > box.width() || full.height() > box.height()))
         reader.setScaledSize(full.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     QImage image = reader.read();
@@ -173,11 +174,9 @@ QImage ThumbnailCache::readSource(const QString& path, QSize box) {
 }
 
 QImage ThumbnailCache::make(const QString& path, QSize box) {
-    if (box.isEmpty())
-        return {};
+    if (box.isEmpty()) return {};
     const QFileInfo source(path);
-    if (!source.isFile())
-        return {};
+    if (!source.isFile()) return {};
     // The desktop's shared thumbnails (the freedesktop.org thumbnail folders): made once,
     // kept across runs and shared with the file manager. One stands for the file while its
     // recorded modification time is the file's.
@@ -187,25 +186,23 @@ QImage ThumbnailCache::make(const QString& path, QSize box) {
     if (!shared.isEmpty()) {
         // (The reader's own text look-up splits keys at the colon: read the small picture whole.)
         image = QImage(shared);
-        if (image.text(QStringLiteral("Thumb::MTime")) != mtime)
-            image = QImage();
+        if (image.text(QStringLiteral("Thumb::MTime")) != mtime) image = QImage();
         if (image.isNull()) {
             const int edge = sharedSizeFor(box)->edge;
             image = readSource(path, QSize(edge, edge));
-            if (!image.isNull())
-                keepShared(image, shared, path, mtime);
+            if (!image.isNull()) keepShared(image, shared, path, mtime);
         }
         if (!image.isNull() && (image.width() > box.width() || image.height() > box.height()))
             image = displayable(image).scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     } else {
         image = readSource(path, box);
     }
-    if (image.isNull())
-        return {};
+    if (image.isNull()) return {};
     return displayable(image);
 }
 
-void ThumbnailCache::keepShared(const QImage& image, const QString& shared, const QString& path, const QString& mtime) {
+void ThumbnailCache::keepShared(const QImage& image, const QString& shared, const QString& path,
+                                const QString& mtime) {
     const QString folder = QFileInfo(shared).absolutePath();
     if (!QDir().mkpath(folder))
         return; // thumbnails are a convenience: without the folder they are simply made again
@@ -220,11 +217,9 @@ void ThumbnailCache::keepShared(const QImage& image, const QString& shared, cons
     out.setText(QStringLiteral("Thumb::Size"), QString::number(QFileInfo(path).size()));
     out.setText(QStringLiteral("Software"), QStringLiteral("Ombrel Capture"));
     QSaveFile file(shared);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
+    if (!file.open(QIODevice::WriteOnly)) return;
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (out.save(&file, "PNG"))
-        file.commit();
+    if (out.save(&file, "PNG")) file.commit();
 }
 
 } // namespace ombrel

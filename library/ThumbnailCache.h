@@ -17,7 +17,7 @@ namespace ombrel {
 
 class ThumbnailCache : public QObject {
     Q_OBJECT
-public:
+  public:
     // Bytes of pixels kept at most.
     static constexpr qint64 defaultLimitBytes = 96ll * 1024 * 1024;
 
@@ -60,13 +60,14 @@ public:
     // is larger than the shared sizes.
     static QString sharedThumbnailPath(const QString& path, QSize box);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void ready(const QString& path);
 
-private:
+  private:
     static QString key(const QString& path, QSize box);
     static QImage readSource(const QString& path, QSize box);
-    static void keepShared(const QImage& image, const QString& shared, const QString& path, const QString& mtime);
+    static void keepShared(const QImage& image, const QString& shared, const QString& path,
+                           const QString& mtime);
     QImage start(const QString& path, QSize box, int priority);
     void finished(const QString& key, const QString& path, const QImage& image);
 

@@ -31,12 +31,12 @@ ScrollCaptureSession::~ScrollCaptureSession() = default;
 
 QString ScrollCaptureSession::message(const QString& appName) {
     const QString who = appName.isEmpty() ? QStringLiteral("the window") : appName;
-    return QStringLiteral("Scroll ") + who + QStringLiteral(" from top to bottom. Press Done when you reach the end.");
+    return QStringLiteral("Scroll ") + who +
+           QStringLiteral(" from top to bottom. Press Done when you reach the end.");
 }
 
 void ScrollCaptureSession::begin() {
-    if (m_ended || m_running)
-        return;
+    if (m_ended || m_running) return;
     open();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -52,34 +52,27 @@ void ScrollCaptureSession::scheduleTick() {
     const quint64 run = m_run;
     // Guarded by the prompt: a capture that has gone away stops ticking.
     Scheduler::current().after(frameIntervalMs, this, [this, run] {
-        if (!m_running || run != m_run)
-            return;
+        if (!m_running || run != m_run) return;
         takeFrame();
         scheduleTick();
     });
 }
 
 void ScrollCaptureSession::takeFrame() {
-    if (m_busy || !m_running)
-        return;
+    if (m_busy || !m_running) return;
     QSize sizePx = Platform::screens().windowSize(m_window.id);
-    if (sizePx.isEmpty())
-        sizePx = m_window.frameGlobal.size();
-    if (sizePx.isEmpty())
-        return; // the window is gone; a later tick tries again
+    if (sizePx.isEmpty()) sizePx = m_window.frameGlobal.size();
+    if (sizePx.isEmpty()) return; // the window is gone; a later tick tries again
     m_busy = true;
     QPointer<ScrollCaptureSession> self(this);
     const quint64 run = m_run;
     m_source(m_window.id, sizePx, [self, run](Outcome<QImage> frame) {
-        if (!self)
-            return;
+        if (!self) return;
         // Whatever happened, the next tick may take a frame again.
         self->m_busy = false;
-        if (!self->m_running || run != self->m_run)
-            return;
+        if (!self->m_running || run != self->m_run) return;
         // A failed grab adds nothing; the next tick tries again.
-        if (frame.isOk() && !frame.value().isNull())
-            self->m_stitcher.add(frame.value());
+        if (frame.isOk() && !frame.value().isNull()) self->m_stitcher.add(frame.value());
     });
 }
 
@@ -89,15 +82,13 @@ void ScrollCaptureSession::stop() {
 }
 
 void ScrollCaptureSession::finish() {
-    if (m_ended)
-        return;
+    if (m_ended) return;
     stop();
     const QImage picture = m_stitcher.finished();
     OnDone onDone = std::move(m_onDone);
     m_onDone = nullptr;
     dismiss();
-    if (onDone)
-        onDone(picture);
+    if (onDone) onDone(picture);
 }
 
 void ScrollCaptureSession::dismiss() {

@@ -21,7 +21,7 @@ namespace ombrel {
 
 class ScrollCaptureSession : public GlassPrompt {
     Q_OBJECT
-public:
+  public:
     // Receives the stitched picture after Done; a null image when no frame was stitched.
     using OnDone = std::function<void(const QImage& picture)>;
     // Called once with the frame's outcome, at once or later.
@@ -56,11 +56,11 @@ public:
     // The message shown under the heading for an application called `appName`.
     static QString message(const QString& appName);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // The capture ended, by Done or by Cancel; the owner may let it go now.
     void ended();
 
-private:
+  private:
     void takeFrame();
     void scheduleTick();
     void stop();

@@ -64,13 +64,11 @@ void pixellate(const QImage& source, QImage& result, double s) {
 } // namespace
 
 std::optional<QImage> heavyBlur(const QImage& image) {
-    if (image.isNull())
-        return std::nullopt;
+    if (image.isNull()) return std::nullopt;
     try {
         const QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QImage result(source.size(), QImage::Format_ARGB32_Premultiplied);
-        if (source.isNull() || result.isNull())
-            return std::nullopt;
+        if (source.isNull() || result.isNull()) return std::nullopt;
         const double s = std::max(18.0, source.width() / 70.0);
         pixellate(source, result, s);
         // Gaussian blur with edge pixels repeated outward, on premultiplied colour.

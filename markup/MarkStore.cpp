@@ -22,9 +22,13 @@ namespace {
 
 // MARK: Writing
 
-bool finite(double v) { return std::isfinite(v); }
+bool finite(double v) {
+    return std::isfinite(v);
+}
 
-QJsonArray pointJson(QPointF p) { return QJsonArray{p.x(), p.y()}; }
+QJsonArray pointJson(QPointF p) {
+    return QJsonArray{p.x(), p.y()};
+}
 
 QJsonArray rectJson(const QRectF& r) {
     return QJsonArray{QJsonArray{r.x(), r.y()}, QJsonArray{r.width(), r.height()}};
@@ -37,10 +41,8 @@ bool finiteRect(const QRectF& r) {
 QJsonObject boxJson(const Markup::Box& box) {
     QJsonObject object{
         {"rect", rectJson(box.imageRect)}, {"note", box.note}, {"hides", box.hides}, {"paper", box.paper}};
-    if (box.element)
-        object.insert(QStringLiteral("element"), *box.element);
-    if (box.notePosition)
-        object.insert(QStringLiteral("notePosition"), pointJson(*box.notePosition));
+    if (box.element) object.insert(QStringLiteral("element"), *box.element);
+    if (box.notePosition) object.insert(QStringLiteral("notePosition"), pointJson(*box.notePosition));
     return object;
 }
 
@@ -50,8 +52,7 @@ QJsonObject linkJson(const Markup::PageLink& link) {
 
 bool writeWhole(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    if (!file.open(QIODevice::WriteOnly)) return false;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;
@@ -64,38 +65,32 @@ bool writeWhole(const QString& path, const QByteArray& bytes) {
 // missing or null read as absent.
 
 std::optional<double> number(const QJsonValue& v) {
-    if (!v.isDouble())
-        return std::nullopt;
+    if (!v.isDouble()) return std::nullopt;
     return v.toDouble();
 }
 
 std::optional<QPointF> pointFrom(const QJsonValue& v) {
     const QJsonArray a = v.toArray();
-    if (!v.isArray() || a.size() != 2)
-        return std::nullopt;
+    if (!v.isArray() || a.size() != 2) return std::nullopt;
     const auto x = number(a[0]);
     const auto y = number(a[1]);
-    if (!x || !y)
-        return std::nullopt;
+    if (!x || !y) return std::nullopt;
     return QPointF(*x, *y);
 }
 
 std::optional<QRectF> rectFrom(const QJsonValue& v) {
     const QJsonArray a = v.toArray();
-    if (!v.isArray() || a.size() != 2)
-        return std::nullopt;
+    if (!v.isArray() || a.size() != 2) return std::nullopt;
     const auto origin = pointFrom(a[0]);
     const auto size = pointFrom(a[1]);
-    if (!origin || !size)
-        return std::nullopt;
+    if (!origin || !size) return std::nullopt;
     return QRectF(origin->x(), origin->y(), size->x(), size->y());
 }
 
 std::optional<int> integerFrom(const QJsonValue& v) {
     const auto d = number(v);
     // Whole numbers only; far-out values are kept in range, they are clamped before use anyway.
-    if (!d || std::trunc(*d) != *d || std::abs(*d) > 9007199254740992.0)
-        return std::nullopt;
+    if (!d || std::trunc(*d) != *d || std::abs(*d) > 9007199254740992.0) return std::nullopt;
     return int(std::clamp<double>(*d, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
@@ -105,28 +100,24 @@ bool absent(const QJsonObject& o, const char* key) {
 }
 
 std::optional<Markup::Box> boxFrom(const QJsonValue& v) {
-    if (!v.isObject())
-        return std::nullopt;
+    if (!v.isObject()) return std::nullopt;
     const QJsonObject o = v.toObject();
     const auto rect = rectFrom(o.value(QLatin1String("rect")));
     const QJsonValue note = o.value(QLatin1String("note"));
     const QJsonValue hides = o.value(QLatin1String("hides"));
     const auto paper = integerFrom(o.value(QLatin1String("paper")));
-    if (!rect || !note.isString() || !hides.isBool() || !paper)
-        return std::nullopt;
+    if (!rect || !note.isString() || !hides.isBool() || !paper) return std::nullopt;
 
     std::optional<QString> element;
     if (!absent(o, "element")) {
         const QJsonValue e = o.value(QLatin1String("element"));
-        if (!e.isString())
-            return std::nullopt;
+        if (!e.isString()) return std::nullopt;
         element = e.toString();
     }
     std::optional<QPointF> notePosition;
     if (!absent(o, "notePosition")) {
         notePosition = pointFrom(o.value(QLatin1String("notePosition")));
-        if (!notePosition)
-            return std::nullopt;
+        if (!notePosition) return std::nullopt;
     }
     return Markup::Box(*rect, note.toString(), hides.toBool(), element, notePosition, *paper);
 }
@@ -135,8 +126,7 @@ std::optional<Markup::PageLink> linkFrom(const QJsonValue& v) {
     const QJsonObject o = v.toObject();
     const QJsonValue url = o.value(QLatin1String("url"));
     const QJsonValue included = o.value(QLatin1String("included"));
-    if (!v.isObject() || !url.isString() || !included.isBool())
-        return std::nullopt;
+    if (!v.isObject() || !url.isString() || !included.isBool()) return std::nullopt;
     return Markup::PageLink{url.toString(), included.toBool()};
 }
 
@@ -177,12 +167,10 @@ std::optional<QByteArray> MarkStore::encode(const Saved& saved) {
     }
     QJsonObject root{{"boxes", boxes}, {"comment", saved.comment}};
     if (saved.cropImageRect) {
-        if (!finiteRect(*saved.cropImageRect))
-            return std::nullopt;
+        if (!finiteRect(*saved.cropImageRect)) return std::nullopt;
         root.insert(QStringLiteral("crop"), rectJson(*saved.cropImageRect));
     }
-    if (saved.address)
-        root.insert(QStringLiteral("address"), *saved.address);
+    if (saved.address) root.insert(QStringLiteral("address"), *saved.address);
     if (saved.links) {
         QJsonArray links;
         for (const Markup::PageLink& link : *saved.links)
@@ -193,47 +181,39 @@ std::optional<QByteArray> MarkStore::encode(const Saved& saved) {
 }
 
 std::optional<MarkStore::Saved> MarkStore::decode(const QByteArray& json) {
-    if (json.size() > maxFileBytes)
-        return std::nullopt;
+    if (json.size() > maxFileBytes) return std::nullopt;
     QJsonParseError error{};
     // The parser refuses nesting deeper than it can handle with an error, not a crash.
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
     const QJsonObject root = document.object();
 
     const QJsonValue boxesValue = root.value(QLatin1String("boxes"));
     const QJsonValue comment = root.value(QLatin1String("comment"));
-    if (!boxesValue.isArray() || !comment.isString())
-        return std::nullopt;
+    if (!boxesValue.isArray() || !comment.isString()) return std::nullopt;
     Saved saved;
     saved.comment = comment.toString();
     for (const QJsonValue& v : boxesValue.toArray()) {
         auto box = boxFrom(v);
-        if (!box)
-            return std::nullopt;
+        if (!box) return std::nullopt;
         saved.boxes.append(*box);
     }
     if (!absent(root, "crop")) {
         saved.cropImageRect = rectFrom(root.value(QLatin1String("crop")));
-        if (!saved.cropImageRect)
-            return std::nullopt;
+        if (!saved.cropImageRect) return std::nullopt;
     }
     if (!absent(root, "address")) {
         const QJsonValue address = root.value(QLatin1String("address"));
-        if (!address.isString())
-            return std::nullopt;
+        if (!address.isString()) return std::nullopt;
         saved.address = address.toString();
     }
     if (!absent(root, "links")) {
         const QJsonValue linksValue = root.value(QLatin1String("links"));
-        if (!linksValue.isArray())
-            return std::nullopt;
+        if (!linksValue.isArray()) return std::nullopt;
         QList<Markup::PageLink> links;
         for (const QJsonValue& v : linksValue.toArray()) {
             auto link = linkFrom(v);
-            if (!link)
-                return std::nullopt;
+            if (!link) return std::nullopt;
             links.append(*link);
         }
         saved.links = links;
@@ -243,8 +223,7 @@ std::optional<MarkStore::Saved> MarkStore::decode(const QByteArray& json) {
 
 std::optional<MarkStore::Saved> MarkStore::read(const QString& marksPath) {
     QFile file(marksPath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxFileBytes)
-        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maxFileBytes) return std::nullopt;
     return decode(file.read(maxFileBytes + 1));
 }
 
@@ -261,50 +240,40 @@ QString MarkStore::unmarkedCopy(const QString& picturePath) {
 }
 
 void MarkStore::save(const Markup& markup, const QString& picturePath) {
-    if (!markup.hasAnnotations() && markup.links.isEmpty())
-        return;
+    if (!markup.hasAnnotations() && markup.links.isEmpty()) return;
     const auto json = encode(Saved::of(markup));
-    if (!json)
-        return;
+    if (!json) return;
     QByteArray png;
     {
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "png");
-        if (markup.image.isNull() || !writer.write(markup.image))
-            return;
+        if (markup.image.isNull() || !writer.write(markup.image)) return;
     }
-    if (!QDir().mkpath(CaptureStore::marksFolder()))
-        return;
+    if (!QDir().mkpath(CaptureStore::marksFolder())) return;
     const QString copy = unmarkedCopy(picturePath);
-    if (!QFileInfo::exists(copy))
-        writeWhole(copy, png); // the unmarked picture of the first save stays
+    if (!QFileInfo::exists(copy)) writeWhole(copy, png); // the unmarked picture of the first save stays
     writeWhole(marksFile(picturePath), *json);
 }
 
 std::optional<MarkStore::Loaded> MarkStore::load(const QString& picturePath) {
     const QFileInfo picture(picturePath);
     const QFileInfo marks(marksFile(picturePath));
-    if (!picture.exists() || !marks.exists())
-        return std::nullopt;
+    if (!picture.exists() || !marks.exists()) return std::nullopt;
     // A picture written again well after its marks shows something else now.
     const qint64 pictureAheadMs = marks.lastModified().msecsTo(picture.lastModified());
-    if (pictureAheadMs >= staleAfterMs)
-        return std::nullopt;
+    if (pictureAheadMs >= staleAfterMs) return std::nullopt;
     auto saved = read(marks.filePath());
-    if (!saved)
-        return std::nullopt;
+    if (!saved) return std::nullopt;
     QImageReader reader(unmarkedCopy(picturePath));
     const QImage unmarked = reader.read();
-    if (unmarked.isNull())
-        return std::nullopt;
+    if (unmarked.isNull()) return std::nullopt;
     return Loaded{unmarked, std::move(*saved)};
 }
 
 QString MarkStore::words(const QString& picturePath) {
     const auto saved = read(marksFile(picturePath));
-    if (!saved)
-        return QString();
+    if (!saved) return QString();
     QStringList parts{saved->comment, saved->address.value_or(QString())};
     if (saved->links)
         for (const Markup::PageLink& link : *saved->links)
@@ -312,8 +281,7 @@ QString MarkStore::words(const QString& picturePath) {
     for (const Markup::Box& box : saved->boxes)
         parts.append(box.note);
     for (const Markup::Box& box : saved->boxes)
-        if (box.element)
-            parts.append(*box.element);
+        if (box.element) parts.append(*box.element);
     return parts.join(QLatin1Char(' '));
 }
 

@@ -11,19 +11,19 @@ namespace ombrel {
 
 namespace {
 
-QColor rgb(double r, double g, double b) { return QColor::fromRgbF(float(r), float(g), float(b)); }
+QColor rgb(double r, double g, double b) {
+    return QColor::fromRgbF(float(r), float(g), float(b));
+}
 
 double scaleIn(const auto& table, const QString& name) {
     for (const NamedScale& row : table)
-        if (name == QLatin1String(row.name))
-            return row.scale;
+        if (name == QLatin1String(row.name)) return row.scale;
     return 1.0;
 }
 
 std::optional<QString> firstInstalled(std::initializer_list<const char*> families) {
     for (const char* family : families)
-        if (QFontDatabase::hasFamily(QString::fromLatin1(family)))
-            return QString::fromLatin1(family);
+        if (QFontDatabase::hasFamily(QString::fromLatin1(family))) return QString::fromLatin1(family);
     return std::nullopt;
 }
 
@@ -62,15 +62,31 @@ const std::array<NamedScale, 4>& MarkStyle::borders() {
     return rows;
 }
 
-QString MarkStyle::fontName() { return Defaults::get(MarkupKeys::commentFont); }
-void MarkStyle::setFontName(const QString& name) { Defaults::set(MarkupKeys::commentFont, name); }
-QString MarkStyle::sizeName() { return Defaults::get(MarkupKeys::commentSize); }
-void MarkStyle::setSizeName(const QString& name) { Defaults::set(MarkupKeys::commentSize, name); }
-QString MarkStyle::borderName() { return Defaults::get(MarkupKeys::boxBorder); }
-void MarkStyle::setBorderName(const QString& name) { Defaults::set(MarkupKeys::boxBorder, name); }
+QString MarkStyle::fontName() {
+    return Defaults::get(MarkupKeys::commentFont);
+}
+void MarkStyle::setFontName(const QString& name) {
+    Defaults::set(MarkupKeys::commentFont, name);
+}
+QString MarkStyle::sizeName() {
+    return Defaults::get(MarkupKeys::commentSize);
+}
+void MarkStyle::setSizeName(const QString& name) {
+    Defaults::set(MarkupKeys::commentSize, name);
+}
+QString MarkStyle::borderName() {
+    return Defaults::get(MarkupKeys::boxBorder);
+}
+void MarkStyle::setBorderName(const QString& name) {
+    Defaults::set(MarkupKeys::boxBorder, name);
+}
 
-double MarkStyle::sizeScale(const QString& name) { return scaleIn(sizes(), name); }
-double MarkStyle::borderScale(const QString& name) { return scaleIn(borders(), name); }
+double MarkStyle::sizeScale(const QString& name) {
+    return scaleIn(sizes(), name);
+}
+double MarkStyle::borderScale(const QString& name) {
+    return scaleIn(borders(), name);
+}
 
 QFont MarkStyle::systemFont(double sizePx, QFont::Weight weight) {
     return sized(QFontDatabase::systemFont(QFontDatabase::GeneralFont), sizePx, weight);
@@ -89,14 +105,15 @@ std::optional<QString> MarkStyle::handwritingFamily() {
     return family;
 }
 
-QFont MarkStyle::font(double sizePx, QFont::Weight weight) { return font(sizePx, weight, fontName()); }
+QFont MarkStyle::font(double sizePx, QFont::Weight weight) {
+    return font(sizePx, weight, fontName());
+}
 
 QFont MarkStyle::font(double sizePx, QFont::Weight weight, const QString& named) {
     if (named == QLatin1String("Rounded")) {
         static const std::optional<QString> rounded =
             firstInstalled({"SF Pro Rounded", "Nunito", "Comfortaa"});
-        if (rounded)
-            return sized(QFont(*rounded), sizePx, weight);
+        if (rounded) return sized(QFont(*rounded), sizePx, weight);
     } else if (named == QLatin1String("Serif")) {
         static const std::optional<QString> serif = firstInstalled({"DejaVu Serif", "Nimbus Roman", "serif"});
         QFont font(serif.value_or(QStringLiteral("serif")));
@@ -123,23 +140,25 @@ const QList<PaletteChoice>& HighlightPalette::choices() {
     return rows;
 }
 
-QString HighlightPalette::currentName() { return Defaults::get(MarkupKeys::highlightColor); }
+QString HighlightPalette::currentName() {
+    return Defaults::get(MarkupKeys::highlightColor);
+}
 void HighlightPalette::setCurrentName(const QString& name) {
     Defaults::set(MarkupKeys::highlightColor, name);
 }
-QColor HighlightPalette::current() { return colorNamed(currentName()); }
+QColor HighlightPalette::current() {
+    return colorNamed(currentName());
+}
 
 QColor HighlightPalette::colorNamed(const QString& name) {
     for (const PaletteChoice& row : choices())
-        if (name == QLatin1String(row.name))
-            return row.color;
+        if (name == QLatin1String(row.name)) return row.color;
     return systemRed;
 }
 
 QColor HighlightPalette::numberColor(const QColor& fill) {
     const QColor srgb = fill.toRgb();
-    if (!srgb.isValid())
-        return Qt::white;
+    if (!srgb.isValid()) return Qt::white;
     auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
     const double luminance =
         0.2126 * linear(srgb.redF()) + 0.7152 * linear(srgb.greenF()) + 0.0722 * linear(srgb.blueF());
@@ -185,15 +204,17 @@ QString NoteLooks::title(NoteLook look) {
 }
 
 NoteLook NoteLooks::parse(const QString& raw) {
-    if (raw == QLatin1String("sticky"))
-        return NoteLook::Sticky;
-    if (raw == QLatin1String("glass"))
-        return NoteLook::Glass;
+    if (raw == QLatin1String("sticky")) return NoteLook::Sticky;
+    if (raw == QLatin1String("glass")) return NoteLook::Glass;
     return NoteLook::List;
 }
 
-NoteLook NoteLooks::current() { return parse(Defaults::get(MarkupKeys::noteLook)); }
-void NoteLooks::setCurrent(NoteLook look) { Defaults::set(MarkupKeys::noteLook, rawValue(look)); }
+NoteLook NoteLooks::current() {
+    return parse(Defaults::get(MarkupKeys::noteLook));
+}
+void NoteLooks::setCurrent(NoteLook look) {
+    Defaults::set(MarkupKeys::noteLook, rawValue(look));
+}
 
 // MARK: NotePaper
 
@@ -216,14 +237,17 @@ const std::array<QColor, 5>& NotePaper::pins() {
 
 int NotePaper::current() {
     const double stored = Defaults::get(MarkupKeys::notePaper);
-    if (!std::isfinite(stored))
-        return 0;
+    if (!std::isfinite(stored)) return 0;
     return int(std::min<double>(std::trunc(stored), lastIndex));
 }
 
-void NotePaper::setCurrent(int index) { Defaults::set(MarkupKeys::notePaper, index); }
+void NotePaper::setCurrent(int index) {
+    Defaults::set(MarkupKeys::notePaper, index);
+}
 
-int NotePaper::clamped(int index) { return std::clamp(index, 0, lastIndex); }
+int NotePaper::clamped(int index) {
+    return std::clamp(index, 0, lastIndex);
+}
 
 const QImage& NotePaper::grain() {
     static const QImage texture = [] {

@@ -8,7 +8,9 @@
 
 namespace ombrel {
 
-QString trimmed(const QString& text) { return text.trimmed(); }
+QString trimmed(const QString& text) {
+    return text.trimmed();
+}
 
 QString tidiedNote(const QString& text) {
     static const QRegularExpression spaces(QStringLiteral("\\s+"));
@@ -16,8 +18,7 @@ QString tidiedNote(const QString& text) {
     QString tidy = text.trimmed();
     tidy.replace(spaces, QStringLiteral(" "));
     tidy.remove(listNumber);
-    if (!tidy.isEmpty())
-        tidy = tidy.left(1).toUpper() + tidy.mid(1);
+    if (!tidy.isEmpty()) tidy = tidy.left(1).toUpper() + tidy.mid(1);
     return tidy;
 }
 
@@ -36,22 +37,19 @@ int Markup::number(qsizetype index) const {
     Q_ASSERT(index >= 0 && index < boxes.size());
     int count = 0;
     for (qsizetype i = 0; i <= index && i < boxes.size(); ++i)
-        if (!boxes[i].hides)
-            ++count;
+        if (!boxes[i].hides) ++count;
     return count;
 }
 
 std::optional<QString> Markup::address() const {
     for (const PageLink& link : links)
-        if (link.included)
-            return link.url;
+        if (link.included) return link.url;
     return std::nullopt;
 }
 
 void Markup::setAddress(const std::optional<QString>& url) {
     links.clear();
-    if (url)
-        links.append(PageLink{*url, true});
+    if (url) links.append(PageLink{*url, true});
 }
 
 bool Markup::hasAnnotations() const {

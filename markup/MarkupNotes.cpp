@@ -72,8 +72,7 @@ StyledText noteText(const Markup& markup, qsizetype index, const MarkLook& look,
     const double tightest = font.pointSizeF() * 1.45;
     const bool handwriting = MarkStyle::handwritingFamily() == font.family();
     ParagraphStyle body;
-    if (handwriting && lineSpacing(font) > tightest)
-        body.lineHeightPx = tightest;
+    if (handwriting && lineSpacing(font) > tightest) body.lineHeightPx = tightest;
     text.addParagraph({{trimmed(box.note), font, ink}}, body);
     return text;
 }
@@ -99,8 +98,7 @@ void paintConnector(QPainter& painter, const QRectF& boxRect, const QRectF& note
                     const QColor& color) {
     const QPointF start = clampedTo(noteRect.center(), boxRect.normalized());
     const QPointF end = clampedTo(start, noteRect);
-    if (std::hypot(end.x() - start.x(), end.y() - start.y()) <= noteUnit * 0.4)
-        return;
+    if (std::hypot(end.x() - start.x(), end.y() - start.y()) <= noteUnit * 0.4) return;
     const QPointF sag = (start + end) / 2 + QPointF(0, noteUnit * 0.6);
     QPainterPath path(start);
     path.cubicTo(sag, sag, end);
@@ -221,8 +219,7 @@ int notesShown(const Markup& markup, std::optional<qsizetype> editing) {
 std::vector<NoteFrame> placeNotes(const Markup& markup, const MarkLook& look, const MarkupMetrics& m,
                                   std::optional<qsizetype> editing) {
     std::vector<NoteFrame> frames;
-    if (look.noteLook == NoteLook::List || !MarkupRender::laysOutText(markup))
-        return frames;
+    if (look.noteLook == NoteLook::List || !MarkupRender::laysOutText(markup)) return frames;
     const QRectF keptRect = markup.keptImageRect();
     const int n = m.notesShown;
     const double share = n <= 3 ? 0.5 : n <= 5 ? 0.4 : 0.3;
@@ -235,8 +232,7 @@ std::vector<NoteFrame> placeNotes(const Markup& markup, const MarkLook& look, co
         obstacles.push_back(box.imageRect);
 
     for (qsizetype i = 0; i < markup.boxes.size(); ++i) {
-        if (!showsNote(markup, i, editing))
-            continue;
+        if (!showsNote(markup, i, editing)) continue;
         const Markup::Box& box = markup.boxes[i];
         const double textHeight = noteText(markup, i, look, m.noteUnit).height(w - 2 * m.notePadding);
         const double h = std::max(std::ceil(textHeight) + 2 * m.notePadding, minHeight);
@@ -270,8 +266,7 @@ std::vector<NoteFrame> placeNotes(const Markup& markup, const MarkLook& look, co
 
 void paintNotes(QPainter& painter, const Markup& markup, const MarkLook& look, const MarkupMetrics& m,
                 std::optional<qsizetype> editing) {
-    if (look.noteLook == NoteLook::List)
-        return;
+    if (look.noteLook == NoteLook::List) return;
     const std::vector<NoteFrame> frames = placeNotes(markup, look, m, editing);
     for (const NoteFrame& note : frames) {
         const Markup::Box& box = markup.boxes[note.box];
@@ -293,8 +288,7 @@ void paintSoftShadow(QPainter& painter, const QPainterPath& path, double blurPx,
     const double margin = std::ceil(sigma * 3);
     const QRectF bounds = path.boundingRect().adjusted(-margin, -margin, margin, margin);
     const QRect pixels = bounds.toAlignedRect();
-    if (pixels.isEmpty() || double(pixels.width()) * pixels.height() > 64.0 * 1024 * 1024)
-        return;
+    if (pixels.isEmpty() || double(pixels.width()) * pixels.height() > 64.0 * 1024 * 1024) return;
     QImage mask(pixels.size(), QImage::Format_Alpha8);
     mask.fill(0);
     {

@@ -43,8 +43,7 @@ void paintBadge(QPainter& painter, const Markup& markup, const MarkupMetrics& m,
 void paintBlurBoxes(QPainter& painter, const Markup& markup, const MarkupMetrics& m) {
     const double radius = m.fontSize * 0.25;
     for (const Markup::Box& box : markup.boxes) {
-        if (!box.hides)
-            continue;
+        if (!box.hides) continue;
         const QRectF boxRect = box.imageRect.normalized();
         QPainterPath rounded;
         rounded.addRoundedRect(boxRect, radius, radius);
@@ -125,8 +124,7 @@ void paint(QPainter& painter, const Markup& markup, const PaintOptions& options,
     painter.setBrush(Qt::NoBrush);
     for (qsizetype i = 0; i < markup.boxes.size(); ++i) {
         const Markup::Box& box = markup.boxes[i];
-        if (box.hides)
-            continue;
+        if (box.hides) continue;
         const double width = options.selected == i ? 2 * m.lineWidth : m.lineWidth;
         painter.setPen(QPen(markup.color, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         painter.drawRect(box.imageRect.normalized());
@@ -138,8 +136,7 @@ void paint(QPainter& painter, const Markup& markup, const PaintOptions& options,
     paintNotes(painter, markup, look, m, options.editing);
 
     if (options.frozenScreen) {
-        if (markup.cropImageRect)
-            paintCropShade(painter, markup);
+        if (markup.cropImageRect) paintCropShade(painter, markup);
     } else {
         paintStrip(painter, markup, look, m);
     }
@@ -150,22 +147,19 @@ std::optional<QImage> flattened(const Markup& markup, const MarkLook& look) {
     const MarkupMetrics m = metrics(markup, look);
     const double width = std::round(m.canvasSize.width());
     const double height = std::round(m.canvasSize.height());
-    if (!(width >= 1 && height >= 1) || width * height > maxCanvasPixels)
-        return std::nullopt;
+    if (!(width >= 1 && height >= 1) || width * height > maxCanvasPixels) return std::nullopt;
     const QSize size{static_cast<int>(width), static_cast<int>(height)};
     // An opaque picture whose kept part lies inside it needs no alpha channel.
     const QRectF keptRect = markup.keptImageRect();
     const bool opaque =
         !markup.image.hasAlphaChannel() && QRectF(QPointF(0, 0), markup.image.size()).contains(keptRect);
     QImage canvas(size, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
-    if (canvas.isNull())
-        return std::nullopt;
+    if (canvas.isNull()) return std::nullopt;
     canvas.fill(Qt::transparent);
     canvas.setColorSpace(QColorSpace::SRgb);
     {
         QPainter painter(&canvas);
-        if (!painter.isActive())
-            return std::nullopt;
+        if (!painter.isActive()) return std::nullopt;
         painter.translate(-keptRect.topLeft());
         paint(painter, markup, PaintOptions{}, look);
     }
@@ -174,14 +168,12 @@ std::optional<QImage> flattened(const Markup& markup, const MarkLook& look) {
 
 std::optional<QByteArray> pngData(const Markup& markup, const MarkLook& look) {
     const auto image = flattened(markup, look);
-    if (!image)
-        return std::nullopt;
+    if (!image) return std::nullopt;
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    if (!writer.write(*image))
-        return std::nullopt;
+    if (!writer.write(*image)) return std::nullopt;
     return png;
 }
 

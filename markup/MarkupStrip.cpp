@@ -31,14 +31,12 @@ StyledText stripText(const Markup& markup, const MarkLook& look, double sizePx) 
                               unnumbered);
 
     const QString comment = trimmed(markup.comment);
-    if (!comment.isEmpty())
-        text.addParagraph({{comment, plain, white}}, unnumbered);
+    if (!comment.isEmpty()) text.addParagraph({{comment, plain, white}}, unnumbered);
 
     if (look.noteLook == NoteLook::List) {
         for (qsizetype i = 0; i < markup.boxes.size(); ++i) {
             const Markup::Box& box = markup.boxes[i];
-            if (box.hides)
-                continue;
+            if (box.hides) continue;
             const QString note = trimmed(box.note);
             const QString element = box.element ? *box.element : QString();
             QString line;
@@ -46,8 +44,7 @@ StyledText stripText(const Markup& markup, const MarkLook& look, double sizePx) 
                 line = element + QStringLiteral(": ") + note;
             else
                 line = element.isEmpty() ? note : element;
-            if (line.isEmpty())
-                continue;
+            if (line.isEmpty()) continue;
             text.addParagraph(
                 {{QString::number(markup.number(i)) + QLatin1Char('\t'), heavy, white}, {line, plain, white}},
                 numbered);
@@ -57,8 +54,7 @@ StyledText stripText(const Markup& markup, const MarkLook& look, double sizePx) 
 }
 
 double stripHeightFor(const StyledText& text, double keptWidth, double sizePx) {
-    if (text.isEmpty())
-        return 0;
+    if (text.isEmpty()) return 0;
     const double p = sizePx * 0.7;
     return std::ceil(text.height(keptWidth - 2 * p)) + 2 * p;
 }
@@ -67,8 +63,7 @@ std::pair<double, double> stripSizeAndHeight(const Markup& markup, const MarkLoo
     const QRectF keptRect = markup.keptImageRect();
     const double W = keptRect.width();
     const double base = std::max(22.0, W / 60);
-    if (!MarkupRender::laysOutText(markup))
-        return {base, 0.0};
+    if (!MarkupRender::laysOutText(markup)) return {base, 0.0};
     auto heightAt = [&](double size) { return stripHeightFor(stripText(markup, look, size), W, size); };
     if (!MarkStyle::isAuto(look.sizeName)) {
         const double size = base * MarkStyle::sizeScale(look.sizeName);
@@ -78,15 +73,13 @@ std::pair<double, double> stripSizeAndHeight(const Markup& markup, const MarkLoo
     const double budget = std::max(0.34 * keptRect.height(), 3 * base);
     for (double factor : {1.0, 0.9, 0.8, 0.7}) {
         const double height = heightAt(base * factor);
-        if (height <= budget)
-            return {base * factor, height};
+        if (height <= budget) return {base * factor, height};
     }
     return {base * 0.62, heightAt(base * 0.62)};
 }
 
 void paintStrip(QPainter& painter, const Markup& markup, const MarkLook& look, const MarkupMetrics& m) {
-    if (m.stripHeight <= 0)
-        return;
+    if (m.stripHeight <= 0) return;
     const QRectF keptRect = markup.keptImageRect();
     const QRectF stripRect(keptRect.left(), keptRect.bottom(), m.keptWidth, m.stripHeight);
     QColor band = markup.color.toRgb();

@@ -44,9 +44,13 @@ struct OneLine {
 
 } // namespace
 
-double lineSpacing(const QFont& font) { return QFontMetricsF(onDevice(font), textDevice()).lineSpacing(); }
+double lineSpacing(const QFont& font) {
+    return QFontMetricsF(onDevice(font), textDevice()).lineSpacing();
+}
 
-QSizeF measuredLine(const QString& text, const QFont& font) { return OneLine(text, font).size; }
+QSizeF measuredLine(const QString& text, const QFont& font) {
+    return OneLine(text, font).size;
+}
 
 void drawLine(QPainter& painter, const QString& text, const QFont& font, const QColor& color,
               QPointF topLeftPx) {
@@ -72,8 +76,7 @@ void StyledText::addParagraph(const QList<TextRun>& runs, const ParagraphStyle& 
     block.setLeftMargin(style.headIndent);
     block.setTextIndent(-style.headIndent);
     block.setBottomMargin(style.spacingAfter);
-    if (style.lineHeightPx > 0)
-        block.setLineHeight(style.lineHeightPx, QTextBlockFormat::FixedHeight);
+    if (style.lineHeightPx > 0) block.setLineHeight(style.lineHeightPx, QTextBlockFormat::FixedHeight);
     if (style.tabAtHeadIndent)
         block.setTabPositions({QTextOption::Tab(style.headIndent, QTextOption::LeftTab)});
 
@@ -89,22 +92,19 @@ void StyledText::addParagraph(const QList<TextRun>& runs, const ParagraphStyle& 
         format.setForeground(run.color);
         cursor.insertText(run.text, format);
     }
-    if (paragraphs == 0 && !runs.isEmpty())
-        document->setDefaultFont(onDevice(runs.first().font));
+    if (paragraphs == 0 && !runs.isEmpty()) document->setDefaultFont(onDevice(runs.first().font));
     ++paragraphs;
 }
 
 double StyledText::height(double width) const {
-    if (paragraphs == 0)
-        return 0;
+    if (paragraphs == 0) return 0;
     document->setTextWidth(std::max(1.0, width));
     // The spacing after the last paragraph is not part of the text's height.
     return document->documentLayout()->documentSize().height();
 }
 
 void StyledText::draw(QPainter& painter, const QRectF& imageRect) const {
-    if (paragraphs == 0)
-        return;
+    if (paragraphs == 0) return;
     document->setTextWidth(std::max(1.0, imageRect.width()));
     painter.save();
     painter.translate(imageRect.topLeft());

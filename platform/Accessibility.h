@@ -34,7 +34,7 @@ struct FocusReading {
 };
 
 class Accessibility {
-public:
+  public:
     virtual ~Accessibility() = default;
 
     // Reads the focused element of the application with process id `pid`, waiting at most

@@ -26,7 +26,7 @@ enum class NodeText {
 // the timeout given when the application was opened; a call that gets no answer answers
 // as if the attribute were absent.
 class AccessibleNode {
-public:
+  public:
     virtual ~AccessibleNode() = default;
 
     // The bus's name for its role: "push button", "entry", "document web"…
@@ -49,7 +49,8 @@ public:
     virtual int childCount() = 0;
     // The descendants with one of the roles, in document order, at most `max`, found by the
     // application itself in one question; none when it cannot search itself.
-    virtual std::optional<QList<std::shared_ptr<AccessibleNode>>> descendants(const QStringList& roles, int max) = 0;
+    virtual std::optional<QList<std::shared_ptr<AccessibleNode>>> descendants(const QStringList& roles,
+                                                                              int max) = 0;
     // The children in order; an element that cannot be read is left out.
     virtual QList<std::shared_ptr<AccessibleNode>> children() = 0;
 };
@@ -57,7 +58,7 @@ public:
 using AccessibleNodePtr = std::shared_ptr<AccessibleNode>;
 
 class AccessibleTree {
-public:
+  public:
     virtual ~AccessibleTree() = default;
 
     // The application element of process `pid` (its children are its windows), or none

@@ -10,8 +10,7 @@ std::unique_ptr<QSettings>& fileStore() {
 } // namespace
 
 QSettings& Defaults::store() {
-    if (auto& file = fileStore())
-        return *file;
+    if (auto& file = fileStore()) return *file;
     static QSettings native;
     return native;
 }
@@ -27,22 +26,32 @@ bool Defaults::get(const BoolKey& key) {
     const QVariant v = store().value(key.name);
     return v.isValid() ? v.toBool() : key.absent;
 }
-void Defaults::set(const BoolKey& key, bool value) { store().setValue(key.name, value); }
+void Defaults::set(const BoolKey& key, bool value) {
+    store().setValue(key.name, value);
+}
 
 QString Defaults::get(const StringKey& key) {
     const QVariant v = store().value(key.name);
     return v.isValid() ? v.toString() : QString::fromUtf8(key.absent);
 }
-void Defaults::set(const StringKey& key, const QString& value) { store().setValue(key.name, value); }
+void Defaults::set(const StringKey& key, const QString& value) {
+    store().setValue(key.name, value);
+}
 
 double Defaults::get(const NumberKey& key) {
     bool ok = false;
     const double v = store().value(key.name).toDouble(&ok);
     return ok ? v : key.absent;
 }
-void Defaults::set(const NumberKey& key, double value) { store().setValue(key.name, value); }
+void Defaults::set(const NumberKey& key, double value) {
+    store().setValue(key.name, value);
+}
 
-bool Defaults::has(const char* name) { return store().contains(name); }
-void Defaults::remove(const char* name) { store().remove(name); }
+bool Defaults::has(const char* name) {
+    return store().contains(name);
+}
+void Defaults::remove(const char* name) {
+    store().remove(name);
+}
 
 } // namespace ombrel

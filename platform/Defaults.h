@@ -26,7 +26,7 @@ struct NumberKey {
 };
 
 class Defaults {
-public:
+  public:
     // The store in use: the native one of the running program unless a test installed another.
     static QSettings& store();
     // Points the store at a settings file (tests); an empty path returns to the native store.

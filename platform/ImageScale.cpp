@@ -5,10 +5,8 @@
 namespace ombrel {
 
 QImage scaledSmoothly(const QImage& image, QSize size) {
-    if (image.isNull() || size.isEmpty())
-        return {};
-    if (image.size() == size)
-        return image;
+    if (image.isNull() || size.isEmpty()) return {};
+    if (image.size() == size) return image;
     QImage source = image;
     switch (source.format()) {
     case QImage::Format_RGB32:
@@ -17,7 +15,7 @@ QImage scaledSmoothly(const QImage& image, QSize size) {
         break;
     default:
         source = source.convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                                  : QImage::Format_RGB32);
+                                                                 : QImage::Format_RGB32);
     }
     cv::Mat in(source.height(), source.width(), CV_8UC4, const_cast<uchar*>(source.constBits()),
                size_t(source.bytesPerLine()));

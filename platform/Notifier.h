@@ -8,15 +8,15 @@ namespace ombrel {
 
 class Notifier : public QObject {
     Q_OBJECT
-public:
+  public:
     static Notifier& instance();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void CaptureStoreDidChange();
     void ChatSenderDidChangeTarget();
     void EditorShortcutsChanged();
 
-private:
+  private:
     Notifier() = default;
 };
 

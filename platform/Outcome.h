@@ -15,7 +15,7 @@ enum class Failure {
 };
 
 template <class T> class Outcome {
-public:
+  public:
     static Outcome ok(T value) { return Outcome(std::move(value)); }
     static Outcome fail(Failure kind, QString message) { return Outcome(kind, std::move(message)); }
 
@@ -33,7 +33,7 @@ public:
     // A sentence describing the failure, shown after "Your computer said: ".
     const QString& message() const { return m_message; }
 
-private:
+  private:
     explicit Outcome(T value) : m_value(std::move(value)) {}
     Outcome(Failure kind, QString message) : m_failure(kind), m_message(std::move(message)) {}
     std::optional<T> m_value;

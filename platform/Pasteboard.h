@@ -9,7 +9,7 @@
 namespace ombrel {
 
 class Pasteboard {
-public:
+  public:
     virtual ~Pasteboard() = default;
 
     // Clears the clipboard and offers `png` as image/png (and as an image for programs

@@ -4,7 +4,7 @@
 namespace ombrel {
 
 class Access {
-public:
+  public:
     virtual ~Access() = default;
 
     // True when this program may read the screen. Always true on X11.

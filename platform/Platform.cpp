@@ -12,14 +12,12 @@ PlatformServices& installed() {
 }
 
 template <class T> T& need(const std::unique_ptr<T>& p, const char* what) {
-    if (!p)
-        qFatal("The platform service %s is used before start-up installed it", what);
+    if (!p) qFatal("The platform service %s is used before start-up installed it", what);
     return *p;
 }
 
 template <class T> void keepOrReplace(std::unique_ptr<T>& mine, std::unique_ptr<T>& given) {
-    if (given)
-        mine = std::move(given);
+    if (given) mine = std::move(given);
 }
 } // namespace
 
@@ -45,21 +43,51 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.vision, s.vision);
 }
 
-void Platform::uninstall() { installed() = PlatformServices{}; }
-bool Platform::isInstalled() { return installed().screens && installed().windows; }
+void Platform::uninstall() {
+    installed() = PlatformServices{};
+}
+bool Platform::isInstalled() {
+    return installed().screens && installed().windows;
+}
 
-ScreenGrabber& Platform::screens() { return need(installed().screens, "screens"); }
-WindowSystem& Platform::windows() { return need(installed().windows, "windows"); }
-Pasteboard& Platform::pasteboard() { return need(installed().pasteboard, "pasteboard"); }
-Sounds& Platform::sounds() { return need(installed().sounds, "sounds"); }
-Trash& Platform::trash() { return need(installed().trash, "trash"); }
-LoginItem& Platform::loginItem() { return need(installed().loginItem, "loginItem"); }
-Workspace& Platform::workspace() { return need(installed().workspace, "workspace"); }
-Access& Platform::access() { return need(installed().access, "access"); }
-Accessibility& Platform::accessibility() { return need(installed().accessibility, "accessibility"); }
-AccessibleTree& Platform::accessibleTree() { return need(installed().accessibleTree, "accessibleTree"); }
-SyntheticKeys& Platform::keys() { return need(installed().keys, "keys"); }
-RecordingSources& Platform::recording() { return need(installed().recording, "recording"); }
-Vision& Platform::vision() { return need(installed().vision, "vision"); }
+ScreenGrabber& Platform::screens() {
+    return need(installed().screens, "screens");
+}
+WindowSystem& Platform::windows() {
+    return need(installed().windows, "windows");
+}
+Pasteboard& Platform::pasteboard() {
+    return need(installed().pasteboard, "pasteboard");
+}
+Sounds& Platform::sounds() {
+    return need(installed().sounds, "sounds");
+}
+Trash& Platform::trash() {
+    return need(installed().trash, "trash");
+}
+LoginItem& Platform::loginItem() {
+    return need(installed().loginItem, "loginItem");
+}
+Workspace& Platform::workspace() {
+    return need(installed().workspace, "workspace");
+}
+Access& Platform::access() {
+    return need(installed().access, "access");
+}
+Accessibility& Platform::accessibility() {
+    return need(installed().accessibility, "accessibility");
+}
+AccessibleTree& Platform::accessibleTree() {
+    return need(installed().accessibleTree, "accessibleTree");
+}
+SyntheticKeys& Platform::keys() {
+    return need(installed().keys, "keys");
+}
+RecordingSources& Platform::recording() {
+    return need(installed().recording, "recording");
+}
+Vision& Platform::vision() {
+    return need(installed().vision, "vision");
+}
 
 } // namespace ombrel

@@ -6,8 +6,8 @@
 #include "AccessibleTree.h"
 #include "LoginItem.h"
 #include "Pasteboard.h"
-#include "Recording.h"
 #include "Permissions.h"
+#include "Recording.h"
 #include "Screens.h"
 #include "Sounds.h"
 #include "SyntheticKeys.h"
@@ -37,7 +37,7 @@ struct PlatformServices {
 };
 
 class Platform {
-public:
+  public:
     // Replaces the installed services; a null member keeps the one installed before.
     static void install(PlatformServices services);
     static void uninstall();

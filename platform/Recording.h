@@ -21,7 +21,7 @@ namespace ombrel {
 // Used from one thread at a time (the recorder's capture thread), not necessarily the one
 // that created it.
 class FrameSource {
-public:
+  public:
     virtual ~FrameSource() = default;
 
     // Reads the current picture and hands it to `use`, valid only during the call. The
@@ -47,7 +47,7 @@ struct AudioChunk {
 
 // The microphone, delivering samples on a thread of its own.
 class AudioSource {
-public:
+  public:
     virtual ~AudioSource() = default;
     // Starts delivering chunks to `onChunk` (on the source's own thread) until `stop`.
     // Fails with the system's words when the microphone cannot be opened.
@@ -60,7 +60,7 @@ public:
 // Lives on the GUI thread and reports there.
 class InputMonitor : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
     // Starts reporting; false when the system offers no such events.
@@ -70,7 +70,7 @@ public:
     // none when it cannot be read.
     virtual std::optional<QPoint> pointer() = 0;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A primary button press at `global`, outside this program's own windows.
     void pressed(QPoint global);
     // A scroll-wheel move anywhere.
@@ -78,7 +78,7 @@ Q_SIGNALS:
 };
 
 class RecordingSources {
-public:
+  public:
     virtual ~RecordingSources() = default;
 
     // Pictures of the display `displayId` (as `ScreenGrabber::displays` names it).

@@ -13,15 +13,15 @@ namespace ombrel {
 using WindowId = quint64;
 
 struct DisplayInfo {
-    quint32 id = 0;          // stable for the session; what `grabDisplay` takes
-    QRect globalRectPx;      // position and size in global pixels, origin top left of the primary screen
+    quint32 id = 0;     // stable for the session; what `grabDisplay` takes
+    QRect globalRectPx; // position and size in global pixels, origin top left of the primary screen
     bool primary = false;
-    QString name;            // output name such as "DP-1", or "screen" for a whole X screen
+    QString name; // output name such as "DP-1", or "screen" for a whole X screen
     friend bool operator==(const DisplayInfo&, const DisplayInfo&) = default;
 };
 
 class ScreenGrabber {
-public:
+  public:
     virtual ~ScreenGrabber() = default;
 
     // Every display, the primary first. Empty only when no display can be read at all.

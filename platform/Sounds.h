@@ -7,7 +7,7 @@
 namespace ombrel {
 
 class Sounds {
-public:
+  public:
     virtual ~Sounds() = default;
 
     // Plays the sound theme's event sound `eventId` (freedesktop naming, e.g.

@@ -6,7 +6,7 @@ namespace ombrel {
 enum class SyntheticKey { V, Return };
 
 class SyntheticKeys {
-public:
+  public:
     virtual ~SyntheticKeys() = default;
 
     // Presses and releases `key` in the focused window, holding Command (Ctrl on Linux)

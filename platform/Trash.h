@@ -7,7 +7,7 @@
 namespace ombrel {
 
 class Trash {
-public:
+  public:
     virtual ~Trash() = default;
 
     // Moves the file at `path` to the Trash. Answers where it now lies, or none when

@@ -34,7 +34,7 @@ struct VisionBox {
 };
 
 class Vision {
-public:
+  public:
     virtual ~Vision() = default;
 
     // The rectangles on the picture, at most `request.maximumObservations`, most confident

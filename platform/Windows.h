@@ -29,17 +29,17 @@ struct WindowInfo {
     qint64 pid = 0;
     QString bundleId;
     QString title;
-    QRect frameGlobal;        // the client area in global pixels, origin top left of the primary screen
+    QRect frameGlobal; // the client area in global pixels, origin top left of the primary screen
     WindowKind kind = WindowKind::Normal;
-    int layer = 0;            // 0 normal; above-all windows report a positive layer
-    bool onScreen = true;     // mapped and not minimised
+    int layer = 0;        // 0 normal; above-all windows report a positive layer
+    bool onScreen = true; // mapped and not minimised
     bool skipTaskbar = false;
     friend bool operator==(const WindowInfo&, const WindowInfo&) = default;
 };
 
 class WindowSystem : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
     // The managed top-level windows from bottom to top of the stacking order.
@@ -67,7 +67,7 @@ public:
     // _NET_ACTIVE_WINDOW on the root window.
     virtual void startWatching() = 0;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // Emitted on the GUI thread whenever the active window changes owner.
     void frontApplicationChanged(const ombrel::AppInfo& app);
 };

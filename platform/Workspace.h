@@ -6,7 +6,7 @@
 namespace ombrel {
 
 class Workspace {
-public:
+  public:
     virtual ~Workspace() = default;
 
     // Opens a web address in the default browser, or a file in its default program.

@@ -25,7 +25,9 @@ QString avError(int code) {
     return QString::fromUtf8(text);
 }
 
-Outcome<bool> failed(const QString& why) { return Outcome<bool>::fail(Failure::Permanent, why); }
+Outcome<bool> failed(const QString& why) {
+    return Outcome<bool>::fail(Failure::Permanent, why);
+}
 
 // The ripple colour (0.43, 0.55, 1.0) in the video's limited-range BT.601 YUV.
 constexpr double rippleRed = 0.43, rippleGreen = 0.55, rippleBlue = 1.0;
@@ -36,8 +38,7 @@ const double rippleV = 128 + 112.0 * rippleRed - 93.786 * rippleGreen - 18.214 *
 // Blends the ripple into a YUV 4:2:0 picture, centred on `centre` (pixels, top-left origin).
 void drawRipple(AVFrame* f, QPointF centre, double progress) {
     const RippleLook look = rippleLook(progress, f->width);
-    if (look.opacity <= 0 || look.outerRadius <= 0)
-        return;
+    if (look.opacity <= 0 || look.outerRadius <= 0) return;
     const auto blendPlane = [&](int plane, int step, double target) {
         const int w = f->width / step;
         const int h = f->height / step;
@@ -53,8 +54,7 @@ void drawRipple(AVFrame* f, QPointF centre, double progress) {
             for (int x = x0; x <= x1; ++x) {
                 const double distance = std::hypot(x + 0.5 - cx, y + 0.5 - cy) * step;
                 const double a = rippleOpacity(look, distance);
-                if (a > 0)
-                    row[x] = uint8_t(std::lround(row[x] + (target - row[x]) * a));
+                if (a > 0) row[x] = uint8_t(std::lround(row[x] + (target - row[x]) * a));
             }
         }
     };
@@ -66,8 +66,7 @@ void drawRipple(AVFrame* f, QPointF centre, double progress) {
 // The crop of a picture of W × H in whole pixels: even origin and size, so that the
 // half-size colour planes are cut at the same place, and the picture's own shape.
 QRect cropOf(QRectF shown, int W, int H) {
-    if (shown.width() >= W - 1)
-        return QRect(0, 0, W, H);
+    if (shown.width() >= W - 1) return QRect(0, 0, W, H);
     int w = std::clamp(int(std::lround(shown.width() / 2)) * 2, 2, W);
     int h = std::clamp(int(std::lround(double(w) * H / W / 2)) * 2, 2, H);
     const int x = std::clamp(int(std::lround(shown.x() / 2)) * 2, 0, (W - w) & ~1);
@@ -107,16 +106,14 @@ struct Job {
         avcodec_free_context(&encoder);
         avformat_close_input(&input);
         if (output) {
-            if (output->pb)
-                avio_closep(&output->pb);
+            if (output->pb) avio_closep(&output->pb);
             avformat_free_context(output);
         }
     }
 
     bool write(AVPacket* p) {
         const int status = av_interleaved_write_frame(output, p);
-        if (status < 0)
-            failure = QStringLiteral("Couldn't write the zoomed video: %1").arg(avError(status));
+        if (status < 0) failure = QStringLiteral("Couldn't write the zoomed video: %1").arg(avError(status));
         return status >= 0;
     }
 
@@ -128,16 +125,14 @@ struct Job {
         }
         for (;;) {
             status = avcodec_receive_packet(encoder, encodedPacket);
-            if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
-                return true;
+            if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
             if (status < 0) {
                 failure = QStringLiteral("The encoder stopped: %1").arg(avError(status));
                 return false;
             }
             av_packet_rescale_ts(encodedPacket, encoder->time_base, outVideo->time_base);
             encodedPacket->stream_index = outVideo->index;
-            if (!write(encodedPacket))
-                return false;
+            if (!write(encodedPacket)) return false;
         }
     }
 };
@@ -158,10 +153,8 @@ RippleLook rippleLook(double progress, double width) {
 }
 
 double rippleOpacity(const RippleLook& look, double distance) {
-    if (distance >= look.outerRadius)
-        return 0;
-    if (distance <= look.innerRadius)
-        return look.opacity;
+    if (distance >= look.outerRadius) return 0;
+    if (distance <= look.innerRadius) return look.opacity;
     return look.opacity * (look.outerRadius - distance) / (look.outerRadius - look.innerRadius);
 }
 
@@ -177,14 +170,12 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
         return failed(QStringLiteral("Out of memory."));
     const QByteArray source = from.toLocal8Bit();
     int status = avformat_open_input(&job.input, source.constData(), nullptr, nullptr);
-    if (status < 0)
-        return failed(QStringLiteral("Couldn't open %1: %2").arg(from, avError(status)));
+    if (status < 0) return failed(QStringLiteral("Couldn't open %1: %2").arg(from, avError(status)));
     if ((status = avformat_find_stream_info(job.input, nullptr)) < 0)
         return failed(QStringLiteral("Couldn't read %1: %2").arg(from, avError(status)));
     const AVCodec* decoderCodec = nullptr;
     const int videoIndex = av_find_best_stream(job.input, AVMEDIA_TYPE_VIDEO, -1, -1, &decoderCodec, 0);
-    if (videoIndex < 0 || !decoderCodec)
-        return failed(QStringLiteral("%1 has no video.").arg(from));
+    if (videoIndex < 0 || !decoderCodec) return failed(QStringLiteral("%1 has no video.").arg(from));
     job.inVideo = job.input->streams[videoIndex];
     const int audioIndex = av_find_best_stream(job.input, AVMEDIA_TYPE_AUDIO, -1, videoIndex, nullptr, 0);
     job.inAudio = audioIndex >= 0 ? job.input->streams[audioIndex] : nullptr;
@@ -196,8 +187,7 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
         return failed(QStringLiteral("Couldn't decode %1: %2").arg(from, avError(status)));
     job.width = job.decoder->width & ~1;
     job.height = job.decoder->height & ~1;
-    if (job.width < 2 || job.height < 2)
-        return failed(QStringLiteral("%1 has no pictures.").arg(from));
+    if (job.width < 2 || job.height < 2) return failed(QStringLiteral("%1 has no pictures.").arg(from));
 
     // The result is written under a name of its own and takes its real name when complete.
     const QString partial = to + QStringLiteral(".part");
@@ -205,16 +195,15 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
     if ((status = avformat_alloc_output_context2(&job.output, nullptr, "mp4", partialName.constData())) < 0)
         return failed(QStringLiteral("MPEG-4 files can't be written here: %1").arg(avError(status)));
     const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
-    if (!h264)
-        h264 = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!h264)
-        return failed(QStringLiteral("No H.264 encoder is installed."));
+    if (!h264) h264 = avcodec_find_encoder(AV_CODEC_ID_H264);
+    if (!h264) return failed(QStringLiteral("No H.264 encoder is installed."));
     job.encoder = avcodec_alloc_context3(h264);
     job.encoder->width = job.width;
     job.encoder->height = job.height;
     job.encoder->pix_fmt = AV_PIX_FMT_YUV420P;
     job.encoder->time_base = job.inVideo->time_base;
-    const AVRational rate = job.inVideo->avg_frame_rate.num > 0 ? job.inVideo->avg_frame_rate : AVRational{30, 1};
+    const AVRational rate =
+        job.inVideo->avg_frame_rate.num > 0 ? job.inVideo->avg_frame_rate : AVRational{30, 1};
     job.encoder->framerate = rate;
     job.encoder->gop_size = std::max(1, int(2 * av_q2d(rate)));
     job.encoder->thread_count = 0;
@@ -223,8 +212,7 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
     // well under half a minute on two cores, at a quality that suits screen content.
     av_opt_set(job.encoder->priv_data, "preset", "superfast", 0);
     av_opt_set_int(job.encoder->priv_data, "crf", 20, 0);
-    if (job.output->oformat->flags & AVFMT_GLOBALHEADER)
-        job.encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (job.output->oformat->flags & AVFMT_GLOBALHEADER) job.encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if ((status = avcodec_open2(job.encoder, h264, nullptr)) < 0)
         return failed(QStringLiteral("The H.264 encoder didn't start: %1").arg(avError(status)));
     job.outVideo = avformat_new_stream(job.output, nullptr);
@@ -242,19 +230,17 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
     av_dict_set(&options, "movflags", "faststart", 0); // players can start before the end has arrived
     status = avformat_write_header(job.output, &options);
     av_dict_free(&options);
-    if (status < 0)
-        return failed(QStringLiteral("Couldn't start the zoomed video: %1").arg(avError(status)));
-    if (!newFrame(job.zoomed, job.width, job.height))
-        return failed(QStringLiteral("Out of memory."));
+    if (status < 0) return failed(QStringLiteral("Couldn't start the zoomed video: %1").arg(avError(status)));
+    if (!newFrame(job.zoomed, job.width, job.height)) return failed(QStringLiteral("Out of memory."));
 
     const double videoStart = job.inVideo->start_time == AV_NOPTS_VALUE ? 0 : double(job.inVideo->start_time);
     const double timeBase = av_q2d(job.inVideo->time_base);
     double duration = job.input->duration > 0 ? double(job.input->duration) / AV_TIME_BASE : 0;
-    if (job.inVideo->duration > 0)
-        duration = double(job.inVideo->duration) * timeBase;
+    if (job.inVideo->duration > 0) duration = double(job.inVideo->duration) * timeBase;
 
     const auto zoomFrame = [&](AVFrame* frame) -> bool {
-        const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+        const int64_t pts =
+            frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
         if (pts == AV_NOPTS_VALUE || (job.lastPts != AV_NOPTS_VALUE && pts <= job.lastPts))
             return true; // a picture without a time of its own, or out of order: left out
         job.lastPts = pts;
@@ -289,8 +275,9 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
         const QRect crop = cropOf(sourceRect(plan, t, QSize(job.width, job.height)), job.width, job.height);
         AVFrame* out = picture;
         if (crop.size() != QSize(job.width, job.height)) {
-            job.zoomer = sws_getCachedContext(job.zoomer, crop.width(), crop.height(), AV_PIX_FMT_YUV420P, job.width,
-                                              job.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            job.zoomer =
+                sws_getCachedContext(job.zoomer, crop.width(), crop.height(), AV_PIX_FMT_YUV420P, job.width,
+                                     job.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
             if (!job.zoomer || av_frame_make_writable(job.zoomed) < 0) {
                 job.failure = QStringLiteral("The pictures can't be scaled.");
                 return false;
@@ -299,28 +286,25 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
                 picture->data[0] + qsizetype(crop.y()) * picture->linesize[0] + crop.x(),
                 picture->data[1] + qsizetype(crop.y() / 2) * picture->linesize[1] + crop.x() / 2,
                 picture->data[2] + qsizetype(crop.y() / 2) * picture->linesize[2] + crop.x() / 2};
-            sws_scale(job.zoomer, from, picture->linesize, 0, crop.height(), job.zoomed->data, job.zoomed->linesize);
+            sws_scale(job.zoomer, from, picture->linesize, 0, crop.height(), job.zoomed->data,
+                      job.zoomed->linesize);
             out = job.zoomed;
         }
         out->pts = pts;
         out->pict_type = AV_PICTURE_TYPE_NONE;
         const bool ok = job.encode(out);
-        if (progress && duration > 0)
-            progress(std::clamp(t / duration, 0.0, 1.0));
+        if (progress && duration > 0) progress(std::clamp(t / duration, 0.0, 1.0));
         return ok;
     };
 
     const auto drainDecoder = [&]() -> bool {
         for (;;) {
             status = avcodec_receive_frame(job.decoder, job.decoded);
-            if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
-                return true;
-            if (status < 0)
-                return true; // a damaged picture is left out
+            if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
+            if (status < 0) return true; // a damaged picture is left out
             const bool ok = zoomFrame(job.decoded);
             av_frame_unref(job.decoded);
-            if (!ok)
-                return false;
+            if (!ok) return false;
         }
     };
 
@@ -336,13 +320,11 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
             ok = job.write(job.packet);
         }
         av_packet_unref(job.packet);
-        if (!ok)
-            break;
+        if (!ok) break;
     }
     if (job.failure.isEmpty()) {
         avcodec_send_packet(job.decoder, nullptr);
-        if (drainDecoder())
-            job.encode(nullptr);
+        if (drainDecoder()) job.encode(nullptr);
     }
     if (job.failure.isEmpty() && job.lastPts == AV_NOPTS_VALUE)
         job.failure = QStringLiteral("No pictures could be read from %1.").arg(from);
@@ -358,8 +340,7 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
         QFile::remove(partial);
         return failed(QStringLiteral("Couldn't name the zoomed video %1.").arg(to));
     }
-    if (progress)
-        progress(1.0);
+    if (progress) progress(1.0);
     return Outcome<bool>::ok(true);
 }
 

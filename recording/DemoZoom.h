@@ -20,7 +20,8 @@ using Progress = std::function<void(double fraction)>;
 
 // Writes the zoomed video to `to` (whole: a partly written file never carries that name)
 // and answers when it is complete, or why it failed.
-Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& to, const Progress& progress = {});
+Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& to,
+                     const Progress& progress = {});
 
 // The same work on a worker thread.
 QFuture<Outcome<bool>> apply(ZoomPlan plan, QString from, QString to, Progress progress = {});
@@ -32,9 +33,9 @@ QRectF sourceRect(const ZoomPlan& plan, double atSeconds, QSize pictureSize);
 
 // The ripple's look at `progress` (0 at the press, 1 at its end) on a picture `width` wide.
 struct RippleLook {
-    double outerRadius;  // pixels; nothing is drawn at or beyond it
-    double innerRadius;  // pixels; full opacity within it
-    double opacity;      // 0…1 inside the inner radius
+    double outerRadius; // pixels; nothing is drawn at or beyond it
+    double innerRadius; // pixels; full opacity within it
+    double opacity;     // 0…1 inside the inner radius
 };
 RippleLook rippleLook(double progress, double width);
 // The ripple's opacity at `distance` pixels from its centre.

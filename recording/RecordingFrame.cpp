@@ -30,7 +30,8 @@ QFont pillFont() {
 
 const QColor RecordingBorderView::red{255, 59, 48};
 
-RecordingBorderView::RecordingBorderView(QString name, QWidget* parent) : QWidget(parent), m_name(std::move(name)) {}
+RecordingBorderView::RecordingBorderView(QString name, QWidget* parent)
+    : QWidget(parent), m_name(std::move(name)) {}
 
 QRect RecordingBorderView::pillRect(QSize size) const {
     const QSize text = QFontMetrics(pillFont()).size(Qt::TextSingleLine, pillText());
@@ -75,8 +76,7 @@ RecordingFrame::RecordingFrame(const QString& name) : m_border(new RecordingBord
 }
 
 void RecordingFrame::place(QRect aroundGlobal) {
-    if (geometry() == aroundGlobal)
-        return; // only moved when the window did
+    if (geometry() == aroundGlobal) return; // only moved when the window did
     setGeometry(aroundGlobal);
     m_border->setGeometry(rect());
     // Only the outline and the pill are there: the rest lets the screen show through,
@@ -202,7 +202,9 @@ void RecordingControls::setAlert(bool alert) {
     relayout();
 }
 
-void RecordingControls::startPulsing() { m_pulse.start(); }
+void RecordingControls::startPulsing() {
+    m_pulse.start();
+}
 
 void RecordingControls::stopPulsing() {
     m_pulse.stop();
@@ -216,8 +218,7 @@ void RecordingControls::setTimeText(const QString& text) {
 }
 
 void RecordingControls::setCentred(bool centred) {
-    if (centred)
-        m_bars->hide();
+    if (centred) m_bars->hide();
     relayout();
 }
 
@@ -245,8 +246,7 @@ void RecordingControls::paintEvent(QPaintEvent*) {
 }
 
 void RecordingControls::mousePressEvent(QMouseEvent*) {
-    if (isEnabled() && onClick)
-        onClick();
+    if (isEnabled() && onClick) onClick();
 }
 
 } // namespace ombrel

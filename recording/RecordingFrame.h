@@ -17,7 +17,7 @@ namespace ombrel {
 
 // Draws the 4-pixel red outline inset by 2 and the pill with "Recording " + name.
 class RecordingBorderView : public QWidget {
-public:
+  public:
     explicit RecordingBorderView(QString name, QWidget* parent = nullptr);
     const QString& name() const { return m_name; }
     QString pillText() const { return QStringLiteral("Recording ") + m_name; }
@@ -27,15 +27,15 @@ public:
     QRegion drawnRegion(QSize size) const;
     static const QColor red;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QString m_name;
 };
 
 class RecordingFrame : public QWidget {
-public:
+  public:
     static constexpr int followIntervalMs = 250;
     explicit RecordingFrame(const QString& name);
     // Shows the outline over `aroundGlobal`; with a window id it follows that window.
@@ -44,7 +44,7 @@ public:
     RecordingBorderView* border() const { return m_border; }
     bool isFollowing() const { return m_followTimer.isActive(); }
 
-private:
+  private:
     void place(QRect aroundGlobal);
     void follow();
     RecordingBorderView* m_border;
@@ -54,7 +54,7 @@ private:
 
 // Bars that rise and fall with the microphone level.
 class VoiceBars : public QWidget {
-public:
+  public:
     static constexpr int barCount = 5;
     explicit VoiceBars(QWidget* parent = nullptr);
     void start();
@@ -64,10 +64,10 @@ public:
     void stop();
     double shownLevel() const { return m_level; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QTimer m_decay;
     double m_level = 0;
 };
@@ -76,7 +76,7 @@ private:
 // symbol, alert look, tool tip and pulsing), the elapsed time and the voice bars. Clicking
 // it while enabled calls `onClick`.
 class RecordingControls : public QWidget {
-public:
+  public:
     explicit RecordingControls(QWidget* parent = nullptr);
     std::function<void()> onClick;
 
@@ -96,11 +96,11 @@ public:
     // Shows the panel at the top right of `screenGlobal`.
     void showOn(QRect screenGlobal);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
 
-private:
+  private:
     void relayout();
     QString m_symbol = QStringLiteral("record.circle");
     bool m_alert = false;

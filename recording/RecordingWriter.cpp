@@ -28,14 +28,12 @@ QString avError(int code) {
 // Opens an encoder and gives it a stream of the file, whose parameters and time base are
 // the encoder's. The FFmpeg status: negative when the encoder did not start or the stream
 // could not be made.
-int openEncoderStream(AVFormatContext* format, AVCodecContext* encoder, const AVCodec* codec, AVStream** stream) {
-    if (format->oformat->flags & AVFMT_GLOBALHEADER)
-        encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (const int status = avcodec_open2(encoder, codec, nullptr); status < 0)
-        return status;
+int openEncoderStream(AVFormatContext* format, AVCodecContext* encoder, const AVCodec* codec,
+                      AVStream** stream) {
+    if (format->oformat->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (const int status = avcodec_open2(encoder, codec, nullptr); status < 0) return status;
     *stream = avformat_new_stream(format, nullptr);
-    if (!*stream)
-        return AVERROR(ENOMEM);
+    if (!*stream) return AVERROR(ENOMEM);
     avcodec_parameters_from_context((*stream)->codecpar, encoder);
     (*stream)->time_base = encoder->time_base;
     return 0;
@@ -60,8 +58,8 @@ struct RecordingWriter::Parts {
     bool finished = false;
     qint64 lastFrameIndex = -1;
     qint64 nextSoundPts = -1;
-    QSize fittedFrom;    // the picture size the letterbox below was worked out for
-    QRect fitted;        // where pictures of that size go in the video, even-aligned
+    QSize fittedFrom; // the picture size the letterbox below was worked out for
+    QRect fitted;     // where pictures of that size go in the video, even-aligned
 
     std::mutex videoMutex; // the video encoder and its frame
     std::mutex audioMutex; // the audio encoder, its queue and frame
@@ -72,23 +70,20 @@ struct RecordingWriter::Parts {
         sws_freeContext(scaler);
         av_frame_free(&picture);
         av_frame_free(&sound);
-        if (fifo)
-            av_audio_fifo_free(fifo);
+        if (fifo) av_audio_fifo_free(fifo);
         av_packet_free(&videoPacket);
         av_packet_free(&audioPacket);
         avcodec_free_context(&video);
         avcodec_free_context(&audio);
         if (format) {
-            if (format->pb && !(format->oformat->flags & AVFMT_NOFILE))
-                avio_closep(&format->pb);
+            if (format->pb && !(format->oformat->flags & AVFMT_NOFILE)) avio_closep(&format->pb);
             avformat_free_context(format);
         }
     }
 
     void fail(const QString& why) {
         std::lock_guard lock(muxMutex);
-        if (failure.isEmpty())
-            failure = why;
+        if (failure.isEmpty()) failure = why;
     }
     bool failed() {
         std::lock_guard lock(muxMutex);
@@ -104,8 +99,7 @@ struct RecordingWriter::Parts {
         }
         for (;;) {
             status = avcodec_receive_packet(codec, packet);
-            if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
-                return true;
+            if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
             if (status < 0) {
                 fail(QStringLiteral("The encoder stopped: %1").arg(avError(status)));
                 return false;
@@ -140,7 +134,8 @@ struct RecordingWriter::Parts {
 RecordingWriter::RecordingWriter() : d(std::make_unique<Parts>()) {}
 RecordingWriter::~RecordingWriter() = default;
 
-Outcome<std::unique_ptr<RecordingWriter>> RecordingWriter::open(const QString& path, const Settings& settings) {
+Outcome<std::unique_ptr<RecordingWriter>> RecordingWriter::open(const QString& path,
+                                                                const Settings& settings) {
     using Result = Outcome<std::unique_ptr<RecordingWriter>>;
     const auto failWith = [](const QString& why) { return Result::fail(Failure::Permanent, why); };
     if (settings.videoSize.isEmpty() || settings.videoSize.width() % 2 || settings.videoSize.height() % 2)
@@ -156,10 +151,8 @@ Outcome<std::unique_ptr<RecordingWriter>> RecordingWriter::open(const QString& p
         return failWith(QStringLiteral("MPEG-4 files can't be written here: %1").arg(avError(status)));
 
     const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
-    if (!h264)
-        h264 = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!h264)
-        return failWith(QStringLiteral("No H.264 encoder is installed."));
+    if (!h264) h264 = avcodec_find_encoder(AV_CODEC_ID_H264);
+    if (!h264) return failWith(QStringLiteral("No H.264 encoder is installed."));
     p.video = avcodec_alloc_context3(h264);
     p.video->width = settings.videoSize.width();
     p.video->height = settings.videoSize.height();
@@ -175,8 +168,7 @@ Outcome<std::unique_ptr<RecordingWriter>> RecordingWriter::open(const QString& p
 
     if (settings.withSound) {
         const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
-        if (!aac)
-            return failWith(QStringLiteral("No AAC encoder is installed."));
+        if (!aac) return failWith(QStringLiteral("No AAC encoder is installed."));
         p.audio = avcodec_alloc_context3(aac);
         p.audio->sample_fmt = AV_SAMPLE_FMT_FLTP;
         p.audio->sample_rate = soundRate;
@@ -188,19 +180,16 @@ Outcome<std::unique_ptr<RecordingWriter>> RecordingWriter::open(const QString& p
         p.fifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 1, soundRate);
         p.sound = av_frame_alloc();
         p.audioPacket = av_packet_alloc();
-        if (!p.fifo || !p.sound || !p.audioPacket)
-            return failWith(QStringLiteral("Out of memory."));
+        if (!p.fifo || !p.sound || !p.audioPacket) return failWith(QStringLiteral("Out of memory."));
     }
 
     p.picture = av_frame_alloc();
     p.videoPacket = av_packet_alloc();
-    if (!p.picture || !p.videoPacket)
-        return failWith(QStringLiteral("Out of memory."));
+    if (!p.picture || !p.videoPacket) return failWith(QStringLiteral("Out of memory."));
     p.picture->format = AV_PIX_FMT_YUV420P;
     p.picture->width = settings.videoSize.width();
     p.picture->height = settings.videoSize.height();
-    if (av_frame_get_buffer(p.picture, 0) < 0)
-        return failWith(QStringLiteral("Out of memory."));
+    if (av_frame_get_buffer(p.picture, 0) < 0) return failWith(QStringLiteral("Out of memory."));
 
     if ((status = avio_open(&p.format->pb, file.constData(), AVIO_FLAG_WRITE)) < 0)
         return failWith(QStringLiteral("Couldn't create %1: %2").arg(path, avError(status)));
@@ -219,10 +208,8 @@ Outcome<std::unique_ptr<RecordingWriter>> RecordingWriter::open(const QString& p
 bool RecordingWriter::addPicture(const QImage& picture, qint64 frameIndex) {
     Parts& p = *d;
     std::lock_guard lock(p.videoMutex);
-    if (p.finished || p.failed() || picture.isNull() || frameIndex <= p.lastFrameIndex)
-        return !p.failed();
-    if (picture.size() != p.fittedFrom)
-        p.fitPicture(picture.size());
+    if (p.finished || p.failed() || picture.isNull() || frameIndex <= p.lastFrameIndex) return !p.failed();
+    if (picture.size() != p.fittedFrom) p.fitPicture(picture.size());
     if (av_frame_make_writable(p.picture) < 0) {
         p.fail(QStringLiteral("Out of memory."));
         return false;
@@ -240,8 +227,9 @@ bool RecordingWriter::addPicture(const QImage& picture, qint64 frameIndex) {
     if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32 &&
         source.format() != QImage::Format_ARGB32_Premultiplied)
         source = source.convertToFormat(QImage::Format_RGB32);
-    p.scaler = sws_getCachedContext(p.scaler, source.width(), source.height(), AV_PIX_FMT_BGR0, p.fitted.width(),
-                                    p.fitted.height(), AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    p.scaler =
+        sws_getCachedContext(p.scaler, source.width(), source.height(), AV_PIX_FMT_BGR0, p.fitted.width(),
+                             p.fitted.height(), AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!p.scaler) {
         p.fail(QStringLiteral("The picture can't be converted for the video."));
         return false;
@@ -260,13 +248,10 @@ bool RecordingWriter::addPicture(const QImage& picture, qint64 frameIndex) {
 
 bool RecordingWriter::addSound(const float* samples, qsizetype count, double atSeconds) {
     Parts& p = *d;
-    if (!p.audio)
-        return true;
+    if (!p.audio) return true;
     std::lock_guard lock(p.audioMutex);
-    if (p.finished || p.failed())
-        return !p.failed();
-    if (p.nextSoundPts < 0)
-        p.nextSoundPts = std::max<qint64>(0, std::llround(atSeconds * soundRate));
+    if (p.finished || p.failed()) return !p.failed();
+    if (p.nextSoundPts < 0) p.nextSoundPts = std::max<qint64>(0, std::llround(atSeconds * soundRate));
     void* planes[1] = {const_cast<float*>(samples)};
     if (av_audio_fifo_write(p.fifo, planes, int(count)) < int(count)) {
         p.fail(QStringLiteral("Out of memory."));
@@ -286,8 +271,7 @@ bool RecordingWriter::addSound(const float* samples, qsizetype count, double atS
         av_audio_fifo_read(p.fifo, reinterpret_cast<void**>(p.sound->data), frameSize);
         p.sound->pts = p.nextSoundPts;
         p.nextSoundPts += frameSize;
-        if (!p.encode(p.audio, p.audioStream, p.audioPacket, p.sound))
-            return false;
+        if (!p.encode(p.audio, p.audioStream, p.audioPacket, p.sound)) return false;
     }
     return true;
 }
@@ -298,18 +282,15 @@ Outcome<bool> RecordingWriter::finish() {
         std::scoped_lock lock(p.videoMutex, p.audioMutex);
         if (!p.finished) {
             p.finished = true;
-            if (!p.failed())
-                p.encode(p.video, p.videoStream, p.videoPacket, nullptr);
-            if (p.audio && !p.failed())
-                p.encode(p.audio, p.audioStream, p.audioPacket, nullptr);
+            if (!p.failed()) p.encode(p.video, p.videoStream, p.videoPacket, nullptr);
+            if (p.audio && !p.failed()) p.encode(p.audio, p.audioStream, p.audioPacket, nullptr);
             std::lock_guard mux(p.muxMutex);
             if (p.headerWritten) {
                 const int status = av_write_trailer(p.format);
                 if (status < 0 && p.failure.isEmpty())
                     p.failure = QStringLiteral("Couldn't finish the recording file: %1").arg(avError(status));
             }
-            if (p.format->pb)
-                avio_closep(&p.format->pb);
+            if (p.format->pb) avio_closep(&p.format->pb);
         }
     }
     const QString why = failure();

@@ -16,14 +16,14 @@
 namespace ombrel {
 
 class RecordingWriter {
-public:
+  public:
     struct Settings {
-        QSize videoSize;            // even width and height
+        QSize videoSize; // even width and height
         int framesPerSecond = 30;
-        bool withSound = false;     // 48 kHz mono
+        bool withSound = false; // 48 kHz mono
         const char* preset = "veryfast";
-        int quality = 23;           // x264 constant rate factor: lower is better and bigger
-        int keyFrameSeconds = 2;    // the length of a fragment
+        int quality = 23;        // x264 constant rate factor: lower is better and bigger
+        int keyFrameSeconds = 2; // the length of a fragment
     };
     static constexpr int soundRate = 48000;
 
@@ -47,7 +47,7 @@ public:
     // The first failure while writing, or empty.
     QString failure() const;
 
-private:
+  private:
     RecordingWriter();
     struct Parts;
     std::unique_ptr<Parts> d;

@@ -38,10 +38,8 @@ double secondsSince(Clock::time_point start) {
 // Moves a file, also to another file system: there it is copied under a passing name first,
 // so the destination name only ever holds the whole file. Answers the reason on failure.
 QString moveFile(const QString& from, const QString& to) {
-    if (QFileInfo::exists(to))
-        QFile::remove(to);
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return {};
+    if (QFileInfo::exists(to)) QFile::remove(to);
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) return {};
     const QString partial = to + QStringLiteral(".part");
     QFile::remove(partial);
     QFile source(from);
@@ -85,7 +83,8 @@ struct ScreenRecorder::Engine {
         while (!stopping) {
             const qint64 index = qint64(std::floor(secondsSince(startedAt) * framesPerSecond));
             if (index < next) {
-                std::this_thread::sleep_until(startedAt + std::chrono::microseconds(next * 1000000 / framesPerSecond));
+                std::this_thread::sleep_until(startedAt +
+                                              std::chrono::microseconds(next * 1000000 / framesPerSecond));
                 continue;
             }
             const Outcome<bool> grabbed =
@@ -105,18 +104,14 @@ struct ScreenRecorder::Engine {
     // Stops both threads and completes the file; safe to call from any thread, more than once.
     QString close() {
         std::lock_guard lock(closeMutex);
-        if (closed)
-            return closeResult;
+        if (closed) return closeResult;
         closed = true;
         stopping = true;
-        if (capture.joinable())
-            capture.join();
-        if (microphone)
-            microphone->stop();
+        if (capture.joinable()) capture.join();
+        if (microphone) microphone->stop();
         if (writer) {
             const Outcome<bool> finished = writer->finish();
-            if (!finished)
-                closeResult = finished.message();
+            if (!finished) closeResult = finished.message();
         }
         return closeResult;
     }
@@ -126,28 +121,30 @@ struct ScreenRecorder::Engine {
 
 QSize ScreenRecorder::videoSize(QSizeF sizePoints, double pixelsPerPoint) {
     const double longest = std::max(sizePoints.width(), sizePoints.height());
-    if (longest <= 0 || pixelsPerPoint <= 0)
-        return {};
+    if (longest <= 0 || pixelsPerPoint <= 0) return {};
     const double scale = std::min(pixelsPerPoint, maxEdge / longest);
     const auto even = [](double v) { return int(std::trunc(v)) & ~1; };
     return QSize(even(sizePoints.width() * scale), even(sizePoints.height() * scale));
 }
 
 std::optional<QPointF> ScreenRecorder::normalised(QPointF globalTopLeft, QRectF recordedFrame) {
-    if (recordedFrame.isEmpty())
-        return std::nullopt;
+    if (recordedFrame.isEmpty()) return std::nullopt;
     const double x = globalTopLeft.x();
     const double y = globalTopLeft.y();
     // Inside means left and top edges included, right and bottom excluded, as a pixel grid has it.
-    if (x < recordedFrame.left() || y < recordedFrame.top() || x >= recordedFrame.left() + recordedFrame.width() ||
+    if (x < recordedFrame.left() || y < recordedFrame.top() ||
+        x >= recordedFrame.left() + recordedFrame.width() ||
         y >= recordedFrame.top() + recordedFrame.height())
         return std::nullopt;
-    return QPointF((x - recordedFrame.left()) / recordedFrame.width(), (y - recordedFrame.top()) / recordedFrame.height());
+    return QPointF((x - recordedFrame.left()) / recordedFrame.width(),
+                   (y - recordedFrame.top()) / recordedFrame.height());
 }
 
-ScreenRecorder::ScreenRecorder(bool zoomsOnClicks, QString temporaryFile, QString destination, QObject* parent)
+ScreenRecorder::ScreenRecorder(bool zoomsOnClicks, QString temporaryFile, QString destination,
+                               QObject* parent)
     : QObject(parent), m_zoomsOnClicks(zoomsOnClicks),
-      m_temporaryFile(temporaryFile.isEmpty() ? RecordingFiles::newTemporaryFile() : std::move(temporaryFile)),
+      m_temporaryFile(temporaryFile.isEmpty() ? RecordingFiles::newTemporaryFile()
+                                              : std::move(temporaryFile)),
       m_destination(std::move(destination)) {
     av_log_set_level(AV_LOG_QUIET); // the program keeps no log; FFmpeg need not talk either
     m_pointerTimer.setTimerType(Qt::PreciseTimer);
@@ -160,8 +157,7 @@ ScreenRecorder::ScreenRecorder(bool zoomsOnClicks, QString temporaryFile, QStrin
 
 ScreenRecorder::~ScreenRecorder() {
     stopWatchingClicks();
-    if (m_engine)
-        m_engine->close(); // a recorder dropped while recording still leaves a whole file
+    if (m_engine) m_engine->close(); // a recorder dropped while recording still leaves a whole file
 }
 
 double ScreenRecorder::elapsedSeconds() const {
@@ -199,20 +195,19 @@ void ScreenRecorder::start(const Target& target, bool microphone, std::function<
         }
         m_engine->capture = std::thread([engine = m_engine.get(), this] {
             engine->run([this](const QString& failure) {
-                QMetaObject::invokeMethod(this, [this, failure] { engineEnded(failure); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this, failure] { engineEnded(failure); }, Qt::QueuedConnection);
             });
         });
-        if (m_zoomsOnClicks || m_samplesInput)
-            watchClicks();
+        if (m_zoomsOnClicks || m_samplesInput) watchClicks();
         done(QString());
     });
     watcher->setFuture(QtConcurrent::run([=]() -> Started {
-        if (size.isEmpty())
-            return {nullptr, QStringLiteral("There is nothing to record in that area.")};
+        if (size.isEmpty()) return {nullptr, QStringLiteral("There is nothing to record in that area.")};
         auto engine = std::make_shared<Engine>();
-        auto frames = target.isWindow ? sources->window(target.windowInfo.id) : sources->display(target.display.id);
-        if (!frames)
-            return {nullptr, frames.message()};
+        auto frames =
+            target.isWindow ? sources->window(target.windowInfo.id) : sources->display(target.display.id);
+        if (!frames) return {nullptr, frames.message()};
         engine->frames = frames.take();
 
         // The microphone first: when it can't be opened, the recording goes on without sound.
@@ -221,22 +216,23 @@ void ScreenRecorder::start(const Target& target, bool microphone, std::function<
             engine->microphone = sources->microphone();
             Engine* e = engine.get();
             const Outcome<bool> heard = engine->microphone->start([e, self](const AudioChunk& chunk) {
-                if (!e->started)
-                    return;
+                if (!e->started) return;
                 const double level = VoiceLevel::of(chunk);
-                QMetaObject::invokeMethod(self.data(), [self, level] {
-                    if (self && self->onVoiceLevel && self->isRecording())
-                        self->onVoiceLevel(level);
-                }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    self.data(),
+                    [self, level] {
+                        if (self && self->onVoiceLevel && self->isRecording()) self->onVoiceLevel(level);
+                    },
+                    Qt::QueuedConnection);
                 if (chunk.format == AudioChunk::SampleFormat::Float32 && chunk.channels == 1 &&
                     chunk.sampleRate == RecordingWriter::soundRate) {
-                    const double heardAt = secondsSince(e->startedAt) - double(chunk.frames) / chunk.sampleRate;
+                    const double heardAt =
+                        secondsSince(e->startedAt) - double(chunk.frames) / chunk.sampleRate;
                     e->writer->addSound(static_cast<const float*>(chunk.data), chunk.frames, heardAt);
                 }
             });
             withSound = heard.isOk();
-            if (!withSound)
-                engine->microphone.reset();
+            if (!withSound) engine->microphone.reset();
         }
 
         RecordingWriter::Settings settings;
@@ -259,12 +255,10 @@ void ScreenRecorder::start(const Target& target, bool microphone, std::function<
 void ScreenRecorder::watchClicks() {
     m_monitor = Platform::recording().inputMonitor();
     connect(m_monitor.get(), &InputMonitor::scrolled, this, [this] {
-        if (m_engine)
-            m_scrolls.push_back(elapsedSeconds());
+        if (m_engine) m_scrolls.push_back(elapsedSeconds());
     });
     connect(m_monitor.get(), &InputMonitor::pressed, this, [this](QPoint global) {
-        if (!m_engine)
-            return;
+        if (!m_engine) return;
         if (const auto at = normalised(QPointF(global), QRectF(m_recordedFrame)))
             m_clicks.push_back({elapsedSeconds(), at->x(), at->y()});
     });
@@ -281,24 +275,19 @@ void ScreenRecorder::stopWatchingClicks() {
 }
 
 std::optional<QPointF> ScreenRecorder::pointerPosition() {
-    if (!m_monitor)
-        return std::nullopt;
+    if (!m_monitor) return std::nullopt;
     const std::optional<QPoint> at = m_monitor->pointer();
-    if (!at)
-        return std::nullopt;
+    if (!at) return std::nullopt;
     return normalised(QPointF(*at), QRectF(m_recordedFrame));
 }
 
 void ScreenRecorder::samplePointer() {
-    if (!m_engine)
-        return;
-    if (const auto at = pointerPosition())
-        m_pointer.push_back({elapsedSeconds(), at->x(), at->y()});
+    if (!m_engine) return;
+    if (const auto at = pointerPosition()) m_pointer.push_back({elapsedSeconds(), at->x(), at->y()});
 }
 
 void ScreenRecorder::stop() {
-    if (m_stopping || m_hasFinished)
-        return;
+    if (m_stopping || m_hasFinished) return;
     m_stopping = true;
     stopWatchingClicks();
     m_stopTimer.start(); // finish anyway if the capture never says it ended
@@ -316,8 +305,7 @@ void ScreenRecorder::stop() {
 }
 
 void ScreenRecorder::engineEnded(const QString& failure) {
-    if (m_hasFinished)
-        return;
+    if (m_hasFinished) return;
     if (!failure.isEmpty() && m_engine && !m_stopping) {
         // Writing failed while recording: close what there is, then finish with the reason.
         m_stopping = true;
@@ -335,8 +323,7 @@ void ScreenRecorder::engineEnded(const QString& failure) {
 }
 
 void ScreenRecorder::finish(const QString& failure) {
-    if (m_hasFinished)
-        return;
+    if (m_hasFinished) return;
     m_hasFinished = true;
     stopWatchingClicks();
     m_stopTimer.stop();
@@ -358,23 +345,23 @@ void ScreenRecorder::finish(const QString& failure) {
     }
 
     const bool zooms = m_zoomsOnClicks && (!m_clicks.empty() || !m_pointer.empty());
-    if (zooms && onFinishing)
-        onFinishing();
+    if (zooms && onFinishing) onFinishing();
     const QPointer<ScreenRecorder> self(this);
     DemoZoom::Progress progress;
     if (zooms && onZoomProgress)
         progress = [self](double fraction) {
-            QMetaObject::invokeMethod(self.data(), [self, fraction] {
-                if (self && self->onZoomProgress)
-                    self->onZoomProgress(fraction);
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, fraction] {
+                    if (self && self->onZoomProgress) self->onZoomProgress(fraction);
+                },
+                Qt::QueuedConnection);
         };
     auto* watcher = new QFutureWatcher<Saved>(this);
     connect(watcher, &QFutureWatcher<Saved>::finished, this, [this, watcher] {
         const Saved result = watcher->result();
         watcher->deleteLater();
-        if (result.file)
-            CaptureStore::noteChange();
+        if (result.file) CaptureStore::noteChange();
         saved(result.file, result.error);
     });
     watcher->setFuture(QtConcurrent::run([raw = m_temporaryFile, destination, zooms, clicks = m_clicks,
@@ -390,16 +377,14 @@ void ScreenRecorder::finish(const QString& failure) {
             QFile::remove(destination); // the zoom failed: keep the plain recording instead
         }
         const QString error = moveFile(raw, destination);
-        if (!error.isEmpty())
-            return {std::nullopt, error};
+        if (!error.isEmpty()) return {std::nullopt, error};
         return {destination, QString()};
     }));
 }
 
 void ScreenRecorder::saved(std::optional<QString> file, const QString& error) {
     m_engine.reset();
-    if (onFinish)
-        onFinish(std::move(file), error);
+    if (onFinish) onFinish(std::move(file), error);
 }
 
 } // namespace ombrel

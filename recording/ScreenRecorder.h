@@ -26,7 +26,7 @@ namespace ombrel {
 
 class ScreenRecorder : public QObject {
     Q_OBJECT
-public:
+  public:
     // What to record: a display, or one window of another program.
     struct Target {
         static Target screen(const DisplayInfo& display) {
@@ -47,10 +47,10 @@ public:
         QRect frameGlobal() const { return isWindow ? windowInfo.frameGlobal : display.globalRectPx; }
     };
 
-    static constexpr int maxEdge = 2560;        // the longest edge of the video, in pixels
-    static constexpr int framesPerSecond = 30;  // at most
+    static constexpr int maxEdge = 2560;            // the longest edge of the video, in pixels
+    static constexpr int framesPerSecond = 30;      // at most
     static constexpr double pointerInterval = 0.05; // seconds between pointer samples
-    static constexpr int stopWaitMs = 3000;     // finish anyway when the capture never reports its end
+    static constexpr int stopWaitMs = 3000;         // finish anyway when the capture never reports its end
 
     // The video size for an area of `sizePoints` at `pixelsPerPoint`: scaled down so that the
     // longer edge is at most `maxEdge`, each side truncated and made even.
@@ -61,8 +61,8 @@ public:
     static std::optional<QPointF> normalised(QPointF globalTopLeft, QRectF recordedFrame);
 
     // `destination`: where the finished recording goes; empty means a new library file.
-    explicit ScreenRecorder(bool zoomsOnClicks, QString temporaryFile = QString(), QString destination = QString(),
-                            QObject* parent = nullptr);
+    explicit ScreenRecorder(bool zoomsOnClicks, QString temporaryFile = QString(),
+                            QString destination = QString(), QObject* parent = nullptr);
     ~ScreenRecorder() override;
 
     // Sets up and starts capture; `done` gets an empty text on success, else the reason.
@@ -93,7 +93,7 @@ public:
     // The microphone level, 0…1.
     std::function<void(double)> onVoiceLevel;
 
-private:
+  private:
     friend struct ScreenRecorderInspector;
     struct Engine;
 

@@ -6,8 +6,7 @@
 namespace ombrel::VoiceLevel {
 
 double ofSamples(const float* samples, qsizetype count) {
-    if (!samples || count <= 0)
-        return 0;
+    if (!samples || count <= 0) return 0;
     double sum = 0;
     for (qsizetype i = 0; i < count; ++i)
         sum += double(samples[i]) * samples[i];

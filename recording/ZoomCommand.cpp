@@ -69,31 +69,30 @@ int zoomCommand(const QStringList& arguments) {
 
     av_log_set_level(AV_LOG_QUIET);
     std::optional<double> duration = events.durationSeconds;
-    if (!duration)
-        duration = VideoThumbnails(video, 16, 9).durationSeconds();
+    if (!duration) duration = VideoThumbnails(video, 16, 9).durationSeconds();
     const std::optional<ContentMap> content = ContentMap::readNow(video, events.pointer, duration);
-    const ZoomPlan plan(events.clicks, events.pointer, events.scrollTimes, duration, content ? &*content : nullptr);
+    const ZoomPlan plan(events.clicks, events.pointer, events.scrollTimes, duration,
+                        content ? &*content : nullptr);
 
     // A progress line on a terminal, rewritten in place; nothing of it in a pipe or a file.
     const bool terminal = isatty(STDOUT_FILENO);
     int shownPercent = -1;
     const auto progress = [&](double fraction) {
         const int percent = int(std::floor(fraction * 100));
-        if (!terminal || percent == shownPercent)
-            return;
+        if (!terminal || percent == shownPercent) return;
         shownPercent = percent;
         out << "\rZooming… " << percent << " %" << Qt::flush;
     };
     const Outcome<bool> rendered = DemoZoom::render(plan, video, output, progress);
-    if (terminal)
-        out << '\r' << QString(16, QLatin1Char(' ')) << '\r';
+    if (terminal) out << '\r' << QString(16, QLatin1Char(' ')) << '\r';
     if (!rendered) {
         out << Qt::flush;
         err << "Couldn't zoom " << video << ": " << rendered.message() << '\n';
         return 1;
     }
-    out << "Zoomed " << video << " into " << QFileInfo(output).absoluteFilePath() << " (" << plan.clicks().size()
-        << (plan.clicks().size() == 1 ? " click, " : " clicks, ") << plan.frames().size() << " camera frames).\n";
+    out << "Zoomed " << video << " into " << QFileInfo(output).absoluteFilePath() << " ("
+        << plan.clicks().size() << (plan.clicks().size() == 1 ? " click, " : " clicks, ")
+        << plan.frames().size() << " camera frames).\n";
     return 0;
 }
 

@@ -118,10 +118,11 @@ QJsonObject zoomEventsToJson(const ZoomEvents& events) {
     QJsonArray scrolls;
     for (double t : events.scrollTimes)
         scrolls.append(t);
-    return QJsonObject{{"duration", events.durationSeconds ? QJsonValue(*events.durationSeconds) : QJsonValue()},
-                       {"clicks", points(events.clicks)},
-                       {"pointer", points(events.pointer)},
-                       {"scrolls", scrolls}};
+    return QJsonObject{
+        {"duration", events.durationSeconds ? QJsonValue(*events.durationSeconds) : QJsonValue()},
+        {"clicks", points(events.clicks)},
+        {"pointer", points(events.pointer)},
+        {"scrolls", scrolls}};
 }
 
 QJsonObject zoomPlanToJson(const ZoomPlan& plan) {

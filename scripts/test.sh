@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+bash scripts/check_format.sh
 bash scripts/build.sh
 cd build
 # End-to-end tests drive real programs (Chromium, the X server, the window manager) whose

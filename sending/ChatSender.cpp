@@ -21,41 +21,86 @@ namespace ombrel {
 
 const QStringList ChatSender::systemPopUps{
     // password and permission prompts
-    QStringLiteral("polkit-gnome-authentication-agent-1"), QStringLiteral("org.kde.polkit-kde-authentication-agent-1"),
-    QStringLiteral("polkit-kde-authentication-agent-1"), QStringLiteral("polkit-mate-authentication-agent-1"),
-    QStringLiteral("lxpolkit"), QStringLiteral("gcr-prompter"), QStringLiteral("org.gnome.keyring.SystemPrompter"),
-    QStringLiteral("pinentry"), QStringLiteral("pinentry-gtk-2"), QStringLiteral("pinentry-qt"),
-    QStringLiteral("ssh-askpass"), QStringLiteral("ksshaskpass"), QStringLiteral("zenity"),
+    QStringLiteral("polkit-gnome-authentication-agent-1"),
+    QStringLiteral("org.kde.polkit-kde-authentication-agent-1"),
+    QStringLiteral("polkit-kde-authentication-agent-1"),
+    QStringLiteral("polkit-mate-authentication-agent-1"),
+    QStringLiteral("lxpolkit"),
+    QStringLiteral("gcr-prompter"),
+    QStringLiteral("org.gnome.keyring.SystemPrompter"),
+    QStringLiteral("pinentry"),
+    QStringLiteral("pinentry-gtk-2"),
+    QStringLiteral("pinentry-qt"),
+    QStringLiteral("ssh-askpass"),
+    QStringLiteral("ksshaskpass"),
+    QStringLiteral("zenity"),
     // login and lock screens
-    QStringLiteral("lightdm-gtk-greeter"), QStringLiteral("gdm"), QStringLiteral("xscreensaver"),
-    QStringLiteral("light-locker"), QStringLiteral("xfce4-screensaver"), QStringLiteral("kscreenlocker_greet"),
+    QStringLiteral("lightdm-gtk-greeter"),
+    QStringLiteral("gdm"),
+    QStringLiteral("xscreensaver"),
+    QStringLiteral("light-locker"),
+    QStringLiteral("xfce4-screensaver"),
+    QStringLiteral("kscreenlocker_greet"),
     // the shell, panels, docks and trays
-    QStringLiteral("gnome-shell"), QStringLiteral("org.gnome.Shell"), QStringLiteral("plasmashell"),
-    QStringLiteral("org.kde.plasmashell"), QStringLiteral("xfce4-panel"), QStringLiteral("lxpanel"),
-    QStringLiteral("mate-panel"), QStringLiteral("gnome-panel"), QStringLiteral("budgie-panel"),
-    QStringLiteral("tint2"), QStringLiteral("polybar"), QStringLiteral("trayer"), QStringLiteral("stalonetray"),
-    QStringLiteral("plank"), QStringLiteral("cairo-dock"), QStringLiteral("docky"), QStringLiteral("latte-dock"),
-    QStringLiteral("nm-applet"), QStringLiteral("blueman-applet"),
+    QStringLiteral("gnome-shell"),
+    QStringLiteral("org.gnome.Shell"),
+    QStringLiteral("plasmashell"),
+    QStringLiteral("org.kde.plasmashell"),
+    QStringLiteral("xfce4-panel"),
+    QStringLiteral("lxpanel"),
+    QStringLiteral("mate-panel"),
+    QStringLiteral("gnome-panel"),
+    QStringLiteral("budgie-panel"),
+    QStringLiteral("tint2"),
+    QStringLiteral("polybar"),
+    QStringLiteral("trayer"),
+    QStringLiteral("stalonetray"),
+    QStringLiteral("plank"),
+    QStringLiteral("cairo-dock"),
+    QStringLiteral("docky"),
+    QStringLiteral("latte-dock"),
+    QStringLiteral("nm-applet"),
+    QStringLiteral("blueman-applet"),
     // notifications
-    QStringLiteral("notify-osd"), QStringLiteral("dunst"), QStringLiteral("xfce4-notifyd"),
-    QStringLiteral("mate-notification-daemon"), QStringLiteral("notification-daemon"),
+    QStringLiteral("notify-osd"),
+    QStringLiteral("dunst"),
+    QStringLiteral("xfce4-notifyd"),
+    QStringLiteral("mate-notification-daemon"),
+    QStringLiteral("notification-daemon"),
     // launchers and quick search
-    QStringLiteral("krunner"), QStringLiteral("org.kde.krunner"), QStringLiteral("rofi"), QStringLiteral("dmenu"),
-    QStringLiteral("ulauncher"), QStringLiteral("albert"), QStringLiteral("synapse"),
+    QStringLiteral("krunner"),
+    QStringLiteral("org.kde.krunner"),
+    QStringLiteral("rofi"),
+    QStringLiteral("dmenu"),
+    QStringLiteral("ulauncher"),
+    QStringLiteral("albert"),
+    QStringLiteral("synapse"),
     // input-method and on-screen keyboard windows
-    QStringLiteral("ibus-ui-gtk3"), QStringLiteral("fcitx"), QStringLiteral("onboard"),
+    QStringLiteral("ibus-ui-gtk3"),
+    QStringLiteral("fcitx"),
+    QStringLiteral("onboard"),
 };
 
 const QStringList ChatSender::desktopShells{
-    QStringLiteral("org.gnome.Nautilus"), QStringLiteral("nautilus"), QStringLiteral("nautilus-desktop"),
-    QStringLiteral("desktop_window"), QStringLiteral("xfdesktop"), QStringLiteral("thunar"), QStringLiteral("pcmanfm"),
-    QStringLiteral("pcmanfm-qt"), QStringLiteral("caja"), QStringLiteral("nemo"), QStringLiteral("nemo-desktop"),
-    QStringLiteral("org.kde.dolphin"), QStringLiteral("dolphin"), QStringLiteral("io.elementary.files"),
+    QStringLiteral("org.gnome.Nautilus"),
+    QStringLiteral("nautilus"),
+    QStringLiteral("nautilus-desktop"),
+    QStringLiteral("desktop_window"),
+    QStringLiteral("xfdesktop"),
+    QStringLiteral("thunar"),
+    QStringLiteral("pcmanfm"),
+    QStringLiteral("pcmanfm-qt"),
+    QStringLiteral("caja"),
+    QStringLiteral("nemo"),
+    QStringLiteral("nemo-desktop"),
+    QStringLiteral("org.kde.dolphin"),
+    QStringLiteral("dolphin"),
+    QStringLiteral("io.elementary.files"),
 };
 
 const QStringList ChatSender::browsers{
-    QStringLiteral("chromium"), QStringLiteral("chromium-browser"), QStringLiteral("google-chrome"),
-    QStringLiteral("brave-browser"), QStringLiteral("microsoft-edge"), QStringLiteral("opera"),
+    QStringLiteral("chromium"),       QStringLiteral("chromium-browser"), QStringLiteral("google-chrome"),
+    QStringLiteral("brave-browser"),  QStringLiteral("microsoft-edge"),   QStringLiteral("opera"),
     QStringLiteral("vivaldi-stable"), QStringLiteral("vivaldi"),
 };
 
@@ -83,9 +128,13 @@ bool isRunningTarget() {
     return target && Platform::windows().isRunning(target->pid);
 }
 
-void after(int delayMs, std::function<void()> work) { Scheduler::current().after(delayMs, nullptr, std::move(work)); }
+void after(int delayMs, std::function<void()> work) {
+    Scheduler::current().after(delayMs, nullptr, std::move(work));
+}
 
-bool listed(const QStringList& list, const QString& id) { return list.contains(id, Qt::CaseInsensitive); }
+bool listed(const QStringList& list, const QString& id) {
+    return list.contains(id, Qt::CaseInsensitive);
+}
 
 } // namespace
 
@@ -101,12 +150,10 @@ void ChatSender::startTracking() {
 }
 
 void ChatSender::remember(const std::optional<AppInfo>& app) {
-    if (!app || !canBeTarget(*app))
-        return;
+    if (!app || !canBeTarget(*app)) return;
     const bool changed = !state().target || state().target->pid != app->pid;
     state().target = *app;
-    if (changed)
-        Q_EMIT Notifier::instance().ChatSenderDidChangeTarget();
+    if (changed) Q_EMIT Notifier::instance().ChatSenderDidChangeTarget();
     wakeReading(*app);
 }
 
@@ -115,22 +162,21 @@ bool ChatSender::canBeTarget(const AppInfo& app) {
 }
 
 bool ChatSender::canBeTarget(const QString& bundleId) {
-    if (bundleId.isEmpty())
-        return false;
+    if (bundleId.isEmpty()) return false;
     return !listed(desktopShells, bundleId) && !listed(systemPopUps, bundleId);
 }
 
-std::optional<AppInfo> ChatSender::target() { return state().target; }
+std::optional<AppInfo> ChatSender::target() {
+    return state().target;
+}
 
 std::optional<QString> ChatSender::targetName() {
-    if (!state().target || state().target->name.isEmpty())
-        return std::nullopt;
+    if (!state().target || state().target->name.isEmpty()) return std::nullopt;
     return state().target->name;
 }
 
 void ChatSender::wakeReading(const AppInfo& app) {
-    if (!Platform::access().accessibilityTrusted() || state().woken.contains(app.pid))
-        return;
+    if (!Platform::access().accessibilityTrusted() || state().woken.contains(app.pid)) return;
     state().woken.insert(app.pid);
     Platform::accessibility().switchOnReading(app.pid, listed(browsers, app.bundleId));
 }
@@ -138,15 +184,15 @@ void ChatSender::wakeReading(const AppInfo& app) {
 // ---- the caret ----
 
 CursorSpot ChatSender::cursorSpot(const AppInfo& app) {
-    if (!Platform::access().accessibilityTrusted())
-        return CursorSpot::unknown;
+    if (!Platform::access().accessibilityTrusted()) return CursorSpot::unknown;
     wakeReading(app);
     QElapsedTimer took;
     took.start();
     const FocusReading reading = Platform::accessibility().focusedElement(app.pid, readingTimeoutMs);
-    qCDebug(sendingLog) << "caret reading of" << app.bundleId << "pid" << app.pid << "result" << int(reading.result)
-                        << reading.element.role << reading.element.subrole << reading.element.words
-                        << "editable" << reading.element.hasEditableAncestor << "in" << took.elapsed() << "ms";
+    qCDebug(sendingLog) << "caret reading of" << app.bundleId << "pid" << app.pid << "result"
+                        << int(reading.result) << reading.element.role << reading.element.subrole
+                        << reading.element.words << "editable" << reading.element.hasEditableAncestor << "in"
+                        << took.elapsed() << "ms";
     switch (reading.result) {
     case FocusReading::Result::NoValue:
     case FocusReading::Result::Unsupported:
@@ -160,13 +206,12 @@ CursorSpot ChatSender::cursorSpot(const AppInfo& app) {
     return classify(e.role, e.subrole, e.words.join(QLatin1Char(' ')), e.hasEditableAncestor);
 }
 
-CursorSpot ChatSender::classify(const QString& role, const QString& subrole, const QString& words, bool isEditable) {
+CursorSpot ChatSender::classify(const QString& role, const QString& subrole, const QString& words,
+                                bool isEditable) {
     static const QStringList textRoles{QStringLiteral("AXTextArea"), QStringLiteral("AXTextField"),
                                        QStringLiteral("AXComboBox")};
-    if (!textRoles.contains(role) && !isEditable)
-        return CursorSpot::elsewhere;
-    if (subrole == QLatin1String("AXSearchField"))
-        return CursorSpot::elsewhere;
+    if (!textRoles.contains(role) && !isEditable) return CursorSpot::elsewhere;
+    if (subrole == QLatin1String("AXSearchField")) return CursorSpot::elsewhere;
     const QString lower = words.toLower();
     for (const char* word : {"search", "address", "url", "find"})
         if (lower.contains(QLatin1String(word)))
@@ -175,8 +220,7 @@ CursorSpot ChatSender::classify(const QString& role, const QString& subrole, con
 }
 
 std::optional<QString> ChatSender::chatWithCursor() {
-    if (!isRunningTarget() || cursorSpot(*state().target) != CursorSpot::chatBox)
-        return std::nullopt;
+    if (!isRunningTarget() || cursorSpot(*state().target) != CursorSpot::chatBox) return std::nullopt;
     return state().target->name.isEmpty() ? QStringLiteral("your chat") : state().target->name;
 }
 
@@ -208,7 +252,7 @@ constexpr int maxRereads = 3;
 } // namespace
 
 class FocusSteps {
-public:
+  public:
     static void bringForward(const std::shared_ptr<FocusTask>& task) {
         if (!isFront(task->target) && task->t < focusBudget) {
             WindowSystem& windows = Platform::windows();
@@ -244,8 +288,7 @@ public:
 };
 
 bool ChatSender::send(const QStringList& files) {
-    if (files.isEmpty())
-        return false;
+    if (files.isEmpty()) return false;
     // Whatever happens next, the user can paste the first file by hand.
     Clipboard::put(QStringList{files.first()});
     if (!Platform::access().accessibilityTrusted()) {
@@ -281,7 +324,7 @@ constexpr int afterLastPasteMs = 1800;
 } // namespace
 
 class DeliverySteps {
-public:
+  public:
     // Waits while this program's own window (such as the closing cursor prompt) or a system
     // pop-up is in front.
     static void waitForClearWay(const std::shared_ptr<Delivery>& d) {
@@ -315,12 +358,10 @@ public:
 
     static void paste(const std::shared_ptr<Delivery>& d, int index) {
         if (index >= d->files.size()) {
-            if (ChatSender::pressesEnter() && isFront(d->app))
-                ChatSender::press(SyntheticKey::Return);
+            if (ChatSender::pressesEnter() && isFront(d->app)) ChatSender::press(SyntheticKey::Return);
             return;
         }
-        if (!isFront(d->app))
-            return; // the user went elsewhere: paste nothing more and do not press Return
+        if (!isFront(d->app)) return; // the user went elsewhere: paste nothing more and do not press Return
         Clipboard::put(QStringList{d->files.at(index)});
         ChatSender::press(SyntheticKey::V, true);
         const bool last = index == d->files.size() - 1;
@@ -332,10 +373,16 @@ void ChatSender::deliver(const QStringList& files, const AppInfo& app) {
     DeliverySteps::waitForClearWay(std::make_shared<Delivery>(Delivery{files, app}));
 }
 
-void ChatSender::press(SyntheticKey key, bool command) { Platform::keys().press(key, command); }
+void ChatSender::press(SyntheticKey key, bool command) {
+    Platform::keys().press(key, command);
+}
 
-bool ChatSender::pressesEnter() { return !Defaults::get(Keys::pasteWithoutEnter); }
-void ChatSender::setPressesEnter(bool presses) { Defaults::set(Keys::pasteWithoutEnter, !presses); }
+bool ChatSender::pressesEnter() {
+    return !Defaults::get(Keys::pasteWithoutEnter);
+}
+void ChatSender::setPressesEnter(bool presses) {
+    Defaults::set(Keys::pasteWithoutEnter, !presses);
+}
 
 // ---- the accessibility permission ----
 
@@ -344,8 +391,7 @@ namespace {
 constexpr int permissionTickMs = 1000;
 
 void waitForPermission(int wait, int ticks, QStringList files) {
-    if (wait != state().permissionWait)
-        return; // a newer wait replaced this one
+    if (wait != state().permissionWait) return; // a newer wait replaced this one
     ++ticks;
     if (Platform::access().accessibilityTrusted()) {
         state().permissionWait = 0;
@@ -365,22 +411,23 @@ void waitForPermission(int wait, int ticks, QStringList files) {
 void ChatSender::explainAccessibility(const QStringList& files) {
     const QString hint =
         files.isEmpty()
-            ? QStringLiteral("Turn on Ombrel Capture in the list that opens. Then open Recent from the small button above "
+            ? QStringLiteral("Turn on Ombrel Capture in the list that opens. Then open Recent from the small "
+                             "button above "
                              "the camera and click the send icon on your picture.")
-            : QStringLiteral("Turn on Ombrel Capture in the list that opens. Your picture then sends by itself, so you "
-                             "don't need to do anything else. It's also on the clipboard and in Recent.");
+            : QStringLiteral(
+                  "Turn on Ombrel Capture in the list that opens. Your picture then sends by itself, so you "
+                  "don't need to do anything else. It's also on the clipboard and in Recent.");
     const bool open = Permissions::askToOpenSettings(
         QStringLiteral("Let Ombrel Capture paste into your chat"),
-        QStringLiteral("Your Mac asks before any app can press keys for you. Ombrel Capture uses this to press "
-                       "Command-V and Enter in your chat when you click Send, and to name the buttons and images you "
-                       "point at. You only do this once.\n\n") +
+        QStringLiteral(
+            "Your Mac asks before any app can press keys for you. Ombrel Capture uses this to press "
+            "Command-V and Enter in your chat when you click Send, and to name the buttons and images you "
+            "point at. You only do this once.\n\n") +
             hint);
-    if (!open)
-        return;
+    if (!open) return;
     Platform::accessibility().requestTrust();
     Platform::accessibility().openSettings();
-    if (files.isEmpty())
-        return;
+    if (files.isEmpty()) return;
     static int waits = 0;
     const int wait = ++waits;
     state().permissionWait = wait;

@@ -21,7 +21,7 @@ enum class CursorSpot {
 };
 
 class ChatSender {
-public:
+  public:
     // Applications that never become the target: the desktop's own pop-ups, agents, panels,
     // docks, launchers, notification bubbles and password prompts, which take the front for
     // a moment. Compared without regard to case, by desktop-file id or window class.
@@ -48,7 +48,8 @@ public:
     static CursorSpot cursorSpot(const AppInfo& app);
     // Judges the focused element: text roles and editable content are a chat box, unless
     // it is a search field or its words say it is an address bar or a search box.
-    static CursorSpot classify(const QString& role, const QString& subrole, const QString& words, bool isEditable);
+    static CursorSpot classify(const QString& role, const QString& subrole, const QString& words,
+                               bool isEditable);
     // The name to show when the caret is already in the target's chat box, else none.
     static std::optional<QString> chatWithCursor();
 
@@ -69,7 +70,7 @@ public:
     // Forgets the target, the woken processes and any pending permission wait (tests).
     static void reset();
 
-private:
+  private:
     friend class CursorPrompt;
     friend class FocusSteps;
     friend class DeliverySteps;

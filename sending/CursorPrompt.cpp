@@ -16,17 +16,19 @@ QPointer<CursorPrompt>& currentPrompt() {
 }
 } // namespace
 
-CursorPrompt* CursorPrompt::current() { return currentPrompt(); }
+CursorPrompt* CursorPrompt::current() {
+    return currentPrompt();
+}
 
-CursorPrompt::CursorPrompt(OnSend onSend) : GlassPrompt(QStringLiteral("Cancel"), width), m_onSend(std::move(onSend)) {
+CursorPrompt::CursorPrompt(OnSend onSend)
+    : GlassPrompt(QStringLiteral("Cancel"), width), m_onSend(std::move(onSend)) {
     primaryButton()->setToolTip(QStringLiteral("Paste into the app you're in now."));
     onPrimary = [this] { sendNow(); };
     onSecondary = [this] { dismiss(); };
 }
 
 CursorPrompt* CursorPrompt::ask(const QStringList& files, OnSend onSend) {
-    if (CursorPrompt* old = current())
-        old->dismiss();
+    if (CursorPrompt* old = current()) old->dismiss();
     auto* prompt = new CursorPrompt(std::move(onSend));
     prompt->showPicture(files);
     currentPrompt() = prompt;
@@ -36,8 +38,7 @@ CursorPrompt* CursorPrompt::ask(const QStringList& files, OnSend onSend) {
 
 std::optional<AppInfo> CursorPrompt::chatApplication() {
     const auto front = Platform::windows().frontApplication();
-    if (front && ChatSender::canBeTarget(*front))
-        return front;
+    if (front && ChatSender::canBeTarget(*front)) return front;
     return ChatSender::target();
 }
 
@@ -53,11 +54,9 @@ void CursorPrompt::begin() {
 
 void CursorPrompt::scheduleRefresh() {
     Scheduler::current().after(refreshMs, this, [this] {
-        if (!m_open)
-            return;
+        if (!m_open) return;
         refresh();
-        if (m_open)
-            scheduleRefresh();
+        if (m_open) scheduleRefresh();
     });
 }
 
@@ -74,15 +73,17 @@ void CursorPrompt::refresh() {
     m_seesCursor = sees;
     if (sees) {
         const QString name = app->name.isEmpty() ? QStringLiteral("your app") : app->name;
-        say(heading, QStringLiteral("It's in ") + name + QStringLiteral("'s chat box. Press Send when you're ready."),
+        say(heading,
+            QStringLiteral("It's in ") + name + QStringLiteral("'s chat box. Press Send when you're ready."),
             QStringLiteral("Send"));
         setDetailColor(GlassPalette::seen);
         setPrimaryHighlighted(true);
         flash(GlassPalette::seen);
     } else {
         say(heading,
-            QStringLiteral("I can't see a cursor in a chat box. Click in your chat's message box. Your picture is "
-                           "waiting."),
+            QStringLiteral(
+                "I can't see a cursor in a chat box. Click in your chat's message box. Your picture is "
+                "waiting."),
             QStringLiteral("Send Anyway"));
         setDetailColor(QColor(255, 255, 255, 184));
         setPrimaryHighlighted(false);
@@ -93,15 +94,13 @@ void CursorPrompt::sendNow() {
     const auto app = chatApplication();
     OnSend onSend = m_onSend;
     dismiss();
-    if (app && onSend)
-        onSend(*app);
+    if (app && onSend) onSend(*app);
 }
 
 void CursorPrompt::dismiss() {
     m_open = false;
     GlassPrompt::dismiss();
-    if (currentPrompt() == this)
-        currentPrompt() = nullptr;
+    if (currentPrompt() == this) currentPrompt() = nullptr;
     deleteLater();
 }
 

@@ -14,7 +14,7 @@ namespace ombrel {
 
 class CursorPrompt : public GlassPrompt {
     Q_OBJECT
-public:
+  public:
     using OnSend = std::function<void(const AppInfo& app)>;
 
     static constexpr int width = 560;
@@ -34,7 +34,7 @@ public:
     static std::optional<AppInfo> chatApplication();
     bool seesCursor() const { return m_seesCursor; }
 
-private:
+  private:
     explicit CursorPrompt(OnSend onSend);
     void begin();
     void scheduleRefresh();

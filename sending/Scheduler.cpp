@@ -9,7 +9,7 @@ namespace ombrel {
 namespace {
 
 class EventLoopScheduler : public Scheduler {
-public:
+  public:
     EventLoopScheduler() { m_clock.start(); }
     qint64 nowMs() override { return m_clock.elapsed(); }
     void after(int delayMs, QObject* guard, std::function<void()> work) override {
@@ -17,7 +17,7 @@ public:
         QTimer::singleShot(delayMs, Qt::PreciseTimer, context, std::move(work));
     }
 
-private:
+  private:
     QElapsedTimer m_clock;
 };
 
@@ -33,6 +33,8 @@ Scheduler& Scheduler::current() {
     return installed() ? *installed() : eventLoop;
 }
 
-void Scheduler::install(Scheduler* scheduler) { installed() = scheduler; }
+void Scheduler::install(Scheduler* scheduler) {
+    installed() = scheduler;
+}
 
 } // namespace ombrel

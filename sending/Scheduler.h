@@ -9,7 +9,7 @@
 namespace ombrel {
 
 class Scheduler {
-public:
+  public:
     virtual ~Scheduler() = default;
 
     // Milliseconds on a clock that only moves forward.

@@ -29,18 +29,20 @@ constexpr QSize cardSize{220, 200};
 
 // ---- the cards ----
 
-ChoiceCard::ChoiceCard(const QString& title, const QString& key, QList<QImage> pictures, bool main, QWidget* parent)
+ChoiceCard::ChoiceCard(const QString& title, const QString& key, QList<QImage> pictures, bool main,
+                       QWidget* parent)
     : QAbstractButton(parent), m_key(key), m_pictures(std::move(pictures)), m_main(main) {
     setText(title);
     setAccessibleName(title + QStringLiteral(". Key: ") + key);
     setAttribute(Qt::WA_Hover);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
-    if (m_pictures.size() > maxFanPictures)
-        m_pictures = m_pictures.mid(0, maxFanPictures);
+    if (m_pictures.size() > maxFanPictures) m_pictures = m_pictures.mid(0, maxFanPictures);
 }
 
-QSize ChoiceCard::sizeHint() const { return cardSize; }
+QSize ChoiceCard::sizeHint() const {
+    return cardSize;
+}
 
 void ChoiceCard::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -96,12 +98,13 @@ void ChoiceCard::paintEvent(QPaintEvent*) {
 
 // ---- the window ----
 
-SendChoiceWindow* SendChoiceWindow::current() { return currentWindow(); }
+SendChoiceWindow* SendChoiceWindow::current() {
+    return currentWindow();
+}
 
 SendChoiceWindow* SendChoiceWindow::ask(const QString& verb, const QImage& current, const QList<QImage>& all,
                                         int count, OnChoose onChoose) {
-    if (SendChoiceWindow* open = currentWindow())
-        open->cancel();
+    if (SendChoiceWindow* open = currentWindow()) open->cancel();
     auto* window = new SendChoiceWindow(verb, current, all, count, std::move(onChoose));
     currentWindow() = window;
     window->show();
@@ -110,8 +113,8 @@ SendChoiceWindow* SendChoiceWindow::ask(const QString& verb, const QImage& curre
     return window;
 }
 
-SendChoiceWindow::SendChoiceWindow(const QString& verb, const QImage& current, const QList<QImage>& all, int count,
-                                   OnChoose onChoose)
+SendChoiceWindow::SendChoiceWindow(const QString& verb, const QImage& current, const QList<QImage>& all,
+                                   int count, OnChoose onChoose)
     : m_onChoose(std::move(onChoose)) {
     // The editor is in front when this asks, so it may take the keys: a frameless panel
     // above the editor, not an overlay.
@@ -153,9 +156,10 @@ SendChoiceWindow::SendChoiceWindow(const QString& verb, const QImage& current, c
     m_cancel = new QPushButton(QStringLiteral("Cancel"), glass);
     m_cancel->setToolTip(QStringLiteral("Go back to the picture. Esc does the same."));
     m_cancel->setFocusPolicy(Qt::NoFocus);
-    m_cancel->setStyleSheet(QStringLiteral("QPushButton{background:rgba(255,255,255,0.14);color:white;border:none;"
-                                           "border-radius:9px;padding:7px 18px;}"
-                                           "QPushButton:hover{background:rgba(255,255,255,0.22);}"));
+    m_cancel->setStyleSheet(
+        QStringLiteral("QPushButton{background:rgba(255,255,255,0.14);color:white;border:none;"
+                       "border-radius:9px;padding:7px 18px;}"
+                       "QPushButton:hover{background:rgba(255,255,255,0.22);}"));
     buttons->addWidget(m_cancel);
     column->addLayout(buttons);
     connect(m_cancel, &QPushButton::clicked, this, [this] { cancel(); });
@@ -170,11 +174,12 @@ SendChoiceWindow::SendChoiceWindow(const QString& verb, const QImage& current, c
     m_monitoring = true;
 }
 
-QString SendChoiceWindow::heading() const { return m_heading->text(); }
+QString SendChoiceWindow::heading() const {
+    return m_heading->text();
+}
 
 bool SendChoiceWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
-        return false;
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
         choose(true);
@@ -191,8 +196,12 @@ bool SendChoiceWindow::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void SendChoiceWindow::choose(bool all) { finish(all); }
-void SendChoiceWindow::cancel() { finish(std::nullopt); }
+void SendChoiceWindow::choose(bool all) {
+    finish(all);
+}
+void SendChoiceWindow::cancel() {
+    finish(std::nullopt);
+}
 
 void SendChoiceWindow::finish(std::optional<bool> choice) {
     if (m_monitoring) {
@@ -200,12 +209,10 @@ void SendChoiceWindow::finish(std::optional<bool> choice) {
         m_monitoring = false;
     }
     hide();
-    if (currentWindow() == this)
-        currentWindow() = nullptr;
+    if (currentWindow() == this) currentWindow() = nullptr;
     OnChoose onChoose = std::exchange(m_onChoose, nullptr);
     deleteLater();
-    if (choice && onChoose)
-        onChoose(*choice);
+    if (choice && onChoose) onChoose(*choice);
 }
 
 } // namespace ombrel

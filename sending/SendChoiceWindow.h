@@ -19,14 +19,14 @@ namespace ombrel {
 // A clickable card: the pictures it stands for drawn as a fan, a title and its key.
 class ChoiceCard : public QAbstractButton {
     Q_OBJECT
-public:
+  public:
     ChoiceCard(const QString& title, const QString& key, QList<QImage> pictures, bool main, QWidget* parent);
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QString m_key;
     QList<QImage> m_pictures;
     bool m_main;
@@ -34,12 +34,12 @@ private:
 
 class SendChoiceWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     using OnChoose = std::function<void(bool all)>;
 
     // Closes any open choice window without choosing, then opens a new one.
-    static SendChoiceWindow* ask(const QString& verb, const QImage& current, const QList<QImage>& all, int count,
-                                 OnChoose onChoose);
+    static SendChoiceWindow* ask(const QString& verb, const QImage& current, const QList<QImage>& all,
+                                 int count, OnChoose onChoose);
     static SendChoiceWindow* current();
 
     // Closes with a choice: true for all pictures, false for this one.
@@ -52,10 +52,10 @@ public:
     QPushButton* cancelButton() const { return m_cancel; }
     QString heading() const;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     SendChoiceWindow(const QString& verb, const QImage& current, const QList<QImage>& all, int count,
                      OnChoose onChoose);
     void finish(std::optional<bool> choice);

@@ -26,15 +26,15 @@ void makeFloatingOverlay(QWidget* window, bool ignoresMouse) {
     // A tool tip window is override-redirect on X11: no frame, no focus, no taskbar
     // entry, above normal windows and shown on every desktop.
     window->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::WindowDoesNotAcceptFocus | (ignoresMouse ? Qt::WindowTransparentForInput : Qt::Widget));
+                           Qt::WindowDoesNotAcceptFocus |
+                           (ignoresMouse ? Qt::WindowTransparentForInput : Qt::Widget));
     window->setAttribute(Qt::WA_ShowWithoutActivating);
     window->setAttribute(Qt::WA_TranslucentBackground);
     window->setFocusPolicy(Qt::NoFocus);
 }
 
 void roundCornersWithoutCompositor(QWidget* window, qreal radius) {
-    if (Platform::isInstalled() && Platform::windows().isCompositing())
-        return;
+    if (Platform::isInstalled() && Platform::windows().isCompositing()) return;
     QPainterPath path;
     path.addRoundedRect(QRectF(window->rect()), radius, radius);
     window->setMask(QRegion(path.toFillPolygon().toPolygon()));

@@ -8,21 +8,21 @@ namespace ombrel {
 
 // The named colours of the glass look.
 namespace GlassPalette {
-inline const QColor seen{88, 214, 141};        // "seen" green: something the program recognised
-inline const QColor rim{255, 255, 255, 60};    // the thin border of pictures and panels
-inline const QColor violet{150, 120, 255};     // hover tint of choices
-inline const QColor accent{98, 84, 236};       // the main button of a panel
+inline const QColor seen{88, 214, 141};     // "seen" green: something the program recognised
+inline const QColor rim{255, 255, 255, 60}; // the thin border of pictures and panels
+inline const QColor violet{150, 120, 255};  // hover tint of choices
+inline const QColor accent{98, 84, 236};    // the main button of a panel
 } // namespace GlassPalette
 
 class GlassView : public QWidget {
-public:
+  public:
     explicit GlassView(qreal cornerRadius, QWidget* parent = nullptr);
     qreal cornerRadius() const { return m_radius; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     qreal m_radius;
 };
 

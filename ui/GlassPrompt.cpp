@@ -22,10 +22,10 @@ constexpr QSize previewBoxPt{200, 120};
 
 // The small round logo at the top of the panel.
 class LogoOrb : public QWidget {
-public:
+  public:
     explicit LogoOrb(QWidget* parent) : QWidget(parent) { setFixedSize(18, 18); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
@@ -40,13 +40,13 @@ protected:
 
 // A picture fitted into a box, with rounded corners and a thin rim.
 class RoundedPicture : public QWidget {
-public:
+  public:
     RoundedPicture(const QImage& image, QWidget* parent) : QWidget(parent), m_image(image) {
         const QSize fitted = image.size().scaled(previewBoxPt, Qt::KeepAspectRatio);
         setFixedSize(fitted.isEmpty() ? QSize(1, 1) : fitted);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
@@ -60,13 +60,13 @@ protected:
         p.drawPath(clip);
     }
 
-private:
+  private:
     QImage m_image;
 };
 
 // Lies over the whole panel and draws the flash of its border.
 class FlashRim : public QWidget {
-public:
+  public:
     explicit FlashRim(QWidget* parent) : QWidget(parent) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -74,10 +74,9 @@ public:
     QColor color;
     qreal level = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
-        if (level <= 0)
-            return;
+        if (level <= 0) return;
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         QColor c = color;
@@ -170,12 +169,10 @@ GlassPrompt::GlassPrompt(const QString& secondaryTitle, int width, QWidget* pare
     m_column->addLayout(buttons);
 
     connect(m_primary, &QPushButton::clicked, this, [this] {
-        if (onPrimary)
-            onPrimary();
+        if (onPrimary) onPrimary();
     });
     connect(m_secondary, &QPushButton::clicked, this, [this] {
-        if (onSecondary)
-            onSecondary();
+        if (onSecondary) onSecondary();
     });
 
     m_flash = new QVariantAnimation(this);
@@ -193,8 +190,12 @@ GlassPrompt::GlassPrompt(const QString& secondaryTitle, int width, QWidget* pare
 
 GlassPrompt::~GlassPrompt() = default;
 
-QString GlassPrompt::heading() const { return m_heading->text(); }
-QString GlassPrompt::detail() const { return m_detail->text(); }
+QString GlassPrompt::heading() const {
+    return m_heading->text();
+}
+QString GlassPrompt::detail() const {
+    return m_detail->text();
+}
 
 void GlassPrompt::say(const QString& heading, const QString& detail, const QString& button) {
     m_heading->setText(heading);
@@ -202,8 +203,7 @@ void GlassPrompt::say(const QString& heading, const QString& detail, const QStri
     m_primary->setText(button);
     // The window's name follows the heading, so the panel can be told apart from outside.
     setWindowTitle(QStringLiteral("Ombrel Capture: ") + heading);
-    if (isVisible())
-        centre();
+    if (isVisible()) centre();
 }
 
 void GlassPrompt::centre() {
@@ -211,10 +211,8 @@ void GlassPrompt::centre() {
     resize(m_width, heightForWidth(m_width) > 0 ? heightForWidth(m_width) : sizeHint().height());
     roundCornersWithoutCompositor(this, cornerRadius);
     QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen && !QGuiApplication::screens().isEmpty())
-        screen = QGuiApplication::screens().first();
-    if (!screen)
-        return;
+    if (!screen && !QGuiApplication::screens().isEmpty()) screen = QGuiApplication::screens().first();
+    if (!screen) return;
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(width() / 2, height() / 2));
 }
@@ -225,22 +223,23 @@ void GlassPrompt::open() {
     raise();
 }
 
-void GlassPrompt::dismiss() { hide(); }
+void GlassPrompt::dismiss() {
+    hide();
+}
 
 QString GlassPrompt::morePicturesLine(int fileCount) {
     const int more = fileCount - 1;
-    if (more <= 0)
-        return {};
-    if (more == 1)
-        return QStringLiteral("and 1 more picture");
+    if (more <= 0) return {};
+    if (more == 1) return QStringLiteral("and 1 more picture");
     return QStringLiteral("and ") + QString::number(more) + QStringLiteral(" more pictures");
 }
 
-void GlassPrompt::insertIntoColumn(QWidget* view) { m_column->insertWidget(m_column->indexOf(m_name), view); }
+void GlassPrompt::insertIntoColumn(QWidget* view) {
+    m_column->insertWidget(m_column->indexOf(m_name), view);
+}
 
 void GlassPrompt::showPicture(const QStringList& files) {
-    if (files.isEmpty())
-        return;
+    if (files.isEmpty()) return;
     auto* box = new QWidget(this);
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 6, 0, 0);
@@ -259,13 +258,11 @@ void GlassPrompt::showPicture(const QStringList& files) {
     }
     m_preview = box;
     insertIntoColumn(box);
-    if (isVisible())
-        centre();
+    if (isVisible()) centre();
 }
 
 void GlassPrompt::offerNotNow() {
-    if (m_notNow)
-        return;
+    if (m_notNow) return;
     m_notNow = new QPushButton(QStringLiteral("Not Now"), this);
     m_notNow->setFlat(true);
     m_notNow->setFocusPolicy(Qt::NoFocus);
@@ -278,8 +275,7 @@ void GlassPrompt::offerNotNow() {
                                            "color:rgba(255,255,255,0.7);}"));
     m_column->addWidget(m_notNow, 0, Qt::AlignHCenter);
     connect(m_notNow, &QPushButton::clicked, this, [this] { dismiss(); });
-    if (isVisible())
-        centre();
+    if (isVisible()) centre();
 }
 
 void GlassPrompt::setName(const QString& name) {
@@ -304,7 +300,9 @@ void GlassPrompt::flash(const QColor& color) {
     m_flash->start();
 }
 
-bool GlassPrompt::isFlashing() const { return m_flash->state() == QAbstractAnimation::Running; }
+bool GlassPrompt::isFlashing() const {
+    return m_flash->state() == QAbstractAnimation::Running;
+}
 
 void GlassPrompt::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

@@ -18,7 +18,7 @@ namespace ombrel {
 
 class GlassPrompt : public QWidget {
     Q_OBJECT
-public:
+  public:
     GlassPrompt(const QString& secondaryTitle, int width, QWidget* parent = nullptr);
     ~GlassPrompt() override;
 
@@ -58,12 +58,12 @@ public:
     std::function<void()> onPrimary;
     std::function<void()> onSecondary;
 
-protected:
+  protected:
     // Inserts a view into the column, just above the name label.
     void insertIntoColumn(QWidget* view);
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void centre();
 
     int m_width;

@@ -17,8 +17,7 @@ Permissions::Presenter& presenter() {
 }
 
 int runAlert(const QString& title, const QString& message, const QStringList& buttons) {
-    if (presenter())
-        return presenter()(title, message, buttons);
+    if (presenter()) return presenter()(title, message, buttons);
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Ombrel Capture"));
     box.setText(title);
@@ -29,8 +28,7 @@ int runAlert(const QString& title, const QString& message, const QStringList& bu
     QList<QPushButton*> made;
     for (const QString& b : buttons)
         made.append(box.addButton(b, made.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
-    if (made.isEmpty())
-        made.append(box.addButton(QMessageBox::Ok));
+    if (made.isEmpty()) made.append(box.addButton(QMessageBox::Ok));
     box.setDefaultButton(made.first());
     box.activateWindow();
     box.raise();
@@ -40,9 +38,13 @@ int runAlert(const QString& title, const QString& message, const QStringList& bu
 
 } // namespace
 
-void Permissions::setPresenter(Presenter p) { presenter() = p; }
+void Permissions::setPresenter(Presenter p) {
+    presenter() = p;
+}
 
-void Permissions::show(const QString& title, const QString& message) { runAlert(title, message, {}); }
+void Permissions::show(const QString& title, const QString& message) {
+    runAlert(title, message, {});
+}
 
 int Permissions::ask(const QString& title, const QString& message, const QStringList& buttons) {
     return runAlert(title, message, buttons);
@@ -55,18 +57,19 @@ bool Permissions::askToOpenSettings(const QString& title, const QString& message
 void Permissions::explainScreenRecording() {
     const bool open = askToOpenSettings(
         QStringLiteral("Let Ombrel Capture see your screen"),
-        QStringLiteral("Your Mac asks before any app can take a picture of your screen. You only do this once.\n\n"
-                       "Turn on Ombrel Capture in the list that opens. If it asks to quit and reopen, say yes. If "
-                       "the camera button doesn't come back, open Ombrel Capture again."));
+        QStringLiteral(
+            "Your Mac asks before any app can take a picture of your screen. You only do this once.\n\n"
+            "Turn on Ombrel Capture in the list that opens. If it asks to quit and reopen, say yes. If "
+            "the camera button doesn't come back, open Ombrel Capture again."));
     if (open) // the desktop's privacy settings, where the desktop has such a page
         QProcess::startDetached(QStringLiteral("gnome-control-center"), {QStringLiteral("privacy")});
 }
 
 QString Permissions::failureMessage(const QString& error) {
-    QString message = QStringLiteral("Please try again. If it keeps happening, quit Ombrel Capture from the menu bar "
-                                     "and open it again. If your disk is nearly full, free up some space first.");
-    if (!error.isEmpty())
-        message += QStringLiteral("\n\nYour Mac said: ") + error;
+    QString message =
+        QStringLiteral("Please try again. If it keeps happening, quit Ombrel Capture from the menu bar "
+                       "and open it again. If your disk is nearly full, free up some space first.");
+    if (!error.isEmpty()) message += QStringLiteral("\n\nYour Mac said: ") + error;
     return message;
 }
 

@@ -7,7 +7,7 @@
 namespace ombrel {
 
 class Permissions {
-public:
+  public:
     // A modal alert that stays above other windows: the title as its message, the message
     // as its detail.
     static void show(const QString& title, const QString& message);

@@ -10,75 +10,78 @@ namespace {
 
 // 24 × 24 outlines; "currentColor" is replaced by the colour asked for.
 const QHash<QString, QByteArray>& sources() {
-    static const QHash<QString, QByteArray> svg{
-        {"checkmark.circle.fill",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="11" fill="currentColor"/><path d="M6.5 12.5l3.6 3.6 7.4-8" fill="none" stroke="#fff" stroke-width="2.4" stroke-linecap="round" stroke-linejoin="round"/></svg>)"},
-        {"exclamationmark.triangle.fill",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M12 1.8L23.2 21.6H0.8z" fill="currentColor" stroke="currentColor" stroke-width="1.2" stroke-linejoin="round"/><path d="M12 8.5v6" stroke="#fff" stroke-width="2.4" stroke-linecap="round"/><circle cx="12" cy="18.2" r="1.4" fill="#fff"/></svg>)"},
-        {"camera.viewfinder",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round"><path d="M2 7V4a2 2 0 0 1 2-2h3M17 2h3a2 2 0 0 1 2 2v3M22 17v3a2 2 0 0 1-2 2h-3M7 22H4a2 2 0 0 1-2-2v-3"/><path d="M7 9h2l1-1.5h4L15 9h2v7H7z" fill="currentColor"/><circle cx="12" cy="12.4" r="2" fill="#fff" stroke="none"/></svg>)"},
-        {"camera",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M3 7.5h4l2-2.5h6l2 2.5h4V19H3z"/><circle cx="12" cy="12.8" r="3.6"/></svg>)"},
-        {"camera.fill",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M3 7h4l2-2.5h6L17 7h4v13H3z" fill="currentColor"/><circle cx="12" cy="13" r="4" fill="#fff"/><circle cx="12" cy="13" r="2.6" fill="currentColor"/></svg>)"},
-        {"record.circle",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="10" fill="none" stroke="currentColor" stroke-width="2"/><circle cx="12" cy="12" r="5.5" fill="currentColor"/></svg>)"},
-        {"stop.fill",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><rect x="5" y="5" width="14" height="14" rx="2.5" fill="currentColor"/></svg>)"},
-        {"hourglass",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M6 2.5h12M6 21.5h12"/><path d="M7.5 2.5c0 5 4.5 6.5 4.5 9.5s-4.5 4.5-4.5 9.5h9c0-5-4.5-6.5-4.5-9.5s4.5-4.5 4.5-9.5z"/><path d="M9.5 19.5h5l-2.5-3z" fill="currentColor"/></svg>)"},
-        {"record.circle.fill",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="11" fill="currentColor"/><circle cx="12" cy="12" r="5" fill="#fff"/></svg>)"},
-        {"photo.on.rectangle",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="5" y="3" width="16" height="13" rx="2"/><path d="M3 7v12a2 2 0 0 0 2 2h13"/><path d="M7 14l4-4 3 3 2-2 3 3"/></svg>)"},
-        {"arrow.down.right.and.arrow.up.left",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"><path d="M20 4l-6 6M14 5v5h5M4 20l6-6M10 19v-5H5"/></svg>)"},
-        {"iphone",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="6" y="1.5" width="12" height="21" rx="2.5"/><path d="M10 4h4" stroke-linecap="round"/></svg>)"},
-        // The Recent panel.
-        {"pencil",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M4 20l1-4.5L16 4.5l3.5 3.5L8.5 19z"/><path d="M14 7l3.5 3.5"/></svg>)"},
-        {"eye",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><path d="M1.8 12C4.5 7.2 8 5 12 5s7.5 2.2 10.2 7c-2.7 4.8-6.2 7-10.2 7S4.5 16.8 1.8 12z"/><circle cx="12" cy="12" r="3.2" fill="currentColor"/></svg>)"},
-        {"doc.on.doc",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><rect x="8" y="7" width="12" height="15" rx="2"/><path d="M16 4.5V4a2 2 0 0 0-2-2H6a2 2 0 0 0-2 2v11a2 2 0 0 0 2 2h.5"/></svg>)"},
-        {"paperplane",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M2.5 11.5L21.5 3l-6 18-4-7.5z"/><path d="M11.5 13.5L21.5 3"/></svg>)"},
-        {"trash",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"><path d="M3.5 6h17M9 6V3.5h6V6M5.5 6l1 15h11l1-15M10 10v7M14 10v7"/></svg>)"},
-        {"arrow.uturn.backward.circle.fill",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="11" fill="currentColor"/><path d="M10 7.5L6.5 11 10 14.5M6.8 11H14a3.5 3.5 0 0 1 0 7h-2" fill="none" stroke="#fff" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"/></svg>)"},
-        {"clock.badge.xmark",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round"><path d="M20 11.5A9 9 0 1 1 12.5 3"/><path d="M11 7v5l3 2"/><path d="M16.5 3.5l5 5M21.5 3.5l-5 5"/></svg>)"},
-        {"xmark",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="2.2" stroke-linecap="round"><path d="M5.5 5.5l13 13M18.5 5.5l-13 13"/></svg>)"},
-        {"gearshape",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M10.3 2h3.4l.6 2.8 1.9.8 2.4-1.6 2.4 2.4-1.6 2.4.8 1.9 2.8.6v3.4l-2.8.6-.8 1.9 1.6 2.4-2.4 2.4-2.4-1.6-1.9.8-.6 2.8h-3.4l-.6-2.8-1.9-.8-2.4 1.6-2.4-2.4 1.6-2.4-.8-1.9L2 13.7v-3.4l2.8-.6.8-1.9L4 5.4 6.4 3l2.4 1.6 1.9-.8z"/><circle cx="12" cy="12" r="3.2"/></svg>)"},
-        {"questionmark.circle",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round"><circle cx="12" cy="12" r="10"/><path d="M9.2 9.3a2.9 2.9 0 1 1 4.3 2.6c-.9.5-1.5 1.1-1.5 2.1v.6"/><circle cx="12" cy="17.6" r="1.1" fill="currentColor" stroke="none"/></svg>)"},
-        {"folder",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M2.5 6a2 2 0 0 1 2-2h5l2 2.5h8a2 2 0 0 1 2 2V18a2 2 0 0 1-2 2h-15a2 2 0 0 1-2-2z"/></svg>)"},
-        {"rectangle.grid.1x2",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="3" y="3" width="18" height="7.5" rx="1.5"/><rect x="3" y="13.5" width="18" height="7.5" rx="1.5"/></svg>)"},
-        {"square.grid.2x2",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="3" y="3" width="7.5" height="7.5" rx="1.5"/><rect x="13.5" y="3" width="7.5" height="7.5" rx="1.5"/><rect x="3" y="13.5" width="7.5" height="7.5" rx="1.5"/><rect x="13.5" y="13.5" width="7.5" height="7.5" rx="1.5"/></svg>)"},
-        {"rectangle.grid.2x2",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="1.5" y="4" width="9.5" height="7" rx="1.5"/><rect x="13" y="4" width="9.5" height="7" rx="1.5"/><rect x="1.5" y="13" width="9.5" height="7" rx="1.5"/><rect x="13" y="13" width="9.5" height="7" rx="1.5"/></svg>)"},
-        {"square.grid.3x2",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.6"><rect x="1.5" y="5" width="5.6" height="5.6" rx="1"/><rect x="9.2" y="5" width="5.6" height="5.6" rx="1"/><rect x="16.9" y="5" width="5.6" height="5.6" rx="1"/><rect x="1.5" y="13.4" width="5.6" height="5.6" rx="1"/><rect x="9.2" y="13.4" width="5.6" height="5.6" rx="1"/><rect x="16.9" y="13.4" width="5.6" height="5.6" rx="1"/></svg>)"},
-        {"play.fill",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M6.5 3.5v17l14-8.5z" fill="currentColor"/></svg>)"},
-        {"magnifyingglass",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="2" stroke-linecap="round"><circle cx="10" cy="10" r="6.5"/><path d="M15 15l6 6"/></svg>)"},
-        {"photo",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><rect x="2.5" y="4" width="19" height="16" rx="2"/><circle cx="8.5" cy="9.5" r="1.8"/><path d="M3 17.5l5.5-5 4 3.5 3-2.5 5.5 4.5"/></svg>)"},
-    };
+    static const QHash<QString, QByteArray>
+        svg{
+            {"checkmark.circle.fill",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="11" fill="currentColor"/><path d="M6.5 12.5l3.6 3.6 7.4-8" fill="none" stroke="#fff" stroke-width="2.4" stroke-linecap="round" stroke-linejoin="round"/></svg>)"},
+            {"exclamationmark.triangle.fill",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M12 1.8L23.2 21.6H0.8z" fill="currentColor" stroke="currentColor" stroke-width="1.2" stroke-linejoin="round"/><path d="M12 8.5v6" stroke="#fff" stroke-width="2.4" stroke-linecap="round"/><circle cx="12" cy="18.2" r="1.4" fill="#fff"/></svg>)"},
+            {"camera.viewfinder",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round"><path d="M2 7V4a2 2 0 0 1 2-2h3M17 2h3a2 2 0 0 1 2 2v3M22 17v3a2 2 0 0 1-2 2h-3M7 22H4a2 2 0 0 1-2-2v-3"/><path d="M7 9h2l1-1.5h4L15 9h2v7H7z" fill="currentColor"/><circle cx="12" cy="12.4" r="2" fill="#fff" stroke="none"/></svg>)"},
+            {"camera",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M3 7.5h4l2-2.5h6l2 2.5h4V19H3z"/><circle cx="12" cy="12.8" r="3.6"/></svg>)"},
+            {"camera.fill",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M3 7h4l2-2.5h6L17 7h4v13H3z" fill="currentColor"/><circle cx="12" cy="13" r="4" fill="#fff"/><circle cx="12" cy="13" r="2.6" fill="currentColor"/></svg>)"},
+            {"record.circle",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="10" fill="none" stroke="currentColor" stroke-width="2"/><circle cx="12" cy="12" r="5.5" fill="currentColor"/></svg>)"},
+            {"stop.fill",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><rect x="5" y="5" width="14" height="14" rx="2.5" fill="currentColor"/></svg>)"},
+            {"hourglass",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M6 2.5h12M6 21.5h12"/><path d="M7.5 2.5c0 5 4.5 6.5 4.5 9.5s-4.5 4.5-4.5 9.5h9c0-5-4.5-6.5-4.5-9.5s4.5-4.5 4.5-9.5z"/><path d="M9.5 19.5h5l-2.5-3z" fill="currentColor"/></svg>)"},
+            {"record.circle.fill",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="11" fill="currentColor"/><circle cx="12" cy="12" r="5" fill="#fff"/></svg>)"},
+            {"photo.on.rectangle",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="5" y="3" width="16" height="13" rx="2"/><path d="M3 7v12a2 2 0 0 0 2 2h13"/><path d="M7 14l4-4 3 3 2-2 3 3"/></svg>)"},
+            {"arrow.down.right.and.arrow.up.left",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"><path d="M20 4l-6 6M14 5v5h5M4 20l6-6M10 19v-5H5"/></svg>)"},
+            {"iphone",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="6" y="1.5" width="12" height="21" rx="2.5"/><path d="M10 4h4" stroke-linecap="round"/></svg>)"},
+            // The Recent panel.
+            {"pencil",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M4 20l1-4.5L16 4.5l3.5 3.5L8.5 19z"/><path d="M14 7l3.5 3.5"/></svg>)"},
+            {"eye",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><path d="M1.8 12C4.5 7.2 8 5 12 5s7.5 2.2 10.2 7c-2.7 4.8-6.2 7-10.2 7S4.5 16.8 1.8 12z"/><circle cx="12" cy="12" r="3.2" fill="currentColor"/></svg>)"},
+            {"doc.on.doc",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><rect x="8" y="7" width="12" height="15" rx="2"/><path d="M16 4.5V4a2 2 0 0 0-2-2H6a2 2 0 0 0-2 2v11a2 2 0 0 0 2 2h.5"/></svg>)"},
+            {"paperplane",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M2.5 11.5L21.5 3l-6 18-4-7.5z"/><path d="M11.5 13.5L21.5 3"/></svg>)"},
+            {"trash",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"><path d="M3.5 6h17M9 6V3.5h6V6M5.5 6l1 15h11l1-15M10 10v7M14 10v7"/></svg>)"},
+            {"arrow.uturn.backward.circle.fill",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="11" fill="currentColor"/><path d="M10 7.5L6.5 11 10 14.5M6.8 11H14a3.5 3.5 0 0 1 0 7h-2" fill="none" stroke="#fff" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"/></svg>)"},
+            {"clock.badge.xmark",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round"><path d="M20 11.5A9 9 0 1 1 12.5 3"/><path d="M11 7v5l3 2"/><path d="M16.5 3.5l5 5M21.5 3.5l-5 5"/></svg>)"},
+            {"xmark",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="2.2" stroke-linecap="round"><path d="M5.5 5.5l13 13M18.5 5.5l-13 13"/></svg>)"},
+            {"gearshape",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M10.3 2h3.4l.6 2.8 1.9.8 2.4-1.6 2.4 2.4-1.6 2.4.8 1.9 2.8.6v3.4l-2.8.6-.8 1.9 1.6 2.4-2.4 2.4-2.4-1.6-1.9.8-.6 2.8h-3.4l-.6-2.8-1.9-.8-2.4 1.6-2.4-2.4 1.6-2.4-.8-1.9L2 13.7v-3.4l2.8-.6.8-1.9L4 5.4 6.4 3l2.4 1.6 1.9-.8z"/><circle cx="12" cy="12" r="3.2"/></svg>)"},
+            {"questionmark.circle",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round"><circle cx="12" cy="12" r="10"/><path d="M9.2 9.3a2.9 2.9 0 1 1 4.3 2.6c-.9.5-1.5 1.1-1.5 2.1v.6"/><circle cx="12" cy="17.6" r="1.1" fill="currentColor" stroke="none"/></svg>)"},
+            {"folder",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M2.5 6a2 2 0 0 1 2-2h5l2 2.5h8a2 2 0 0 1 2 2V18a2 2 0 0 1-2 2h-15a2 2 0 0 1-2-2z"/></svg>)"},
+            {"rectangle.grid.1x2",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="3" y="3" width="18" height="7.5" rx="1.5"/><rect x="3" y="13.5" width="18" height="7.5" rx="1.5"/></svg>)"},
+            {"square.grid.2x2",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="3" y="3" width="7.5" height="7.5" rx="1.5"/><rect x="13.5" y="3" width="7.5" height="7.5" rx="1.5"/><rect x="3" y="13.5" width="7.5" height="7.5" rx="1.5"/><rect x="13.5" y="13.5" width="7.5" height="7.5" rx="1.5"/></svg>)"},
+            {"rectangle.grid.2x2",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="1.5" y="4" width="9.5" height="7" rx="1.5"/><rect x="13" y="4" width="9.5" height="7" rx="1.5"/><rect x="1.5" y="13" width="9.5" height="7" rx="1.5"/><rect x="13" y="13" width="9.5" height="7" rx="1.5"/></svg>)"},
+            {"square.grid.3x2",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.6"><rect x="1.5" y="5" width="5.6" height="5.6" rx="1"/><rect x="9.2" y="5" width="5.6" height="5.6" rx="1"/><rect x="16.9" y="5" width="5.6" height="5.6" rx="1"/><rect x="1.5" y="13.4" width="5.6" height="5.6" rx="1"/><rect x="9.2" y="13.4" width="5.6" height="5.6" rx="1"/><rect x="16.9" y="13.4" width="5.6" height="5.6" rx="1"/></svg>)"},
+            {"play.fill",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M6.5 3.5v17l14-8.5z" fill="currentColor"/></svg>)"},
+            {"magnifyingglass",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="2" stroke-linecap="round"><circle cx="10" cy="10" r="6.5"/><path d="M15 15l6 6"/></svg>)"},
+            {"photo",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><rect x="2.5" y="4" width="19" height="16" rx="2"/><circle cx="8.5" cy="9.5" r="1.8"/><path d="M3 17.5l5.5-5 4 3.5 3-2.5 5.5 4.5"/></svg>)"},
+        };
     return svg;
 }
 
 } // namespace
 
-bool has(const QString& name) { return sources().contains(name); }
+bool has(const QString& name) {
+    return sources().contains(name);
+}
 
 QPixmap pixmap(const QString& name, int sizePx, const QColor& color, qreal dpr) {
     const int device = qMax(1, qRound(sizePx * dpr));
@@ -100,8 +103,7 @@ QIcon icon(const QString& name, const QColor& color) {
     // few icons again and again (icons are made on the GUI thread only).
     static QHash<QString, QIcon> made;
     const QString key = name + QLatin1Char('|') + color.name(QColor::HexArgb);
-    if (const auto hit = made.constFind(key); hit != made.constEnd())
-        return *hit;
+    if (const auto hit = made.constFind(key); hit != made.constEnd()) return *hit;
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64})
         icon.addPixmap(pixmap(name, size, color));

@@ -36,8 +36,7 @@ QString cutToLines(const QString& text, const QFont& font, int width, int maxLin
     layout.beginLayout();
     for (;;) {
         QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
+        if (!line.isValid()) break;
         line.setLineWidth(width);
         if (lines.size() == maxLines - 1) {
             const QString rest = text.mid(line.textStart());
@@ -56,25 +55,27 @@ double Toast::visibleSeconds(const QString& text, bool longer) {
     return std::max(1.8, double(text.size()) / 18.0) * (longer ? 1.6 : 1.0);
 }
 
-QWidget* Toast::panel() { return currentPanel(); }
+QWidget* Toast::panel() {
+    return currentPanel();
+}
 
 QString Toast::currentText() {
     return currentPanel() ? currentPanel()->property("message").toString() : QString();
 }
 
 QString Toast::shownText() {
-    if (!currentPanel())
-        return {};
+    if (!currentPanel()) return {};
     auto* label = currentPanel()->findChild<QLabel*>(QStringLiteral("toastText"));
     return label ? label->text() : QString();
 }
 
-void Toast::warn(const QString& text, QWidget* over) { show(text, warningSymbol, over, true); }
+void Toast::warn(const QString& text, QWidget* over) {
+    show(text, warningSymbol, over, true);
+}
 
 void Toast::show(const QString& text, const QString& symbol, QWidget* over, bool longer) {
     // 1. Only one toast: the old one goes at once, and its pending fade-out with it.
-    if (hideWork())
-        hideWork()->deleteLater();
+    if (hideWork()) hideWork()->deleteLater();
     hideWork() = nullptr;
     if (QWidget* old = currentPanel()) {
         old->hide();
@@ -110,7 +111,8 @@ void Toast::show(const QString& text, const QString& symbol, QWidget* over, bool
         naturalWidth = std::max(naturalWidth, metrics.horizontalAdvance(line));
     label->setFixedWidth(std::min(maxTextWidth, naturalWidth + 2));
 
-    const QColor tint = symbol.contains(QLatin1String("exclamation")) ? QColor(255, 149, 0) : QColor(52, 199, 89);
+    const QColor tint =
+        symbol.contains(QLatin1String("exclamation")) ? QColor(255, 149, 0) : QColor(52, 199, 89);
     const int symbolPx = 15;
     auto* image = new QLabel(glass);
     image->setObjectName(QStringLiteral("toastSymbol"));
@@ -159,8 +161,7 @@ void Toast::show(const QString& text, const QString& symbol, QWidget* over, bool
         fadeOut->setEndValue(0.0);
         QObject::connect(fadeOut, &QPropertyAnimation::finished, window, [window] {
             window->hide();
-            if (currentPanel() == window)
-                currentPanel() = nullptr;
+            if (currentPanel() == window) currentPanel() = nullptr;
             window->deleteLater();
         });
         fadeOut->start(QAbstractAnimation::DeleteWhenStopped);

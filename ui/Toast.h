@@ -10,7 +10,7 @@
 namespace ombrel {
 
 class Toast {
-public:
+  public:
     static inline const QString defaultSymbol = QStringLiteral("checkmark.circle.fill");
     static inline const QString warningSymbol = QStringLiteral("exclamationmark.triangle.fill");
     static constexpr int maxLines = 3;

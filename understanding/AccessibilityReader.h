@@ -27,9 +27,9 @@ struct Source {
 
 // Limits of one element reading.
 struct Limits {
-    int budgetMs = 2000;     // wall-clock limit
-    int maxNodes = 4000;     // elements visited
-    int maxDepth = 40;       // levels below a window
+    int budgetMs = 2000; // wall-clock limit
+    int maxNodes = 4000; // elements visited
+    int maxDepth = 40;   // levels below a window
 };
 inline constexpr int messagingTimeoutMs = 250; // per question to the application
 inline constexpr double minSidePoints = 6;     // smaller elements (after clipping) are left out

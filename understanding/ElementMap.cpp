@@ -1,7 +1,7 @@
 #include "ElementMap.h"
 
-#include <QRegularExpression>
 #include "understanding/CodePoints.h"
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +12,9 @@ namespace {
 
 using Kind = ScreenElement::Kind;
 
-double area(const QRectF& r) { return std::abs(r.width() * r.height()); }
+double area(const QRectF& r) {
+    return std::abs(r.width() * r.height());
+}
 
 bool near(const QRectF& a, const QRectF& b) {
     return std::abs(a.left() - b.left()) < originSlack && std::abs(a.top() - b.top()) < originSlack &&
@@ -35,7 +37,8 @@ const QHash<QString, Kind>& kindWords() {
         };
         put(Kind::Button, {"button", "btn", "buttons"});
         put(Kind::Link, {"link", "links"});
-        put(Kind::Image, {"image", "images", "picture", "pictures", "photo", "photos", "icon", "icons", "logo"});
+        put(Kind::Image,
+            {"image", "images", "picture", "pictures", "photo", "photos", "icon", "icons", "logo"});
         put(Kind::Field, {"field", "fields", "input", "inputs", "box", "search"});
         put(Kind::Text, {"text", "heading", "title", "label"});
         put(Kind::Section, {"section", "sections", "panel", "card", "menu", "sidebar"});
@@ -45,8 +48,8 @@ const QHash<QString, Kind>& kindWords() {
 }
 
 const QSet<QString>& fillerWords() {
-    static const QSet<QString> words{QStringLiteral("a"),   QStringLiteral("an"),   QStringLiteral("the"),
-                                     QStringLiteral("my"),  QStringLiteral("all"),  QStringLiteral("this"),
+    static const QSet<QString> words{QStringLiteral("a"),   QStringLiteral("an"),  QStringLiteral("the"),
+                                     QStringLiteral("my"),  QStringLiteral("all"), QStringLiteral("this"),
                                      QStringLiteral("that")};
     return words;
 }
@@ -55,8 +58,7 @@ QString compact(const QString& text) {
     QString out;
     out.reserve(text.size());
     forEachCodePoint(text, [&out](char32_t c, qsizetype, qsizetype) {
-        if (QChar::isLetterOrNumber(c))
-            out.append(QString::fromUcs4(&c, 1).toLower());
+        if (QChar::isLetterOrNumber(c)) out.append(QString::fromUcs4(&c, 1).toLower());
     });
     return out;
 }
@@ -64,10 +66,10 @@ QString compact(const QString& text) {
 QList<ScreenElement> merged(const QList<ScreenElement>& elements) {
     QList<ScreenElement> out;
     for (const ScreenElement& e : elements) {
-        const bool duplicate =
-            std::any_of(out.cbegin(), out.cend(), [&e](const ScreenElement& kept) { return near(kept.imageRect, e.imageRect); });
-        if (!duplicate)
-            out.append(e);
+        const bool duplicate = std::any_of(out.cbegin(), out.cend(), [&e](const ScreenElement& kept) {
+            return near(kept.imageRect, e.imageRect);
+        });
+        if (!duplicate) out.append(e);
     }
     return out;
 }
@@ -77,8 +79,7 @@ std::optional<ScreenElement> element(QPointF p, const QList<ScreenElement>& elem
     double bestArea = 0;
     for (const ScreenElement& e : elements) {
         const QRectF r = e.imageRect.normalized();
-        if (p.x() < r.left() || p.x() >= r.right() || p.y() < r.top() || p.y() >= r.bottom())
-            continue;
+        if (p.x() < r.left() || p.x() >= r.right() || p.y() < r.top() || p.y() >= r.bottom()) continue;
         if (!best || area(r) < bestArea) {
             best = e;
             bestArea = area(r);
@@ -90,8 +91,7 @@ std::optional<ScreenElement> element(QPointF p, const QList<ScreenElement>& elem
 QList<ScreenElement> find(const QString& query, const QList<ScreenElement>& elements, int limit) {
     QStringList words = query.toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     words.removeIf([](const QString& w) { return fillerWords().contains(w); });
-    if (words.isEmpty())
-        return {};
+    if (words.isEmpty()) return {};
 
     std::optional<Kind> kind;
     QStringList textWords;
@@ -108,28 +108,23 @@ QList<ScreenElement> find(const QString& query, const QList<ScreenElement>& elem
     QList<ScreenElement> results;
     if (kind)
         for (const ScreenElement& e : elements)
-            if (e.kind == *kind && (text.isEmpty() || contains(compact(e.title), text)))
-                results.append(e);
+            if (e.kind == *kind && (text.isEmpty() || contains(compact(e.title), text))) results.append(e);
     if (results.isEmpty())
         for (const ScreenElement& e : elements)
-            if (contains(compact(e.title), allWords))
-                results.append(e);
+            if (contains(compact(e.title), allWords)) results.append(e);
     if (results.isEmpty() && !text.isEmpty())
         for (const ScreenElement& e : elements)
-            if (contains(compact(e.title), text))
-                results.append(e);
+            if (contains(compact(e.title), text)) results.append(e);
 
     // Exact titles first, then smaller before larger; ties keep their order.
     const QString key = text.isEmpty() ? allWords : text;
     std::stable_sort(results.begin(), results.end(), [&key](const ScreenElement& a, const ScreenElement& b) {
         const bool aExact = compact(a.title) == key;
         const bool bExact = compact(b.title) == key;
-        if (aExact != bExact)
-            return aExact;
+        if (aExact != bExact) return aExact;
         return area(a.imageRect) < area(b.imageRect);
     });
-    if (results.size() > limit)
-        results.resize(limit);
+    if (results.size() > limit) results.resize(limit);
     return results;
 }
 

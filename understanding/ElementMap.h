@@ -35,7 +35,8 @@ QList<ScreenElement> merged(const QList<ScreenElement>& elements);
 std::optional<ScreenElement> element(QPointF imagePoint, const QList<ScreenElement>& elements);
 
 // The elements matching the query, best first, at most `limit`.
-QList<ScreenElement> find(const QString& query, const QList<ScreenElement>& elements, int limit = defaultLimit);
+QList<ScreenElement> find(const QString& query, const QList<ScreenElement>& elements,
+                          int limit = defaultLimit);
 
 } // namespace ElementMap
 

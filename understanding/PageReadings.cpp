@@ -15,7 +15,8 @@
 
 namespace ombrel {
 
-PageReadings::PageReadings(const QImage& picture, std::optional<AccessibilityReader::Source> source, QObject* parent)
+PageReadings::PageReadings(const QImage& picture, std::optional<AccessibilityReader::Source> source,
+                           QObject* parent)
     : QObject(parent), m_picture(picture), m_source(source) {}
 
 namespace {
@@ -26,8 +27,7 @@ namespace {
 // application, which must not be starved of the processor while it answers.
 void lowerPriority(int niceness) {
     const pid_t thread = pid_t(syscall(SYS_gettid));
-    if (getpriority(PRIO_PROCESS, id_t(thread)) < niceness)
-        setpriority(PRIO_PROCESS, id_t(thread), niceness);
+    if (getpriority(PRIO_PROCESS, id_t(thread)) < niceness) setpriority(PRIO_PROCESS, id_t(thread), niceness);
 }
 
 QThreadPool* makePool(int threads) {
@@ -102,8 +102,7 @@ void PageReadings::start(bool withAddresses) {
         // asked once more when the text readings, which share the processor with it, are done.
         const QFuture<Lines> careful = m_careful;
         m_addresses = m_accessible.then(&pool(Lane::Accessibility), [source, careful](const Elements&) {
-            if (!source)
-                return QStringList{};
+            if (!source) return QStringList{};
             QStringList addresses = AccessibilityReader::pageAddresses(*source);
             if (addresses.isEmpty()) {
                 QFuture<Lines>(careful).waitForFinished();
@@ -117,8 +116,7 @@ void PageReadings::start(bool withAddresses) {
 template <class T>
 void PageReadings::when(bool started, const QFuture<T>& future, QObject* receiver,
                         std::function<void(const T&)> then) {
-    if (!started)
-        return;
+    if (!started) return;
     if (future.isFinished()) {
         then(future.result());
         return;

@@ -1,7 +1,8 @@
 #pragma once
 // The readings of one picture shown in the editor: a quick and a careful text reading, its
 // user-interface elements (from accessibility when it has a source, and from its pixels),
-// and the addresses of the browser pages on it. Each runs once, in the background; results come back on the GUI thread.
+// and the addresses of the browser pages on it. Each runs once, in the background; results come back on the
+// GUI thread.
 
 #include "understanding/AccessibilityReader.h"
 #include "understanding/TextFinder.h"
@@ -16,13 +17,14 @@ namespace ombrel {
 
 class PageReadings : public QObject {
     Q_OBJECT
-public:
+  public:
     using Lines = QList<TextFinder::Line>;
     using Elements = QList<ScreenElement>;
 
     // `source` absent: the picture came from elsewhere; its elements are only those found
     // in its pixels, and no page addresses are read.
-    PageReadings(const QImage& picture, std::optional<AccessibilityReader::Source> source, QObject* parent = nullptr);
+    PageReadings(const QImage& picture, std::optional<AccessibilityReader::Source> source,
+                 QObject* parent = nullptr);
 
     // Starts every reading not yet started: both text readings, the elements (when the page
     // reads them) and, when `withAddresses`, the page addresses.
@@ -53,12 +55,12 @@ public:
     static constexpr int quickNiceness = 2;
     static constexpr int carefulNiceness = 10;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // An element list is ready, on the GUI thread: first the accessibility elements alone,
     // then, after the careful text reading, the complete list.
     void elementsRead(const QList<ombrel::ScreenElement>& elements);
 
-private:
+  private:
     template <class T>
     void when(bool started, const QFuture<T>& future, QObject* receiver, std::function<void(const T&)> then);
 

@@ -15,10 +15,8 @@ namespace {
 // A byte offset into the UTF-8 form of a text as a position in the text; none when it falls
 // inside a character.
 std::optional<qsizetype> positionOf(const QByteArray& utf8, int byteOffset) {
-    if (byteOffset < 0 || byteOffset > utf8.size())
-        return std::nullopt;
-    if (byteOffset < utf8.size() && (uchar(utf8.at(byteOffset)) & 0xC0) == 0x80)
-        return std::nullopt;
+    if (byteOffset < 0 || byteOffset > utf8.size()) return std::nullopt;
+    if (byteOffset < utf8.size() && (uchar(utf8.at(byteOffset)) & 0xC0) == 0x80) return std::nullopt;
     return QString::fromUtf8(utf8.left(byteOffset)).size();
 }
 
@@ -56,11 +54,9 @@ QList<TextRange> phoneNumbers(const QString& text) {
         while (matcher.HasNext() && matcher.Next(&match)) {
             const auto start = positionOf(utf8, match.start());
             const auto end = positionOf(utf8, match.start() + match.length());
-            if (!start || !end)
-                continue;
+            if (!start || !end) continue;
             const TextRange range{*start, *end};
-            if (!out.contains(range))
-                out.append(range);
+            if (!out.contains(range)) out.append(range);
         }
     }
     return out;
@@ -116,8 +112,7 @@ namespace {
 bool sideBySide(const Line& first, const Line& second) {
     const std::optional<QRectF> a = first.box({0, first.text.size()});
     const std::optional<QRectF> b = second.box({0, second.text.size()});
-    if (!a || !b || b->left() < a->right())
-        return false;
+    if (!a || !b || b->left() < a->right()) return false;
     const double shared = std::min(a->bottom(), b->bottom()) - std::max(a->top(), b->top());
     return shared >= 0.5 * std::min(a->height(), b->height());
 }
@@ -146,18 +141,14 @@ QList<QRectF> privateAreas(const QList<Line>& lines, QSize imageSize) {
         const Line& line = lines.at(i);
         QList<QRectF> found;
         for (const TextRange& r : privateRanges(line.text))
-            if (auto box = rect(r, line, imageSize))
-                found.append(*box);
+            if (auto box = rect(r, line, imageSize)) found.append(*box);
         if (i + 1 < lines.size() && sideBySide(line, lines.at(i + 1)))
             for (const auto& [labelPart, secretPart] : labelledAcross(line, lines.at(i + 1))) {
-                if (auto box = rect(labelPart, line, imageSize))
-                    found.append(*box);
-                if (auto box = rect(secretPart, lines.at(i + 1), imageSize))
-                    found.append(*box);
+                if (auto box = rect(labelPart, line, imageSize)) found.append(*box);
+                if (auto box = rect(secretPart, lines.at(i + 1), imageSize)) found.append(*box);
             }
         for (const QRectF& box : found)
-            if (!coveredBy(box, out.first(fromEarlierLines)))
-                out.append(box);
+            if (!coveredBy(box, out.first(fromEarlierLines))) out.append(box);
         fromEarlierLines = out.size();
     }
     return out;

@@ -73,7 +73,8 @@ int readCommand(const QStringList& args) {
     const ReadArgs parsed = parse(args);
     if (!parsed.problem.isEmpty()) {
         err << parsed.problem
-            << QStringLiteral("\nUsage: ombrel-capture read PICTURE [--careful] [--find QUERY] [--private]\n");
+            << QStringLiteral(
+                   "\nUsage: ombrel-capture read PICTURE [--careful] [--find QUERY] [--private]\n");
         return 2;
     }
     QImageReader reader(parsed.picture);
@@ -91,7 +92,8 @@ int readCommand(const QStringList& args) {
         result.insert(QStringLiteral("rects"),
                       rectsJson(TextFinder::privateAreas(TextFinder::read(picture, true), picture.size())));
     } else if (parsed.query) {
-        QList<QRectF> rects = TextFinder::find(*parsed.query, TextFinder::read(picture, parsed.careful), picture.size());
+        QList<QRectF> rects =
+            TextFinder::find(*parsed.query, TextFinder::read(picture, parsed.careful), picture.size());
         if (rects.isEmpty() && !parsed.careful)
             rects = TextFinder::find(*parsed.query, TextFinder::read(picture, true), picture.size());
         result.insert(QStringLiteral("query"), *parsed.query);
@@ -100,8 +102,7 @@ int readCommand(const QStringList& args) {
         QJsonArray lines;
         for (const TextFinder::Line& line : TextFinder::read(picture, parsed.careful)) {
             QJsonObject o{{QStringLiteral("text"), line.text}};
-            if (auto box = line.box({0, line.text.size()}))
-                o.insert(QStringLiteral("box"), rectJson(*box));
+            if (auto box = line.box({0, line.text.size()})) o.insert(QStringLiteral("box"), rectJson(*box));
             lines.append(o);
         }
         result.insert(QStringLiteral("lines"), lines);

@@ -22,10 +22,8 @@ QString ScreenElement::rawValue(Kind kind) {
 
 QString ScreenElement::label() const {
     QString shown = title;
-    if (shown.size() > maxTitleLength)
-        shown = shown.left(cutTitleLength) + QChar(0x2026);
-    if (shown.isEmpty())
-        return {};
+    if (shown.size() > maxTitleLength) shown = shown.left(cutTitleLength) + QChar(0x2026);
+    if (shown.isEmpty()) return {};
     const QString quoted = QChar(0x201C) + shown + QChar(0x201D);
     switch (kind) {
     case Kind::Button:

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include <QRegularExpression>
 #include "understanding/CodePoints.h"
-
+#include <QRegularExpression>
 
 namespace ombrel::TextFinder {
 
@@ -20,8 +19,7 @@ struct Letter {
 QList<Letter> letters(const QString& text) {
     QList<Letter> out;
     forEachCodePoint(text, [&out](char32_t c, qsizetype start, qsizetype end) {
-        if (QChar::isLetterOrNumber(c))
-            out.append({QChar::toLower(c), start, end});
+        if (QChar::isLetterOrNumber(c)) out.append({QChar::toLower(c), start, end});
     });
     return out;
 }
@@ -36,8 +34,7 @@ bool coveredBy(const QRectF& box, const QList<QRectF>& others) {
     const double area = box.width() * box.height();
     for (const QRectF& other : others) {
         const QRectF both = other.intersected(box);
-        if (area > 0 && both.width() * both.height() >= sameTextShare * area)
-            return true;
+        if (area > 0 && both.width() * both.height() >= sameTextShare * area) return true;
     }
     return false;
 }
@@ -50,8 +47,7 @@ std::optional<QRectF> unitedBoxes(const QList<QRectF>& boxes, qsizetype from, qs
     std::optional<QRectF> out;
     for (qsizetype i = std::max<qsizetype>(from, 0); i < to && i < boxes.size(); ++i) {
         const QRectF& b = boxes.at(i);
-        if (!b.isNull())
-            out = out ? out->united(b) : b;
+        if (!b.isNull()) out = out ? out->united(b) : b;
     }
     return out;
 }
@@ -67,8 +63,7 @@ namespace {
 // One or two bar-like marks, which may be a drawn shape's edge read as characters.
 bool looksLikeBars(const Word& word) {
     static const QString bars = QStringLiteral("|[](){}!lI1/\\");
-    if (word.text.isEmpty() || word.text.size() > 2)
-        return false;
+    if (word.text.isEmpty() || word.text.size() > 2) return false;
     return std::all_of(word.text.begin(), word.text.end(), [](QChar c) { return bars.contains(c); });
 }
 
@@ -87,15 +82,14 @@ InkBand inkBand(const QList<Word>& words) {
     for (const Word& w : words)
         if (!looksLikeBars(w))
             for (const QRectF& b : w.charBoxes)
-                if (!b.isNull())
-                    boxes.append(b);
-    if (boxes.isEmpty())
-        return {};
+                if (!b.isNull()) boxes.append(b);
+    if (boxes.isEmpty()) return {};
     QList<double> heights;
     for (const QRectF& b : boxes)
         heights.append(b.height());
     std::sort(heights.begin(), heights.end());
-    InkBand band{std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest(), heights.at(heights.size() / 2)};
+    InkBand band{std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest(),
+                 heights.at(heights.size() / 2)};
     for (const QRectF& b : boxes)
         if (b.height() <= tallestLetter * band.height) {
             band.top = std::min(band.top, b.top());
@@ -125,8 +119,7 @@ QList<Line> splitLine(const QList<Word>& words) {
     // A character box that took in a line it touches (a button's border) is given the
     // letters' band instead.
     auto trimmed = [&](Word w) {
-        if (!ink.valid() || looksLikeBars(w))
-            return w;
+        if (!ink.valid() || looksLikeBars(w)) return w;
         for (QRectF& b : w.charBoxes)
             if (!b.isNull() && reachesPastInk(b, ink))
                 b = QRectF(b.left(), ink.top, b.width(), ink.bottom - ink.top);
@@ -155,7 +148,8 @@ QList<Line> splitLine(const QList<Word>& words) {
             flush();
             continue;
         }
-        if (!previous.isNull() && !b.isNull() && ink.valid() && b.left() - previous.right() > columnGap * ink.height)
+        if (!previous.isNull() && !b.isNull() && ink.valid() &&
+            b.left() - previous.right() > columnGap * ink.height)
             flush();
         if (count > 0) {
             line.text.append(QLatin1Char(' '));
@@ -165,8 +159,7 @@ QList<Line> splitLine(const QList<Word>& words) {
         line.charBoxes.append(w.charBoxes);
         confidenceSum += w.confidence;
         ++count;
-        if (!b.isNull())
-            previous = b;
+        if (!b.isNull()) previous = b;
     }
     flush();
     return lines;
@@ -177,11 +170,11 @@ std::optional<QRectF> Line::box(TextRange range) const {
 }
 
 const QSet<QString>& fillerWords() {
-    static const QSet<QString> words{
-        QStringLiteral("a"),     QStringLiteral("an"),   QStringLiteral("the"),  QStringLiteral("button"),
-        QStringLiteral("btn"),   QStringLiteral("link"), QStringLiteral("field"), QStringLiteral("box"),
-        QStringLiteral("icon"),  QStringLiteral("menu"), QStringLiteral("tab"),  QStringLiteral("text"),
-        QStringLiteral("label")};
+    static const QSet<QString> words{QStringLiteral("a"),      QStringLiteral("an"),  QStringLiteral("the"),
+                                     QStringLiteral("button"), QStringLiteral("btn"), QStringLiteral("link"),
+                                     QStringLiteral("field"),  QStringLiteral("box"), QStringLiteral("icon"),
+                                     QStringLiteral("menu"),   QStringLiteral("tab"), QStringLiteral("text"),
+                                     QStringLiteral("label")};
     return words;
 }
 
@@ -190,11 +183,9 @@ QList<TextRange> ranges(const QString& needle, const QString& haystack) {
     QList<char32_t> wanted;
     for (const Letter& l : letters(needle))
         wanted.append(l.c);
-    if (wanted.isEmpty())
-        return out;
+    if (wanted.isEmpty()) return out;
     const QList<Letter> line = letters(haystack);
-    if (line.size() < wanted.size())
-        return out;
+    if (line.size() < wanted.size()) return out;
     qsizetype i = 0;
     while (i + wanted.size() <= line.size()) {
         bool same = true;
@@ -212,12 +203,10 @@ QList<TextRange> ranges(const QString& needle, const QString& haystack) {
 
 std::optional<QRectF> rect(TextRange range, const Line& line, QSize imageSize) {
     const std::optional<QRectF> b = line.box(range);
-    if (!b)
-        return std::nullopt;
+    if (!b) return std::nullopt;
     const QRectF grown = b->adjusted(-margin, -margin, margin, margin);
     const QRectF clipped = grown.intersected(QRectF(QPointF(0, 0), QSizeF(imageSize)));
-    if (clipped.isEmpty())
-        return std::nullopt;
+    if (clipped.isEmpty()) return std::nullopt;
     return clipped;
 }
 
@@ -225,21 +214,19 @@ QList<QRectF> find(const QString& query, const QList<Line>& lines, QSize imageSi
     const QStringList words = wordsOf(query);
     QStringList meaningful;
     for (const QString& w : words)
-        if (!fillerWords().contains(w))
-            meaningful.append(w);
+        if (!fillerWords().contains(w)) meaningful.append(w);
     for (const QStringList& attempt : {words, meaningful}) {
-        if (attempt.isEmpty())
-            continue;
+        if (attempt.isEmpty()) continue;
         const QString phrase = attempt.join(QLatin1Char(' '));
         QList<QRectF> found;
         for (const Line& line : lines) {
             const qsizetype fromEarlierLines = found.size();
             for (const TextRange& r : ranges(phrase, line.text))
-                if (auto box = rect(r, line, imageSize); box && !coveredBy(*box, found.first(fromEarlierLines)))
+                if (auto box = rect(r, line, imageSize);
+                    box && !coveredBy(*box, found.first(fromEarlierLines)))
                     found.append(*box);
         }
-        if (!found.isEmpty())
-            return found;
+        if (!found.isEmpty()) return found;
     }
     return {};
 }

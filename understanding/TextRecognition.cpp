@@ -34,8 +34,7 @@ void limitToOneThread() {
 tesseract::TessBaseAPI* recogniser() {
     thread_local std::unique_ptr<tesseract::TessBaseAPI> api;
     thread_local bool failed = false;
-    if (api || failed)
-        return api.get();
+    if (api || failed) return api.get();
     limitToOneThread();
     auto made = std::make_unique<tesseract::TessBaseAPI>();
     // Language correction off: no word lists, so code, addresses and keys are read as they
@@ -63,8 +62,7 @@ cv::Mat pixelsOf(QImage& grey) {
 // sides remain and read as bars, which `splitLine` drops. `length` is in the grey picture's
 // pixels; letters have no horizontal stroke that long.
 void eraseHorizontalRules(QImage& grey, int length) {
-    if (length < 2 || grey.width() <= length || grey.height() < 3)
-        return; // too narrow to hold such a line
+    if (length < 2 || grey.width() <= length || grey.height() < 3) return; // too narrow to hold such a line
     cv::Mat page = pixelsOf(grey);
     cv::Mat ink;
     cv::threshold(page, ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
@@ -76,8 +74,7 @@ void eraseHorizontalRules(QImage& grey, int length) {
     cv::morphologyEx(ink, filled, cv::MORPH_OPEN,
                      cv::getStructuringElement(cv::MORPH_RECT, {1, std::max(5, length / 8)}));
     rules.setTo(0, filled);
-    if (cv::countNonZero(rules) == 0)
-        return;
+    if (cv::countNonZero(rules) == 0) return;
     cv::dilate(rules, rules, cv::Mat()); // and their anti-aliased edges
     // The lightest grey a few pixels above or below is the page the line was drawn on.
     cv::Mat around;
@@ -94,31 +91,28 @@ void eraseHorizontalRules(QImage& grey, int length) {
 constexpr int writingContrast = 40; // grey levels between writing and its ground
 
 void panelsDarkOnWhite(QImage& grey, int solid) {
-    if (solid < 3 || grey.width() <= 4 * solid || grey.height() <= 2 * solid)
-        return;
+    if (solid < 3 || grey.width() <= 4 * solid || grey.height() <= 2 * solid) return;
     cv::Mat page = pixelsOf(grey);
     cv::Mat dark;
     cv::threshold(page, dark, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
     cv::Mat panels;
     cv::morphologyEx(dark, panels, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {solid, solid}));
-    if (cv::countNonZero(panels) == 0)
-        return;
-    cv::morphologyEx(panels, panels, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, {2 * solid, 2 * solid}));
+    if (cv::countNonZero(panels) == 0) return;
+    cv::morphologyEx(panels, panels, cv::MORPH_CLOSE,
+                     cv::getStructuringElement(cv::MORPH_RECT, {2 * solid, 2 * solid}));
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(panels, labels, stats, centroids, 8, CV_32S);
     const double pictureArea = double(grey.width()) * grey.height();
     for (int i = 1; i < count; ++i) {
         const int area = stats.at<int>(i, cv::CC_STAT_AREA);
         // Half the picture or more is a dark page, which was turned over whole if it was one.
-        if (area >= pictureArea / 2)
-            continue;
+        if (area >= pictureArea / 2) continue;
         const cv::Rect box(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
                            stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
         // A panel is roomy and whole. Bits of dark ground between large light letters (a
         // tag or a tooltip barely taller than its text) are no panel: turning them over
         // alone would cut the letters apart, so such text is left to the recogniser.
-        if (box.width < 3 * solid || box.height < 2 * solid || area < 0.6 * box.area())
-            continue;
+        if (box.width < 3 * solid || box.height < 2 * solid || area < 0.6 * box.area()) continue;
         cv::Mat region = page(box);
         const cv::Mat inside = labels(box) == i;
         // The panel's own colour is its most common grey. A panel whose writing is lighter
@@ -126,9 +120,9 @@ void panelsDarkOnWhite(QImage& grey, int solid) {
         int histogram[256] = {};
         for (int y = 0; y < region.rows; ++y)
             for (int x = 0; x < region.cols; ++x)
-                if (inside.at<uchar>(y, x))
-                    ++histogram[region.at<uchar>(y, x)];
-        const int ground = int(std::max_element(std::begin(histogram), std::end(histogram)) - std::begin(histogram));
+                if (inside.at<uchar>(y, x)) ++histogram[region.at<uchar>(y, x)];
+        const int ground =
+            int(std::max_element(std::begin(histogram), std::end(histogram)) - std::begin(histogram));
         int lighter = 0, darker = 0;
         for (int g = 0; g < 256; ++g) {
             if (g > ground + writingContrast)
@@ -141,8 +135,7 @@ void panelsDarkOnWhite(QImage& grey, int solid) {
         cv::Mat readable;
         if (lighter > darker) {
             readable = 255 - region;
-            if (ground < 255)
-                readable.convertTo(readable, CV_8U, 255.0 / (255 - ground));
+            if (ground < 255) readable.convertTo(readable, CV_8U, 255.0 / (255 - ground));
         } else if (ground > 0) {
             region.convertTo(readable, CV_8U, 255.0 / ground);
         } else {
@@ -155,8 +148,7 @@ void panelsDarkOnWhite(QImage& grey, int solid) {
 // The picture as 8-bit grey, which is what the recogniser reads.
 Pix* toPix(const QImage& grey) {
     Pix* pix = pixCreate(grey.width(), grey.height(), 8);
-    if (!pix)
-        return nullptr;
+    if (!pix) return nullptr;
     l_uint32* data = pixGetData(pix);
     const int wpl = pixGetWpl(pix);
     for (int y = 0; y < grey.height(); ++y) {
@@ -171,8 +163,7 @@ Pix* toPix(const QImage& grey) {
 QList<Line> recognise(tesseract::TessBaseAPI& api, const QImage& grey, double scale) {
     QList<Line> lines;
     Pix* pix = toPix(grey);
-    if (!pix)
-        return lines;
+    if (!pix) return lines;
     api.SetImage(pix);
     api.SetSourceResolution(70);
     const bool ok = api.Recognize(nullptr) == 0;
@@ -185,8 +176,7 @@ QList<Line> recognise(tesseract::TessBaseAPI& api, const QImage& grey, double sc
     QList<Word> words; // of the recogniser's current line
     if (it) {
         do {
-            if (it->Empty(tesseract::RIL_SYMBOL))
-                continue;
+            if (it->Empty(tesseract::RIL_SYMBOL)) continue;
             if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
                 lines.append(splitLine(words));
                 words.clear();
@@ -213,17 +203,14 @@ QList<Line> recognise(tesseract::TessBaseAPI& api, const QImage& grey, double sc
 } // namespace
 
 QList<Line> read(const QImage& picture, bool careful) {
-    if (!careful)
-        return readAtScale(picture, 1.0);
+    if (!careful) return readAtScale(picture, 1.0);
     return joined(readAtScale(picture, enlargement), readAtScale(picture, 1.0));
 }
 
 QList<Line> readAtScale(const QImage& picture, double scale) {
-    if (picture.isNull() || scale <= 0)
-        return {};
+    if (picture.isNull() || scale <= 0) return {};
     tesseract::TessBaseAPI* api = recogniser();
-    if (!api)
-        return {};
+    if (!api) return {};
     QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
     // The recogniser knows dark text on a light ground best: a dark page is turned over
     // (and the filled panels of a light page are made dark on white below).
@@ -233,10 +220,10 @@ QList<Line> readAtScale(const QImage& picture, double scale) {
         for (int x = 0; x < grey.width(); x += 4, ++count)
             sum += row[x];
     }
-    if (count && double(sum) / double(count) < darkPageMean)
-        grey.invertPixels();
+    if (count && double(sum) / double(count) < darkPageMean) grey.invertPixels();
     if (scale != 1.0)
-        grey = grey.scaled((QSizeF(grey.size()) * scale).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        grey = grey.scaled((QSizeF(grey.size()) * scale).toSize(), Qt::IgnoreAspectRatio,
+                           Qt::SmoothTransformation);
     panelsDarkOnWhite(grey, int(std::lround(solidPanel * scale)));
     eraseHorizontalRules(grey, int(ruleLength * scale));
     api->SetPageSegMode(tesseract::PSM_AUTO);
@@ -278,21 +265,18 @@ thread_local SectionCounter openSections[deepestSections];
 thread_local int sectionDepth = 0;
 
 void openConstruct(unsigned count) {
-    if (sectionDepth == deepestSections)
-        qFatal("OpenMP sections nested more than %d deep", deepestSections);
+    if (sectionDepth == deepestSections) qFatal("OpenMP sections nested more than %d deep", deepestSections);
     openSections[sectionDepth++] = {count, 1};
 }
 
 unsigned nextSection() {
-    if (sectionDepth == 0)
-        return 0;
+    if (sectionDepth == 0) return 0;
     SectionCounter& open = openSections[sectionDepth - 1];
     return open.next <= open.count ? open.next++ : 0;
 }
 
 void closeConstruct() {
-    if (sectionDepth > 0)
-        --sectionDepth;
+    if (sectionDepth > 0) --sectionDepth;
 }
 } // namespace
 

@@ -33,8 +33,7 @@ QList<ScreenElement> textElements(const QList<TextFinder::Line>& lines, QSize si
     QList<QRectF> taken;
     for (const TextFinder::Line& line : lines) {
         const std::optional<QRectF> r = TextFinder::rect({0, line.text.size()}, line, size);
-        if (line.text.isEmpty() || !r || TextFinder::coveredBy(*r, taken))
-            continue;
+        if (line.text.isEmpty() || !r || TextFinder::coveredBy(*r, taken)) continue;
         texts.append({ScreenElement::Kind::Text, line.text, *r});
         taken.append(*r);
     }
@@ -42,9 +41,9 @@ QList<ScreenElement> textElements(const QList<TextFinder::Line>& lines, QSize si
 }
 
 // What one detected rectangle is, from the texts around it; none when it cuts through text.
-std::optional<ScreenElement> rectangleElement(const QRectF& r, const QList<ScreenElement>& texts, QSize size) {
-    if (r.width() < smallestRectangleWidth || r.height() < smallestRectangleHeight)
-        return std::nullopt;
+std::optional<ScreenElement> rectangleElement(const QRectF& r, const QList<ScreenElement>& texts,
+                                              QSize size) {
+    if (r.width() < smallestRectangleWidth || r.height() < smallestRectangleHeight) return std::nullopt;
     const QRectF grown = r.adjusted(-borderTolerance, -borderTolerance, borderTolerance, borderTolerance);
     QList<const ScreenElement*> inside;
     for (const ScreenElement& t : texts) {
@@ -79,12 +78,12 @@ QRectF toPicture(const QRectF& b, QSize size) {
 QList<ScreenElement> objects(const QImage& picture, QSize size, const QList<ScreenElement>& textBlocks) {
     QList<ScreenElement> out;
     const auto found = Platform::vision().salientObjects(picture);
-    if (!found)
-        return out;
+    if (!found) return out;
     const double area = double(size.width()) * size.height();
     for (const VisionBox& b : found.value()) {
         const QRectF r = toPicture(b.box, size);
-        if (r.width() < smallestObject || r.height() < smallestObject || r.width() * r.height() >= largestObject * area)
+        if (r.width() < smallestObject || r.height() < smallestObject ||
+            r.width() * r.height() >= largestObject * area)
             continue;
         if (std::any_of(textBlocks.begin(), textBlocks.end(),
                         [&](const ScreenElement& t) { return r.contains(t.imageRect.center()); }))
@@ -96,15 +95,13 @@ QList<ScreenElement> objects(const QImage& picture, QSize size, const QList<Scre
 
 QList<ScreenElement> elements(const QImage& picture, const QList<TextFinder::Line>& lines) {
     const QSize size = picture.size();
-    if (size.isEmpty())
-        return {};
+    if (size.isEmpty()) return {};
     const QList<ScreenElement> texts = textElements(lines, size);
 
     QList<ScreenElement> out;
     if (const auto found = Platform::vision().rectangles(picture, rectangleRequest())) {
         for (const VisionBox& b : found.value())
-            if (auto e = rectangleElement(toPicture(b.box, size), texts, size))
-                out.append(*e);
+            if (auto e = rectangleElement(toPicture(b.box, size), texts, size)) out.append(*e);
     }
     out.append(objects(picture, size, texts));
     out.append(texts);

@@ -97,7 +97,8 @@ void UploadConnection::takeBodyBytes(QByteArrayView chunk) {
     const QByteArrayView part = chunk.first(std::min<qint64>(chunk.size(), m_bodyBytesLeft));
     // Each piece goes to the disk as it arrives: Qt would otherwise hold pieces smaller than
     // its 16 KiB buffer in memory until the next one comes, which may be never.
-    if (m_file && !part.isEmpty() && (m_file->write(part.data(), part.size()) != part.size() || !m_file->flush())) {
+    if (m_file && !part.isEmpty() &&
+        (m_file->write(part.data(), part.size()) != part.size() || !m_file->flush())) {
         // Keep reading so that the client still gets its answer once the body is in.
         m_saveFailed = true;
         m_file.reset();

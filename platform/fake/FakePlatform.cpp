@@ -19,8 +19,7 @@ Outcome<QImage> FakeScreens::grabDisplay(quint32 id, QSize outputSize) {
         return Outcome<QImage>::fail(Failure::Temporary, message);
     }
     for (const DisplayInfo& d : displayList) {
-        if (d.id != id)
-            continue;
+        if (d.id != id) continue;
         QImage source = content.value(id);
         if (source.isNull()) {
             source = QImage(d.globalRectPx.size(), QImage::Format_RGB32);
@@ -40,12 +39,13 @@ Outcome<QImage> FakeScreens::grabWindow(WindowId window, QSize outputSize) {
         windowContent.value(window).scaled(outputSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
-QSize FakeScreens::windowSize(WindowId window) { return windowContent.value(window).size(); }
+QSize FakeScreens::windowSize(WindowId window) {
+    return windowContent.value(window).size();
+}
 
 bool FakeWindows::activate(qint64 pid) {
     activations.append(pid);
-    if (ignoreActivation)
-        return true;
+    if (ignoreActivation) return true;
     for (const WindowInfo& w : windowList) {
         if (w.pid == pid) {
             front = AppInfo{pid, w.bundleId, w.title, w.kind == WindowKind::Normal};
@@ -77,49 +77,42 @@ bool FakePasteboard::putFiles(const QList<QUrl>& files) {
 }
 
 QImage FakePasteboard::image() {
-    if (!imageData.isNull())
-        return imageData;
-    if (fileList.size() == 1)
-        return QImage(fileList.first().toLocalFile());
+    if (!imageData.isNull()) return imageData;
+    if (fileList.size() == 1) return QImage(fileList.first().toLocalFile());
     return {};
 }
 
 std::optional<QString> FakeTrash::moveToTrash(const QString& path) {
-    if (!QFileInfo::exists(path) || !QDir().mkpath(trashFolder))
-        return std::nullopt;
-    const QString target = QDir(trashFolder).filePath(QUuid::createUuid().toString(QUuid::Id128) +
-                                                      QLatin1Char('-') + QFileInfo(path).fileName());
-    if (!QFile::rename(path, target))
-        return std::nullopt;
+    if (!QFileInfo::exists(path) || !QDir().mkpath(trashFolder)) return std::nullopt;
+    const QString target = QDir(trashFolder)
+                               .filePath(QUuid::createUuid().toString(QUuid::Id128) + QLatin1Char('-') +
+                                         QFileInfo(path).fileName());
+    if (!QFile::rename(path, target)) return std::nullopt;
     return target;
 }
 
 bool FakeTrash::putBack(const QString& trashedPath, const QString& originalPath) {
-    if (!QFileInfo::exists(trashedPath) || QFileInfo::exists(originalPath))
-        return false;
+    if (!QFileInfo::exists(trashedPath) || QFileInfo::exists(originalPath)) return false;
     QDir().mkpath(QFileInfo(originalPath).absolutePath());
     return QFile::rename(trashedPath, originalPath);
 }
 
 QString FakeLoginItem::enable() {
-    if (!failWith.isEmpty())
-        return failWith;
+    if (!failWith.isEmpty()) return failWith;
     ++registrations;
     enabled = true;
     return {};
 }
 
 QString FakeLoginItem::disable() {
-    if (!failWith.isEmpty())
-        return failWith;
+    if (!failWith.isEmpty()) return failWith;
     enabled = false;
     return {};
 }
 
 FocusReading FakeAccessibility::focusedElement(qint64 pid, int) {
     ++readings;
-    if (!nextReadings.isEmpty())
-        return nextReadings.takeFirst();
+    if (!nextReadings.isEmpty()) return nextReadings.takeFirst();
     return focus.value(pid, FocusReading{FocusReading::Result::Failed, {}});
 }
 
@@ -158,7 +151,8 @@ Outcome<bool> FakeAudioSource::start(std::function<void(const AudioChunk&)> onCh
         auto next = std::chrono::steady_clock::now();
         while (!m_stopping) {
             for (int i = 0; i < frames; ++i)
-                samples[size_t(i)] = float(m_amplitude * std::sin(2 * M_PI * 440.0 * double(written + i) / rate));
+                samples[size_t(i)] =
+                    float(m_amplitude * std::sin(2 * M_PI * 440.0 * double(written + i) / rate));
             written += frames;
             onChunk(AudioChunk{AudioChunk::SampleFormat::Float32, 1, rate, samples.data(), frames});
             next += std::chrono::milliseconds(20);
@@ -170,14 +164,12 @@ Outcome<bool> FakeAudioSource::start(std::function<void(const AudioChunk&)> onCh
 
 void FakeAudioSource::stop() {
     m_stopping = true;
-    if (m_thread.joinable())
-        m_thread.join();
+    if (m_thread.joinable()) m_thread.join();
 }
 
 Outcome<std::unique_ptr<FrameSource>> FakeRecording::display(quint32) {
     using Result = Outcome<std::unique_ptr<FrameSource>>;
-    if (!failOpen.isEmpty())
-        return Result::fail(Failure::Permanent, failOpen);
+    if (!failOpen.isEmpty()) return Result::fail(Failure::Permanent, failOpen);
     return Result::ok(std::make_unique<FakeFrameSource>(frameSize, &grabs));
 }
 
@@ -208,15 +200,12 @@ QList<AccessibleNodePtr> FakeNode::children() {
 
 std::optional<QList<AccessibleNodePtr>> FakeNode::descendants(const QStringList& roles, int max) {
     ask();
-    if (!searches)
-        return std::nullopt;
+    if (!searches) return std::nullopt;
     QList<AccessibleNodePtr> found;
     std::function<void(FakeNode&)> visit = [&](FakeNode& node) {
         for (const std::shared_ptr<FakeNode>& kid : node.kids) {
-            if (found.size() >= max)
-                return;
-            if (roles.contains(kid->roleName))
-                found.append(kid);
+            if (found.size() >= max) return;
+            if (roles.contains(kid->roleName)) found.append(kid);
             visit(*kid);
         }
     };
@@ -224,12 +213,12 @@ std::optional<QList<AccessibleNodePtr>> FakeNode::descendants(const QStringList&
     return found;
 }
 
-std::shared_ptr<FakeNode> FakeNode::add(const QString& role, std::optional<QRectF> frameGlobal, const QString& name) {
+std::shared_ptr<FakeNode> FakeNode::add(const QString& role, std::optional<QRectF> frameGlobal,
+                                        const QString& name) {
     auto child = std::make_shared<FakeNode>();
     child->roleName = role;
     child->frame = frameGlobal;
-    if (!name.isEmpty())
-        child->texts.insert(NodeText::Name, name);
+    if (!name.isEmpty()) child->texts.insert(NodeText::Name, name);
     child->questions = questions;
     kids.append(child);
     return child;
@@ -265,9 +254,9 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     auto recording = std::make_unique<FakeRecording>();
     auto tree = std::make_unique<FakeAccessibleTree>();
     auto vision = std::make_unique<FakeVision>();
-    h = {screens.get(),   windows.get(), pasteboard.get(),    sounds.get(), trash.get(),     login.get(),
-         workspace.get(), access.get(),  accessibility.get(), keys.get(),   recording.get(), tree.get(),
-         vision.get()};
+    h = {screens.get(),   windows.get(),   pasteboard.get(), sounds.get(),        trash.get(),
+         login.get(),     workspace.get(), access.get(),     accessibility.get(), keys.get(),
+         recording.get(), tree.get(),      vision.get()};
     s.screens = std::move(screens);
     s.windows = std::move(windows);
     s.pasteboard = std::move(pasteboard);

@@ -6,8 +6,8 @@
 
 #include <QHash>
 #include <QMap>
-#include <QSet>
 #include <QPointer>
+#include <QSet>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -15,7 +15,7 @@
 namespace ombrel {
 
 class FakeScreens : public ScreenGrabber {
-public:
+  public:
     QList<DisplayInfo> displayList{{1, QRect(0, 0, 1920, 1080), true, QStringLiteral("screen")}};
     // The picture each display shows; a display without one shows a plain grey picture.
     QHash<quint32, QImage> content;
@@ -31,7 +31,7 @@ public:
 };
 
 class FakeWindows : public WindowSystem {
-public:
+  public:
     QList<WindowInfo> windowList;
     std::optional<AppInfo> front;
     qint64 myPid = 4242;
@@ -54,7 +54,7 @@ public:
 };
 
 class FakePasteboard : public Pasteboard {
-public:
+  public:
     QByteArray pngData;
     QImage imageData;
     QList<QUrl> fileList;
@@ -68,7 +68,7 @@ public:
 };
 
 class FakeSounds : public Sounds {
-public:
+  public:
     QStringList events;
     QList<QByteArray> wavs;
     QList<double> volumes;
@@ -81,7 +81,7 @@ public:
 
 // Moves trashed files into a folder of its own, so put-back is real file work.
 class FakeTrash : public Trash {
-public:
+  public:
     explicit FakeTrash(QString folder) : trashFolder(std::move(folder)) {}
     QString trashFolder;
     std::optional<QString> moveToTrash(const QString& path) override;
@@ -89,7 +89,7 @@ public:
 };
 
 class FakeLoginItem : public LoginItem {
-public:
+  public:
     bool enabled = false;
     QString failWith; // when set, enable and disable fail with this sentence
     int registrations = 0;
@@ -99,7 +99,7 @@ public:
 };
 
 class FakeWorkspace : public Workspace {
-public:
+  public:
     QList<QUrl> opened;
     QStringList revealed;
     bool open(const QUrl& url) override {
@@ -118,7 +118,7 @@ public:
 };
 
 class FakeAccess : public Access {
-public:
+  public:
     bool screen = true;
     bool accessibility = true;
     bool screenCaptureAllowed() override { return screen; }
@@ -126,7 +126,7 @@ public:
 };
 
 class FakeAccessibility : public Accessibility {
-public:
+  public:
     // What reading the focus of a process answers; a process not listed answers Failed.
     QHash<qint64, FocusReading> focus;
     // Answers used first, one per reading, before `focus` (to change the answer over time).
@@ -148,7 +148,7 @@ public:
 
 // An element of a made-up application; tests build trees of these.
 class FakeNode : public AccessibleNode {
-public:
+  public:
     QString roleName;
     bool editable = false;
     bool active = false;
@@ -174,17 +174,17 @@ public:
     std::optional<QList<AccessibleNodePtr>> descendants(const QStringList& roles, int max) override;
 
     // Appends a child and answers it, for building trees in a few lines.
-    std::shared_ptr<FakeNode> add(const QString& role, std::optional<QRectF> frame = {}, const QString& name = {});
+    std::shared_ptr<FakeNode> add(const QString& role, std::optional<QRectF> frame = {},
+                                  const QString& name = {});
 
-private:
+  private:
     void ask() const {
-        if (questions)
-            ++*questions;
+        if (questions) ++*questions;
     }
 };
 
 class FakeAccessibleTree : public AccessibleTree {
-public:
+  public:
     // The application element of each process on the made-up bus; its children are windows.
     QHash<qint64, std::shared_ptr<FakeNode>> apps;
     QList<int> timeouts;
@@ -195,7 +195,7 @@ public:
 };
 
 class FakeKeys : public SyntheticKeys {
-public:
+  public:
     struct Press {
         SyntheticKey key;
         bool command;
@@ -206,21 +206,19 @@ public:
     std::function<void(const Press&)> onPress;
     bool press(SyntheticKey key, bool command) override {
         presses.append({key, command});
-        if (onPress)
-            onPress(presses.last());
+        if (onPress) onPress(presses.last());
         return true;
     }
 };
 
-
 // Pictures drawn on the spot: a light page with dark lines of "text" and a block that moves
 // with each picture, so that recordings of it have content and motion.
 class FakeFrameSource : public FrameSource {
-public:
+  public:
     explicit FakeFrameSource(QSize size, std::atomic<int>* grabs) : m_size(size), m_grabs(grabs) {}
     Outcome<bool> grab(const std::function<void(const QImage&)>& use) override;
 
-private:
+  private:
     QSize m_size;
     std::atomic<int>* m_grabs;
     int m_index = 0;
@@ -228,20 +226,20 @@ private:
 
 // A steady tone of the given loudness, delivered in real time on a thread of its own.
 class FakeAudioSource : public AudioSource {
-public:
+  public:
     explicit FakeAudioSource(double amplitude) : m_amplitude(amplitude) {}
     ~FakeAudioSource() override { stop(); }
     Outcome<bool> start(std::function<void(const AudioChunk&)> onChunk) override;
     void stop() override;
 
-private:
+  private:
     double m_amplitude;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
 };
 
 class FakeInputMonitor : public InputMonitor {
-public:
+  public:
     explicit FakeInputMonitor(std::optional<QPoint>* pointerAt) : m_pointerAt(pointerAt) {}
     bool start() override {
         running = true;
@@ -251,21 +249,19 @@ public:
     std::optional<QPoint> pointer() override { return *m_pointerAt; }
     // Reports a press or a scroll as the desktop would, while started.
     void press(QPoint global) {
-        if (running)
-            Q_EMIT pressed(global);
+        if (running) Q_EMIT pressed(global);
     }
     void scroll() {
-        if (running)
-            Q_EMIT scrolled();
+        if (running) Q_EMIT scrolled();
     }
     bool running = false;
 
-private:
+  private:
     std::optional<QPoint>* m_pointerAt;
 };
 
 class FakeRecording : public RecordingSources {
-public:
+  public:
     // The size of every display's and window's pictures.
     QSize frameSize{320, 180};
     // When set, opening a display or window fails with this message.
@@ -289,7 +285,7 @@ public:
 
 // Answers the boxes it is given (normalised, origin bottom-left), or fails when told to.
 class FakeVision : public Vision {
-public:
+  public:
     QList<VisionBox> rectangleBoxes;
     QList<VisionBox> objectBoxes;
     bool failRectangles = false;

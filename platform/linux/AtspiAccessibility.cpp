@@ -22,22 +22,20 @@ enum class Search { Found, NotFound, Failed };
 Search searchByCollection(AtspiAccessible* window, Element& found) {
     std::lock_guard guard(atspi::lock());
     AtspiCollection* collection = atspi_accessible_get_collection_iface(window);
-    if (!collection)
-        return Search::Failed;
+    if (!collection) return Search::Failed;
     GArray* wanted = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
     const AtspiStateType focused = ATSPI_STATE_FOCUSED;
     g_array_append_val(wanted, focused);
     StateSet states(atspi_state_set_new(wanted));
     g_array_free(wanted, TRUE);
-    std::unique_ptr<AtspiMatchRule, Unref> rule(
-        atspi_match_rule_new(states.get(), ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_NONE, nullptr,
-                             ATSPI_Collection_MATCH_NONE, nullptr, ATSPI_Collection_MATCH_NONE, FALSE));
+    std::unique_ptr<AtspiMatchRule, Unref> rule(atspi_match_rule_new(
+        states.get(), ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_NONE, nullptr,
+        ATSPI_Collection_MATCH_NONE, nullptr, ATSPI_Collection_MATCH_NONE, FALSE));
     GError* error = nullptr;
-    GArray* matches =
-        atspi_collection_get_matches(collection, rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
+    GArray* matches = atspi_collection_get_matches(collection, rule.get(),
+                                                   ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
     g_object_unref(collection);
-    if (!ok(error) || !matches)
-        return Search::Failed;
+    if (!ok(error) || !matches) return Search::Failed;
     Search result = Search::NotFound;
     for (guint i = 0; i < matches->len; ++i) {
         AtspiAccessible* match = g_array_index(matches, AtspiAccessible*, i);
@@ -65,23 +63,18 @@ Search searchByWalking(AtspiAccessible* window, Element& found) {
         queue.pop_front();
         ++walked;
         StateSet set(atspi_accessible_get_state_set(element.get()));
-        if (!set)
-            continue;
+        if (!set) continue;
         if (atspi_state_set_contains(set.get(), ATSPI_STATE_FOCUSED)) {
             found = std::move(element);
             return Search::Found;
         }
-        if (walked > 1 && !atspi_state_set_contains(set.get(), ATSPI_STATE_SHOWING))
-            continue;
+        if (walked > 1 && !atspi_state_set_contains(set.get(), ATSPI_STATE_SHOWING)) continue;
         const int count = atspi_accessible_get_child_count(element.get(), &error);
-        if (!ok(error))
-            return Search::Failed;
+        if (!ok(error)) return Search::Failed;
         for (int i = 0; i < count; ++i) {
             Element child(atspi_accessible_get_child_at_index(element.get(), i, &error));
-            if (!ok(error))
-                return Search::Failed;
-            if (child)
-                queue.push_back(std::move(child));
+            if (!ok(error)) return Search::Failed;
+            if (child) queue.push_back(std::move(child));
         }
     }
     return Search::NotFound;
@@ -91,12 +84,13 @@ QString roleOf(AtspiAccessible* element, AtspiRole role) {
     switch (role) {
     case ATSPI_ROLE_ENTRY:
     case ATSPI_ROLE_PASSWORD_TEXT:
-        return hasState(element, ATSPI_STATE_MULTI_LINE) ? QStringLiteral("AXTextArea") : QStringLiteral("AXTextField");
+        return hasState(element, ATSPI_STATE_MULTI_LINE) ? QStringLiteral("AXTextArea")
+                                                         : QStringLiteral("AXTextField");
     case ATSPI_ROLE_TEXT:
         // A text role that cannot be edited is a label.
-        if (!hasState(element, ATSPI_STATE_EDITABLE))
-            break;
-        return hasState(element, ATSPI_STATE_MULTI_LINE) ? QStringLiteral("AXTextArea") : QStringLiteral("AXTextField");
+        if (!hasState(element, ATSPI_STATE_EDITABLE)) break;
+        return hasState(element, ATSPI_STATE_MULTI_LINE) ? QStringLiteral("AXTextArea")
+                                                         : QStringLiteral("AXTextField");
     case ATSPI_ROLE_COMBO_BOX:
         return QStringLiteral("AXComboBox");
     default:
@@ -115,7 +109,9 @@ FocusedElement describe(AtspiAccessible* element) {
     const QHash<QString, QString> attributes = attributesOf(element);
     if (role == ATSPI_ROLE_PASSWORD_TEXT)
         out.subrole = QStringLiteral("AXSecureTextField");
-    else if (attributes.value(QStringLiteral("xml-roles")).split(QLatin1Char(' ')).contains(QStringLiteral("searchbox")) ||
+    else if (attributes.value(QStringLiteral("xml-roles"))
+                 .split(QLatin1Char(' '))
+                 .contains(QStringLiteral("searchbox")) ||
              attributes.value(QStringLiteral("text-input-type")) == QLatin1String("search"))
         out.subrole = QStringLiteral("AXSearchField");
 
@@ -123,15 +119,14 @@ FocusedElement describe(AtspiAccessible* element) {
     // tool tips arrive as the description.
     QString identifier = take(atspi_accessible_get_accessible_id(element, &error));
     ok(error);
-    if (identifier.isEmpty())
-        identifier = attributes.value(QStringLiteral("id"));
+    if (identifier.isEmpty()) identifier = attributes.value(QStringLiteral("id"));
     QString description = take(atspi_accessible_get_description(element, &error));
     ok(error);
     QString title = take(atspi_accessible_get_name(element, &error));
     ok(error);
-    for (const QString& word : {description, title, attributes.value(QStringLiteral("placeholder-text")), identifier})
-        if (!word.isEmpty())
-            out.words.append(word);
+    for (const QString& word :
+         {description, title, attributes.value(QStringLiteral("placeholder-text")), identifier})
+        if (!word.isEmpty()) out.words.append(word);
 
     Element current(static_cast<AtspiAccessible*>(g_object_ref(element)));
     for (int i = 0; current && i < AtspiAccessibility::maxAncestors; ++i) {
@@ -143,17 +138,17 @@ FocusedElement describe(AtspiAccessible* element) {
         if (!ok(error) || r == ATSPI_ROLE_FRAME || r == ATSPI_ROLE_APPLICATION || r == ATSPI_ROLE_WINDOW)
             break;
         current.reset(atspi_accessible_get_parent(current.get(), &error));
-        if (!ok(error))
-            break;
+        if (!ok(error)) break;
     }
     return out;
 }
 
 void setAccessibilityEnabled() {
-    QDBusMessage set = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Set"));
-    set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled") << QVariant::fromValue(QDBusVariant(true));
+    QDBusMessage set = QDBusMessage::createMethodCall(
+        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+    set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
+        << QVariant::fromValue(QDBusVariant(true));
     QDBusConnection::sessionBus().call(set, QDBus::Block, 1000);
 }
 
@@ -162,26 +157,20 @@ void setAccessibilityEnabled() {
 FocusReading AtspiAccessibility::focusedElement(qint64 pid, int timeoutMs) {
     using R = FocusReading::Result;
     std::unique_lock guard(atspi::lock());
-    if (pid <= 0 || !initialised())
-        return {R::Failed, {}};
+    if (pid <= 0 || !initialised()) return {R::Failed, {}};
     atspi_set_timeout(timeoutMs, timeoutMs);
     Element app = applicationOf(pid);
-    if (!app)
-        return {R::Failed, {}};
+    if (!app) return {R::Failed, {}};
     GError* error = nullptr;
     const int count = atspi_accessible_get_child_count(app.get(), &error);
-    if (!ok(error))
-        return {R::Failed, {}};
-    if (count == 0)
-        return {R::Unsupported, {}};
+    if (!ok(error)) return {R::Failed, {}};
+    if (count == 0) return {R::Unsupported, {}};
     // The active window holds the focus; look there first, then in the others.
     std::deque<Element> windows;
     for (int i = 0; i < count; ++i) {
         Element window(atspi_accessible_get_child_at_index(app.get(), i, &error));
-        if (!ok(error))
-            return {R::Failed, {}};
-        if (!window)
-            continue;
+        if (!ok(error)) return {R::Failed, {}};
+        if (!window) continue;
         if (hasState(window.get(), ATSPI_STATE_ACTIVE))
             windows.push_front(std::move(window));
         else
@@ -192,10 +181,8 @@ FocusReading AtspiAccessibility::focusedElement(qint64 pid, int timeoutMs) {
     for (Element& window : windows) {
         Element found;
         Search search = searchByCollection(window.get(), found);
-        if (search == Search::Failed)
-            search = searchByWalking(window.get(), found);
-        if (search == Search::Found)
-            return {R::Found, describe(found.get())};
+        if (search == Search::Failed) search = searchByWalking(window.get(), found);
+        if (search == Search::Found) return {R::Found, describe(found.get())};
         failed = failed || search == Search::Failed;
     }
     return {failed ? R::Failed : R::NoValue, {}};
@@ -207,7 +194,9 @@ void AtspiAccessibility::switchOnReading(qint64, bool) {
     setAccessibilityEnabled();
 }
 
-void AtspiAccessibility::requestTrust() { setAccessibilityEnabled(); }
+void AtspiAccessibility::requestTrust() {
+    setAccessibilityEnabled();
+}
 
 void AtspiAccessibility::openSettings() {
     QProcess::startDetached(QStringLiteral("gnome-control-center"), {QStringLiteral("universal-access")});

@@ -6,7 +6,7 @@
 namespace ombrel {
 
 class AtspiAccessibility : public Accessibility {
-public:
+  public:
     FocusReading focusedElement(qint64 pid, int timeoutMs) override;
     void switchOnReading(qint64 pid, bool isBrowser) override;
     void requestTrust() override;

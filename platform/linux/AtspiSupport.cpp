@@ -9,8 +9,7 @@ QString take(gchar* text) {
 }
 
 bool ok(GError*& error) {
-    if (!error)
-        return true;
+    if (!error) return true;
     g_clear_error(&error);
     return false;
 }
@@ -24,13 +23,13 @@ QHash<QString, QString> attributesOf(AtspiAccessible* element) {
     QHash<QString, QString> out;
     GError* error = nullptr;
     GHashTable* table = atspi_accessible_get_attributes(element, &error);
-    if (!ok(error) || !table)
-        return out;
+    if (!ok(error) || !table) return out;
     GHashTableIter it;
     gpointer key = nullptr, value = nullptr;
     g_hash_table_iter_init(&it, table);
     while (g_hash_table_iter_next(&it, &key, &value))
-        out.insert(QString::fromUtf8(static_cast<const char*>(key)), QString::fromUtf8(static_cast<const char*>(value)));
+        out.insert(QString::fromUtf8(static_cast<const char*>(key)),
+                   QString::fromUtf8(static_cast<const char*>(value)));
     g_hash_table_unref(table);
     return out;
 }
@@ -42,19 +41,15 @@ bool initialised() {
 
 Element applicationOf(qint64 pid) {
     Element desktop(atspi_get_desktop(0));
-    if (!desktop)
-        return nullptr;
+    if (!desktop) return nullptr;
     GError* error = nullptr;
     const int count = atspi_accessible_get_child_count(desktop.get(), &error);
-    if (!ok(error))
-        return nullptr;
+    if (!ok(error)) return nullptr;
     for (int i = 0; i < count; ++i) {
         Element app(atspi_accessible_get_child_at_index(desktop.get(), i, &error));
-        if (!ok(error) || !app)
-            continue;
+        if (!ok(error) || !app) continue;
         const guint appPid = atspi_accessible_get_process_id(app.get(), &error);
-        if (ok(error) && qint64(appPid) == pid)
-            return app;
+        if (ok(error) && qint64(appPid) == pid) return app;
     }
     return nullptr;
 }

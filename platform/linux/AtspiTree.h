@@ -6,7 +6,7 @@
 namespace ombrel {
 
 class AtspiTree : public AccessibleTree {
-public:
+  public:
     AccessibleNodePtr application(qint64 pid, int timeoutMs) override;
 
     // Characters of an element's shown text read at most (a name, not a document).

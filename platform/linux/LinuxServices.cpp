@@ -2,10 +2,10 @@
 #include "AtspiAccessibility.h"
 #include "AtspiTree.h"
 #include "OpenCvVision.h"
-#include "XTestKeys.h"
-#include "X11Screens.h"
 #include "X11Recording.h"
+#include "X11Screens.h"
 #include "X11Windows.h"
+#include "XTestKeys.h"
 
 #include "platform/Platform.h"
 
@@ -15,9 +15,9 @@
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
-#include <QElapsedTimer>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -43,8 +43,7 @@ void QtPasteboard::putPng(const QByteArray& png) {
 bool QtPasteboard::putFiles(const QList<QUrl>& files) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    if (files.isEmpty())
-        return false;
+    if (files.isEmpty()) return false;
     auto* data = new QMimeData;
     data->setUrls(files);
     // File managers paste "copy\nfile:///…" from this format.
@@ -58,23 +57,20 @@ bool QtPasteboard::putFiles(const QList<QUrl>& files) {
 
 QImage QtPasteboard::image() {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    if (!data)
-        return {};
+    if (!data) return {};
     if (data->hasImage()) {
         const QImage image = qvariant_cast<QImage>(data->imageData());
-        if (!image.isNull())
-            return image;
+        if (!image.isNull()) return image;
     }
-    for (const QString& format : {QStringLiteral("image/png"), QStringLiteral("image/jpeg"), QStringLiteral("image/bmp")}) {
+    for (const QString& format :
+         {QStringLiteral("image/png"), QStringLiteral("image/jpeg"), QStringLiteral("image/bmp")}) {
         if (data->hasFormat(format)) {
             const QImage image = QImage::fromData(data->data(format));
-            if (!image.isNull())
-                return image;
+            if (!image.isNull()) return image;
         }
     }
     const QList<QUrl> urls = data->urls();
-    if (urls.size() == 1 && urls.first().isLocalFile())
-        return QImage(urls.first().toLocalFile());
+    if (urls.size() == 1 && urls.first().isLocalFile()) return QImage(urls.first().toLocalFile());
     return {};
 }
 
@@ -100,25 +96,21 @@ CanberraSounds::CanberraSounds() {
 }
 
 CanberraSounds::~CanberraSounds() {
-    if (m_context)
-        ca_context_destroy(m_context);
+    if (m_context) ca_context_destroy(m_context);
 }
 
 void CanberraSounds::playEvent(const QString& eventId) {
-    if (!m_context)
-        return;
+    if (!m_context) return;
     ca_context_play(m_context, 0, CA_PROP_EVENT_ID, eventId.toUtf8().constData(), nullptr);
 }
 
 void CanberraSounds::playWav(const QByteArray& wav, double volume) {
-    if (!m_context || !m_dir.isValid())
-        return;
+    if (!m_context || !m_dir.isValid()) return;
     ca_context_cancel(m_context, m_next); // a new chime replaces one still sounding
     ++m_next;
     const QString path = m_dir.filePath(QStringLiteral("sound-%1.wav").arg(m_next));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(wav) != wav.size() || !file.commit())
-        return;
+    if (!file.open(QIODevice::WriteOnly) || file.write(wav) != wav.size() || !file.commit()) return;
     const double decibels = volume > 0 ? 20.0 * std::log10(volume) : -96.0;
     ca_context_play(m_context, m_next, CA_PROP_MEDIA_FILENAME, QFile::encodeName(path).constData(),
                     CA_PROP_CANBERRA_VOLUME, QByteArray::number(decibels, 'f', 2).constData(),
@@ -129,25 +121,21 @@ void CanberraSounds::playWav(const QByteArray& wav, double volume) {
 
 std::optional<QString> FreedesktopTrash::moveToTrash(const QString& path) {
     QString where;
-    if (!QFile::moveToTrash(path, &where))
-        return std::nullopt;
+    if (!QFile::moveToTrash(path, &where)) return std::nullopt;
     return where;
 }
 
 bool FreedesktopTrash::putBack(const QString& trashedPath, const QString& originalPath) {
-    if (!QFileInfo::exists(trashedPath) || QFileInfo::exists(originalPath))
-        return false;
-    if (!QDir().mkpath(QFileInfo(originalPath).absolutePath()))
-        return false;
+    if (!QFileInfo::exists(trashedPath) || QFileInfo::exists(originalPath)) return false;
+    if (!QDir().mkpath(QFileInfo(originalPath).absolutePath())) return false;
     if (!QFile::rename(trashedPath, originalPath)) {
-        if (!QFile::copy(trashedPath, originalPath))
-            return false;
+        if (!QFile::copy(trashedPath, originalPath)) return false;
         QFile::remove(trashedPath);
     }
     // The trash keeps "files/NAME" beside "info/NAME.trashinfo"; forget the record too.
     const QFileInfo trashed(trashedPath);
-    const QString info = trashed.absoluteDir().absolutePath() + QStringLiteral("/../info/") + trashed.fileName() +
-                         QStringLiteral(".trashinfo");
+    const QString info = trashed.absoluteDir().absolutePath() + QStringLiteral("/../info/") +
+                         trashed.fileName() + QStringLiteral(".trashinfo");
     QFile::remove(QDir::cleanPath(info));
     return true;
 }
@@ -164,8 +152,7 @@ QString AutostartLoginItem::entryPath() const {
 
 bool AutostartLoginItem::isEnabled() {
     QFile f(entryPath());
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
+    if (!f.open(QIODevice::ReadOnly)) return false;
     const QByteArray text = f.readAll();
     return !text.contains("\nHidden=true") && !text.contains("\nX-GNOME-Autostart-enabled=false");
 }
@@ -180,8 +167,12 @@ QString AutostartLoginItem::enable() {
                              "Type=Application\n"
                              "Name=Ombrel Capture\n"
                              "Comment=Pictures and recordings of your screen for your AI chat\n"
-                             "Exec=\"" + exec.toUtf8() + "\"\n"
-                             "Icon=" + m_desktopId.toUtf8() + "\n"
+                             "Exec=\"" +
+                             exec.toUtf8() +
+                             "\"\n"
+                             "Icon=" +
+                             m_desktopId.toUtf8() +
+                             "\n"
                              "X-GNOME-Autostart-enabled=true\n";
     if (!f.open(QIODevice::WriteOnly) || f.write(entry) != entry.size() || !f.commit())
         return QStringLiteral("Couldn't write %1.").arg(entryPath());
@@ -196,17 +187,18 @@ QString AutostartLoginItem::disable() {
 
 // ---- workspace ----
 
-bool DesktopWorkspace::open(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool DesktopWorkspace::open(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 bool DesktopWorkspace::reveal(const QString& path) {
     QDBusInterface fileManager(QStringLiteral("org.freedesktop.FileManager1"),
                                QStringLiteral("/org/freedesktop/FileManager1"),
                                QStringLiteral("org.freedesktop.FileManager1"));
     if (fileManager.isValid()) {
-        const QDBusMessage reply = fileManager.call(QStringLiteral("ShowItems"),
-                                                    QStringList{QUrl::fromLocalFile(path).toString()}, QString());
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return true;
+        const QDBusMessage reply = fileManager.call(
+            QStringLiteral("ShowItems"), QStringList{QUrl::fromLocalFile(path).toString()}, QString());
+        if (reply.type() == QDBusMessage::ReplyMessage) return true;
     }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
@@ -219,11 +211,9 @@ bool DesktopWorkspace::openApplication(const QString& desktopId) {
     }
     const QString entry =
         QStandardPaths::locate(QStandardPaths::ApplicationsLocation, desktopId + QStringLiteral(".desktop"));
-    if (entry.isEmpty())
-        return false;
+    if (entry.isEmpty()) return false;
     QFile file(entry);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;
     // The Exec line of the [Desktop Entry] group, without its field codes (%U, %f …).
     QString exec;
     bool inEntry = false;
@@ -236,8 +226,7 @@ bool DesktopWorkspace::openApplication(const QString& desktopId) {
     }
     QStringList words = QProcess::splitCommand(exec);
     words.removeIf([](const QString& w) { return w.size() == 2 && w.startsWith(QLatin1Char('%')); });
-    if (words.isEmpty())
-        return false;
+    if (words.isEmpty()) return false;
     return QProcess::startDetached(words.takeFirst(), words);
 }
 
@@ -248,11 +237,11 @@ bool LinuxAccess::accessibilityTrusted() {
     // waits): a plain call, no introspection, and a positive answer trusted for a moment.
     {
         const std::lock_guard guard(m_trustMutex);
-        if (m_trustedSince.isValid() && m_trustedSince.elapsed() < 2000)
-            return true;
+        if (m_trustedSince.isValid() && m_trustedSince.elapsed() < 2000) return true;
     }
-    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                                      QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    QDBusMessage ask =
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
     const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask, QDBus::Block, 1000);
     const bool trusted = address.isValid() && !address.value().isEmpty();
     const std::lock_guard guard(m_trustMutex);
@@ -273,8 +262,9 @@ PlatformServices makeNativePlatform() {
     s.pasteboard = std::make_unique<QtPasteboard>();
     s.sounds = std::make_unique<CanberraSounds>();
     s.trash = std::make_unique<FreedesktopTrash>();
-    const QString desktopId = QGuiApplication::desktopFileName().isEmpty() ? QStringLiteral("com.ombrel.capture")
-                                                                            : QGuiApplication::desktopFileName();
+    const QString desktopId = QGuiApplication::desktopFileName().isEmpty()
+                                  ? QStringLiteral("com.ombrel.capture")
+                                  : QGuiApplication::desktopFileName();
     s.loginItem = std::make_unique<AutostartLoginItem>(desktopId, QCoreApplication::applicationFilePath());
     s.workspace = std::make_unique<DesktopWorkspace>();
     s.access = std::make_unique<LinuxAccess>();

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <cmath>
+#include <optional>
 
 namespace ombrel {
 
@@ -27,7 +27,9 @@ QRectF normalised(const QRectF& pixels, double w, double h) {
     return QRectF(pixels.x() / w, (h - pixels.bottom()) / h, pixels.width() / w, pixels.height() / h);
 }
 
-double length(cv::Point2f a, cv::Point2f b) { return std::hypot(double(a.x - b.x), double(a.y - b.y)); }
+double length(cv::Point2f a, cv::Point2f b) {
+    return std::hypot(double(a.x - b.x), double(a.y - b.y));
+}
 
 // The angle at corner b between the sides to a and c, in degrees.
 double cornerAngle(cv::Point2f a, cv::Point2f b, cv::Point2f c) {
@@ -48,8 +50,7 @@ double edgeSupport(const std::array<cv::Point2f, 4>& quad, const cv::Mat& suppor
             const int x = int(std::lround(a.x + (b.x - a.x) * t));
             const int y = int(std::lround(a.y + (b.y - a.y) * t));
             ++samples;
-            if (x >= 0 && y >= 0 && x < support.cols && y < support.rows && support.at<uchar>(y, x))
-                ++backed;
+            if (x >= 0 && y >= 0 && x < support.cols && y < support.rows && support.at<uchar>(y, x)) ++backed;
         }
     }
     return samples ? double(backed) / samples : 0;
@@ -67,8 +68,7 @@ std::optional<std::array<cv::Point2f, 4>> quadrilateral(const std::vector<cv::Po
             corners[i] = cv::Point2f(polygon[i]);
         return corners;
     }
-    if (polygon.size() < 4)
-        return std::nullopt;
+    if (polygon.size() < 4) return std::nullopt;
     // Rounded corners leave extra vertices; such an outline fills its enclosing rectangle.
     const cv::RotatedRect box = cv::minAreaRect(contour);
     const double boxArea = double(box.size.width) * box.size.height;
@@ -89,9 +89,9 @@ std::optional<std::array<cv::Point2f, 4>> quadrilateral(const std::vector<cv::Po
 double unlikeSurroundings(const cv::Mat& bgr, const cv::Rect& box, int ring) {
     const cv::Rect all(0, 0, bgr.cols, bgr.rows);
     const cv::Rect inner = box & all;
-    const cv::Rect outer = cv::Rect(box.x - ring, box.y - ring, box.width + 2 * ring, box.height + 2 * ring) & all;
-    if (inner.empty() || outer.area() <= inner.area())
-        return 0;
+    const cv::Rect outer =
+        cv::Rect(box.x - ring, box.y - ring, box.width + 2 * ring, box.height + 2 * ring) & all;
+    if (inner.empty() || outer.area() <= inner.area()) return 0;
     cv::Mat ringMask(bgr.size(), CV_8UC1, cv::Scalar(0));
     ringMask(outer).setTo(255);
     ringMask(inner).setTo(0);
@@ -128,7 +128,8 @@ Outcome<QList<VisionBox>> OpenCvVision::rectangles(const QImage& picture, const 
     cv::Mat closed;
     cv::dilate(edges, closed, cv::Mat());
     cv::Mat support;
-    cv::dilate(edges, support, cv::getStructuringElement(cv::MORPH_RECT, {2 * supportReach + 1, 2 * supportReach + 1}));
+    cv::dilate(edges, support,
+               cv::getStructuringElement(cv::MORPH_RECT, {2 * supportReach + 1, 2 * supportReach + 1}));
 
     std::vector<std::vector<cv::Point>> contours;
     cv::findContours(closed, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
@@ -144,26 +145,23 @@ Outcome<QList<VisionBox>> OpenCvVision::rectangles(const QImage& picture, const 
         if (std::min(bounds.width, bounds.height) < shortestSide) // letters and specks
             continue;
         const auto quad = quadrilateral(contour);
-        if (!quad)
-            continue;
+        if (!quad) continue;
         const auto& q = *quad;
         bool square = true;
         for (size_t i = 0; i < 4 && square; ++i)
-            square = std::abs(cornerAngle(q[(i + 3) % 4], q[i], q[(i + 1) % 4]) - 90.0) <= request.quadratureTolerance;
-        if (!square)
-            continue;
+            square = std::abs(cornerAngle(q[(i + 3) % 4], q[i], q[(i + 1) % 4]) - 90.0) <=
+                     request.quadratureTolerance;
+        if (!square) continue;
         const double sideA = (length(q[0], q[1]) + length(q[2], q[3])) / 2;
         const double sideB = (length(q[1], q[2]) + length(q[3], q[0])) / 2;
         const double shorter = std::min(sideA, sideB), longer = std::max(sideA, sideB);
-        if (shorter < shortestSide || longer <= 0 || shorter / longer < request.minimumAspectRatio)
-            continue;
+        if (shorter < shortestSide || longer <= 0 || shorter / longer < request.minimumAspectRatio) continue;
         // Confidence: the share of the rectangle's outline that the picture really draws.
         // A bordered button or card scores near 1; an outline pieced together from the
         // edges of unrelated things (a row of words, a photo's contents) leaves gaps along
         // its sides and scores low, so the threshold cuts exactly those guesses.
         const double confidence = edgeSupport(q, support);
-        if (confidence < request.minimumConfidence)
-            continue;
+        if (confidence < request.minimumConfidence) continue;
         float x0 = q[0].x, x1 = q[0].x, y0 = q[0].y, y1 = q[0].y;
         for (const auto& p : q) {
             x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
@@ -177,15 +175,13 @@ Outcome<QList<VisionBox>> OpenCvVision::rectangles(const QImage& picture, const 
 
     // Most confident first; of equal ones the larger (the outer outline of a border).
     std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        if (a.confidence != b.confidence)
-            return a.confidence > b.confidence;
+        if (a.confidence != b.confidence) return a.confidence > b.confidence;
         return a.pixels.width() * a.pixels.height() > b.pixels.width() * b.pixels.height();
     });
     QList<VisionBox> out;
     QList<QRectF> kept;
     for (const Found& f : found) {
-        if (out.size() >= request.maximumObservations)
-            break;
+        if (out.size() >= request.maximumObservations) break;
         if (std::any_of(kept.begin(), kept.end(),
                         [&](const QRectF& k) { return sameRectangle(k, f.pixels, sameRectangleSlack); }))
             continue;
@@ -207,22 +203,20 @@ Outcome<QList<VisionBox>> OpenCvVision::salientObjects(const QImage& picture) {
     cv::Scalar greyMean, greyDeviation;
     cv::meanStdDev(small, greyMean, greyDeviation);
     // A plain picture: the saliency of a flat spectrum is rounding noise, not objects.
-    if (greyDeviation[0] < plainDeviation)
-        return Outcome<QList<VisionBox>>::ok({});
+    if (greyDeviation[0] < plainDeviation) return Outcome<QList<VisionBox>>::ok({});
     auto spectral = cv::saliency::StaticSaliencySpectralResidual::create();
     spectral->setImageWidth(mapWidth);
     spectral->setImageHeight(mapHeight);
     cv::Mat map;
     if (!spectral->computeSaliency(small, map) || map.empty())
-        return Outcome<QList<VisionBox>>::fail(Failure::Permanent, QStringLiteral("The picture could not be analysed."));
+        return Outcome<QList<VisionBox>>::fail(Failure::Permanent,
+                                               QStringLiteral("The picture could not be analysed."));
     map.convertTo(map, CV_32F);
-    if (map.size() != small.size())
-        cv::resize(map, map, small.size(), 0, 0, cv::INTER_LINEAR);
+    if (map.size() != small.size()) cv::resize(map, map, small.size(), 0, 0, cv::INTER_LINEAR);
 
     cv::Scalar mean, deviation;
     cv::meanStdDev(map, mean, deviation);
-    if (deviation[0] <= 1e-9)
-        return Outcome<QList<VisionBox>>::ok({});
+    if (deviation[0] <= 1e-9) return Outcome<QList<VisionBox>>::ok({});
     cv::Mat salient = map > (mean[0] + salientDeviations * deviation[0]);
     // The saliency of a photo gathers at its inner edges; closing joins them into one blob.
     cv::morphologyEx(salient, salient, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, {5, 5}));
@@ -247,11 +241,9 @@ Outcome<QList<VisionBox>> OpenCvVision::salientObjects(const QImage& picture) {
     for (int i = 1; i < count; ++i) {
         const int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
         const int bw = stats.at<int>(i, cv::CC_STAT_WIDTH), bh = stats.at<int>(i, cv::CC_STAT_HEIGHT);
-        if (bw < smallestObjectCells || bh < smallestObjectCells)
-            continue;
+        if (bw < smallestObjectCells || bh < smallestObjectCells) continue;
         const int ring = std::max(2, std::max(bw, bh) / 4);
-        if (unlikeSurroundings(colours, cv::Rect(x, y, bw, bh), ring) < standsApart)
-            continue;
+        if (unlikeSurroundings(colours, cv::Rect(x, y, bw, bh), ring) < standsApart) continue;
         const cv::Mat inside = labels(cv::Rect(x, y, bw, bh)) == i;
         const double cells = cv::countNonZero(inside);
         const double meanSaliency = cv::mean(map(cv::Rect(x, y, bw, bh)), inside)[0];
@@ -259,17 +251,18 @@ Outcome<QList<VisionBox>> OpenCvVision::salientObjects(const QImage& picture) {
         const QRectF pixels(x * sx, y * sy, bw * sx, bh * sy);
         // Confidence: how strongly the object stands out, its mean saliency against the
         // map's peak.
-        found.push_back({pixels, meanSaliency * cells, maximum > 0 ? std::clamp(meanSaliency / maximum, 0.0, 1.0) : 0});
+        found.push_back(
+            {pixels, meanSaliency * cells, maximum > 0 ? std::clamp(meanSaliency / maximum, 0.0, 1.0) : 0});
     }
     // Most salient first: the object that gathers the most saliency.
-    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.weight > b.weight; });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.weight > b.weight; });
     // A blob touching a more salient object is a fringe of it (the saliency of a photo's
     // border spills over its edge), not an object of its own.
     QList<VisionBox> out;
     QList<QRectF> kept;
     for (const Found& f : found) {
-        if (out.size() >= maximumObjects)
-            break;
+        if (out.size() >= maximumObjects) break;
         if (std::any_of(kept.begin(), kept.end(), [&](const QRectF& k) { return k.intersects(f.pixels); }))
             continue;
         kept.append(f.pixels);

@@ -8,7 +8,7 @@
 namespace ombrel {
 
 class OpenCvVision : public Vision {
-public:
+  public:
     Outcome<QList<VisionBox>> rectangles(const QImage& picture, const RectangleRequest& request) override;
     Outcome<QList<VisionBox>> salientObjects(const QImage& picture) override;
 

@@ -16,19 +16,20 @@ pa_simple* openRecording(int* error) {
     attributes.prebuf = uint32_t(-1);
     attributes.minreq = uint32_t(-1);
     attributes.fragsize = uint32_t(PulseMicrophone::chunkFrames * sizeof(float));
-    return pa_simple_new(nullptr, "Ombrel Capture", PA_STREAM_RECORD, nullptr, "Screen recording", &spec, nullptr,
-                         &attributes, error);
+    return pa_simple_new(nullptr, "Ombrel Capture", PA_STREAM_RECORD, nullptr, "Screen recording", &spec,
+                         nullptr, &attributes, error);
 }
 
 } // namespace
 
-PulseMicrophone::~PulseMicrophone() { stop(); }
+PulseMicrophone::~PulseMicrophone() {
+    stop();
+}
 
 bool PulseMicrophone::available() {
     int error = 0;
     pa_simple* stream = openRecording(&error);
-    if (!stream)
-        return false;
+    if (!stream) return false;
     pa_simple_free(stream);
     return true;
 }
@@ -37,8 +38,7 @@ Outcome<bool> PulseMicrophone::start(std::function<void(const AudioChunk&)> onCh
     stop();
     int error = 0;
     pa_simple* stream = openRecording(&error);
-    if (!stream)
-        return Outcome<bool>::fail(Failure::Permanent, QString::fromUtf8(pa_strerror(error)));
+    if (!stream) return Outcome<bool>::fail(Failure::Permanent, QString::fromUtf8(pa_strerror(error)));
     m_stopping = false;
     m_thread = std::thread([this, stream, onChunk = std::move(onChunk)] {
         std::vector<float> samples(chunkFrames);
@@ -61,8 +61,7 @@ Outcome<bool> PulseMicrophone::start(std::function<void(const AudioChunk&)> onCh
 
 void PulseMicrophone::stop() {
     m_stopping = true;
-    if (m_thread.joinable())
-        m_thread.join();
+    if (m_thread.joinable()) m_thread.join();
 }
 
 } // namespace ombrel

@@ -10,7 +10,7 @@
 namespace ombrel {
 
 class PulseMicrophone : public AudioSource {
-public:
+  public:
     static constexpr int sampleRate = 48000;
     static constexpr int chunkFrames = 960; // 20 ms: fine enough for the level bars
 
@@ -21,7 +21,7 @@ public:
     // True when the sound server opens a recording stream.
     static bool available();
 
-private:
+  private:
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
 };

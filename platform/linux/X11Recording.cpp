@@ -20,20 +20,20 @@ namespace {
 // The mouse pointer as XFixes shows it, drawn into pictures of the screen. The picture of
 // the pointer is kept until the server says it changed.
 class PointerPainter {
-public:
+  public:
     explicit PointerPainter(XConnection& x) : m_x(x) {
-        auto version = reply(xcb_xfixes_query_version_reply(x.conn(), xcb_xfixes_query_version(x.conn(), 4, 0), nullptr));
+        auto version = reply(
+            xcb_xfixes_query_version_reply(x.conn(), xcb_xfixes_query_version(x.conn(), 4, 0), nullptr));
         m_available = version != nullptr;
     }
 
     // Draws the pointer into `picture`, which shows the global rectangle `area` scaled to the
     // picture's size.
     void draw(QImage& picture, QRect area) {
-        if (!m_available || area.isEmpty())
-            return;
-        auto r = reply(xcb_xfixes_get_cursor_image_reply(m_x.conn(), xcb_xfixes_get_cursor_image(m_x.conn()), nullptr));
-        if (!r || r->width == 0 || r->height == 0)
-            return;
+        if (!m_available || area.isEmpty()) return;
+        auto r = reply(
+            xcb_xfixes_get_cursor_image_reply(m_x.conn(), xcb_xfixes_get_cursor_image(m_x.conn()), nullptr));
+        if (!r || r->width == 0 || r->height == 0) return;
         if (r->cursor_serial != m_serial || m_image.isNull()) {
             const uint32_t* pixels = xcb_xfixes_get_cursor_image_cursor_image(r.get());
             QImage image(r->width, r->height, QImage::Format_ARGB32_Premultiplied);
@@ -43,8 +43,7 @@ public:
             m_serial = r->cursor_serial;
         }
         const QPoint topLeft(r->x - r->xhot - area.x(), r->y - r->yhot - area.y());
-        if (!QRect(topLeft, m_image.size()).intersects(QRect(QPoint(0, 0), area.size())))
-            return;
+        if (!QRect(topLeft, m_image.size()).intersects(QRect(QPoint(0, 0), area.size()))) return;
         QPainter painter(&picture);
         if (picture.size() != area.size()) {
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -53,7 +52,7 @@ public:
         painter.drawImage(topLeft, m_image);
     }
 
-private:
+  private:
     XConnection& m_x;
     bool m_available = false;
     uint32_t m_serial = 0;
@@ -62,16 +61,15 @@ private:
 
 // A writable picture over pixels that the caller owns for the length of a call.
 QImage writableView(const QImage& pixels) {
-    return QImage(const_cast<uchar*>(pixels.constBits()), pixels.width(), pixels.height(), pixels.bytesPerLine(),
-                  QImage::Format_RGB32);
+    return QImage(const_cast<uchar*>(pixels.constBits()), pixels.width(), pixels.height(),
+                  pixels.bytesPerLine(), QImage::Format_RGB32);
 }
 
 class X11DisplayFrames : public FrameSource {
-public:
+  public:
     X11DisplayFrames(QRect area, qint64 ownPid, QString ownClass)
         : m_area(area), m_ownPid(ownPid), m_ownClass(std::move(ownClass)), m_pointer(m_x) {
-        if (m_x.isOpen())
-            m_x.ensureComposite();
+        if (m_x.isOpen()) m_x.ensureComposite();
     }
 
     bool isOpen() const { return m_x.isOpen(); }
@@ -81,28 +79,26 @@ public:
         QRegion ownArea;
         QRegion allWindows;
         for (const TopLevel& w : windows) {
-            if (w.ours)
-                ownArea += w.rect & m_area;
+            if (w.ours) ownArea += w.rect & m_area;
             allWindows += w.rect;
         }
         bool read = false;
         m_x.imageShared(m_x.root(), m_area, 24, [&](const QImage& screen) -> QImage {
-            if (screen.isNull())
-                return {};
+            if (screen.isNull()) return {};
             read = true;
             QImage picture = writableView(screen);
-            if (!ownArea.isEmpty())
-                paintOut(picture, ownArea, windows, allWindows);
+            if (!ownArea.isEmpty()) paintOut(picture, ownArea, windows, allWindows);
             m_pointer.draw(picture, m_area);
             use(picture);
             return {};
         });
         if (!read)
-            return Outcome<bool>::fail(Failure::Temporary, QStringLiteral("The X server didn't hand over the screen."));
+            return Outcome<bool>::fail(Failure::Temporary,
+                                       QStringLiteral("The X server didn't hand over the screen."));
         return Outcome<bool>::ok(true);
     }
 
-private:
+  private:
     // Paints what lies under our own windows: the root's background, then every other window
     // from bottom to top out of its offscreen copy. All pieces are asked for before any
     // answer is read, so the whole patch costs one round trip.
@@ -121,13 +117,11 @@ private:
         std::vector<Piece> pieces;
         std::vector<xcb_pixmap_t> pixmaps;
         for (const TopLevel& w : windows) {
-            if (w.ours)
-                continue;
+            if (w.ours) continue;
             xcb_pixmap_t pixmap = 0;
             for (const QRect& part : ownArea) {
                 const QRect needed = w.rect & part;
-                if (needed.isEmpty())
-                    continue;
+                if (needed.isEmpty()) continue;
                 if (!pixmap) {
                     pixmap = xcb_generate_id(m_x.conn());
                     xcb_composite_name_window_pixmap(m_x.conn(), w.frame, pixmap);
@@ -135,9 +129,9 @@ private:
                 }
                 const QRect local = needed.translated(-w.rect.topLeft());
                 pieces.push_back({needed, w.depth,
-                                  xcb_get_image(m_x.conn(), XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, int16_t(local.x()),
-                                                int16_t(local.y()), uint16_t(local.width()), uint16_t(local.height()),
-                                                ~0u)});
+                                  xcb_get_image(m_x.conn(), XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap,
+                                                int16_t(local.x()), int16_t(local.y()),
+                                                uint16_t(local.width()), uint16_t(local.height()), ~0u)});
             }
         }
         QPainter painter(&picture);
@@ -149,9 +143,9 @@ private:
             xcb_generic_error_t* error = nullptr;
             auto r = reply(xcb_get_image_reply(m_x.conn(), p.cookie, &error));
             free(error);
-            if (!r || xcb_get_image_data_length(r.get()) < p.global.width() * p.global.height() * 4)
-                continue;
-            const QImage part(xcb_get_image_data(r.get()), p.global.width(), p.global.height(), p.global.width() * 4,
+            if (!r || xcb_get_image_data_length(r.get()) < p.global.width() * p.global.height() * 4) continue;
+            const QImage part(xcb_get_image_data(r.get()), p.global.width(), p.global.height(),
+                              p.global.width() * 4,
                               p.depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
             painter.drawImage(p.global.topLeft(), part);
         }
@@ -170,38 +164,37 @@ private:
 };
 
 class X11WindowFrames : public FrameSource {
-public:
+  public:
     explicit X11WindowFrames(xcb_window_t window) : m_window(window), m_pointer(m_x) {
-        if (m_x.isOpen())
-            m_x.ensureComposite();
+        if (m_x.isOpen()) m_x.ensureComposite();
     }
 
     bool isOpen() const { return m_x.isOpen(); }
 
     Outcome<bool> grab(const std::function<void(const QImage&)>& use) override {
         const auto contents = m_x.windowContents(m_window);
-        if (!contents)
-            return Outcome<bool>::fail(contents.failure(), contents.message());
+        if (!contents) return Outcome<bool>::fail(contents.failure(), contents.message());
         const xcb_pixmap_t pixmap = contents.value().pixmap;
         const QRect clientRect = contents.value().clientRoot;
         bool read = false;
-        m_x.imageShared(pixmap, contents.value().inFrame, contents.value().depth, [&](const QImage& pixels) -> QImage {
-            if (pixels.isNull())
-                return {};
-            read = true;
-            QImage picture = writableView(pixels);
-            m_pointer.draw(picture, clientRect);
-            use(picture);
-            return {};
-        });
+        m_x.imageShared(pixmap, contents.value().inFrame, contents.value().depth,
+                        [&](const QImage& pixels) -> QImage {
+                            if (pixels.isNull()) return {};
+                            read = true;
+                            QImage picture = writableView(pixels);
+                            m_pointer.draw(picture, clientRect);
+                            use(picture);
+                            return {};
+                        });
         xcb_free_pixmap(m_x.conn(), pixmap);
         xcb_flush(m_x.conn());
         if (!read)
-            return Outcome<bool>::fail(Failure::Temporary, QStringLiteral("The X server didn't hand over the window."));
+            return Outcome<bool>::fail(Failure::Temporary,
+                                       QStringLiteral("The X server didn't hand over the window."));
         return Outcome<bool>::ok(true);
     }
 
-private:
+  private:
     XConnection m_x;
     xcb_window_t m_window;
     PointerPainter m_pointer;
@@ -210,21 +203,20 @@ private:
 } // namespace
 
 X11InputMonitor::X11InputMonitor(qint64 ownPid, QObject* parent) : InputMonitor(parent), m_ownPid(ownPid) {}
-X11InputMonitor::~X11InputMonitor() { stop(); }
+X11InputMonitor::~X11InputMonitor() {
+    stop();
+}
 
 bool X11InputMonitor::start() {
-    if (m_notifier)
-        return true;
+    if (m_notifier) return true;
     auto x = std::make_unique<XConnection>();
-    if (!x->isOpen())
-        return false;
+    if (!x->isOpen()) return false;
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(x->conn(), &xcb_input_id);
-    if (!extension || !extension->present)
-        return false;
+    if (!extension || !extension->present) return false;
     // Raw events come only to clients that announced XInput 2.
-    auto version = reply(xcb_input_xi_query_version_reply(x->conn(), xcb_input_xi_query_version(x->conn(), 2, 2), nullptr));
-    if (!version || version->major_version < 2)
-        return false;
+    auto version = reply(
+        xcb_input_xi_query_version_reply(x->conn(), xcb_input_xi_query_version(x->conn(), 2, 2), nullptr));
+    if (!version || version->major_version < 2) return false;
     struct {
         xcb_input_event_mask_t head;
         uint32_t mask;
@@ -246,11 +238,9 @@ void X11InputMonitor::stop() {
 
 std::optional<QPoint> X11InputMonitor::pointer() {
     XConnection* x = m_x ? m_x.get() : &connection();
-    if (!x->isOpen())
-        return std::nullopt;
+    if (!x->isOpen()) return std::nullopt;
     auto r = reply(xcb_query_pointer_reply(x->conn(), xcb_query_pointer(x->conn(), x->root()), nullptr));
-    if (!r || !r->same_screen)
-        return std::nullopt;
+    if (!r || !r->same_screen) return std::nullopt;
     return QPoint(r->root_x, r->root_y);
 }
 
@@ -259,18 +249,15 @@ bool X11InputMonitor::pointerOnOwnWindow() {
     xcb_window_t w = m_x->root();
     for (int depth = 0; depth < 8; ++depth) {
         auto r = reply(xcb_query_pointer_reply(m_x->conn(), xcb_query_pointer(m_x->conn(), w), nullptr));
-        if (!r || r->child == XCB_WINDOW_NONE)
-            return false;
+        if (!r || r->child == XCB_WINDOW_NONE) return false;
         w = r->child;
-        if (m_x->pidOf(w) == m_ownPid)
-            return true;
+        if (m_x->pidOf(w) == m_ownPid) return true;
     }
     return false;
 }
 
 void X11InputMonitor::readEvents() {
-    if (!m_x)
-        return;
+    if (!m_x) return;
     bool pressedOnce = false;
     bool scrolledOnce = false;
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_x->conn())) {
@@ -286,11 +273,9 @@ void X11InputMonitor::readEvents() {
         }
         free(event);
     }
-    if (scrolledOnce)
-        Q_EMIT scrolled();
+    if (scrolledOnce) Q_EMIT scrolled();
     if (pressedOnce && !pointerOnOwnWindow())
-        if (const auto at = pointer())
-            Q_EMIT pressed(*at);
+        if (const auto at = pointer()) Q_EMIT pressed(*at);
 }
 
 LinuxRecordingSources::LinuxRecordingSources(qint64 ownPid, QString ownClass)
@@ -300,8 +285,7 @@ Outcome<std::unique_ptr<FrameSource>> LinuxRecordingSources::display(quint32 dis
     using Result = Outcome<std::unique_ptr<FrameSource>>;
     QRect area;
     for (const DisplayInfo& d : X11Screens(m_ownPid, m_ownClass).displays())
-        if (d.id == displayId)
-            area = d.globalRectPx;
+        if (d.id == displayId) area = d.globalRectPx;
     if (area.isEmpty())
         return Result::fail(Failure::Permanent, QStringLiteral("That display is no longer connected."));
     auto source = std::make_unique<X11DisplayFrames>(area, m_ownPid, m_ownClass);
@@ -326,9 +310,13 @@ MicrophoneAccess LinuxRecordingSources::microphoneAccess() {
     return PulseMicrophone::available() ? MicrophoneAccess::Authorized : MicrophoneAccess::Denied;
 }
 
-bool LinuxRecordingSources::requestMicrophoneAccess() { return microphoneAccess() == MicrophoneAccess::Authorized; }
+bool LinuxRecordingSources::requestMicrophoneAccess() {
+    return microphoneAccess() == MicrophoneAccess::Authorized;
+}
 
-std::unique_ptr<AudioSource> LinuxRecordingSources::microphone() { return std::make_unique<PulseMicrophone>(); }
+std::unique_ptr<AudioSource> LinuxRecordingSources::microphone() {
+    return std::make_unique<PulseMicrophone>();
+}
 
 std::unique_ptr<InputMonitor> LinuxRecordingSources::inputMonitor() {
     return std::make_unique<X11InputMonitor>(m_ownPid);

@@ -16,14 +16,14 @@ namespace ombrel {
 
 class X11InputMonitor : public InputMonitor {
     Q_OBJECT
-public:
+  public:
     explicit X11InputMonitor(qint64 ownPid, QObject* parent = nullptr);
     ~X11InputMonitor() override;
     bool start() override;
     void stop() override;
     std::optional<QPoint> pointer() override;
 
-private:
+  private:
     void readEvents();
     bool pointerOnOwnWindow();
     qint64 m_ownPid;
@@ -34,7 +34,7 @@ private:
 };
 
 class LinuxRecordingSources : public RecordingSources {
-public:
+  public:
     // Windows of the process `ownPid` and of programs of the class `ownClass` are left out of
     // display pictures.
     LinuxRecordingSources(qint64 ownPid, QString ownClass);
@@ -45,7 +45,7 @@ public:
     std::unique_ptr<AudioSource> microphone() override;
     std::unique_ptr<InputMonitor> inputMonitor() override;
 
-private:
+  private:
     qint64 m_ownPid;
     QString m_ownClass;
 };

@@ -8,7 +8,7 @@
 namespace ombrel {
 
 class X11Screens : public ScreenGrabber {
-public:
+  public:
     // Windows of the process `ownPid`, and of every program of the class `ownClass` (our
     // running program seen from a command-line grab), never appear in a display grab.
     X11Screens(qint64 ownPid, QString ownClass);
@@ -18,7 +18,7 @@ public:
     Outcome<QImage> grabWindow(WindowId window, QSize outputSize) override;
     QSize windowSize(WindowId window) override;
 
-private:
+  private:
     qint64 m_ownPid;
     QString m_ownClass;
 };

@@ -49,16 +49,14 @@ std::vector<TopLevel> viewableTopLevels(const XConnection& x, qint64 ownPid, con
                 asks.push_back({i, xcb_get_property(c, 0, w, x.atoms().netWmPid, XCB_ATOM_CARDINAL, 0, 1),
                                 xcb_get_property(c, 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
                                 xcb_query_tree(c, w)});
-        if (asks.empty())
-            break;
+        if (asks.empty()) break;
         std::vector<bool> decided(result.size(), false);
         std::vector<std::vector<xcb_window_t>> next(result.size());
         for (const Ask& a : asks) {
             auto pid = reply(xcb_get_property_reply(c, a.pid, nullptr));
             auto cls = reply(xcb_get_property_reply(c, a.cls, nullptr));
             auto tree = reply(xcb_query_tree_reply(c, a.tree, nullptr));
-            if (decided[a.owner])
-                continue;
+            if (decided[a.owner]) continue;
             qint64 windowPid = 0;
             if (pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) >= 4)
                 windowPid = *static_cast<const uint32_t*>(xcb_get_property_value(pid.get()));
@@ -68,14 +66,13 @@ std::vector<TopLevel> viewableTopLevels(const XConnection& x, qint64 ownPid, con
                     QByteArray(static_cast<const char*>(xcb_get_property_value(cls.get())),
                                xcb_get_property_value_length(cls.get()))
                         .split('\0');
-                if (parts.size() >= 2)
-                    windowClass = QString::fromLocal8Bit(parts.at(1));
+                if (parts.size() >= 2) windowClass = QString::fromLocal8Bit(parts.at(1));
             }
             if (windowPid || !windowClass.isEmpty()) {
                 decided[a.owner] = true;
-                result[a.owner].ours = windowPid == ownPid || (!ownClass.isEmpty() && windowClass == ownClass);
-                if (known)
-                    (*known)[result[a.owner].frame] = result[a.owner].ours;
+                result[a.owner].ours =
+                    windowPid == ownPid || (!ownClass.isEmpty() && windowClass == ownClass);
+                if (known) (*known)[result[a.owner].frame] = result[a.owner].ours;
                 continue;
             }
             if (tree) {
@@ -98,8 +95,7 @@ QImage rootBackground(const XConnection& x, QRect wanted, QRect displayArea, con
     for (xcb_atom_t property : {x.atoms().rootPixmap, x.atoms().esetrootPixmap}) {
         if (auto pixmap = x.cardinal(x.root(), property, XCB_ATOM_PIXMAP)) {
             QImage wallpaper = x.image(*pixmap, wanted, 24);
-            if (!wallpaper.isNull())
-                return wallpaper;
+            if (!wallpaper.isNull()) return wallpaper;
         }
     }
     // A plain background colour: a window with a "parent relative" background shows exactly
@@ -110,19 +106,18 @@ QImage rootBackground(const XConnection& x, QRect wanted, QRect displayArea, con
         const xcb_window_t probe = xcb_generate_id(c);
         const uint32_t values[] = {XCB_BACK_PIXMAP_PARENT_RELATIVE, 1};
         xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, x.root(), int16_t(wanted.x()), int16_t(wanted.y()),
-                          uint16_t(wanted.width()), uint16_t(wanted.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
+                          uint16_t(wanted.width()), uint16_t(wanted.height()), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                          XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT, values);
         xcb_map_window(c, probe);
         QImage background = x.image(probe, QRect(QPoint(0, 0), wanted.size()), 24);
         xcb_destroy_window(c, probe);
-        if (!background.isNull())
-            return background;
+        if (!background.isNull()) return background;
     }
     QImage plain(wanted.size(), QImage::Format_RGB32);
     plain.fill(Qt::black);
     const QRegion open = QRegion(displayArea) - allWindows;
-    if (!open.isEmpty())
-        plain.fill(displayShot.pixel(open.begin()->topLeft() - displayArea.topLeft()));
+    if (!open.isEmpty()) plain.fill(displayShot.pixel(open.begin()->topLeft() - displayArea.topLeft()));
     return plain;
 }
 

@@ -2,8 +2,8 @@
 #include "XConnection.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QDateTime>
+#include <QFileInfo>
 #include <cerrno>
 #include <csignal>
 
@@ -14,15 +14,16 @@ using namespace x11;
 X11Windows::X11Windows(QObject* parent) : WindowSystem(parent) {}
 X11Windows::~X11Windows() = default;
 
-qint64 X11Windows::ownPid() const { return QCoreApplication::applicationPid(); }
+qint64 X11Windows::ownPid() const {
+    return QCoreApplication::applicationPid();
+}
 
 namespace {
 
 WindowKind kindOf(const XConnection& x, xcb_window_t w) {
     const Atoms& a = x.atoms();
     const auto types = x.cardinals(w, a.netWmWindowType, XCB_ATOM_ATOM);
-    if (types.empty())
-        return WindowKind::Normal; // no type: a normal window, as the EWMH says
+    if (types.empty()) return WindowKind::Normal; // no type: a normal window, as the EWMH says
     const xcb_atom_t t = types.front();
     if (t == a.typeNormal) return WindowKind::Normal;
     if (t == a.typeDialog) return WindowKind::Dialog;
@@ -40,8 +41,7 @@ WindowKind kindOf(const XConnection& x, xcb_window_t w) {
 QString processName(qint64 pid, const QString& fallback) {
     if (pid > 0) {
         const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
-        if (!exe.isEmpty())
-            return QFileInfo(exe).fileName();
+        if (!exe.isEmpty()) return QFileInfo(exe).fileName();
     }
     return fallback;
 }
@@ -53,7 +53,8 @@ WindowInfo X11Windows::describe(quint32 window) const {
     WindowInfo info;
     info.id = window;
     info.pid = x.pidOf(window);
-    const QString gtkId = QString::fromUtf8(x.bytes(window, x.atoms().gtkApplicationId, x.atoms().utf8String));
+    const QString gtkId =
+        QString::fromUtf8(x.bytes(window, x.atoms().gtkApplicationId, x.atoms().utf8String));
     info.bundleId = gtkId.isEmpty() ? x.wmClass(window) : gtkId;
     info.title = x.utf8(window, x.atoms().netWmName);
     if (info.title.isEmpty())
@@ -72,8 +73,7 @@ namespace {
 // The managed client windows, bottom to top.
 std::vector<uint32_t> clientIds(const XConnection& x) {
     auto ids = x.cardinals(x.root(), x.atoms().netClientListStacking, XCB_ATOM_WINDOW);
-    if (ids.empty())
-        ids = x.cardinals(x.root(), x.atoms().netClientList, XCB_ATOM_WINDOW);
+    if (ids.empty()) ids = x.cardinals(x.root(), x.atoms().netClientList, XCB_ATOM_WINDOW);
     return ids;
 }
 } // namespace
@@ -81,8 +81,7 @@ std::vector<uint32_t> clientIds(const XConnection& x) {
 QList<WindowInfo> X11Windows::windows() {
     XConnection& x = connection();
     QList<WindowInfo> list;
-    if (!x.isOpen())
-        return list;
+    if (!x.isOpen()) return list;
     for (uint32_t id : clientIds(x))
         list.append(describe(id));
     return list;
@@ -100,8 +99,7 @@ AppInfo X11Windows::appOf(quint32 window) const {
     // process are looked at closely.
     const XConnection& x = connection();
     for (uint32_t id : clientIds(x)) {
-        if (x.pidOf(id) != w.pid)
-            continue;
+        if (x.pidOf(id) != w.pid) continue;
         const auto states = x.cardinals(id, x.atoms().netWmState, XCB_ATOM_ATOM);
         const bool skipsTaskbar =
             std::find(states.begin(), states.end(), x.atoms().netWmStateSkipTaskbar) != states.end();
@@ -115,28 +113,25 @@ AppInfo X11Windows::appOf(quint32 window) const {
 
 std::optional<AppInfo> X11Windows::frontApplication() {
     XConnection& x = connection();
-    if (!x.isOpen())
-        return std::nullopt;
+    if (!x.isOpen()) return std::nullopt;
     const auto active = x.cardinal(x.root(), x.atoms().netActiveWindow, XCB_ATOM_WINDOW);
-    if (!active || *active == XCB_WINDOW_NONE)
-        return std::nullopt;
+    if (!active || *active == XCB_WINDOW_NONE) return std::nullopt;
     return appOf(*active);
 }
 
 bool X11Windows::activate(qint64 pid) {
     XConnection& x = connection();
-    if (!x.isOpen() || pid <= 0)
-        return false;
+    if (!x.isOpen() || pid <= 0) return false;
     const QList<WindowInfo> all = windows();
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
-        if (it->pid != pid || (it->kind != WindowKind::Normal && it->kind != WindowKind::Dialog))
-            continue;
+        if (it->pid != pid || (it->kind != WindowKind::Normal && it->kind != WindowKind::Dialog)) continue;
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 32;
         event.window = xcb_window_t(it->id);
         event.type = x.atoms().netActiveWindow;
-        event.data.data32[0] = 2; // source: a pager, so the window manager obeys without focus-stealing checks
+        event.data.data32[0] =
+            2; // source: a pager, so the window manager obeys without focus-stealing checks
         event.data.data32[1] = XCB_CURRENT_TIME;
         event.data.data32[2] = XCB_WINDOW_NONE;
         xcb_send_event(x.conn(), 0, x.root(),
@@ -155,24 +150,22 @@ bool X11Windows::isRunning(qint64 pid) {
 
 bool X11Windows::isCompositing() {
     XConnection& x = connection();
-    if (!x.isOpen())
-        return false;
+    if (!x.isOpen()) return false;
     // A compositing manager owns the selection _NET_WM_CM_S<screen number>.
     const QByteArray display = qgetenv("DISPLAY");
     const int dot = display.lastIndexOf('.');
     const QByteArray screen = dot > display.lastIndexOf(':') ? display.mid(dot + 1) : QByteArray("0");
     const xcb_atom_t selection = x.atom(("_NET_WM_CM_S" + screen).constData());
-    auto owner = reply(xcb_get_selection_owner_reply(x.conn(), xcb_get_selection_owner(x.conn(), selection), nullptr));
+    auto owner =
+        reply(xcb_get_selection_owner_reply(x.conn(), xcb_get_selection_owner(x.conn(), selection), nullptr));
     return owner && owner->owner != XCB_WINDOW_NONE;
 }
 
 void X11Windows::startWatching() {
-    if (m_notifier)
-        return;
+    if (m_notifier) return;
     m_watch = std::make_unique<XConnection>();
     XConnection& x = *m_watch;
-    if (!x.isOpen())
-        return;
+    if (!x.isOpen()) return;
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(x.conn(), x.root(), XCB_CW_EVENT_MASK, &mask);
     xcb_flush(x.conn());
@@ -187,16 +180,13 @@ void X11Windows::readEvents() {
     while (xcb_generic_event_t* event = xcb_poll_for_event(x.conn())) {
         if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
             auto* p = reinterpret_cast<xcb_property_notify_event_t*>(event);
-            if (p->window == x.root() && p->atom == x.atoms().netActiveWindow)
-                activeChanged = true;
+            if (p->window == x.root() && p->atom == x.atoms().netActiveWindow) activeChanged = true;
         }
         free(event);
     }
-    if (!activeChanged)
-        return;
+    if (!activeChanged) return;
     const auto front = frontApplication();
-    if (!front || front == m_lastFront)
-        return;
+    if (!front || front == m_lastFront) return;
     m_lastFront = front;
     Q_EMIT frontApplicationChanged(*front);
 }

@@ -14,7 +14,7 @@ namespace ombrel {
 
 class X11Windows : public WindowSystem {
     Q_OBJECT
-public:
+  public:
     explicit X11Windows(QObject* parent = nullptr);
     ~X11Windows() override;
 
@@ -30,7 +30,7 @@ public:
     AppInfo appOf(quint32 window) const;
     WindowInfo describe(quint32 window) const;
 
-private:
+  private:
     void readEvents();
     // A connection used only to receive root-window events, so replies awaited on the
     // shared connection never swallow them unseen.

@@ -12,8 +12,7 @@ XConnection::XConnection() {
     int screenNumber = 0;
     xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
     if (!c || xcb_connection_has_error(c)) {
-        if (c)
-            xcb_disconnect(c);
+        if (c) xcb_disconnect(c);
         return;
     }
     m_conn = c;
@@ -62,10 +61,8 @@ XConnection::~XConnection() {
 }
 
 bool XConnection::attachShared(size_t size) {
-    if (m_shmBroken)
-        return false;
-    if (m_shmAddress && m_shmSize >= size)
-        return true;
+    if (m_shmBroken) return false;
+    if (m_shmAddress && m_shmSize >= size) return true;
     detachShared();
     auto version = reply(xcb_shm_query_version_reply(m_conn, xcb_shm_query_version(m_conn), nullptr));
     if (!version) {
@@ -87,7 +84,8 @@ bool XConnection::attachShared(size_t size) {
         return false;
     }
     m_shmSeg = xcb_generate_id(m_conn);
-    if (xcb_generic_error_t* error = xcb_request_check(m_conn, xcb_shm_attach_checked(m_conn, m_shmSeg, m_shmId, 0))) {
+    if (xcb_generic_error_t* error =
+            xcb_request_check(m_conn, xcb_shm_attach_checked(m_conn, m_shmSeg, m_shmId, 0))) {
         free(error);
         shmdt(m_shmAddress);
         m_shmAddress = nullptr;
@@ -99,8 +97,7 @@ bool XConnection::attachShared(size_t size) {
 }
 
 void XConnection::detachShared() {
-    if (!m_shmAddress)
-        return;
+    if (!m_shmAddress) return;
     xcb_shm_detach(m_conn, m_shmSeg);
     xcb_flush(m_conn);
     shmdt(m_shmAddress);
@@ -110,55 +107,52 @@ void XConnection::detachShared() {
 
 QImage XConnection::imageShared(xcb_drawable_t d, QRect rect, uint8_t depth,
                                 const std::function<QImage(const QImage&)>& use) {
-    if (rect.isEmpty())
-        return {};
+    if (rect.isEmpty()) return {};
     const size_t stride = size_t(rect.width()) * 4;
     const size_t size = stride * size_t(rect.height());
     std::lock_guard lock(m_shmMutex);
-    if (!attachShared(size))
-        return use(image(d, rect, depth));
+    if (!attachShared(size)) return use(image(d, rect, depth));
     xcb_generic_error_t* error = nullptr;
-    auto r = reply(xcb_shm_get_image_reply(
-        m_conn,
-        xcb_shm_get_image(m_conn, d, int16_t(rect.x()), int16_t(rect.y()), uint16_t(rect.width()),
-                          uint16_t(rect.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m_shmSeg, 0),
-        &error));
+    auto r = reply(xcb_shm_get_image_reply(m_conn,
+                                           xcb_shm_get_image(m_conn, d, int16_t(rect.x()), int16_t(rect.y()),
+                                                             uint16_t(rect.width()), uint16_t(rect.height()),
+                                                             ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m_shmSeg, 0),
+                                           &error));
     if (error || !r) {
         free(error);
         return use(image(d, rect, depth));
     }
     const QImage::Format format = depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    const QImage view(static_cast<const uchar*>(m_shmAddress), rect.width(), rect.height(), qsizetype(stride), format);
+    const QImage view(static_cast<const uchar*>(m_shmAddress), rect.width(), rect.height(), qsizetype(stride),
+                      format);
     return use(view);
 }
 
 xcb_atom_t XConnection::atom(const char* name, bool onlyIfExists) const {
     auto r = reply(xcb_intern_atom_reply(
-        m_conn, xcb_intern_atom(m_conn, onlyIfExists, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+        m_conn, xcb_intern_atom(m_conn, onlyIfExists, static_cast<uint16_t>(std::strlen(name)), name),
+        nullptr));
     return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 std::vector<uint32_t> XConnection::cardinals(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) const {
-    auto r = reply(xcb_get_property_reply(m_conn, xcb_get_property(m_conn, 0, w, property, type, 0, 1 << 16),
-                                          nullptr));
-    if (!r || r->format != 32 || r->type != type)
-        return {};
+    auto r = reply(
+        xcb_get_property_reply(m_conn, xcb_get_property(m_conn, 0, w, property, type, 0, 1 << 16), nullptr));
+    if (!r || r->format != 32 || r->type != type) return {};
     const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
     return std::vector<uint32_t>(data, data + xcb_get_property_value_length(r.get()) / 4);
 }
 
 std::optional<uint32_t> XConnection::cardinal(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) const {
     auto values = cardinals(w, property, type);
-    if (values.empty())
-        return std::nullopt;
+    if (values.empty()) return std::nullopt;
     return values.front();
 }
 
 QByteArray XConnection::bytes(xcb_window_t w, xcb_atom_t property, xcb_atom_t type) const {
-    auto r = reply(xcb_get_property_reply(m_conn, xcb_get_property(m_conn, 0, w, property, type, 0, 1 << 14),
-                                          nullptr));
-    if (!r || r->format != 8)
-        return {};
+    auto r = reply(
+        xcb_get_property_reply(m_conn, xcb_get_property(m_conn, 0, w, property, type, 0, 1 << 14), nullptr));
+    if (!r || r->format != 8) return {};
     return QByteArray(static_cast<const char*>(xcb_get_property_value(r.get())),
                       xcb_get_property_value_length(r.get()));
 }
@@ -179,8 +173,7 @@ QString XConnection::wmClass(xcb_window_t w) const {
 
 std::vector<xcb_window_t> XConnection::topLevels() const {
     auto r = reply(xcb_query_tree_reply(m_conn, xcb_query_tree(m_conn, root()), nullptr));
-    if (!r)
-        return {};
+    if (!r) return {};
     const xcb_window_t* children = xcb_query_tree_children(r.get());
     return std::vector<xcb_window_t>(children, children + xcb_query_tree_children_length(r.get()));
 }
@@ -192,12 +185,11 @@ xcb_window_t XConnection::clientOf(xcb_window_t frame) const {
         std::vector<xcb_window_t> next;
         for (xcb_window_t w : level) {
             auto prop = reply(xcb_get_property_reply(
-                m_conn, xcb_get_property(m_conn, 0, w, m_atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
-            if (prop && prop->type != XCB_ATOM_NONE)
-                return w;
+                m_conn, xcb_get_property(m_conn, 0, w, m_atoms.wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+                nullptr));
+            if (prop && prop->type != XCB_ATOM_NONE) return w;
             auto tree = reply(xcb_query_tree_reply(m_conn, xcb_query_tree(m_conn, w), nullptr));
-            if (!tree)
-                continue;
+            if (!tree) continue;
             const xcb_window_t* c = xcb_query_tree_children(tree.get());
             next.insert(next.end(), c, c + xcb_query_tree_children_length(tree.get()));
         }
@@ -210,10 +202,8 @@ xcb_window_t XConnection::frameOf(xcb_window_t w) const {
     xcb_window_t current = w;
     for (int i = 0; i < 16; ++i) {
         auto tree = reply(xcb_query_tree_reply(m_conn, xcb_query_tree(m_conn, current), nullptr));
-        if (!tree)
-            return w;
-        if (tree->parent == root() || tree->parent == XCB_WINDOW_NONE)
-            return current;
+        if (!tree) return w;
+        if (tree->parent == root() || tree->parent == XCB_WINDOW_NONE) return current;
         current = tree->parent;
     }
     return w;
@@ -221,27 +211,23 @@ xcb_window_t XConnection::frameOf(xcb_window_t w) const {
 
 std::optional<QRect> XConnection::rootGeometry(xcb_window_t w) const {
     auto geo = reply(xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, w), nullptr));
-    if (!geo)
-        return std::nullopt;
-    auto pos = reply(xcb_translate_coordinates_reply(m_conn, xcb_translate_coordinates(m_conn, w, root(), 0, 0),
-                                                     nullptr));
-    if (!pos)
-        return std::nullopt;
+    if (!geo) return std::nullopt;
+    auto pos = reply(
+        xcb_translate_coordinates_reply(m_conn, xcb_translate_coordinates(m_conn, w, root(), 0, 0), nullptr));
+    if (!pos) return std::nullopt;
     return QRect(pos->dst_x, pos->dst_y, geo->width, geo->height);
 }
 
 Outcome<XConnection::WindowContents> XConnection::windowContents(xcb_window_t w) const {
     using Result = Outcome<WindowContents>;
     const QString gone = QStringLiteral("That window is closed or hidden.");
-    if (!isOpen() || !isViewable(w))
-        return Result::fail(Failure::Permanent, gone);
+    if (!isOpen() || !isViewable(w)) return Result::fail(Failure::Permanent, gone);
     // The frame (a root child) is what the server keeps offscreen.
     const xcb_window_t frame = frameOf(w);
     auto frameGeo = reply(xcb_get_geometry_reply(m_conn, xcb_get_geometry(m_conn, frame), nullptr));
     const auto frameRect = rootGeometry(frame);
     const auto clientRect = rootGeometry(w);
-    if (!frameGeo || !frameRect || !clientRect)
-        return Result::fail(Failure::Permanent, gone);
+    if (!frameGeo || !frameRect || !clientRect) return Result::fail(Failure::Permanent, gone);
     const int border = frameGeo->border_width;
     WindowContents contents;
     contents.inFrame = clientRect->translated(-frameRect->topLeft() + QPoint(border, border));
@@ -257,13 +243,13 @@ Outcome<XConnection::WindowContents> XConnection::windowContents(xcb_window_t w)
 }
 
 bool XConnection::isViewable(xcb_window_t w) const {
-    auto attrs = reply(xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, w), nullptr));
+    auto attrs =
+        reply(xcb_get_window_attributes_reply(m_conn, xcb_get_window_attributes(m_conn, w), nullptr));
     return attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
 QImage XConnection::image(xcb_drawable_t d, QRect rect, uint8_t depth) const {
-    if (rect.isEmpty())
-        return {};
+    if (rect.isEmpty()) return {};
     xcb_generic_error_t* error = nullptr;
     auto r = reply(xcb_get_image_reply(
         m_conn,
@@ -275,12 +261,10 @@ QImage XConnection::image(xcb_drawable_t d, QRect rect, uint8_t depth) const {
         free(error);
         return {};
     }
-    if (!r)
-        return {};
+    if (!r) return {};
     const int length = xcb_get_image_data_length(r.get());
     const qsizetype stride = qsizetype(rect.width()) * 4;
-    if (length < stride * rect.height())
-        return {}; // not a 32-bits-per-pixel layout
+    if (length < stride * rect.height()) return {}; // not a 32-bits-per-pixel layout
     const QImage::Format format = depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     QImage out(rect.size(), format);
     const uint8_t* src = xcb_get_image_data(r.get());
@@ -290,11 +274,10 @@ QImage XConnection::image(xcb_drawable_t d, QRect rect, uint8_t depth) const {
 }
 
 bool XConnection::ensureComposite() {
-    if (m_composited)
-        return true;
-    auto version = reply(xcb_composite_query_version_reply(m_conn, xcb_composite_query_version(m_conn, 0, 4), nullptr));
-    if (!version)
-        return false;
+    if (m_composited) return true;
+    auto version =
+        reply(xcb_composite_query_version_reply(m_conn, xcb_composite_query_version(m_conn, 0, 4), nullptr));
+    if (!version) return false;
     // Automatic redirection keeps the screen painted by the server as before, while each
     // top-level window gains a pixmap we can read. Several clients may ask for it.
     xcb_composite_redirect_subwindows(m_conn, root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC);

@@ -20,7 +20,9 @@ namespace ombrel::x11 {
 
 // An xcb reply, freed when it goes out of scope.
 template <class T> using Reply = std::unique_ptr<T, decltype(&free)>;
-template <class T> Reply<T> reply(T* r) { return Reply<T>(r, &free); }
+template <class T> Reply<T> reply(T* r) {
+    return Reply<T>(r, &free);
+}
 
 struct Atoms {
     xcb_atom_t netClientList, netClientListStacking, netActiveWindow, netWmPid, netWmName, netWmWindowType,
@@ -32,7 +34,7 @@ struct Atoms {
 };
 
 class XConnection {
-public:
+  public:
     // Opens a connection to $DISPLAY; `isOpen` is false when there is no X server.
     XConnection();
     ~XConnection();
@@ -94,7 +96,7 @@ public:
     // top-level window keeps an offscreen copy that can be read even when covered.
     bool ensureComposite();
 
-private:
+  private:
     xcb_connection_t* m_conn = nullptr;
     xcb_screen_t* m_screen = nullptr;
     Atoms m_atoms{};

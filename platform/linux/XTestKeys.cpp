@@ -7,31 +7,25 @@
 namespace ombrel {
 
 XTestKeys::~XTestKeys() {
-    if (m_display)
-        XCloseDisplay(m_display);
+    if (m_display) XCloseDisplay(m_display);
 }
 
 bool XTestKeys::press(SyntheticKey key, bool command) {
     if (!m_display) {
         m_display = XOpenDisplay(nullptr);
-        if (!m_display)
-            return false;
+        if (!m_display) return false;
         int event = 0, error = 0, major = 0, minor = 0;
         m_hasXTest = XTestQueryExtension(m_display, &event, &error, &major, &minor);
     }
-    if (!m_hasXTest)
-        return false;
+    if (!m_hasXTest) return false;
     const KeyCode code = XKeysymToKeycode(m_display, key == SyntheticKey::V ? XK_v : XK_Return);
     const KeyCode control = XKeysymToKeycode(m_display, XK_Control_L);
-    if (code == 0 || (command && control == 0))
-        return false;
+    if (code == 0 || (command && control == 0)) return false;
     // Key down, then key up, with the modifier held around the key as a person would.
-    if (command)
-        XTestFakeKeyEvent(m_display, control, True, CurrentTime);
+    if (command) XTestFakeKeyEvent(m_display, control, True, CurrentTime);
     XTestFakeKeyEvent(m_display, code, True, CurrentTime);
     XTestFakeKeyEvent(m_display, code, False, CurrentTime);
-    if (command)
-        XTestFakeKeyEvent(m_display, control, False, CurrentTime);
+    if (command) XTestFakeKeyEvent(m_display, control, False, CurrentTime);
     XSync(m_display, False);
     return true;
 }

@@ -8,7 +8,7 @@ struct _XDisplay;
 namespace ombrel {
 
 class XTestKeys : public SyntheticKeys {
-public:
+  public:
     XTestKeys() = default;
     ~XTestKeys() override;
     XTestKeys(const XTestKeys&) = delete;
@@ -16,7 +16,7 @@ public:
 
     bool press(SyntheticKey key, bool command) override;
 
-private:
+  private:
     _XDisplay* m_display = nullptr; // a connection of our own, opened at the first press
     bool m_hasXTest = false;
 };

@@ -1,5 +1,5 @@
-#include "ShellTestSupport.h"
 #include "app/AppDelegate.h"
+#include "ShellTestSupport.h"
 #include "library/CaptureStore.h"
 #include "library/RecentPanel.h"
 #include "longpage/ScrollCaptureSession.h"

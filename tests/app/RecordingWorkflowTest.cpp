@@ -3,8 +3,8 @@
 // made from the fake platform's pictures.
 #include "ShellTestSupport.h"
 #include "app/AppDelegate.h"
-#include "library/RecentPanel.h"
 #include "library/CaptureStore.h"
+#include "library/RecentPanel.h"
 #include "platform/Defaults.h"
 #include "support/TestEnv.h"
 #include "ui/Permissions.h"
@@ -18,7 +18,8 @@ using namespace ombrel;
 using namespace ombrel::test;
 
 namespace {
-WindowInfo window(WindowId id, qint64 pid, const QString& app, const QString& title, QRect frame, int layer = 0) {
+WindowInfo window(WindowId id, qint64 pid, const QString& app, const QString& title, QRect frame,
+                  int layer = 0) {
     WindowInfo w;
     w.id = id;
     w.pid = pid;
@@ -41,7 +42,7 @@ TEST(FormatTime, MinutesAndSecondsUnderAnHourThenHours) {
 }
 
 class RecordingWorkflow : public ombrel::test::LibraryTest {
-protected:
+  protected:
     void SetUp() override {
         LibraryTest::SetUp();
         alerts.clear();
@@ -70,13 +71,13 @@ protected:
 TEST_F(RecordingWorkflow, TheMenuOffersTheScreenThenOtherProgramsWindowsBrowsersFirstAndTheTwoChecks) {
     const qint64 own = platform.windows->myPid;
     platform.windows->windowList = {
-        window(1, 10, "org.gnome.TextEditor", "Notes about the quarterly figures for the board meeting next week",
-               QRect(0, 0, 800, 600)),
+        window(1, 10, "org.gnome.TextEditor",
+               "Notes about the quarterly figures for the board meeting next week", QRect(0, 0, 800, 600)),
         window(2, 11, "Chromium", "Chat", QRect(0, 0, 1000, 700)),
-        window(3, 12, "Tiny", "Small", QRect(0, 0, 200, 600)),          // not wider than 200
+        window(3, 12, "Tiny", "Small", QRect(0, 0, 200, 600)),                       // not wider than 200
         window(4, own, "com.ombrel.capture.tests", "Editor", QRect(0, 0, 900, 600)), // ours
-        window(5, 13, "Xmessage", "", QRect(0, 0, 400, 300)),           // no title
-        window(6, 14, "Panel", "Top bar", QRect(0, 0, 1920, 300), 1),   // not a normal window
+        window(5, 13, "Xmessage", "", QRect(0, 0, 400, 300)),                        // no title
+        window(6, 14, "Panel", "Top bar", QRect(0, 0, 1920, 300), 1),                // not a normal window
     };
     app->toggleRecording();
     QMenu* menu = app->recordingMenu();
@@ -90,7 +91,8 @@ TEST_F(RecordingWorkflow, TheMenuOffersTheScreenThenOtherProgramsWindowsBrowsers
 
     item(menu, "With Sound")->trigger();
     EXPECT_TRUE(Defaults::get(Keys::recordWithoutSound));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return app->recordingMenu() != menu; }, 2000)) << "the menu opens again";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->recordingMenu() != menu; }, 2000))
+        << "the menu opens again";
     EXPECT_FALSE(item(app->recordingMenu(), "With Sound")->isChecked());
     item(app->recordingMenu(), "Zoom and Follow My Pointer")->trigger();
     EXPECT_TRUE(Defaults::get(Keys::recordWithoutZoom));
@@ -110,8 +112,9 @@ TEST_F(RecordingWorkflow, ARefusedMicrophoneIsExplainedAndTheRecordingGoesOnWith
     EXPECT_FALSE(app->microphoneAllowed());
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Recording without your voice");
-    EXPECT_EQ(alerts[0].message, "Ombrel Capture isn't allowed to use the microphone. You can turn it on in System "
-                                 "Settings > Privacy & Security > Microphone.");
+    EXPECT_EQ(alerts[0].message,
+              "Ombrel Capture isn't allowed to use the microphone. You can turn it on in System "
+              "Settings > Privacy & Security > Microphone.");
 
     platform.recording->access = MicrophoneAccess::NotDetermined;
     platform.recording->answerWhenAsked = true;

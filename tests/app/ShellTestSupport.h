@@ -32,8 +32,7 @@ inline QStringList titles(const QMenu* menu) {
 // The menu's item with that title; a test failure when there is none.
 inline QAction* item(QMenu* menu, const QString& title) {
     for (QAction* a : menu->actions())
-        if (a->text() == title)
-            return a;
+        if (a->text() == title) return a;
     ADD_FAILURE() << "no item " << title.toStdString();
     return nullptr;
 }

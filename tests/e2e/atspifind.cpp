@@ -27,17 +27,16 @@ std::string text(gchar* s) {
 bool showing(AtspiAccessible* a) {
     AtspiStateSet* states = atspi_accessible_get_state_set(a);
     const bool yes = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-    if (states)
-        g_object_unref(states);
+    if (states) g_object_unref(states);
     return yes;
 }
 
 // Depth-first search; answers a new reference or null.
 AtspiAccessible* find(AtspiAccessible* node, const Query& q, int depth) {
-    if (depth > 40)
-        return nullptr;
+    if (depth > 40) return nullptr;
     if (q.list)
-        std::printf("%*s%s: %s%s\n", depth * 2, "", text(atspi_accessible_get_role_name(node, nullptr)).c_str(),
+        std::printf("%*s%s: %s%s\n", depth * 2, "",
+                    text(atspi_accessible_get_role_name(node, nullptr)).c_str(),
                     text(atspi_accessible_get_name(node, nullptr)).c_str(), showing(node) ? "" : " (hidden)");
     if ((q.role == "*" || text(atspi_accessible_get_role_name(node, nullptr)) == q.role) &&
         text(atspi_accessible_get_name(node, nullptr)) == q.name && showing(node)) {
@@ -47,12 +46,10 @@ AtspiAccessible* find(AtspiAccessible* node, const Query& q, int depth) {
     const gint n = atspi_accessible_get_child_count(node, nullptr);
     for (gint i = 0; i < n && i < 5000; ++i) {
         AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
-        if (!child)
-            continue;
+        if (!child) continue;
         AtspiAccessible* hit = find(child, q, depth + 1);
         g_object_unref(child);
-        if (hit)
-            return hit;
+        if (hit) return hit;
     }
     return nullptr;
 }
@@ -73,13 +70,13 @@ int main(int argc, char** argv) {
     const gint apps = atspi_accessible_get_child_count(desktop, nullptr);
     for (gint i = 0; i < apps; ++i) {
         AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-        if (!app)
-            continue;
+        if (!app) continue;
         if (text(atspi_accessible_get_name(app, nullptr)).find(argv[1]) != std::string::npos) {
             if (AtspiAccessible* hit = find(app, q, 0)) {
                 AtspiComponent* component = atspi_accessible_get_component_iface(hit);
-                AtspiRect* r = component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)
-                                         : nullptr;
+                AtspiRect* r = component
+                                   ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)
+                                   : nullptr;
                 if (r) {
                     std::printf("%d %d %d %d\n", r->x, r->y, r->width, r->height);
                     g_free(r);

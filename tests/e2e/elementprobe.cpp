@@ -52,8 +52,8 @@ int read(qint64 pid, QRectF area) {
     const QSize size = area.size().toSize();
     for (const ScreenElement& e : ElementMap::merged(AccessibilityReader::elements(source, size))) {
         const QRectF r = e.imageRect;
-        out << ScreenElement::rawValue(e.kind) << '|' << e.title << '|' << r.x() << ',' << r.y() << ',' << r.width()
-            << ',' << r.height() << '\n';
+        out << ScreenElement::rawValue(e.kind) << '|' << e.title << '|' << r.x() << ',' << r.y() << ','
+            << r.width() << ',' << r.height() << '\n';
     }
     for (const QString& address : AccessibilityReader::pageAddresses(source))
         out << "address|" << address << '\n';
@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && args[0] == QLatin1String("form"))
         return showForm(args[1].toInt(), args[2].toInt());
     if (args.size() == 6 && args[0] == QLatin1String("read"))
-        return read(args[1].toLongLong(), QRectF(args[2].toDouble(), args[3].toDouble(), args[4].toDouble(),
-                                                 args[5].toDouble()));
+        return read(args[1].toLongLong(),
+                    QRectF(args[2].toDouble(), args[3].toDouble(), args[4].toDouble(), args[5].toDouble()));
     QTextStream(stderr) << "usage: elementprobe form X Y | read PID X Y W H\n";
     return 2;
 }

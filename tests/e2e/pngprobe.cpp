@@ -8,14 +8,14 @@
 //   pngprobe longpage TITLE X Y W H     shows a window with a fixed header bar over a tall page of
 //                                       numbered text lines that scrolls with the mouse wheel
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QVBoxLayout>
-#include <QImage>
-#include <QPainter>
-#include <QPaintEvent>
 #include <QTextStream>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <cstdlib>
 
@@ -35,11 +35,11 @@ QImage load(const QString& path) {
 }
 
 class Plain : public QWidget {
-public:
+  public:
     explicit Plain(QColor c) : color(c) {}
     QColor color;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), color);
@@ -54,12 +54,12 @@ const QString longPageHeaderColour = QStringLiteral("#2050a0");
 // A white page of 300 numbered lines of text, each with its own shade of grey stripe at the
 // left, so every part of the page looks different from its neighbours.
 class NumberedPage : public QWidget {
-public:
+  public:
     static constexpr int lineHeight = 24;
     static constexpr int lineCount = 300;
     explicit NumberedPage(QWidget* parent) : QWidget(parent) { setFixedSize(520, lineHeight * lineCount); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter p(this);
         p.fillRect(event->rect(), Qt::white);
@@ -82,8 +82,7 @@ int main(int argc, char** argv) {
     QStringList a;
     for (int i = 1; i < argc; ++i)
         a << QString::fromLocal8Bit(argv[i]);
-    if (a.isEmpty())
-        return usage();
+    if (a.isEmpty()) return usage();
     QTextStream out(stdout);
     if (a[0] == "size" && a.size() == 2) {
         const QImage i = load(a[1]);
@@ -104,7 +103,8 @@ int main(int argc, char** argv) {
         for (int y = r.top(); y <= r.bottom(); ++y)
             for (int x = r.left(); x <= r.right(); ++x) {
                 const QColor c(i.pixel(x, y));
-                if (std::abs(c.red() - want.red()) > tolerance || std::abs(c.green() - want.green()) > tolerance ||
+                if (std::abs(c.red() - want.red()) > tolerance ||
+                    std::abs(c.green() - want.green()) > tolerance ||
                     std::abs(c.blue() - want.blue()) > tolerance)
                     ++differing;
             }

@@ -35,7 +35,7 @@ const QRect area(100, 100, 900, 400);
 } // namespace
 
 class EditorFindTest : public test::LibraryTest {
-protected:
+  protected:
     // No reading of a page may outlive the fake platform it uses.
     void TearDown() override {
         PageReadings::waitForAll();
@@ -59,8 +59,8 @@ protected:
     }
 
     std::unique_ptr<EditorWindowController> open(qint64 pid = appPid) {
-        auto editor = std::make_unique<EditorWindowController>(page(), CaptureStyle::MiniPanel, QRect(0, 0, 1280, 800),
-                                                               area, pid);
+        auto editor = std::make_unique<EditorWindowController>(page(), CaptureStyle::MiniPanel,
+                                                               QRect(0, 0, 1280, 800), area, pid);
         editor->present();
         return editor;
     }

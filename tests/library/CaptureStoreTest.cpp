@@ -12,8 +12,12 @@ using namespace ombrel;
 using ombrel::test::LibraryTest;
 
 namespace {
-QDateTime at(int y, int m, int d, int h = 12, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
-QString name(const QString& path) { return QFileInfo(path).fileName(); }
+QDateTime at(int y, int m, int d, int h = 12, int min = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
+QString name(const QString& path) {
+    return QFileInfo(path).fileName();
+}
 } // namespace
 
 using CaptureStoreNames = LibraryTest;
@@ -22,7 +26,8 @@ TEST_F(CaptureStoreNames, BaseNameAndDayFolderUseHourMinuteDayMonthYear) {
     const QDateTime when = at(2026, 12, 4, 14, 30);
     EXPECT_EQ(CaptureStore::baseName(FileKind::Image, when), "Ombrel Capture Image_143004122026");
     EXPECT_EQ(CaptureStore::baseName(FileKind::Crop, when), "Ombrel Capture Crop_143004122026");
-    EXPECT_EQ(CaptureStore::baseName(FileKind::Video, at(2026, 1, 2, 3, 4)), "Ombrel Capture Video_030402012026");
+    EXPECT_EQ(CaptureStore::baseName(FileKind::Video, at(2026, 1, 2, 3, 4)),
+              "Ombrel Capture Video_030402012026");
     EXPECT_EQ(CaptureStore::dateFolderName(when), "2026-12-04");
 }
 
@@ -58,7 +63,8 @@ TEST_F(CaptureStoreNames, NextVersionFailsWhenTheFolderCannotBeMade) {
 }
 
 TEST_F(CaptureStoreNames, LibraryFileTypes) {
-    for (const char* ours : {"a.png", "a.JPG", "a.jpeg", "a.heic", "a.gif", "a.tiff", "a.mp4", "a.MOV", "a.m4v", "a.pdf"})
+    for (const char* ours :
+         {"a.png", "a.JPG", "a.jpeg", "a.heic", "a.gif", "a.tiff", "a.mp4", "a.MOV", "a.m4v", "a.pdf"})
         EXPECT_TRUE(CaptureStore::isOurs(ours)) << ours;
     for (const char* other : {"a.json", "a.txt", "a", "a.png.part"})
         EXPECT_FALSE(CaptureStore::isOurs(other)) << other;
@@ -165,7 +171,8 @@ TEST_F(CaptureStoreSearch, WordsMatchNameKindDayAndDate) {
 TEST_F(CaptureStoreSearch, WordsWrittenOnAPictureAreFound) {
     const QString a = makeFile("d/a.png", at(2026, 12, 1));
     const QString b = makeFile("d/b.png", at(2026, 12, 1));
-    CaptureStore::setWordsReader([&](const QString& path) { return path == a ? QString("Login Button broken") : QString(); });
+    CaptureStore::setWordsReader(
+        [&](const QString& path) { return path == a ? QString("Login Button broken") : QString(); });
     EXPECT_EQ(CaptureStore::search("login broken", QStringList{a, b}, at(2026, 12, 4)), QStringList{a});
 }
 

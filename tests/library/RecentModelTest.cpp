@@ -1,5 +1,5 @@
-#include "library/CaptureStore.h"
 #include "library/RecentModel.h"
+#include "library/CaptureStore.h"
 #include "platform/Defaults.h"
 #include "support/TestEnv.h"
 
@@ -9,7 +9,9 @@ using namespace ombrel;
 using ombrel::test::LibraryTest;
 
 namespace {
-QDateTime at(int y, int m, int d, int h = 12, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
+QDateTime at(int y, int m, int d, int h = 12, int min = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
 } // namespace
 
 TEST(RecentDayTitles, TodayYesterdayWeekdaysThenDatesWithTheYearOnlyWhenNotThisOne) {
@@ -82,7 +84,8 @@ using RecentListingTest = LibraryTest;
 TEST_F(RecentListingTest, SixtyNewestGroupedByDayWithTheTotalCountAndTheNewestLine) {
     const QDateTime now = at(2026, 12, 4, 18);
     for (int i = 0; i < 75; ++i) // five a day, going back fifteen days
-        makeFile(QString("d/%1.png").arg(i, 2, 10, QChar('0')), now.addDays(-(i / 5)).addSecs(-60 * (i % 5) - 60));
+        makeFile(QString("d/%1.png").arg(i, 2, 10, QChar('0')),
+                 now.addDays(-(i / 5)).addSecs(-60 * (i % 5) - 60));
     const QStringList all = CaptureStore::all();
     const RecentListing listing = buildListing("  ", all, now);
     EXPECT_EQ(listing.shownCount, 60);
@@ -101,7 +104,8 @@ TEST_F(RecentListingTest, ASearchLooksThroughEverythingAndCountsWhatItFound) {
     QString oldest;
     for (int i = 0; i < 75; ++i)
         oldest = makeFile(QString("d/%1.png").arg(i), now.addDays(-i));
-    CaptureStore::setWordsReader([&](const QString& p) { return p == oldest ? QString("Login button") : QString(); });
+    CaptureStore::setWordsReader(
+        [&](const QString& p) { return p == oldest ? QString("Login button") : QString(); });
     RecentListing listing = buildListing(" login ", CaptureStore::all(), now);
     EXPECT_EQ(listing.query, "login");
     EXPECT_EQ(listing.shown(), QStringList{oldest});
@@ -179,12 +183,14 @@ TEST(RecentPlacement, FromATrayIconItDropsClearOfTheBarTheIconSitsIn) {
     const QList<QRect> visible{QRect(0, 0, 1280, 800)}; // a bar that reserves no space
     const QSize size(232, 560);
     // An icon in a bar at the top right: below the bar, its right edge under the icon.
-    QRect frame = placeRecentPanel(size, QRect(1257, 1, 22, 30), screens, visible, std::nullopt, RecentAnchor::TrayItem);
+    QRect frame = placeRecentPanel(size, QRect(1257, 1, 22, 30), screens, visible, std::nullopt,
+                                   RecentAnchor::TrayItem);
     EXPECT_EQ(frame.size(), size);
     EXPECT_GT(frame.top(), 31);
     EXPECT_EQ(frame.right(), 1278);
     // In a bar at the bottom: above it.
-    frame = placeRecentPanel(size, QRect(600, 770, 22, 30), screens, visible, std::nullopt, RecentAnchor::TrayItem);
+    frame = placeRecentPanel(size, QRect(600, 770, 22, 30), screens, visible, std::nullopt,
+                             RecentAnchor::TrayItem);
     EXPECT_LT(frame.bottom(), 770);
     EXPECT_EQ(frame.right(), 621);
     // Too tall for the room under the bar: shortened, never pushed back over it.

@@ -1,5 +1,5 @@
-#include "library/CaptureStore.h"
 #include "library/RecentPanel.h"
+#include "library/CaptureStore.h"
 #include "library/ThumbnailCache.h"
 #include "platform/Defaults.h"
 #include "support/TestEnv.h"
@@ -8,10 +8,10 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QImageReader>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,7 +23,9 @@ using namespace ombrel;
 
 namespace {
 
-QDateTime at(int y, int m, int d, int h = 12, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
+QDateTime at(int y, int m, int d, int h = 12, int min = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
 const QDateTime now = at(2026, 12, 4, 18); // a Friday evening
 
 struct Alert {
@@ -50,7 +52,7 @@ QByteArray png(QColor colour, QSize size = QSize(320, 200)) {
 } // namespace
 
 class RecentPanelTest : public ombrel::test::LibraryTest {
-protected:
+  protected:
     void SetUp() override {
         LibraryTest::SetUp();
         alerts.clear();
@@ -64,8 +66,7 @@ protected:
     }
     void TearDown() override {
         panel.reset();
-        if (QWidget* p = Toast::panel())
-            delete p;
+        if (QWidget* p = Toast::panel()) delete p;
         RecentPanel::onOpenPicture = nullptr;
         Permissions::setPresenter(nullptr);
         ThumbnailCache::instance().clear();
@@ -89,8 +90,7 @@ protected:
     }
     void settle() {
         QCoreApplication::processEvents();
-        if (panel)
-            panel->finishBuilding();
+        if (panel) panel->finishBuilding();
     }
 
     std::unique_ptr<RecentPanel> panel;
@@ -100,7 +100,8 @@ protected:
 TEST_F(RecentPanelTest, SeventyFiveItemsShowSixtyTilesTheCountAndTheNewestLineAndASearchFindsOlderOnes) {
     const QStringList made = pictures(75);
     const QString oldest = made.last();
-    CaptureStore::setWordsReader([&](const QString& p) { return p == oldest ? QString("Checkout page") : QString(); });
+    CaptureStore::setWordsReader(
+        [&](const QString& p) { return p == oldest ? QString("Checkout page") : QString(); });
     RecentPanel& p = open();
     EXPECT_EQ(p.cells().size(), 60);
     EXPECT_EQ(p.countLabel()->text(), "75 items");
@@ -191,7 +192,8 @@ TEST_F(RecentPanelTest, UndoFailsWithAWarningWhenTheOriginalPlaceWasTakenAndKeep
     QFile f(made[0]);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "second") << "the newer file is not overwritten";
-    EXPECT_EQ(QDir(dir.filePath("Trash")).entryList(QDir::Files).size(), 1) << "the trashed one waits in the Trash";
+    EXPECT_EQ(QDir(dir.filePath("Trash")).entryList(QDir::Files).size(), 1)
+        << "the trashed one waits in the Trash";
 }
 
 TEST_F(RecentPanelTest, TheUndoButtonHidesWhenItsTimeIsUpAndAFailedTrashWarns) {
@@ -203,7 +205,8 @@ TEST_F(RecentPanelTest, TheUndoButtonHidesWhenItsTimeIsUpAndAFailedTrashWarns) {
     EXPECT_FALSE(p.undoButton()->isVisible());
 
     p.trash(made[0]); // already gone
-    EXPECT_EQ(Toast::currentText(), "Couldn't move it to the Trash. It may have been moved or opened elsewhere.");
+    EXPECT_EQ(Toast::currentText(),
+              "Couldn't move it to the Trash. It may have been moved or opened elsewhere.");
 }
 
 TEST_F(RecentPanelTest, CleanUpCountsOlderItemsAsksFirstAndMovesOnlyWhenConfirmed) {
@@ -330,14 +333,16 @@ TEST_F(RecentPanelTest, TheFolderButtonMakesTheLibraryFolderAndOpensIt) {
 
 TEST_F(RecentPanelTest, ThumbnailsArriveOffTheGuiThreadAndTheCacheStaysWithinItsLimit) {
     for (int i = 0; i < 6; ++i)
-        makeFile(QString("d/%1.png").arg(i), now.addSecs(-60 * (i + 1)), png(QColor(40 * i, 90, 200), QSize(1600, 900)));
+        makeFile(QString("d/%1.png").arg(i), now.addSecs(-60 * (i + 1)),
+                 png(QColor(40 * i, 90, 200), QSize(1600, 900)));
     makeFile("d/broken.png", now.addSecs(-3600), "not a picture");
     RecentPanel& p = open();
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.visibleTiles() > 0; }, 5000)); // once laid out
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.visibleTilesWaiting() == 0; }, 5000));
     RecentCell* first = p.cells().first();
     EXPECT_TRUE(first->thumbnail()->hasThumbnail());
-    const QImage thumb = ThumbnailCache::instance().request(first->path(), first->thumbnail()->thumbnailBox());
+    const QImage thumb =
+        ThumbnailCache::instance().request(first->path(), first->thumbnail()->thumbnailBox());
     EXPECT_LE(thumb.height(), first->thumbnail()->thumbnailBox().height()) << "made small, not kept whole";
     EXPECT_EQ(thumb.pixelColor(thumb.width() / 2, thumb.height() / 2), QColor(0, 90, 200));
 
@@ -364,7 +369,8 @@ TEST_F(RecentPanelTest, ThumbnailsArriveOffTheGuiThreadAndTheCacheStaysWithinIts
 
 TEST_F(RecentPanelTest, TilesJustOutOfViewGetTheirThumbnailsBeforeTheyAreScrolledTo) {
     for (int i = 0; i < 14; ++i)
-        makeFile(QString("d/%1.png").arg(i, 2, 10, QChar('0')), now.addSecs(-60 * (i + 1)), png(Qt::darkCyan));
+        makeFile(QString("d/%1.png").arg(i, 2, 10, QChar('0')), now.addSecs(-60 * (i + 1)),
+                 png(Qt::darkCyan));
     RecentPanel& p = open();
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.visibleTiles() > 0; }, 5000));
     const QList<RecentCell*> cells = p.cells();
@@ -372,10 +378,12 @@ TEST_F(RecentPanelTest, TilesJustOutOfViewGetTheirThumbnailsBeforeTheyAreScrolle
     ASSERT_LT(inView + 3, cells.size()) << "the list must reach well below the view";
     ThumbnailView* next = cells[inView]->thumbnail();
     ThumbnailView* last = cells.last()->thumbnail();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ThumbnailCache::instance().has(next->path(), next->thumbnailBox()); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return ThumbnailCache::instance().has(next->path(), next->thumbnailBox()); }, 5000));
     ThumbnailCache::instance().waitForIdle();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(ThumbnailCache::instance().has(last->path(), last->thumbnailBox())) << "not the whole list at once";
+    EXPECT_FALSE(ThumbnailCache::instance().has(last->path(), last->thumbnailBox()))
+        << "not the whole list at once";
 }
 
 TEST_F(RecentPanelTest, ThumbnailsAreKeptInTheDesktopsSharedFoldersAndUsedWhileTheFileIsUnchanged) {
@@ -395,7 +403,8 @@ TEST_F(RecentPanelTest, ThumbnailsAreKeptInTheDesktopsSharedFoldersAndUsedWhileT
     const QImage kept(shared);
     EXPECT_EQ(kept.size(), QSize(256, 144));
     EXPECT_EQ(kept.text("Thumb::URI").toLatin1(), uri);
-    EXPECT_EQ(kept.text("Thumb::MTime"), QString::number(QFileInfo(picture).lastModified().toSecsSinceEpoch()));
+    EXPECT_EQ(kept.text("Thumb::MTime"),
+              QString::number(QFileInfo(picture).lastModified().toSecsSinceEpoch()));
     EXPECT_EQ(QFileInfo(shared).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
 
     // The kept one is used: stand a green one in its place with the same time.

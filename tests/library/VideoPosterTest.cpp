@@ -12,25 +12,43 @@ using namespace ombrel;
 namespace {
 
 class VideoPosterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-        if (ffmpeg.isEmpty())
-            GTEST_SKIP() << "the ffmpeg program is not installed";
+        if (ffmpeg.isEmpty()) GTEST_SKIP() << "the ffmpeg program is not installed";
     }
     // A 1 s video: red for its first half second, then blue; with `rotate`, red above blue
     // all along and a display rotation stored.
     QString make(const QString& name, int width, int height, int rotate = 0) {
         const QString path = dir.filePath(name);
-        QStringList args{"-loglevel", "error", "-y",
-                         "-f", "lavfi", "-i", QString("color=c=red:s=%1x%2:r=10:d=0.5").arg(width).arg(height),
-                         "-f", "lavfi", "-i", QString("color=c=blue:s=%1x%2:r=10:d=0.5").arg(width).arg(height),
-                         "-filter_complex", "[0][1]concat=n=2:v=1", "-pix_fmt", "yuv420p"};
+        QStringList args{"-loglevel",
+                         "error",
+                         "-y",
+                         "-f",
+                         "lavfi",
+                         "-i",
+                         QString("color=c=red:s=%1x%2:r=10:d=0.5").arg(width).arg(height),
+                         "-f",
+                         "lavfi",
+                         "-i",
+                         QString("color=c=blue:s=%1x%2:r=10:d=0.5").arg(width).arg(height),
+                         "-filter_complex",
+                         "[0][1]concat=n=2:v=1",
+                         "-pix_fmt",
+                         "yuv420p"};
         if (rotate) // red above, blue below, to see which way it turns
-            args = QStringList{"-loglevel", "error", "-y", "-f", "lavfi", "-i",
+            args = QStringList{"-loglevel",
+                               "error",
+                               "-y",
+                               "-f",
+                               "lavfi",
+                               "-i",
                                QString("color=c=red:s=%1x%2:r=10:d=1,drawbox=y=%3:w=%1:h=%3:c=blue:t=fill")
-                                   .arg(width).arg(height).arg(height / 2),
-                               "-pix_fmt", "yuv420p"};
+                                   .arg(width)
+                                   .arg(height)
+                                   .arg(height / 2),
+                               "-pix_fmt",
+                               "yuv420p"};
         const QString encoded = rotate ? dir.filePath("plain-" + name) : path;
         run(args << encoded);
         // The display rotation is stored by copying the stream with the rotate tag.
@@ -50,7 +68,8 @@ protected:
 };
 
 bool near(QColor a, QColor b) {
-    return std::abs(a.red() - b.red()) < 30 && std::abs(a.green() - b.green()) < 30 && std::abs(a.blue() - b.blue()) < 30;
+    return std::abs(a.red() - b.red()) < 30 && std::abs(a.green() - b.green()) < 30 &&
+           std::abs(a.blue() - b.blue()) < 30;
 }
 
 } // namespace
@@ -69,7 +88,8 @@ TEST_F(VideoPosterTest, AVideoThatAsksToBeTurnedIsShownTurned) {
     // Turned the way ffmpeg's own player turns it (checked with `ffmpeg -i turned.mp4 -frames:v 1`):
     // this tag turns it a quarter anticlockwise, so the red top of the picture is now on the left.
     EXPECT_TRUE(near(poster.pixelColor(40, 240), Qt::red)) << poster.pixelColor(40, 240).name().toStdString();
-    EXPECT_TRUE(near(poster.pixelColor(230, 240), Qt::blue)) << poster.pixelColor(230, 240).name().toStdString();
+    EXPECT_TRUE(near(poster.pixelColor(230, 240), Qt::blue))
+        << poster.pixelColor(230, 240).name().toStdString();
 }
 
 TEST_F(VideoPosterTest, AFileWithoutVideoGivesNothing) {

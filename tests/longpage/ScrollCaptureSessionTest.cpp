@@ -23,7 +23,7 @@ constexpr int footerPx = 40;
 constexpr int scrollPx = 50;
 
 class ScrollCaptureSessionTest : public LibraryTest {
-protected:
+  protected:
     void SetUp() override {
         LibraryTest::SetUp();
         window.id = pageWindow;
@@ -107,7 +107,8 @@ TEST_F(ScrollCaptureSessionTest, AtMostOneFrameIsInFlightAndASlowFrameOnlyLowers
     showPageAt(0);
     session->begin();
     ASSERT_EQ(waiting.size(), 1u);
-    EXPECT_EQ(asked.first(), QSize(64, headerPx + viewportPx + footerPx)) << "frames are taken at the window's size";
+    EXPECT_EQ(asked.first(), QSize(64, headerPx + viewportPx + footerPx))
+        << "frames are taken at the window's size";
     EXPECT_TRUE(session->isBusy());
 
     clock.advance(5 * ScrollCaptureSession::frameIntervalMs);
@@ -139,7 +140,8 @@ TEST_F(ScrollCaptureSessionTest, DoneDeliversTheStitchedPictureOnceAndStopsTheFr
 
     session->primaryButton()->click();
     ASSERT_EQ(deliveries, 1);
-    EXPECT_EQ(delivered.height(), headerPx + viewportPx + 6 * scrollPx) << "the header once, the page, no footer";
+    EXPECT_EQ(delivered.height(), headerPx + viewportPx + 6 * scrollPx)
+        << "the header once, the page, no footer";
     EXPECT_EQ(delivered.width(), 64);
     EXPECT_EQ(firstDifferentRow(delivered, reference.finished()), -1);
     EXPECT_EQ(firstDifferentRow(delivered.copy(0, 0, 64, headerPx + viewportPx + 6 * scrollPx),

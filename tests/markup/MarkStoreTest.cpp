@@ -48,7 +48,9 @@ void writeAll(const QString& path, const QByteArray& bytes) {
 
 const QByteArray goodBox = R"({"rect":[[1,2],[3,4]],"note":"n","hides":false,"paper":1})";
 
-QByteArray withBox(const QByteArray& box) { return R"({"comment":"","boxes":[)" + box + "]}"; }
+QByteArray withBox(const QByteArray& box) {
+    return R"({"comment":"","boxes":[)" + box + "]}";
+}
 
 } // namespace
 

@@ -15,11 +15,15 @@ QImage picture(int w = 400, int h = 300) {
     image.fill(Qt::white);
     return image;
 }
-Markup plain(int w = 400, int h = 300) { return Markup(picture(w, h), std::nullopt, Qt::red); }
+Markup plain(int w = 400, int h = 300) {
+    return Markup(picture(w, h), std::nullopt, Qt::red);
+}
 Markup::Box mark(double x, double y, QString note = {}) {
     return Markup::Box(QRectF(x, y, 40, 20), note, false, {}, {}, 0);
 }
-Markup::Box blur(double x, double y) { return Markup::Box(QRectF(x, y, 40, 20), {}, true, {}, {}, 0); }
+Markup::Box blur(double x, double y) {
+    return Markup::Box(QRectF(x, y, 40, 20), {}, true, {}, {}, 0);
+}
 } // namespace
 
 using MarkupModel = LibraryTest;

@@ -28,9 +28,13 @@ QImage stripes(int w, int h) {
     return image;
 }
 
-Markup::Box mark(QRectF r, QString note = {}) { return Markup::Box(r, note, false, {}, {}, 0); }
+Markup::Box mark(QRectF r, QString note = {}) {
+    return Markup::Box(r, note, false, {}, {}, 0);
+}
 
-MarkLook listLook(QString size = "Auto") { return MarkLook{"System", size, "Thin", NoteLook::List}; }
+MarkLook listLook(QString size = "Auto") {
+    return MarkLook{"System", size, "Thin", NoteLook::List};
+}
 
 double spread(const QImage& image, const QRect& r) {
     double sum = 0, sum2 = 0;
@@ -186,8 +190,7 @@ TEST_F(MarkupRendering, AutoSizeShrinksInStepsToFitTheBudget) {
         } else {
             EXPECT_GT(MarkupRender::stripHeight(markup, look, 0.7 * base), budget);
         }
-        if (seen.isEmpty() || seen.last() != factor)
-            seen.append(factor);
+        if (seen.isEmpty() || seen.last() != factor) seen.append(factor);
         markup.boxes.append(mark(QRectF(10, 10, 20, 20), longText(6)));
     }
     EXPECT_EQ(seen.first(), 1.0);

@@ -18,7 +18,7 @@ void write(const QString& path, const QByteArray& bytes) {
 } // namespace
 
 class LinuxServices : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
         saved = {qgetenv("XDG_DATA_HOME"), qgetenv("XDG_CONFIG_HOME")};

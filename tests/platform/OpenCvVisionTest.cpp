@@ -33,7 +33,8 @@ QImage page(bool withPhoto = true) {
     p.setPen(QColor(30, 30, 30));
     p.drawText(button, Qt::AlignCenter, QStringLiteral("Continue"));
     for (int i = 0; i < 6; ++i)
-        p.drawText(100, 260 + 30 * i, QStringLiteral("Some words on the page that say very little, line %1").arg(i));
+        p.drawText(100, 260 + 30 * i,
+                   QStringLiteral("Some words on the page that say very little, line %1").arg(i));
     if (withPhoto) {
         QRandomGenerator random(7);
         QLinearGradient sky(photo.topLeft(), photo.bottomLeft());
@@ -42,7 +43,8 @@ QImage page(bool withPhoto = true) {
         p.fillRect(photo, sky);
         p.setPen(Qt::NoPen);
         for (int i = 0; i < 60; ++i) {
-            p.setBrush(QColor::fromHsv(random.bounded(360), 150 + random.bounded(100), 100 + random.bounded(155)));
+            p.setBrush(
+                QColor::fromHsv(random.bounded(360), 150 + random.bounded(100), 100 + random.bounded(155)));
             const double r = 5 + random.bounded(25);
             p.drawEllipse(QPointF(photo.x() + r + random.bounded(int(photo.width() - 2 * r)),
                                   photo.y() + r + random.bounded(int(photo.height() - 2 * r))),
@@ -53,7 +55,9 @@ QImage page(bool withPhoto = true) {
 }
 
 // A normalised box (origin bottom-left) in pixels of the W × H page.
-QRectF pixels(const QRectF& b) { return QRectF(b.x() * W, (1 - b.bottom()) * H, b.width() * W, b.height() * H); }
+QRectF pixels(const QRectF& b) {
+    return QRectF(b.x() * W, (1 - b.bottom()) * H, b.width() * W, b.height() * H);
+}
 
 bool near(const QRectF& a, const QRectF& b, double slack) {
     return std::abs(a.left() - b.left()) <= slack && std::abs(a.top() - b.top()) <= slack &&
@@ -68,8 +72,7 @@ double overlapShare(const QRectF& a, const QRectF& b) {
 
 std::optional<VisionBox> findNear(const QList<VisionBox>& found, const QRectF& truth, double slack) {
     for (const VisionBox& b : found)
-        if (near(pixels(b.box), truth, slack))
-            return b;
+        if (near(pixels(b.box), truth, slack)) return b;
     return std::nullopt;
 }
 
@@ -142,8 +145,8 @@ TEST(OpenCvVision, ThePhotoOnAPlainPageIsTheSalientObject) {
     ASSERT_TRUE(found.isOk());
     ASSERT_FALSE(found.value().isEmpty());
     const QRectF best = pixels(found.value().first().box);
-    EXPECT_GE(overlapShare(best, photo), 0.5) << best.x() << "," << best.y() << " " << best.width() << "x"
-                                               << best.height();
+    EXPECT_GE(overlapShare(best, photo), 0.5)
+        << best.x() << "," << best.y() << " " << best.width() << "x" << best.height();
     for (const VisionBox& b : found.value()) {
         EXPECT_GE(b.confidence, 0);
         EXPECT_LE(b.confidence, 1);
@@ -181,8 +184,9 @@ TEST(OpenCvVision, StretchesOfAWindowAreNoObjectsButAPhotoInItIs) {
         for (int i = 0; i < 10; ++i)
             p.drawText(window.left() + 16, window.top() + 70 + 30 * i, QStringLiteral("Menu item %1").arg(i));
         for (int i = 0; i < 12; ++i)
-            p.drawText(window.left() + 210, window.top() + 70 + 24 * i,
-                       QStringLiteral("The quick reading answers most searches, line %1 of the page.").arg(i + 1));
+            p.drawText(
+                window.left() + 210, window.top() + 70 + 24 * i,
+                QStringLiteral("The quick reading answers most searches, line %1 of the page.").arg(i + 1));
         p.setPen(QColor(60, 60, 60));
         for (int r = 0; r < 6; ++r)
             p.drawRect(window.left() + 210, window.top() + 380 + 30 * r, 700, 30);

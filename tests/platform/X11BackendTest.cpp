@@ -90,7 +90,8 @@ TEST(X11Backends, WindowsAndTheFrontApplicationFollowTheWindowManager) {
     EXPECT_TRUE(windows.frontApplication()->hasNormalWindow);
     // The watcher must have seen beta in front too, or alpha coming back is no change to it.
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return !changed.isEmpty() && changed.last().first().value<AppInfo>().pid == beta.pid(); }, 5000))
+        [&] { return !changed.isEmpty() && changed.last().first().value<AppInfo>().pid == beta.pid(); },
+        5000))
         << "the change to beta was reported";
 
     changed.clear();

@@ -37,26 +37,23 @@ std::vector<uint8_t> pictureAt(const QString& path, double t) {
 } // namespace
 
 class DemoZoomTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-        if (ffmpeg.isEmpty())
-            return;
+        if (ffmpeg.isEmpty()) return;
         dir = std::make_unique<QTemporaryDir>();
         // Black with a white band along the top 40 rows, and a tone: 4 s.
         source = dir->filePath("band.mp4");
         QProcess p;
         p.start(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i",
-                         "color=c=black:s=320x180:r=30:d=4,drawbox=x=0:y=0:w=320:h=40:color=white:t=fill", "-f",
-                         "lavfi", "-i", "sine=frequency=440:duration=4", "-c:v", "libx264", "-pix_fmt", "yuv420p",
-                         "-c:a", "aac", "-shortest", source});
-        if (!p.waitForFinished(60000) || p.exitCode() != 0)
-            source.clear();
+                         "color=c=black:s=320x180:r=30:d=4,drawbox=x=0:y=0:w=320:h=40:color=white:t=fill",
+                         "-f", "lavfi", "-i", "sine=frequency=440:duration=4", "-c:v", "libx264", "-pix_fmt",
+                         "yuv420p", "-c:a", "aac", "-shortest", source});
+        if (!p.waitForFinished(60000) || p.exitCode() != 0) source.clear();
     }
     static void TearDownTestSuite() { dir.reset(); }
     void SetUp() override {
-        if (source.isEmpty())
-            GTEST_SKIP() << "the ffmpeg program is missing or failed";
+        if (source.isEmpty()) GTEST_SKIP() << "the ffmpeg program is missing or failed";
     }
     static inline std::unique_ptr<QTemporaryDir> dir;
     static inline QString source;
@@ -69,11 +66,13 @@ TEST(DemoZoomRules, TheCameraRectangleIsTurnedToATopLeftOriginInOnePlace) {
     const QRectF yUp = plan.visibleRect(3.0, QSizeF(size));
     const QRectF topLeft = DemoZoom::sourceRect(plan, 3.0, size);
     ASSERT_LT(yUp.height(), 1080 * 0.7) << "zoomed in by then";
-    EXPECT_DOUBLE_EQ(yUp.y() + yUp.height(), 1080) << "the plan's rectangle touches the top, counted from the bottom";
+    EXPECT_DOUBLE_EQ(yUp.y() + yUp.height(), 1080)
+        << "the plan's rectangle touches the top, counted from the bottom";
     EXPECT_DOUBLE_EQ(topLeft.y(), 0) << "which is row 0 of a decoded picture";
     EXPECT_DOUBLE_EQ(topLeft.height(), yUp.height());
     EXPECT_DOUBLE_EQ(topLeft.x(), yUp.x());
-    EXPECT_EQ(DemoZoom::sourceRect(ZoomPlan(), 1.0, size), QRectF(0, 0, 1920, 1080)) << "no frames: the whole picture";
+    EXPECT_EQ(DemoZoom::sourceRect(ZoomPlan(), 1.0, size), QRectF(0, 0, 1920, 1080))
+        << "no frames: the whole picture";
 }
 
 TEST(DemoZoomRules, TheRippleGrowsFromOneToFourPercentOfTheWidthAndFades) {
@@ -87,7 +86,8 @@ TEST(DemoZoomRules, TheRippleGrowsFromOneToFourPercentOfTheWidthAndFades) {
     const auto half = DemoZoom::rippleLook(0.5, 1000);
     EXPECT_DOUBLE_EQ(DemoZoom::rippleOpacity(half, 0), half.opacity);
     EXPECT_DOUBLE_EQ(DemoZoom::rippleOpacity(half, half.innerRadius), half.opacity);
-    EXPECT_NEAR(DemoZoom::rippleOpacity(half, (half.innerRadius + half.outerRadius) / 2), half.opacity / 2, 1e-12);
+    EXPECT_NEAR(DemoZoom::rippleOpacity(half, (half.innerRadius + half.outerRadius) / 2), half.opacity / 2,
+                1e-12);
     EXPECT_EQ(DemoZoom::rippleOpacity(half, half.outerRadius), 0);
 }
 
@@ -117,7 +117,8 @@ TEST_F(DemoZoomTest, AClickNearTheTopZoomsOnTheTopOfThePictureAndKeepsSizeLength
     const double before = brightShare(pictureAt(source, 2.5));
     const double after = brightShare(pictureAt(out, 2.5));
     EXPECT_NEAR(before, 40.0 / 180, 0.03);
-    EXPECT_NEAR(after, 72.0 / 180, 0.06) << "the top of the picture, enlarged (the bottom would show no band)";
+    EXPECT_NEAR(after, 72.0 / 180, 0.06)
+        << "the top of the picture, enlarged (the bottom would show no band)";
     // Before the camera moves, the picture is the source's.
     EXPECT_NEAR(brightShare(pictureAt(out, 0.0)), before, 0.03);
 }

@@ -1,8 +1,8 @@
 // The recorder's rules (video size, pointer positions, voice level) and its ways of finishing,
 // recorded for real from the fake platform's pictures and tone into MPEG-4 files.
+#include "recording/ScreenRecorder.h"
 #include "library/CaptureStore.h"
 #include "recording/RecordingWriter.h"
-#include "recording/ScreenRecorder.h"
 #include "recording/VideoThumbnails.h"
 #include "recording/VoiceLevel.h"
 #include "support/TestEnv.h"
@@ -31,8 +31,7 @@ namespace {
 
 bool hasAudio(const QString& path) {
     AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.toLocal8Bit().constData(), nullptr, nullptr) < 0)
-        return false;
+    if (avformat_open_input(&format, path.toLocal8Bit().constData(), nullptr, nullptr) < 0) return false;
     avformat_find_stream_info(format, nullptr);
     const bool audio = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) >= 0;
     avformat_close_input(&format);
@@ -53,7 +52,8 @@ int decodablePictures(const QString& path, double seconds) {
 
 TEST(RecordingRules, VideoSizeKeepsTheLongEdgeWithin2560AndBothSidesEven) {
     EXPECT_EQ(ScreenRecorder::videoSize({3840, 2160}, 2.0), QSize(2560, 1440)) << "scale 0.667";
-    EXPECT_EQ(ScreenRecorder::videoSize({1440, 900}, 2.0), QSize(2560, 1600)) << "2880 × 1800 would be too wide";
+    EXPECT_EQ(ScreenRecorder::videoSize({1440, 900}, 2.0), QSize(2560, 1600))
+        << "2880 × 1800 would be too wide";
     EXPECT_EQ(ScreenRecorder::videoSize({1920, 1080}, 1.0), QSize(1920, 1080));
     EXPECT_EQ(ScreenRecorder::videoSize({1001, 601}, 1.0), QSize(1000, 600)) << "odd sides lose a pixel";
     EXPECT_EQ(ScreenRecorder::videoSize({600, 3000}, 1.0), QSize(512, 2560)) << "a tall window";
@@ -135,12 +135,14 @@ TEST(RecordingWriterTest, PicturesOfAnotherShapeAreFittedWithBarsAndTheVideoKeep
 }
 
 class ScreenRecorderTest : public ombrel::test::LibraryTest {
-protected:
+  protected:
     void SetUp() override {
         LibraryTest::SetUp();
         QDir().mkpath(dir.filePath("tmp"));
     }
-    QString temporary(const QString& name = "ombrel-recording-test.mp4") { return dir.filePath("tmp/" + name); }
+    QString temporary(const QString& name = "ombrel-recording-test.mp4") {
+        return dir.filePath("tmp/" + name);
+    }
 
     struct Result {
         bool finished = false;
@@ -157,7 +159,8 @@ protected:
         r.onFinishing = [&result] { ++result.finishing; };
     }
     // Records for `seconds` from the fake display, running `during` halfway through.
-    void record(ScreenRecorder& r, bool microphone, double seconds, const std::function<void()>& during = {}) {
+    void record(ScreenRecorder& r, bool microphone, double seconds,
+                const std::function<void()>& during = {}) {
         bool started = false;
         QString error;
         r.start(ScreenRecorder::Target::screen({1, QRect(0, 0, 640, 360), true, "screen"}), microphone,
@@ -168,8 +171,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
         QTest::qWait(int(seconds * 500));
-        if (during)
-            during();
+        if (during) during();
         QTest::qWait(int(seconds * 500));
         r.stop();
     }
@@ -190,7 +192,8 @@ TEST_F(ScreenRecorderTest, AnEmptyOrMissingRawFileSavesNothingAndSaysWhy) {
     ScreenRecorder failed(false, temporary("ombrel-recording-missing.mp4"));
     watch(failed, result);
     Inspect::finish(failed, QStringLiteral("The display went away."));
-    EXPECT_EQ(result.error, QStringLiteral("The display went away.")) << "the capture's own failure is passed on";
+    EXPECT_EQ(result.error, QStringLiteral("The display went away."))
+        << "the capture's own failure is passed on";
 }
 
 TEST_F(ScreenRecorderTest, WithoutPointerSamplesOrClicksTheRecordingIsSavedPlainWithItsSound) {
@@ -235,7 +238,8 @@ TEST_F(ScreenRecorderTest, ClicksInsideTheAreaAreSampledAndTheSavedVideoIsZoomed
     VideoThumbnails zoomed(*result.file, 320, 180);
     std::vector<uint8_t> grey;
     EXPECT_TRUE(zoomed.greyFrameNear(0.9, 0.1, grey));
-    EXPECT_EQ(recorder.outputSize(), QSize(640, 360)) << "the display's size, although its pictures are smaller";
+    EXPECT_EQ(recorder.outputSize(), QSize(640, 360))
+        << "the display's size, although its pictures are smaller";
 }
 
 TEST_F(ScreenRecorderTest, AZoomThatFailsLeavesThePlainRecordingInTheLibrary) {

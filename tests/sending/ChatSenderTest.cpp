@@ -13,8 +13,8 @@ using namespace ombrel::test;
 namespace {
 
 CursorSpot spot(const char* role, const char* subrole = "", const char* words = "", bool editable = false) {
-    return ChatSender::classify(QString::fromLatin1(role), QString::fromLatin1(subrole), QString::fromLatin1(words),
-                                editable);
+    return ChatSender::classify(QString::fromLatin1(role), QString::fromLatin1(subrole),
+                                QString::fromLatin1(words), editable);
 }
 
 } // namespace
@@ -49,9 +49,9 @@ TEST_F(ChatSenderTarget, OnlyOrdinaryApplicationsOfOthersCanBeTheTarget) {
     AppInfo agent = chat;
     agent.hasNormalWindow = false;
     EXPECT_FALSE(ChatSender::canBeTarget(agent)) << "no normal window: a tray agent or background process";
-    for (const char* id : {"org.gnome.Nautilus", "Thunar", "xfdesktop", "polkit-gnome-authentication-agent-1",
-                           "Gcr-prompter", "lightdm-gtk-greeter", "xfce4-panel", "Plank", "trayer", "dunst",
-                           "krunner", "Rofi", ""}) {
+    for (const char* id :
+         {"org.gnome.Nautilus", "Thunar", "xfdesktop", "polkit-gnome-authentication-agent-1", "Gcr-prompter",
+          "lightdm-gtk-greeter", "xfce4-panel", "Plank", "trayer", "dunst", "krunner", "Rofi", ""}) {
         EXPECT_FALSE(ChatSender::canBeTarget(QString::fromLatin1(id))) << id;
     }
     EXPECT_TRUE(ChatSender::canBeTarget(QStringLiteral("Slack")));
@@ -63,8 +63,8 @@ TEST_F(ChatSenderTarget, RememberingAnotherApplicationAnnouncesItOnceAndWakesIts
     ChatSender::startTracking();
     EXPECT_EQ(ChatSender::target()->pid, chat.pid);
     EXPECT_EQ(ChatSender::targetName(), QStringLiteral("Chromium"));
-    platform.windows->bringToFront(prompt);  // a password prompt: ignored
-    platform.windows->bringToFront(chat);    // the same application again: no news
+    platform.windows->bringToFront(prompt); // a password prompt: ignored
+    platform.windows->bringToFront(chat);   // the same application again: no news
     platform.windows->bringToFront(editor);
     platform.windows->bringToFront(chat);
     EXPECT_EQ(changed.count(), 3);
@@ -103,7 +103,7 @@ TEST_F(ChatSenderTarget, TheCursorSpotFollowsWhatTheFocusReadingAnswers) {
 }
 
 class ChatSenderSend : public SendingTest {
-protected:
+  protected:
     void targetChatFromEditor() {
         ChatSender::remember(chat);
         platform.windows->front = editor;
@@ -115,10 +115,12 @@ TEST_F(ChatSenderSend, ThreeFilesArePasted1200MsApartAndReturnFollows1800MsAfter
                             picture(QStringLiteral("c.png"), 30)};
     targetChatFromEditor();
     ASSERT_TRUE(ChatSender::send(files));
-    EXPECT_EQ(platform.pasteboard->png(), bytesOf(files[0])) << "the first file waits on the clipboard at once";
+    EXPECT_EQ(platform.pasteboard->png(), bytesOf(files[0]))
+        << "the first file waits on the clipboard at once";
     EXPECT_EQ(platform.windows->front->pid, chat.pid);
     clock.advance(20'000);
-    ASSERT_EQ(keys(), (QList<SyntheticKey>{SyntheticKey::V, SyntheticKey::V, SyntheticKey::V, SyntheticKey::Return}));
+    ASSERT_EQ(keys(),
+              (QList<SyntheticKey>{SyntheticKey::V, SyntheticKey::V, SyntheticKey::V, SyntheticKey::Return}));
     EXPECT_EQ(platform.keys->presses[0].command, true);
     EXPECT_EQ(platform.keys->presses[3].command, false);
     // Front at once, 400 ms to settle, one reading of the caret, then the clear way.
@@ -174,7 +176,8 @@ TEST_F(ChatSenderSend, ATargetThatNeverComesForwardIsRaised30TimesThenTheCursorP
     clock.advance(2'900);
     EXPECT_EQ(CursorPrompt::current(), nullptr);
     clock.advance(200);
-    EXPECT_EQ(platform.windows->activations.size(), 1 + 30) << "once by send, then 30 times by the focus task";
+    EXPECT_EQ(platform.windows->activations.size(), 1 + 30)
+        << "once by send, then 30 times by the focus task";
     ASSERT_NE(CursorPrompt::current(), nullptr);
     EXPECT_TRUE(keys().isEmpty());
 }

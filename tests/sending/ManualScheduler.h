@@ -10,7 +10,7 @@
 namespace ombrel::test {
 
 class ManualScheduler : public Scheduler {
-public:
+  public:
     ManualScheduler() { Scheduler::install(this); }
     ~ManualScheduler() override { Scheduler::install(nullptr); }
 
@@ -26,19 +26,17 @@ public:
             auto due = std::min_element(m_jobs.begin(), m_jobs.end(), [](const Job& a, const Job& b) {
                 return a.atMs != b.atMs ? a.atMs < b.atMs : a.order < b.order;
             });
-            if (due == m_jobs.end() || due->atMs > until)
-                break;
+            if (due == m_jobs.end() || due->atMs > until) break;
             Job job = std::move(*due);
             m_jobs.erase(due);
             m_now = job.atMs;
-            if (!job.guarded || job.guard)
-                job.work();
+            if (!job.guarded || job.guard) job.work();
         }
         m_now = until;
     }
     int pending() const { return int(m_jobs.size()); }
 
-private:
+  private:
     struct Job {
         qint64 atMs;
         quint64 order;

@@ -11,7 +11,7 @@ using namespace ombrel;
 using namespace ombrel::test;
 
 class CursorPromptTest : public SendingTest {
-protected:
+  protected:
     CursorPrompt* askAbout(const QStringList& files) {
         return CursorPrompt::ask(files, [this](const AppInfo& app) { sentTo.append(app.pid); });
     }
@@ -22,8 +22,9 @@ TEST_F(CursorPromptTest, ThreeFilesShowTheFirstAndSayHowManyMore) {
     EXPECT_EQ(GlassPrompt::morePicturesLine(1), QString());
     EXPECT_EQ(GlassPrompt::morePicturesLine(2), QStringLiteral("and 1 more picture"));
     EXPECT_EQ(GlassPrompt::morePicturesLine(3), QStringLiteral("and 2 more pictures"));
-    CursorPrompt* prompt = askAbout({picture(QStringLiteral("a.png"), 900), picture(QStringLiteral("b.png"), 10),
-                                     picture(QStringLiteral("c.png"), 10)});
+    CursorPrompt* prompt =
+        askAbout({picture(QStringLiteral("a.png"), 900), picture(QStringLiteral("b.png"), 10),
+                  picture(QStringLiteral("c.png"), 10)});
     ASSERT_NE(prompt->preview(), nullptr);
     QStringList lines;
     for (QLabel* label : prompt->preview()->findChildren<QLabel*>())
@@ -31,8 +32,7 @@ TEST_F(CursorPromptTest, ThreeFilesShowTheFirstAndSayHowManyMore) {
     EXPECT_EQ(lines, QStringList{QStringLiteral("and 2 more pictures")});
     QWidget* shown = nullptr;
     for (QWidget* w : prompt->preview()->findChildren<QWidget*>())
-        if (w->accessibleName() == QLatin1String("The picture you're sending"))
-            shown = w;
+        if (w->accessibleName() == QLatin1String("The picture you're sending")) shown = w;
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->size(), QSize(120, 120)) << "fitted into 200 × 120 keeping its shape";
 }
@@ -67,12 +67,14 @@ TEST_F(CursorPromptTest, AnUnchangedStateIsNotAppliedAgain) {
     ASSERT_EQ(prompt->heading(), QStringLiteral("I see your cursor"));
     prompt->detailLabel()->setText(QStringLiteral("marker"));
     clock.advance(2'000);
-    EXPECT_EQ(prompt->detail(), QStringLiteral("marker")) << "five refreshes with the same answer change nothing";
+    EXPECT_EQ(prompt->detail(), QStringLiteral("marker"))
+        << "five refreshes with the same answer change nothing";
 }
 
 TEST_F(CursorPromptTest, ThePromptUsesTheRememberedTargetWhileThisProgramIsInFront) {
     ChatSender::remember(chat);
-    platform.windows->front = AppInfo{platform.windows->myPid, QStringLiteral("com.ombrel.capture"), {}, true};
+    platform.windows->front =
+        AppInfo{platform.windows->myPid, QStringLiteral("com.ombrel.capture"), {}, true};
     EXPECT_EQ(CursorPrompt::chatApplication()->pid, chat.pid);
     platform.windows->front = editor;
     EXPECT_EQ(CursorPrompt::chatApplication()->pid, editor.pid);
@@ -104,7 +106,8 @@ TEST(GlassPromptTest, NotNowDismissesAndButtonsCallTheirActions) {
     int primary = 0, secondary = 0;
     prompt.onPrimary = [&] { ++primary; };
     prompt.onSecondary = [&] { ++secondary; };
-    prompt.say(QStringLiteral("Update ready"), QStringLiteral("Restart to use it."), QStringLiteral("Restart"));
+    prompt.say(QStringLiteral("Update ready"), QStringLiteral("Restart to use it."),
+               QStringLiteral("Restart"));
     prompt.offerNotNow();
     prompt.open();
     EXPECT_EQ(prompt.width(), 420);
@@ -118,10 +121,9 @@ TEST(GlassPromptTest, NotNowDismissesAndButtonsCallTheirActions) {
 }
 
 class SendChoiceTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
-        if (SendChoiceWindow* w = SendChoiceWindow::current())
-            w->cancel();
+        if (SendChoiceWindow* w = SendChoiceWindow::current()) w->cancel();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     SendChoiceWindow* ask() {

@@ -20,7 +20,7 @@ struct Alert {
 };
 
 class SendingTest : public LibraryTest {
-protected:
+  protected:
     static inline QList<Alert> alerts;
     static inline int alertAnswer = 1; // "Not Now"
     static int recordAlert(const QString& title, const QString& message, const QStringList&) {
@@ -45,8 +45,7 @@ protected:
     }
 
     void TearDown() override {
-        if (CursorPrompt* p = CursorPrompt::current())
-            p->dismiss();
+        if (CursorPrompt* p = CursorPrompt::current()) p->dismiss();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Permissions::setPresenter(nullptr);
         ChatSender::reset();
@@ -62,7 +61,8 @@ protected:
         return {FocusReading::Result::Found, {QStringLiteral("AXTextArea"), {}, words, false}};
     }
     static FocusReading button() {
-        return {FocusReading::Result::Found, {QStringLiteral("push button"), {}, {QStringLiteral("Stop")}, false}};
+        return {FocusReading::Result::Found,
+                {QStringLiteral("push button"), {}, {QStringLiteral("Stop")}, false}};
     }
 
     // Writes a small PNG whose bytes tell the files apart.
@@ -88,7 +88,8 @@ protected:
     ManualScheduler clock;
     AppInfo chat{501, QStringLiteral("chromium"), QStringLiteral("Chromium"), true};
     AppInfo editor{502, QStringLiteral("org.gnome.TextEditor"), QStringLiteral("Text Editor"), true};
-    AppInfo prompt{503, QStringLiteral("polkit-gnome-authentication-agent-1"), QStringLiteral("Authenticate"), true};
+    AppInfo prompt{503, QStringLiteral("polkit-gnome-authentication-agent-1"), QStringLiteral("Authenticate"),
+                   true};
     QList<qint64> pressTimesMs;
     QList<QByteArray> clipboardAtPress;
 };

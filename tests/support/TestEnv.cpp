@@ -32,8 +32,7 @@ QString LibraryTest::makeFile(const QString& relative, const QDateTime& modified
     const QString path = libraryPath(relative);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        ADD_FAILURE() << "cannot write " << path.toStdString();
+    if (!f.open(QIODevice::WriteOnly)) ADD_FAILURE() << "cannot write " << path.toStdString();
     f.write(bytes);
     f.close(); // closing after a write would stamp the file with now: set the time afterwards
     if (!f.open(QIODevice::Append) || !f.setFileTime(modified, QFileDevice::FileModificationTime))

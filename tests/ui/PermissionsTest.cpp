@@ -1,5 +1,5 @@
-#include "support/TestEnv.h"
 #include "ui/Permissions.h"
+#include "support/TestEnv.h"
 
 using namespace ombrel;
 
@@ -17,7 +17,7 @@ int record(const QString& t, const QString& m, const QStringList& b) {
 } // namespace
 
 class PermissionsTest : public ombrel::test::LibraryTest {
-protected:
+  protected:
     void SetUp() override {
         LibraryTest::SetUp();
         shown.clear();
@@ -34,10 +34,12 @@ TEST_F(PermissionsTest, AFailureGivesTheGenericAdviceAndTheSystemsWords) {
     Permissions::explainFailure("Couldn't capture the screen", "The X server didn't hand over the screen.");
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].title, "Couldn't capture the screen");
-    EXPECT_EQ(shown[0].message,
-              "Please try again. If it keeps happening, quit Ombrel Capture from the menu bar and open it again. If "
-              "your disk is nearly full, free up some space first.\n\nYour Mac said: The X server didn't hand over "
-              "the screen.");
+    EXPECT_EQ(
+        shown[0].message,
+        "Please try again. If it keeps happening, quit Ombrel Capture from the menu bar and open it again. "
+        "If "
+        "your disk is nearly full, free up some space first.\n\nYour Mac said: The X server didn't hand over "
+        "the screen.");
     EXPECT_FALSE(Permissions::failureMessage("").contains("said"));
 }
 

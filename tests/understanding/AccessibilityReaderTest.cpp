@@ -10,7 +10,7 @@ using Kind = ScreenElement::Kind;
 namespace {
 
 class ReaderTest : public test::LibraryTest {
-protected:
+  protected:
     void SetUp() override {
         LibraryTest::SetUp();
         app = std::make_shared<FakeNode>();
@@ -61,7 +61,8 @@ TEST(AccessibilityRoles, MapTheBusRolesOntoKinds) {
 
 TEST_F(ReaderTest, ConvertsFramesToPicturePixelsAndNamesByKind) {
     auto field = window->add("entry", QRectF(150, 100, 200, 30));
-    field->texts = {{NodeText::Value, "typed secret"}, {NodeText::Placeholder, "Email"}, {NodeText::Help, "Your email"}};
+    field->texts = {
+        {NodeText::Value, "typed secret"}, {NodeText::Placeholder, "Email"}, {NodeText::Help, "Your email"}};
     auto label = window->add("label", QRectF(150, 140, 100, 20), "Name");
     label->texts.insert(NodeText::Value, "  Shown text \n");
     auto button = window->add("push button", QRectF(150, 200, 80, 30));
@@ -75,7 +76,8 @@ TEST_F(ReaderTest, ConvertsFramesToPicturePixelsAndNamesByKind) {
 }
 
 TEST_F(ReaderTest, LeavesOutTinyHugeUntitledTextAndLowSections) {
-    window->add("push button", QRectF(100 + 800 - 5.9, 300, 40, 20), "cut to 5.9"); // clipped at the right edge
+    window->add("push button", QRectF(100 + 800 - 5.9, 300, 40, 20),
+                "cut to 5.9"); // clipped at the right edge
     window->add("push button", QRectF(100 + 800 - 6.0, 330, 40, 20), "cut to 6");
     window->add("panel", QRectF(100, 50, 800, 600), "whole window");
     window->add("label", QRectF(200, 400, 100, 20));
@@ -83,10 +85,9 @@ TEST_F(ReaderTest, LeavesOutTinyHugeUntitledTextAndLowSections) {
     window->add("panel", QRectF(200, 200, 300, 61), "61 high");
     window->add("image", QRectF(600, 400, 50, 50)); // images need no title
     window->add("push button", std::nullopt, "no frame");
-    EXPECT_EQ(read(),
-              (QList<ScreenElement>{{Kind::Button, "cut to 6", QRectF(794, 280, 6, 20)},
-                                    {Kind::Section, "61 high", QRectF(100, 150, 300, 61)},
-                                    {Kind::Image, "", QRectF(500, 350, 50, 50)}}));
+    EXPECT_EQ(read(), (QList<ScreenElement>{{Kind::Button, "cut to 6", QRectF(794, 280, 6, 20)},
+                                            {Kind::Section, "61 high", QRectF(100, 150, 300, 61)},
+                                            {Kind::Image, "", QRectF(500, 350, 50, 50)}}));
 }
 
 TEST_F(ReaderTest, WalksChildrenInOrderWithinTheDepthAndNodeLimits) {

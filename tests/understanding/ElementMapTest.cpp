@@ -8,7 +8,9 @@ using Kind = ScreenElement::Kind;
 
 namespace {
 
-ScreenElement el(Kind kind, const QString& title, QRectF rect) { return {kind, title, rect}; }
+ScreenElement el(Kind kind, const QString& title, QRectF rect) {
+    return {kind, title, rect};
+}
 
 QStringList titles(const QList<ScreenElement>& list) {
     QStringList out;
@@ -22,7 +24,8 @@ QStringList titles(const QList<ScreenElement>& list) {
 TEST(ScreenElementLabel, CutsLongTitlesAndNamesOnlyPointableKinds) {
     const QString sixtyOne(61, QLatin1Char('x'));
     const QString label = el(Kind::Button, sixtyOne, {}).label();
-    EXPECT_EQ(label, QStringLiteral("Button \u201C") + QString(57, QLatin1Char('x')) + QStringLiteral("\u2026\u201D"));
+    EXPECT_EQ(label, QStringLiteral("Button \u201C") + QString(57, QLatin1Char('x')) +
+                         QStringLiteral("\u2026\u201D"));
     EXPECT_EQ(el(Kind::Link, "Docs", {}).hoverName(), QStringLiteral("Link \u201CDocs\u201D"));
     EXPECT_EQ(el(Kind::Section, "Sidebar", {}).hoverName(), "Section");
     EXPECT_EQ(el(Kind::Image, "", {}).label(), QString());
@@ -31,9 +34,9 @@ TEST(ScreenElementLabel, CutsLongTitlesAndNamesOnlyPointableKinds) {
 TEST(ElementMapMerged, KeepsTheFirstOfElementsCloserThanSixPixelsAndTwelveInSize) {
     const QList<ScreenElement> list{
         el(Kind::Button, "first", {100, 100, 50, 20}),
-        el(Kind::Text, "near", {105, 95, 61, 31}),      // 5 px away, 11 px bigger: merged away
+        el(Kind::Text, "near", {105, 95, 61, 31}),         // 5 px away, 11 px bigger: merged away
         el(Kind::Button, "six right", {106, 100, 50, 20}), // 6 px in x: kept
-        el(Kind::Button, "taller", {100, 100, 50, 32}),  // 12 px taller: kept
+        el(Kind::Button, "taller", {100, 100, 50, 32}),    // 12 px taller: kept
     };
     EXPECT_EQ(titles(ElementMap::merged(list)), (QStringList{"first", "six right", "taller"}));
 }
@@ -47,7 +50,7 @@ TEST(ElementMapHitTest, PicksTheSmallestEarliestElementWithRightAndBottomEdgesOu
     };
     EXPECT_EQ(ElementMap::element({60, 60}, list)->title, "login");
     EXPECT_EQ(ElementMap::element({50, 50}, list)->title, "login"); // top-left corner is inside
-    EXPECT_EQ(ElementMap::element({150, 60}, list)->title, "form");  // right edge is outside
+    EXPECT_EQ(ElementMap::element({150, 60}, list)->title, "form"); // right edge is outside
     EXPECT_EQ(ElementMap::element({210, 249.9}, list)->title, "twin a");
     EXPECT_FALSE(ElementMap::element({400, 10}, list));
 }
@@ -65,7 +68,8 @@ TEST(ElementMapFind, KindWordsFillerWordsAndRanking) {
     // An exact title before a longer one; only buttons when the kind is given.
     EXPECT_EQ(titles(ElementMap::find("login button", list)), (QStringList{"Login", "Login with Google"}));
     // Filler words go; the kind alone gives every element of it, smallest first.
-    EXPECT_EQ(titles(ElementMap::find("the buttons", list)), (QStringList{"Cancel", "Login with Google", "Login"}));
+    EXPECT_EQ(titles(ElementMap::find("the buttons", list)),
+              (QStringList{"Cancel", "Login with Google", "Login"}));
     EXPECT_EQ(titles(ElementMap::find("all images", list)), (QStringList{"Logo", ""}));
     // No element of the kind matches: all words, then the text words across kinds.
     EXPECT_EQ(titles(ElementMap::find("help link", list)), (QStringList{"Login help"}));

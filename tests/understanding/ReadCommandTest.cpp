@@ -49,7 +49,8 @@ TEST(ReadCommand, PrintsLinesFindsAndPrivateAreasAsJson) {
     ASSERT_EQ(found.value(QStringLiteral("rects")).toArray().size(), 1);
     EXPECT_NEAR(found.value(QStringLiteral("rects")).toArray()[0].toArray()[1].toDouble(), 140 - 14 - 8, 6);
 
-    const QJsonArray blurred = run({file, QStringLiteral("--private")}).value(QStringLiteral("rects")).toArray();
+    const QJsonArray blurred =
+        run({file, QStringLiteral("--private")}).value(QStringLiteral("rects")).toArray();
     ASSERT_EQ(blurred.size(), 1);
     EXPECT_GT(blurred[0].toArray()[0].toDouble(), 80); // the address, not "Write to"
 

@@ -11,7 +11,7 @@
 namespace {
 
 class Sections : public ::testing::Test {
-protected:
+  protected:
     // As in the program once a recogniser is made: every team is one thread.
     void SetUp() override { omp_set_max_active_levels(0); }
 };
@@ -81,7 +81,8 @@ TEST_F(Sections, TheProgramsEntryPointsAreTheOnesLibrariesSee) {
         ASSERT_NE(found, nullptr) << name;
         Dl_info info{};
         ASSERT_NE(dladdr(found, &info), 0) << name;
-        EXPECT_EQ(std::string(info.dli_fname).find("libgomp"), std::string::npos) << name << " in " << info.dli_fname;
+        EXPECT_EQ(std::string(info.dli_fname).find("libgomp"), std::string::npos)
+            << name << " in " << info.dli_fname;
     }
 }
 

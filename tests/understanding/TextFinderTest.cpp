@@ -29,7 +29,8 @@ QStringList pieces(const QString& text, const QList<TextRange>& found) {
 } // namespace
 
 TEST(TextFinderRanges, IgnoreCaseSpacesAndPunctuationAndNeverOverlap) {
-    EXPECT_EQ(pieces("Please Sign in, then go", ranges("sign-in", "Please Sign in, then go")), QStringList{"Sign in"});
+    EXPECT_EQ(pieces("Please Sign in, then go", ranges("sign-in", "Please Sign in, then go")),
+              QStringList{"Sign in"});
     EXPECT_EQ(pieces("aaaaaa", ranges("aaa", "aaaaaa")), (QStringList{"aaa", "aaa"}));
     EXPECT_EQ(pieces("aaaaa", ranges("aa", "aaaaa")), (QStringList{"aa", "aa"}));
     EXPECT_EQ(pieces("E-MAIL: x", ranges("email", "E-MAIL: x")), QStringList{"E-MAIL"});
@@ -91,7 +92,8 @@ TEST(TextFinderRead, ADarkTerminalIsReadUnderscoresAndAll) {
     const double keyRight = keyLeft + metrics.horizontalAdvance(key);
     bool covered = false;
     for (const QRectF& area : privateAreas(lines, picture.size()))
-        covered = covered || (area.left() <= keyLeft && area.right() >= keyRight && area.contains(keyLeft, 75));
+        covered =
+            covered || (area.left() <= keyLeft && area.right() >= keyRight && area.contains(keyLeft, 75));
     EXPECT_TRUE(covered);
 }
 
@@ -159,8 +161,9 @@ QStringList texts(const QList<Line>& lines) {
 } // namespace
 
 TEST(TextFinderSplitLine, ColumnsOfATableRowBecomeLinesOfTheirOwn) {
-    const QList<Line> lines = splitLine({word("member0@example.com", 313, 100, 15, 9, 80), word("Admin", 696, 100, 15, 9, 60),
-                                         word("Last", 1001), word("seen", 1042), word("2", 1083)});
+    const QList<Line> lines =
+        splitLine({word("member0@example.com", 313, 100, 15, 9, 80), word("Admin", 696, 100, 15, 9, 60),
+                   word("Last", 1001), word("seen", 1042), word("2", 1083)});
     EXPECT_EQ(texts(lines), (QStringList{"member0@example.com", "Admin", "Last seen 2"}));
     ASSERT_EQ(lines.size(), 3);
     EXPECT_DOUBLE_EQ(lines[0].confidence, 80);
@@ -185,11 +188,12 @@ TEST(TextFinderSplitLine, AButtonsBorderReadAsABarSplitsTheLineAndIsDropped) {
     Word open = word("[", 480, 90, 30, 2);
     Word bar2 = word("|", 640, 92, 28, 2);
     Word open2 = word("[", 660, 90, 30, 2);
-    EXPECT_EQ(texts(splitLine({word("Save", 329), word("changes", 370), bar, open, word("Cancel", 500), bar2, open2,
-                               word("Invite", 680)})),
+    EXPECT_EQ(texts(splitLine({word("Save", 329), word("changes", 370), bar, open, word("Cancel", 500), bar2,
+                               open2, word("Invite", 680)})),
               (QStringList{"Save changes", "Cancel", "Invite"}));
     // Two buttons side by side: their facing sides read as one wide bar.
-    EXPECT_EQ(texts(splitLine({word("Login", 155), word("|", 216, 93, 37, 14), word("Login", 250), word("with", 298)})),
+    EXPECT_EQ(texts(splitLine(
+                  {word("Login", 155), word("|", 216, 93, 37, 14), word("Login", 250), word("with", 298)})),
               (QStringList{"Login", "Login with"}));
 }
 
@@ -202,11 +206,13 @@ TEST(TextFinderSplitLine, PipesSlashesAndLettersWrittenInTheTextStayText) {
             const QChar c = text.at(i);
             const double top = QStringLiteral("lhdkbtIHD/|").contains(c) ? 100 : 104;
             const double bottom = QStringLiteral("gpqy/|").contains(c) ? 119 : 115;
-            w.charBoxes.append(QRectF(x + i * 9, c == '|' ? top - 1 : top, 8, bottom - top + (c == '|' ? 1 : 0)));
+            w.charBoxes.append(
+                QRectF(x + i * 9, c == '|' ? top - 1 : top, 8, bottom - top + (c == '|' ? 1 : 0)));
         }
         return w;
     };
-    EXPECT_EQ(texts(splitLine({letters("ls", 10), letters("|", 35), letters("grep", 50)})), (QStringList{"ls | grep"}));
+    EXPECT_EQ(texts(splitLine({letters("ls", 10), letters("|", 35), letters("grep", 50)})),
+              (QStringList{"ls | grep"}));
     EXPECT_EQ(texts(splitLine({letters("Home", 10), letters("/", 52), letters("Docs", 67)})),
               (QStringList{"Home / Docs"}));
     EXPECT_EQ(texts(splitLine({word("I", 10), word("see", 25)})), (QStringList{"I see"}));
@@ -233,8 +239,9 @@ TEST(TextFinderRead, ARowOfDrawnButtonsReadsAsOneLinePerButton) {
         for (const Line& l : read(picture, careful))
             read_.append(l.text);
         for (const QString& label : labels)
-            EXPECT_TRUE(read_.contains(label)) << label.toStdString() << " in " << read_.join(" / ").toStdString()
-                                               << (careful ? " (careful)" : " (quick)");
+            EXPECT_TRUE(read_.contains(label))
+                << label.toStdString() << " in " << read_.join(" / ").toStdString()
+                << (careful ? " (careful)" : " (quick)");
     }
 }
 
@@ -272,8 +279,9 @@ TEST(TextFinderRead, TheWordInsideALoneDrawnBoxIsRead) {
         const QList<Line> lines = read(picture, careful);
         const QList<QRectF> found = find("Continue", lines, picture.size());
         ASSERT_EQ(found.size(), 2) << (careful ? "careful" : "quick"); // the sentence's and the button's
-        EXPECT_TRUE(std::any_of(found.begin(), found.end(),
-                                [](const QRectF& r) { return QRectF(500, 400, 280, 60).contains(r.center()); }));
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [](const QRectF& r) {
+            return QRectF(500, 400, 280, 60).contains(r.center());
+        }));
     }
 }
 
@@ -302,7 +310,8 @@ TEST(TextFinderRead, LightTextOnAFilledButtonOrPanelIsRead) {
     for (bool careful : {false, true}) {
         const QList<Line> lines = read(picture, careful);
         for (const char* words : {"save changes", "repositories", "discussions", "ready to be saved"})
-            EXPECT_FALSE(find(words, lines, picture.size()).isEmpty()) << words << (careful ? " (careful)" : " (quick)");
+            EXPECT_FALSE(find(words, lines, picture.size()).isEmpty())
+                << words << (careful ? " (careful)" : " (quick)");
     }
 }
 
@@ -321,7 +330,9 @@ TEST(TextFinderRead, DarkTextOnAMidTonePanelIsRead) {
     }
     for (bool careful : {false, true}) {
         const QList<Line> lines = read(picture, careful);
-        EXPECT_FALSE(find("selected invoice", lines, picture.size()).isEmpty()) << (careful ? "careful" : "quick");
-        EXPECT_FALSE(find("first of may", lines, picture.size()).isEmpty()) << (careful ? "careful" : "quick");
+        EXPECT_FALSE(find("selected invoice", lines, picture.size()).isEmpty())
+            << (careful ? "careful" : "quick");
+        EXPECT_FALSE(find("first of may", lines, picture.size()).isEmpty())
+            << (careful ? "careful" : "quick");
     }
 }

@@ -1,7 +1,7 @@
 // Elements found in the pixels: what a detected rectangle or salient object becomes, given
 // the text lines around it, and how the page readings join them with accessibility.
-#include "understanding/PageReadings.h"
 #include "understanding/VisualReader.h"
+#include "understanding/PageReadings.h"
 
 #include "support/TestEnv.h"
 
@@ -28,7 +28,8 @@ TextFinder::Line line(const QString& text, const QRectF& box) {
     l.confidence = 90;
     const double step = text.isEmpty() ? 0 : box.width() / text.size();
     for (qsizetype i = 0; i < text.size(); ++i)
-        l.charBoxes.append(text.at(i).isSpace() ? QRectF() : QRectF(box.x() + i * step, box.y(), step, box.height()));
+        l.charBoxes.append(text.at(i).isSpace() ? QRectF()
+                                                : QRectF(box.x() + i * step, box.y(), step, box.height()));
     return l;
 }
 
@@ -38,12 +39,14 @@ QImage picture(QSize size = {W, H}) {
     return image;
 }
 
-ScreenElement el(Kind kind, const QString& title, QRectF rect) { return {kind, title, rect}; }
+ScreenElement el(Kind kind, const QString& title, QRectF rect) {
+    return {kind, title, rect};
+}
 
 } // namespace
 
 class VisualReaderTest : public test::LibraryTest {
-protected:
+  protected:
     // No reading of a page may outlive the fake platform it uses.
     void TearDown() override {
         PageReadings::waitForAll();
@@ -76,14 +79,15 @@ TEST_F(VisualReaderTest, TurnsBottomLeftBoxesIntoPicturePixelsAndAsksWithTheFixe
 }
 
 TEST_F(VisualReaderTest, RectanglesNarrowerThanFortyOrLowerThanTwentyAreDropped) {
-    const QList<ScreenElement> found = read({QRectF(10, 10, 39, 100), QRectF(10, 200, 100, 19.5),
-                                             QRectF(300, 300, 40, 20)});
+    const QList<ScreenElement> found =
+        read({QRectF(10, 10, 39, 100), QRectF(10, 200, 100, 19.5), QRectF(300, 300, 40, 20)});
     EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(300, 300, 40, 20))}));
 }
 
 TEST_F(VisualReaderTest, OneShortTextInALowRectangleMakesAButtonElseASection) {
     // 0.11 × 800 = 88 high: a button; 0.12 × 800 = 96 high: too high for one.
-    const QList<TextFinder::Line> lines{line("Save", QRectF(140, 130, 60, 20)), line("Open", QRectF(540, 130, 60, 20))};
+    const QList<TextFinder::Line> lines{line("Save", QRectF(140, 130, 60, 20)),
+                                        line("Open", QRectF(540, 130, 60, 20))};
     const QList<ScreenElement> found = read({QRectF(100, 100, 200, 88), QRectF(500, 100, 200, 96)}, lines);
     ASSERT_EQ(found.size(), 4);
     EXPECT_EQ(found[0], el(Kind::Button, "Save", QRectF(100, 100, 200, 88)));
@@ -102,7 +106,8 @@ TEST_F(VisualReaderTest, ThirtyCharactersStillNameAButtonThirtyOneMakeASection) 
     EXPECT_EQ(found[1], el(Kind::Section, {}, QRectF(100, 300, 400, 40)));
     // A character outside the basic plane counts once.
     const QString emoji = QString(29, QLatin1Char('c')) + QString::fromUcs4(U"\U0001F600");
-    const QList<ScreenElement> again = read({QRectF(100, 100, 400, 40)}, {line(emoji, QRectF(120, 110, 300, 20))});
+    const QList<ScreenElement> again =
+        read({QRectF(100, 100, 400, 40)}, {line(emoji, QRectF(120, 110, 300, 20))});
     EXPECT_EQ(again.first().kind, Kind::Button);
 }
 
@@ -120,7 +125,7 @@ TEST_F(VisualReaderTest, ARectangleCuttingThroughATextLineIsDroppedEntirely) {
     const QList<TextFinder::Line> lines{line("Total", QRectF(300, 130, 100, 20))};
     const QList<ScreenElement> found = read({QRectF(100, 100, 250, 60), QRectF(600, 100, 100, 40)}, lines);
     EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(600, 100, 100, 40)),
-                                            el(Kind::Text, "Total", QRectF(292, 122, 116, 36))}));
+                                           el(Kind::Text, "Total", QRectF(292, 122, 116, 36))}));
     // Only touching the rectangle's edge is not cutting through it: the text is outside.
     const QList<ScreenElement> touching = read({QRectF(100, 100, 192, 60)}, lines);
     EXPECT_EQ(touching.first(), el(Kind::Image, {}, QRectF(100, 100, 192, 60)));
@@ -138,8 +143,8 @@ TEST_F(VisualReaderTest, SalientObjectsHoldingATextCentreOrMostOfThePictureAreDr
     };
     const QList<ScreenElement> found = read({}, lines, objects);
     EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(10, 10, 200, 200)),
-                                            el(Kind::Image, {}, QRectF(300, 300, 40, 40)),
-                                            el(Kind::Text, "Caption", QRectF(512, 512, 96, 36))}));
+                                           el(Kind::Image, {}, QRectF(300, 300, 40, 40)),
+                                           el(Kind::Text, "Caption", QRectF(512, 512, 96, 36))}));
     // Without text a large object just under 80 % stays.
     const QList<ScreenElement> large = read({}, {}, {QRectF(0, 0, 999, 640)});
     EXPECT_EQ(large.size(), 1);
@@ -152,14 +157,15 @@ TEST_F(VisualReaderTest, AButtonTextReadTwiceByTheCarefulReadingStillNamesTheBut
                                         line("Elsewhere", QRectF(130, 300, 80, 20))};
     const QList<ScreenElement> found = read({QRectF(100, 100, 160, 60)}, lines);
     EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Button, "Continue", QRectF(100, 100, 160, 60)),
-                                            el(Kind::Text, "Continue", QRectF(122, 112, 96, 36)),
-                                            el(Kind::Text, "Elsewhere", QRectF(122, 292, 96, 36))}));
+                                           el(Kind::Text, "Continue", QRectF(122, 112, 96, 36)),
+                                           el(Kind::Text, "Elsewhere", QRectF(122, 292, 96, 36))}));
 }
 
 TEST_F(VisualReaderTest, LinesWithoutTextOrBoxesGiveNoElements) {
     TextFinder::Line noBoxes;
     noBoxes.text = "ghost";
-    const QList<ScreenElement> found = read({}, {line("", QRectF(10, 10, 50, 20)), noBoxes, line("Hi", QRectF(10, 40, 20, 20))});
+    const QList<ScreenElement> found =
+        read({}, {line("", QRectF(10, 10, 50, 20)), noBoxes, line("Hi", QRectF(10, 40, 20, 20))});
     EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Text, "Hi", QRectF(2, 32, 36, 36))}));
 }
 
@@ -168,12 +174,12 @@ TEST_F(VisualReaderTest, AFailingDetectorContributesNothingAndTheRestStillComesI
     platform.vision->failObjects = true;
     QList<ScreenElement> found = read({QRectF(100, 100, 100, 100)}, lines, {QRectF(400, 100, 100, 100)});
     EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(100, 100, 100, 100)),
-                                            el(Kind::Text, "Hello", QRectF(692, 692, 66, 36))}));
+                                           el(Kind::Text, "Hello", QRectF(692, 692, 66, 36))}));
     platform.vision->failObjects = false;
     platform.vision->failRectangles = true;
     found = read({QRectF(100, 100, 100, 100)}, lines, {QRectF(400, 100, 100, 100)});
     EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Image, {}, QRectF(400, 100, 100, 100)),
-                                            el(Kind::Text, "Hello", QRectF(692, 692, 66, 36))}));
+                                           el(Kind::Text, "Hello", QRectF(692, 692, 66, 36))}));
 }
 
 TEST_F(VisualReaderTest, APictureWithoutSourceGetsTheElementsFoundInItsPixels) {
@@ -206,5 +212,5 @@ TEST_F(VisualReaderTest, AccessibilityElementsComeFirstAndWinOverTheSameRectangl
     const auto complete = spy.at(1).at(0).value<QList<ScreenElement>>();
     EXPECT_EQ(first, (QList<ScreenElement>{el(Kind::Button, "Login", QRectF(100, 100, 120, 40))}));
     EXPECT_EQ(complete, (QList<ScreenElement>{el(Kind::Button, "Login", QRectF(100, 100, 120, 40)),
-                                               el(Kind::Image, {}, QRectF(10, 200, 100, 60))}));
+                                              el(Kind::Image, {}, QRectF(10, 200, 100, 60))}));
 }

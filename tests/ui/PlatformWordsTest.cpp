@@ -1,0 +1,31 @@
+#include "ui/PlatformWords.h"
+#include "support/TestEnv.h"
+
+using namespace ombrel;
+
+TEST(PlatformWords, MacNamesBecomeThisDesktopsAndOtherWordsStay) {
+    const QList<std::pair<QString, QString>> cases{
+        {"Your Mac said: the disk is full.", "Your computer said: the disk is full."},
+        {"Show the folder in Finder", "Show the folder in Files"},
+        {"Go back one step (Command-Z)", "Go back one step (Ctrl+Z)"},
+        {"Go forward again after Undo (Shift-Command-Z)", "Go forward again after Undo (Shift+Ctrl+Z)"},
+        {"With several screens, Option-click to send this one.", "With several screens, Alt+click to send this one."},
+        {" Shortcut: Command-Return.", " Shortcut: Ctrl+Return."},
+        {"Open the phone on the same Wi-Fi as this Mac.", "Open the phone on the same Wi-Fi as this computer."},
+        {"Open System Settings > Privacy & Security.", "Open Settings > Privacy & Security."},
+        // A sentence that only holds on the Mac goes, with the space before it.
+        {"Choose one or more pictures or videos. iCloud Drive and Photos are in the sidebar.",
+         "Choose one or more pictures or videos."},
+        {"iCloud Drive is in the sidebar. Choose a file.", "Choose a file."},
+        // Words that merely contain the names stay as written.
+        {"Command the Machine; use Options.", "Command the Machine; use Options."},
+    };
+    for (const auto& [mac, here] : cases) EXPECT_EQ(words(mac), here) << mac.toStdString();
+}
+
+TEST(PlatformWords, HotKeyTitlesReadAsThisDesktopWritesKeys) {
+    EXPECT_EQ(keyWords("Shift-Command-2"), "Shift+Ctrl+2");
+    EXPECT_EQ(keyWords("Option-Shift-S"), "Alt+Shift+S");
+    EXPECT_EQ(keyWords("Control-Option-Space"), "Ctrl+Alt+Space");
+    EXPECT_EQ(keyWords("Off"), "Off");
+}

@@ -9,6 +9,7 @@
 #include "Permissions.h"
 #include "Recording.h"
 #include "Screens.h"
+#include "Sharing.h"
 #include "Sounds.h"
 #include "SyntheticKeys.h"
 #include "Trash.h"
@@ -34,6 +35,7 @@ struct PlatformServices {
     std::unique_ptr<SyntheticKeys> keys;
     std::unique_ptr<RecordingSources> recording;
     std::unique_ptr<Vision> vision;
+    std::unique_ptr<Sharing> sharing;
 };
 
 class Platform {
@@ -56,6 +58,7 @@ class Platform {
     static SyntheticKeys& keys();
     static RecordingSources& recording();
     static Vision& vision();
+    static Sharing& sharing();
 };
 
 // The backends of this build (the Linux ones), chosen by the build system.

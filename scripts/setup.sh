@@ -12,8 +12,8 @@ PACKAGES=(
   # X11: grabs, window list, activation, synthetic keys
   libxcb1-dev libxcb-composite0-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-xtest0-dev
   libxcb-randr0-dev libxcb-image0-dev libxcb-icccm4-dev libxcb-ewmh-dev libx11-dev libx11-xcb-dev libxtst-dev
-  # accessibility
-  libatspi2.0-dev at-spi2-core
+  # accessibility; the applications that open a kind of file (GIO)
+  libatspi2.0-dev at-spi2-core libglib2.0-dev
   # images, codes, media (the contrib package brings the saliency module)
   libopencv-dev libopencv-contrib-dev libqrencode-dev
   # text on pictures and phone numbers in it

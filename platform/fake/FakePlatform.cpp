@@ -254,9 +254,10 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     auto recording = std::make_unique<FakeRecording>();
     auto tree = std::make_unique<FakeAccessibleTree>();
     auto vision = std::make_unique<FakeVision>();
+    auto sharing = std::make_unique<FakeSharing>();
     h = {screens.get(),   windows.get(),   pasteboard.get(), sounds.get(),        trash.get(),
          login.get(),     workspace.get(), access.get(),     accessibility.get(), keys.get(),
-         recording.get(), tree.get(),      vision.get()};
+         recording.get(), tree.get(),      vision.get(),     sharing.get()};
     s.screens = std::move(screens);
     s.windows = std::move(windows);
     s.pasteboard = std::move(pasteboard);
@@ -270,6 +271,7 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     s.recording = std::move(recording);
     s.accessibleTree = std::move(tree);
     s.vision = std::move(vision);
+    s.sharing = std::move(sharing);
     Platform::install(std::move(s));
     fakes() = h;
     return h;

@@ -298,6 +298,42 @@ class FakeVision : public Vision {
     Outcome<QList<VisionBox>> salientObjects(const QImage& picture) override;
 };
 
+// Records what was shared; the desktop's answers are set by the test.
+class FakeSharing : public Sharing {
+  public:
+    bool mailInstalled = true;
+    bool bluetoothInstalled = true;
+    QList<ShareApplication> applications; // the applications that open any files asked about
+    std::optional<QString> folderAnswer;  // the folder the user picks; none cancels
+    QList<QStringList> mailed, sentByBluetooth, askedAbout;
+    QList<std::pair<QString, QStringList>> openedWith;
+    QStringList folderQuestions; // the title and the button label of each folder panel
+
+    bool canMail() override { return mailInstalled; }
+    bool mail(const QStringList& files) override {
+        mailed.append(files);
+        return mailInstalled;
+    }
+    bool canSendByBluetooth() override { return bluetoothInstalled; }
+    bool sendByBluetooth(const QStringList& files) override {
+        sentByBluetooth.append(files);
+        return bluetoothInstalled;
+    }
+    QList<ShareApplication> applicationsFor(const QStringList& files) override {
+        askedAbout.append(files);
+        return applications;
+    }
+    bool openWith(const QString& applicationId, const QStringList& files) override {
+        openedWith.append({applicationId, files});
+        return true;
+    }
+    void chooseFolder(const QString& title, const QString& acceptLabel,
+                      std::function<void(std::optional<QString>)> done) override {
+        folderQuestions << title << acceptLabel;
+        done(folderAnswer);
+    }
+};
+
 struct FakePlatformHandles {
     FakeScreens* screens = nullptr;
     FakeWindows* windows = nullptr;
@@ -312,6 +348,7 @@ struct FakePlatformHandles {
     FakeRecording* recording = nullptr;
     FakeAccessibleTree* accessibleTree = nullptr;
     FakeVision* vision = nullptr;
+    FakeSharing* sharing = nullptr;
 };
 
 // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.

@@ -1,6 +1,7 @@
 #include "LinuxServices.h"
 #include "AtspiAccessibility.h"
 #include "AtspiTree.h"
+#include "DesktopSharing.h"
 #include "OpenCvVision.h"
 #include "X11Recording.h"
 #include "X11Screens.h"
@@ -273,6 +274,7 @@ PlatformServices makeNativePlatform() {
     s.keys = std::make_unique<XTestKeys>();
     s.recording = std::make_unique<LinuxRecordingSources>(pid, QCoreApplication::applicationName());
     s.vision = std::make_unique<OpenCvVision>();
+    s.sharing = std::make_unique<DesktopSharing>(desktopId);
     return s;
 }
 

@@ -5,6 +5,7 @@
 #include "markup/MarkupSetup.h"
 #include "recording/ZoomCommand.h"
 #include "recording/ZoomPlanCommand.h"
+#include "sending/ShareCommands.h"
 #include "understanding/ReadCommand.h"
 #include "upload/ServePhoneCommand.h"
 
@@ -50,6 +51,12 @@ const QList<Verb>& verbs() {
         {"read", "PICTURE [--careful] [--find QUERY] [--private]",
          "Print the text read on a picture with its boxes, or what a find or Auto-Blur would mark, as JSON.",
          VerbNeeds::Core, &readCommand},
+        {"steps", "FILE… [--output PDF]",
+         "Make the steps document of the pictures (default: a new library file); prints its path.",
+         VerbNeeds::Gui, &stepsCommand},
+        {"save-copy", "FILE… --to FOLDER",
+         "Copy the files into FOLDER's Ombrel Capture folder, as Choose a Folder… does; prints each copy.",
+         VerbNeeds::Core, &saveCopyCommand},
     };
     return table;
 }

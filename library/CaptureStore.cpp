@@ -123,6 +123,12 @@ QString CaptureStore::newRecordingURL() {
     return nextVersion(baseName(FileKind::Video), QStringLiteral("mp4"));
 }
 
+QString CaptureStore::newStepsURL() {
+    QString base = baseName(FileKind::Image);
+    base.replace(rawValue(FileKind::Image) + QLatin1Char('_'), QStringLiteral("Steps_"));
+    return nextVersion(base, QStringLiteral("pdf"));
+}
+
 QString CaptureStore::nextVersion(const QString& base, const QString& ext) {
     return nextVersionIn(base, ext, folder() + QLatin1Char('/') + dateFolderName());
 }

@@ -43,6 +43,8 @@ class CaptureStore {
     // they throw StoreError when the folder cannot be made.
     static QString newFileURL(bool cropped = false);
     static QString newRecordingURL();
+    // A steps document: the picture base name of now with "Steps_" for "Image_", as a PDF.
+    static QString newStepsURL();
     static QString nextVersion(const QString& base, const QString& ext);
     static QString nextVersionAfter(const QString& path);
 

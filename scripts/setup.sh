@@ -33,6 +33,8 @@ PACKAGES=(
   pulseaudio pulseaudio-utils chromium
   # a local web server and JSON reading for the screen-understanding end-to-end script
   python3 jq
+  # reading the steps document's text, information and pages in its tests
+  poppler-utils
 )
 
 missing=()

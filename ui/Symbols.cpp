@@ -77,17 +77,44 @@ const QHash<QString, QByteArray>& sources() {
     return svg;
 }
 
+// The share menu's symbols.
+const QHash<QString, QByteArray>& sharingSources() {
+    static const QHash<QString, QByteArray> svg{
+        {"square.and.arrow.up",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"><path d="M12 2.5v12M7.5 7L12 2.5 16.5 7"/><path d="M8.5 10H5.5v11h13V10h-3"/></svg>)"},
+        {"envelope",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><rect x="2.5" y="5" width="19" height="14" rx="2"/><path d="M3 6l9 7 9-7"/></svg>)"},
+        {"dot.radiowaves.left.and.right",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round"><circle cx="12" cy="12" r="2" fill="currentColor" stroke="none"/><path d="M8.2 8.2a5.4 5.4 0 0 0 0 7.6M15.8 8.2a5.4 5.4 0 0 1 0 7.6M5.3 5.3a9.5 9.5 0 0 0 0 13.4M18.7 5.3a9.5 9.5 0 0 1 0 13.4"/></svg>)"},
+        {"ellipsis.circle",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="10" fill="none" stroke="currentColor" stroke-width="1.8"/><circle cx="7.5" cy="12" r="1.5" fill="currentColor"/><circle cx="12" cy="12" r="1.5" fill="currentColor"/><circle cx="16.5" cy="12" r="1.5" fill="currentColor"/></svg>)"},
+        {"doc.richtext",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M5 2.5h9.5L19 7v14.5H5z"/><path d="M14 2.5V7.5h5"/><path d="M7.5 18l3-3.5 2 2 1.5-1.5 2.5 3z" fill="currentColor" stroke="none"/><circle cx="9.5" cy="10.5" r="1.3" fill="currentColor" stroke="none"/></svg>)"},
+        {"externaldrive.badge.icloud",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><rect x="2" y="13" width="20" height="8" rx="2"/><circle cx="17.5" cy="17" r="1" fill="currentColor" stroke="none"/><path d="M8 11h8.5a2.8 2.8 0 0 0 .2-5.6A4.3 4.3 0 0 0 8.6 5 3 3 0 0 0 8 11z"/></svg>)"},
+        {"arrow.down.circle",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"><circle cx="12" cy="12" r="10"/><path d="M12 6.5v10M7.5 12.5l4.5 4.5 4.5-4.5"/></svg>)"},
+    };
+    return svg;
+}
+
+// The outline of a symbol, from the table that holds it.
+QByteArray source(const QString& name) {
+    const QByteArray svg = sources().value(name);
+    return svg.isEmpty() ? sharingSources().value(name) : svg;
+}
+
 } // namespace
 
 bool has(const QString& name) {
-    return sources().contains(name);
+    return !source(name).isEmpty();
 }
 
 QPixmap pixmap(const QString& name, int sizePx, const QColor& color, qreal dpr) {
     const int device = qMax(1, qRound(sizePx * dpr));
     QPixmap out(device, device);
     out.fill(Qt::transparent);
-    QByteArray svg = sources().value(name);
+    QByteArray svg = source(name);
     if (!svg.isEmpty()) {
         svg.replace("currentColor", color.name(QColor::HexRgb).toLatin1());
         QSvgRenderer renderer(svg);

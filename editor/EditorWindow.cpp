@@ -9,13 +9,16 @@
 #include "platform/Platform.h"
 #include "sending/ChatSender.h"
 #include "sending/SendChoiceWindow.h"
+#include "sending/ShareMenu.h"
 #include "ui/Glass.h"
+#include "ui/PlatformWords.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -124,7 +127,7 @@ QWidget* EditorWindowController::buildToolbar() {
         m_toolButtons.append(b);
     }
     buildUnderstandingControls(row);
-    // Share, Crop into Tiles, Improve Wording, the keyboard shortcuts and the minimised
+    // Crop into Tiles, Improve Wording, the keyboard shortcuts and the minimised
     // thumbnail join the window with the work that makes them real.
     row->addStretch(1);
     // Where the picture will go, beside the buttons that send it.
@@ -168,6 +171,10 @@ QWidget* EditorWindowController::buildToolbar() {
         }
         addMenu->popup(add->mapToGlobal(QPoint(0, add->height())));
     });
+    make(QStringLiteral("Share"),
+         words(QStringLiteral("AirDrop, Mail, Messages, Bluetooth, or save to a drive. With several screens, "
+                              "Option-click to share just this one.")),
+         [this] { share(); });
     make(QStringLiteral("Copy"),
          QStringLiteral(
              "Copy, close this, and go back to what you were doing. With several screens, Option-click to "
@@ -808,6 +815,14 @@ void EditorWindowController::copy() {
         Toast::show(files.size() == 1
                         ? QStringLiteral("Copied. Paste it anywhere.")
                         : QStringLiteral("Copied %1 pictures. Paste them anywhere.").arg(files.size()));
+    });
+}
+
+void EditorWindowController::share() {
+    withChosenFiles(QStringLiteral("Share"), [this](const QStringList& files) {
+        if (files.isEmpty()) return;
+        finish(false);
+        ShareMenu::popUpAt(files, QCursor::pos());
     });
 }
 

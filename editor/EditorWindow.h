@@ -68,6 +68,8 @@ class EditorWindowController : public QWidget {
 
     // Endings.
     void copy();
+    // Saves the chosen pages, closes the window and pops up the share menu at the pointer.
+    void share();
     // Saves the chosen pages and pastes them into the chat, or hands them back to Ombrel
     // Prompts when the editor was opened for it.
     void sendToChat();

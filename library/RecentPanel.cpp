@@ -7,6 +7,7 @@
 #include "platform/Notifier.h"
 #include "platform/Platform.h"
 #include "sending/ChatSender.h"
+#include "sending/ShareMenu.h"
 #include "ui/Glass.h"
 #include "ui/Permissions.h"
 #include "ui/Symbols.h"
@@ -266,16 +267,20 @@ RecentCell::RecentCell(const QString& path, const QDateTime& modified, const QDa
     time->setObjectName(QStringLiteral("secondary"));
     row->addWidget(time);
     row->addStretch(1);
-    const std::pair<const char*, const char*> actions[] = {
-        {"Copy", "doc.on.doc"}, {"Send to Chat", "paperplane"}, {"Move to Trash", "trash"}};
+    const std::pair<const char*, const char*> actions[] = {{"Share", "square.and.arrow.up"},
+                                                           {"Copy", "doc.on.doc"},
+                                                           {"Send to Chat", "paperplane"},
+                                                           {"Move to Trash", "trash"}};
     for (const auto& [name, symbol] : actions) {
         QToolButton* b = iconButton(QString::fromLatin1(symbol), QString::fromLatin1(name), this);
         m_buttons.append(b);
         row->addWidget(b);
     }
-    connect(m_buttons[0], &QToolButton::clicked, panel, [panel, path] { panel->copy(path); });
-    connect(m_buttons[1], &QToolButton::clicked, panel, [panel, path] { panel->sendToChat(path); });
-    connect(m_buttons[2], &QToolButton::clicked, panel, [panel, path] { panel->trash(path); });
+    QToolButton* share = m_buttons[0];
+    connect(share, &QToolButton::clicked, panel, [share, path] { ShareMenu::popUpBelow({path}, share); });
+    connect(m_buttons[1], &QToolButton::clicked, panel, [panel, path] { panel->copy(path); });
+    connect(m_buttons[2], &QToolButton::clicked, panel, [panel, path] { panel->sendToChat(path); });
+    connect(m_buttons[3], &QToolButton::clicked, panel, [panel, path] { panel->trash(path); });
     column->addLayout(row);
 }
 
@@ -418,6 +423,13 @@ void RecentPanel::build() {
     title->setFont(tf);
     top->addWidget(title);
     top->addStretch(1);
+    // In the title row, as a symbol: the row of tile sizes has no room left in the smallest panel.
+    m_shareAllButton =
+        headerButton(QStringLiteral("square.and.arrow.up"), QStringLiteral("Send or save everything at once"),
+                     [this] { shareAll(); });
+    m_shareAllButton->setText(QStringLiteral("Share All"));
+    m_shareAllButton->setAccessibleName(QStringLiteral("Share All"));
+    top->addWidget(m_shareAllButton);
     m_folderButton = headerButton(QStringLiteral("folder"), QStringLiteral("Show the folder in Finder"),
                                   [this] { showFolder(); });
     top->addWidget(m_folderButton);
@@ -553,6 +565,7 @@ void RecentPanel::reload() {
 
     m_countLabel->setText(m_listing.countText);
     m_cleanUpButton->setEnabled(!m_listing.isEmpty());
+    m_shareAllButton->setEnabled(!m_listing.isEmpty());
     m_newestLine->setVisible(m_listing.showsNewestLine);
     m_emptyTitle->setText(m_listing.emptyTitle);
     m_emptyTitle->setVisible(m_listing.isEmpty());
@@ -687,6 +700,10 @@ void RecentPanel::copy(const QString& path) {
         Toast::show(QStringLiteral("Copied"), Toast::defaultSymbol, this);
     else
         Toast::warn(QStringLiteral("Couldn't copy. Try again, or drag the picture instead."), this);
+}
+
+void RecentPanel::shareAll() {
+    ShareMenu::popUpBelow(CaptureStore::all(), m_shareAllButton);
 }
 
 void RecentPanel::sendToChat(const QString& path) {

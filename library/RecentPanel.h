@@ -67,8 +67,8 @@ class ThumbnailView : public QWidget {
     bool m_pressed = false;
 };
 
-// One tile: the thumbnail over a row with the time and the Copy, Send to Chat and Move
-// to Trash buttons.
+// One tile: the thumbnail over a row with the time and the Share, Copy, Send to Chat and
+// Move to Trash buttons.
 class RecentCell : public QFrame {
     Q_OBJECT
   public:
@@ -76,7 +76,7 @@ class RecentCell : public QFrame {
                RecentPanel* panel, QWidget* parent = nullptr);
     const QString& path() const { return m_thumb->path(); }
     ThumbnailView* thumbnail() const { return m_thumb; }
-    // The action button with this name ("Copy", "Send to Chat", "Move to Trash").
+    // The action button with this name ("Share", "Copy", "Send to Chat", "Move to Trash").
     QToolButton* button(const QString& name) const;
 
   protected:
@@ -130,6 +130,8 @@ class RecentPanel : public QWidget {
     // Opens the file in the system's default viewer.
     void view(const QString& path);
     void copy(const QString& path);
+    // The share menu for every item of the library, below the "Share All" button.
+    void shareAll();
     void sendToChat(const QString& path);
     // Moves one item to the Trash and offers Undo for 8 seconds.
     void trash(const QString& path);
@@ -160,6 +162,7 @@ class RecentPanel : public QWidget {
     QLabel* emptyDetail() const { return m_emptyDetail; }
     QToolButton* undoButton() const { return m_undoButton; }
     QToolButton* cleanUpButton() const { return m_cleanUpButton; }
+    QToolButton* shareAllButton() const { return m_shareAllButton; }
     QToolButton* sizeButton(RecentTileSize size) const;
     QToolButton* folderButton() const { return m_folderButton; }
     QToolButton* settingsButton() const { return m_settingsButton; }
@@ -213,6 +216,7 @@ class RecentPanel : public QWidget {
     QLabel* m_emptyDetail = nullptr;
     QToolButton* m_undoButton = nullptr;
     QToolButton* m_cleanUpButton = nullptr;
+    QToolButton* m_shareAllButton = nullptr;
     QToolButton* m_folderButton = nullptr;
     QToolButton* m_settingsButton = nullptr;
     QToolButton* m_helpButton = nullptr;

@@ -64,6 +64,9 @@ const QList<std::pair<QString, QString>>& phrases() {
 
 QString words(const QString& text) {
     QString out = text;
+    // Lists of the Mac's sharing services keep the ones this desktop has, before the
+    // sentences about services that exist only there are dropped.
+    out.replace(QStringLiteral("AirDrop, Mail, Messages, Bluetooth"), QStringLiteral("Mail, Bluetooth"));
     out.remove(macOnlySentence());
     // A dropped first sentence leaves the space that stood before the next one.
     if (out.size() != text.size() && !text.isEmpty() && !text.front().isSpace()) {

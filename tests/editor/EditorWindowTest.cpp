@@ -4,6 +4,7 @@
 #include "markup/MarkupSetup.h"
 #include "platform/Defaults.h"
 #include "sending/SendChoiceWindow.h"
+#include "sending/ShareMenu.h"
 #include "support/TestEnv.h"
 #include "ui/Toast.h"
 #include "understanding/PageReadings.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -151,6 +153,22 @@ TEST_F(EditorWindowTest, CopyingThreePagesSaysHowMany) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return (closes) == (1); }, 5000)) << "waited for: closes == 1";
     EXPECT_EQ(platform.pasteboard->fileList.size(), 3);
     EXPECT_EQ(Toast::currentText(), "Copied 3 pictures. Paste them anywhere.");
+}
+
+TEST_F(EditorWindowTest, ShareSavesTheChosenPagesClosesAndPopsUpTheShareMenuForThem) {
+    auto editor = open();
+    editor->receiveCapture(picture(Qt::gray));
+    EXPECT_EQ(editor->button("Share")->toolTip(),
+              "Mail, Bluetooth, or save to a drive. With several screens, Alt+click to share just this one.");
+    editor->button("Share")->click();
+    ASSERT_NE(SendChoiceWindow::current(), nullptr) << "two pages: this one or all?";
+    SendChoiceWindow::current()->choose(true);
+    const QStringList files = waitForSave(*editor);
+    ASSERT_EQ(files.size(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closes == 1 && ShareMenu::current(); }, 5000));
+    EXPECT_EQ(ShareMenu::filesOf(ShareMenu::current()), files);
+    EXPECT_EQ(ShareMenu::current()->actions().first()->text(), "Share all 2");
+    ShareMenu::current()->hide();
 }
 
 TEST_F(EditorWindowTest, ARemovedPageComesBackWithUndoUnlessTheShownPageChangedSince) {

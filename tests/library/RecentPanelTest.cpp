@@ -2,6 +2,7 @@
 #include "library/CaptureStore.h"
 #include "library/ThumbnailCache.h"
 #include "platform/Defaults.h"
+#include "sending/ShareMenu.h"
 #include "support/TestEnv.h"
 #include "ui/Permissions.h"
 #include "ui/Toast.h"
@@ -316,6 +317,40 @@ TEST_F(RecentPanelTest, TilesOpenCopyViewAndDragTheFileItself) {
     std::unique_ptr<QMimeData> drag(ThumbnailView::dragData(picture));
     EXPECT_EQ(drag->urls(), QList<QUrl>{QUrl::fromLocalFile(picture)});
     EXPECT_TRUE(drag->hasFormat("text/uri-list"));
+}
+
+TEST_F(RecentPanelTest, ATilesShareAndShareAllPopUpTheShareMenuBelowTheirButtons) {
+    RecentPanel& empty = open();
+    EXPECT_FALSE(empty.shareAllButton()->isEnabled()) << "nothing to share";
+    const QStringList made = pictures(3);
+    RecentPanel& p = *panel;
+    p.reload();
+    settle();
+    ASSERT_TRUE(p.shareAllButton()->isEnabled());
+    p.searchField()->setText("nothing like it");
+    EXPECT_FALSE(p.shareAllButton()->isEnabled()) << "enabled only while something is shown";
+    p.searchField()->setText("");
+
+    auto below = [](QWidget* button, QMenu* menu) {
+        return QTest::qWaitFor([=] { return menu->isVisible(); }, 5000) &&
+               menu->y() >= button->mapToGlobal(QPoint(0, button->height())).y();
+    };
+    QToolButton* share = p.cells().value(1)->button("Share");
+    ASSERT_NE(share, nullptr);
+    share->click();
+    QMenu* menu = ShareMenu::current();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(ShareMenu::filesOf(menu), QStringList{made[1]});
+    EXPECT_TRUE(below(share, menu));
+    menu->hide();
+
+    p.shareAllButton()->click();
+    menu = ShareMenu::current();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(ShareMenu::filesOf(menu), CaptureStore::all()) << "every item of the library";
+    EXPECT_EQ(menu->actions().first()->text(), "Share all 3");
+    EXPECT_TRUE(below(p.shareAllButton(), menu));
+    menu->hide();
 }
 
 TEST_F(RecentPanelTest, TheFolderButtonMakesTheLibraryFolderAndOpensIt) {

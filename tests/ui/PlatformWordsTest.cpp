@@ -17,6 +17,10 @@ TEST(PlatformWords, MacNamesBecomeThisDesktopsAndOtherWordsStay) {
         {"Choose one or more pictures or videos. iCloud Drive and Photos are in the sidebar.",
          "Choose one or more pictures or videos."},
         {"iCloud Drive is in the sidebar. Choose a file.", "Choose a file."},
+        // Services this desktop lacks leave a list of services; the sentence stays.
+        {"AirDrop, Mail, Messages, Bluetooth, or save to a drive. With several screens, Option-click to share "
+         "just this one.",
+         "Mail, Bluetooth, or save to a drive. With several screens, Alt+click to share just this one."},
         // Words that merely contain the names stay as written.
         {"Command the Machine; use Options.", "Command the Machine; use Options."},
     };

@@ -41,6 +41,7 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.keys, s.keys);
     keepOrReplace(p.recording, s.recording);
     keepOrReplace(p.vision, s.vision);
+    keepOrReplace(p.hotKeys, s.hotKeys);
 }
 
 void Platform::uninstall() {
@@ -88,6 +89,9 @@ RecordingSources& Platform::recording() {
 }
 Vision& Platform::vision() {
     return need(installed().vision, "vision");
+}
+HotKeys& Platform::hotKeys() {
+    return need(installed().hotKeys, "hotKeys");
 }
 
 } // namespace ombrel

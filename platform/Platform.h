@@ -4,6 +4,7 @@
 
 #include "Accessibility.h"
 #include "AccessibleTree.h"
+#include "HotKeys.h"
 #include "LoginItem.h"
 #include "Pasteboard.h"
 #include "Permissions.h"
@@ -34,6 +35,7 @@ struct PlatformServices {
     std::unique_ptr<SyntheticKeys> keys;
     std::unique_ptr<RecordingSources> recording;
     std::unique_ptr<Vision> vision;
+    std::unique_ptr<HotKeys> hotKeys;
 };
 
 class Platform {
@@ -56,6 +58,7 @@ class Platform {
     static SyntheticKeys& keys();
     static RecordingSources& recording();
     static Vision& vision();
+    static HotKeys& hotKeys();
 };
 
 // The backends of this build (the Linux ones), chosen by the build system.

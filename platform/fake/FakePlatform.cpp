@@ -238,6 +238,28 @@ Outcome<QList<VisionBox>> FakeVision::salientObjects(const QImage&) {
     return Outcome<QList<VisionBox>>::ok(objectBoxes);
 }
 
+Outcome<bool> FakeHotKeys::registerKey(QKeyCombination combination) {
+    unregisterKey();
+    if (heldElsewhere.contains(combination))
+        return Outcome<bool>::fail(Failure::Permanent,
+                                   QStringLiteral("Another program already uses that key combination."));
+    key = combination;
+    registrations.append(key);
+    return Outcome<bool>::ok(true);
+}
+
+void FakeHotKeys::unregisterKey() {
+    if (!key) return;
+    key.reset();
+    registrations.append(std::nullopt);
+}
+
+bool FakeHotKeys::press() {
+    if (!key) return false;
+    Q_EMIT pressed();
+    return true;
+}
+
 FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     PlatformServices s;
     FakePlatformHandles h;
@@ -254,9 +276,10 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     auto recording = std::make_unique<FakeRecording>();
     auto tree = std::make_unique<FakeAccessibleTree>();
     auto vision = std::make_unique<FakeVision>();
+    auto hotKeys = std::make_unique<FakeHotKeys>();
     h = {screens.get(),   windows.get(),   pasteboard.get(), sounds.get(),        trash.get(),
          login.get(),     workspace.get(), access.get(),     accessibility.get(), keys.get(),
-         recording.get(), tree.get(),      vision.get()};
+         recording.get(), tree.get(),      vision.get(),     hotKeys.get()};
     s.screens = std::move(screens);
     s.windows = std::move(windows);
     s.pasteboard = std::move(pasteboard);
@@ -270,6 +293,7 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     s.recording = std::move(recording);
     s.accessibleTree = std::move(tree);
     s.vision = std::move(vision);
+    s.hotKeys = std::move(hotKeys);
     Platform::install(std::move(s));
     fakes() = h;
     return h;

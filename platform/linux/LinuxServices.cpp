@@ -2,6 +2,7 @@
 #include "AtspiAccessibility.h"
 #include "AtspiTree.h"
 #include "OpenCvVision.h"
+#include "X11HotKeys.h"
 #include "X11Recording.h"
 #include "X11Screens.h"
 #include "X11Windows.h"
@@ -27,6 +28,7 @@
 #include <QStandardPaths>
 #include <canberra.h>
 #include <cmath>
+#include <gio/gio.h>
 
 namespace ombrel {
 
@@ -230,6 +232,22 @@ bool DesktopWorkspace::openApplication(const QString& desktopId) {
     return QProcess::startDetached(words.takeFirst(), words);
 }
 
+bool DesktopWorkspace::reducesMotion() {
+    // GNOME's setting, read through GSettings when its schema is installed (asking for a
+    // schema that is missing would abort the program).
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    if (!source) return false;
+    GSettingsSchema* schema = g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE);
+    if (!schema) return false;
+    const bool known = g_settings_schema_has_key(schema, "enable-animations");
+    g_settings_schema_unref(schema);
+    if (!known) return false;
+    GSettings* settings = g_settings_new("org.gnome.desktop.interface");
+    const bool animates = g_settings_get_boolean(settings, "enable-animations");
+    g_object_unref(settings);
+    return !animates;
+}
+
 // ---- permissions ----
 
 bool LinuxAccess::accessibilityTrusted() {
@@ -273,6 +291,7 @@ PlatformServices makeNativePlatform() {
     s.keys = std::make_unique<XTestKeys>();
     s.recording = std::make_unique<LinuxRecordingSources>(pid, QCoreApplication::applicationName());
     s.vision = std::make_unique<OpenCvVision>();
+    s.hotKeys = std::make_unique<X11HotKeys>();
     return s;
 }
 

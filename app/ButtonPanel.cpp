@@ -191,7 +191,7 @@ void ButtonPanel::updateMask() {
     // clicks through, with or without a compositing manager.
     QRegion region;
     for (FloatingButton* b : {m_camera, m_recent, m_record})
-        region += QRegion(b->geometry().adjusted(-1, -1, 1, 1), QRegion::Ellipse);
+        region += QRegion(b->geometry(), QRegion::Ellipse);
     setMask(region);
 }
 

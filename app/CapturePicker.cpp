@@ -123,10 +123,11 @@ CapturePicker::CapturePicker() : m_content(new QWidget), m_list(new QVBoxLayout(
     heading->setObjectName(QStringLiteral("pickerHeading"));
     QFont f = heading->font();
     f.setPixelSize(26);
-    f.setWeight(QFont::Bold);
+    f.setWeight(QFont::Medium);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, -0.6);
     heading->setFont(f);
     heading->setWordWrap(true); // a wide font wraps it rather than widening the panel
-    heading->setStyleSheet(QStringLiteral("color: white; padding: 0 8px 4px 8px;"));
+    heading->setStyleSheet(QStringLiteral("color: white; padding: 0 6px 4px 6px;"));
     setFixedWidth(width);
     column->addWidget(heading);
     m_list->setContentsMargins(0, 0, 0, 0);

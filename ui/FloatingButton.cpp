@@ -130,6 +130,10 @@ void FloatingButton::leaveEvent(QEvent*) {
     setHovering(false);
 }
 
+void FloatingButton::showEvent(QShowEvent*) {
+    m_compositing = Platform::isInstalled() && Platform::windows().isCompositing();
+}
+
 void FloatingButton::hideEvent(QHideEvent*) {
     m_tick.stop();
     m_isPressed = false;
@@ -182,10 +186,17 @@ void FloatingButton::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setOpacity(m_opacity * (isEnabled() ? 1.0 : 0.6));
     const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    const double scale = restingScale + (1 - restingScale) * m_growth - (m_isPressed ? 0.04 : 0);
+    // Without a compositing manager the window is cut to the full circle, and what lies
+    // outside the drawn circle would show black: the circle keeps its size there, and the
+    // hover shows in the glow and the symbol.
+    const bool sizeAnimates = m_compositing;
+    const double scale =
+        !sizeAnimates ? 1.0 : restingScale + (1 - restingScale) * m_growth - (m_isPressed ? 0.04 : 0);
     const double radius = box.width() / 2 * scale;
     const QPointF centre = box.center();
-    const QRectF circle(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+    // Drawn half a pixel past the window's round cut, so no soft edge meets the black outside.
+    const double drawn = sizeAnimates ? radius : radius + 0.5;
+    const QRectF circle(centre.x() - drawn, centre.y() - drawn, 2 * drawn, 2 * drawn);
 
     // The glass: a dark gradient, or the alert red, with a thin light rim.
     QLinearGradient fill(circle.topLeft(), circle.bottomLeft());

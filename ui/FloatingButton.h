@@ -65,6 +65,7 @@ class FloatingButton : public QWidget {
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
+    void showEvent(QShowEvent*) override;
     void hideEvent(QHideEvent*) override;
 
   private:
@@ -78,6 +79,7 @@ class FloatingButton : public QWidget {
     QString m_spokenName;
     QString m_badge;
     bool m_alert = false;
+    bool m_compositing = false; // asked when shown: the desktop draws translucent windows
     bool m_hovering = false;
     bool m_isPressed = false;
     bool m_didDrag = false;

@@ -20,7 +20,7 @@ const QHash<QString, QByteArray>& sources() {
         {"camera",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M3 7.5h4l2-2.5h6l2 2.5h4V19H3z"/><circle cx="12" cy="12.8" r="3.6"/></svg>)"},
         {"camera.fill",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M3 7h4l2-2.5h6L17 7h4v13H3z" fill="currentColor"/><circle cx="12" cy="13" r="4" fill="#fff"/><circle cx="12" cy="13" r="2.6" fill="currentColor"/></svg>)"},
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path fill-rule="evenodd" d="M3 7h4l2-2.5h6L17 7h4v13H3zM16 13a4 4 0 1 0-8 0a4 4 0 1 0 8 0z" fill="currentColor"/><circle cx="12" cy="13" r="2.6" fill="currentColor"/></svg>)"},
         {"record.circle",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="10" fill="none" stroke="currentColor" stroke-width="2"/><circle cx="12" cy="12" r="5.5" fill="currentColor"/></svg>)"},
         {"stop.fill",

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
+#include <functional>
 
 namespace ombrel::ScreenSpace {
 
@@ -14,15 +15,14 @@ int scaled(int distance, qreal factor) {
     return int(std::lround(distance * factor));
 }
 
-// The screen holding `logical`, else the one nearest to it.
-QScreen* screenNear(QPoint logical) {
-    if (QScreen* s = QGuiApplication::screenAt(logical)) return s;
+// The screen whose area (as `areaOf` gives it) holds `point`, else the one nearest to it.
+QScreen* screenNear(QPoint point, const std::function<QRect(const QScreen*)>& areaOf) {
     QScreen* best = nullptr;
     qint64 bestDistance = 0;
     for (QScreen* s : QGuiApplication::screens()) {
-        const QRect g = s->geometry();
-        const qint64 dx = std::max({0, g.left() - logical.x(), logical.x() - g.right()});
-        const qint64 dy = std::max({0, g.top() - logical.y(), logical.y() - g.bottom()});
+        const QRect g = areaOf(s);
+        const qint64 dx = std::max({0, g.left() - point.x(), point.x() - g.right()});
+        const qint64 dy = std::max({0, g.top() - point.y(), point.y() - g.bottom()});
         const qint64 d = dx * dx + dy * dy;
         if (!best || d < bestDistance) {
             best = s;
@@ -32,22 +32,14 @@ QScreen* screenNear(QPoint logical) {
     return best;
 }
 
-// The screen whose device-pixel area holds `devicePx`, else the nearest one.
+QScreen* screenNear(QPoint logical) {
+    return screenNear(logical, [](const QScreen* s) { return s->geometry(); });
+}
+
 QScreen* screenNearDevice(QPoint devicePx) {
-    QScreen* best = nullptr;
-    qint64 bestDistance = 0;
-    for (QScreen* s : QGuiApplication::screens()) {
-        const QRect g = toDevice(s->geometry(), s->geometry().topLeft(), s->devicePixelRatio());
-        if (g.contains(devicePx)) return s;
-        const qint64 dx = std::max({0, g.left() - devicePx.x(), devicePx.x() - g.right()});
-        const qint64 dy = std::max({0, g.top() - devicePx.y(), devicePx.y() - g.bottom()});
-        const qint64 d = dx * dx + dy * dy;
-        if (!best || d < bestDistance) {
-            best = s;
-            bestDistance = d;
-        }
-    }
-    return best;
+    return screenNear(devicePx, [](const QScreen* s) {
+        return toDevice(s->geometry(), s->geometry().topLeft(), s->devicePixelRatio());
+    });
 }
 
 } // namespace

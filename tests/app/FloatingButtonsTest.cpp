@@ -21,19 +21,6 @@ using namespace ombrel::test;
 
 namespace {
 
-WindowInfo window(WindowId id, qint64 pid, const QString& app, const QString& title, QRect frame,
-                  WindowKind kind = WindowKind::Normal, int layer = 0) {
-    WindowInfo w;
-    w.id = id;
-    w.pid = pid;
-    w.bundleId = app;
-    w.title = title;
-    w.frameGlobal = frame;
-    w.kind = kind;
-    w.layer = layer;
-    return w;
-}
-
 QStringList titlesOf(const QList<WindowInfo>& windows) {
     QStringList list;
     for (const WindowInfo& w : windows)
@@ -121,20 +108,20 @@ TEST(CapturePickerPlacement, ThePickerOpensOnTheSideWithMoreRoomLevelWithTheButt
 TEST(PickerWindows, OnlyOtherProgramsOrdinaryWindowsOfAUsefulSizeBrowsersFirstThenFrontToBack) {
     const qint64 own = 4242;
     const QList<WindowInfo> bottomToTop{
-        window(1, 10, "org.gnome.TextEditor", "Notes", QRect(0, 0, 800, 600)),
-        window(2, 11, "Chromium", "Chat", QRect(0, 0, 1000, 700)),
-        window(3, 12, "Xterm", "Terminal", QRect(0, 0, 640, 400)),
-        window(4, 13, "Gimp", "Save as", QRect(0, 0, 500, 400), WindowKind::Dialog),      // a dialog
-        window(5, 13, "Gimp", "tip", QRect(0, 0, 300, 200), WindowKind::Notification, 1), // a tool tip
-        window(6, 14, "Calc", "Narrow", QRect(0, 0, 199, 600)),                           // too narrow
-        window(7, 14, "Calc", "Low", QRect(0, 0, 600, 119)),                              // too low
-        window(8, own, "com.ombrel.capture.tests", "Ombrel Capture buttons", QRect(0, 0, 300, 300)),
-        window(9, 99, "com.ombrel.capture.tests", "Editor of our other copy", QRect(0, 0, 900, 600)),
-        window(10, 15, "Panel", "Top bar", QRect(0, 0, 1920, 300), WindowKind::Dock),
-        window(11, 16, "Kept", "Always on top", QRect(0, 0, 800, 600), WindowKind::Normal, 3),
-        window(12, 17, "firefox-esr", "Docs", QRect(0, 0, 900, 700)),
+        windowInfo(1, 10, "org.gnome.TextEditor", "Notes", QRect(0, 0, 800, 600)),
+        windowInfo(2, 11, "Chromium", "Chat", QRect(0, 0, 1000, 700)),
+        windowInfo(3, 12, "Xterm", "Terminal", QRect(0, 0, 640, 400)),
+        windowInfo(4, 13, "Gimp", "Save as", QRect(0, 0, 500, 400), WindowKind::Dialog),      // a dialog
+        windowInfo(5, 13, "Gimp", "tip", QRect(0, 0, 300, 200), WindowKind::Notification, 1), // a tool tip
+        windowInfo(6, 14, "Calc", "Narrow", QRect(0, 0, 199, 600)),                           // too narrow
+        windowInfo(7, 14, "Calc", "Low", QRect(0, 0, 600, 119)),                              // too low
+        windowInfo(8, own, "com.ombrel.capture.tests", "Ombrel Capture buttons", QRect(0, 0, 300, 300)),
+        windowInfo(9, 99, "com.ombrel.capture.tests", "Editor of our other copy", QRect(0, 0, 900, 600)),
+        windowInfo(10, 15, "Panel", "Top bar", QRect(0, 0, 1920, 300), WindowKind::Dock),
+        windowInfo(11, 16, "Kept", "Always on top", QRect(0, 0, 800, 600), WindowKind::Normal, 3),
+        windowInfo(12, 17, "firefox-esr", "Docs", QRect(0, 0, 900, 700)),
     };
-    auto hidden = window(13, 18, "Minimised", "Away", QRect(0, 0, 800, 600));
+    auto hidden = windowInfo(13, 18, "Minimised", "Away", QRect(0, 0, 800, 600));
     hidden.onScreen = false;
     QList<WindowInfo> all = bottomToTop;
     all.insert(3, hidden);
@@ -144,8 +131,8 @@ TEST(PickerWindows, OnlyOtherProgramsOrdinaryWindowsOfAUsefulSizeBrowsersFirstTh
               (QStringList{"Docs", "Chat"}));
     // At two device pixels a point, a 640 × 400-pixel window is 320 × 200 points, still listed;
     // an 800 × 230-pixel one is 115 points high, too low.
-    const QList<WindowInfo> dense{window(1, 10, "A", "Wide enough", QRect(0, 0, 640, 400)),
-                                  window(2, 11, "B", "Too low", QRect(0, 0, 800, 230))};
+    const QList<WindowInfo> dense{windowInfo(1, 10, "A", "Wide enough", QRect(0, 0, 640, 400)),
+                                  windowInfo(2, 11, "B", "Too low", QRect(0, 0, 800, 230))};
     EXPECT_EQ(titlesOf(pickerWindows(dense, own, {}, 2.0)), (QStringList{"Wide enough"}));
 }
 
@@ -333,7 +320,7 @@ TEST_F(FloatingButtonsTest, AKeyHeldByAnotherProgramIsNamedInAnAlertAndTheChoice
 
 TEST_F(FloatingButtonsTest, ThePickerOpensAfterTheCameraIsRestedOnAndStaysWhileThePointerMovesOntoIt) {
     platform.windows->windowList = {
-        window(5, 20, "org.example.Notes", "Shopping list", QRect(100, 100, 500, 400))};
+        windowInfo(5, 20, "org.example.Notes", "Shopping list", QRect(100, 100, 500, 400))};
     launch();
     app->cameraHovered(true);
     EXPECT_FALSE(app->picker() && app->picker()->isVisible()) << "not at once";
@@ -362,8 +349,8 @@ TEST_F(FloatingButtonsTest, ThePickerOpensAfterTheCameraIsRestedOnAndStaysWhileT
 
 TEST_F(FloatingButtonsTest, ThePickerListsTheScreensALongPageAndTheWindowsAndARowCapturesThatWindow) {
     Defaults::set(Keys::captureStyle, QString("miniPanel"));
-    platform.windows->windowList = {window(5, 20, "org.example.Notes", "", QRect(100, 100, 500, 400)),
-                                    window(6, 21, "Tiny", "Small", QRect(0, 0, 150, 100))};
+    platform.windows->windowList = {windowInfo(5, 20, "org.example.Notes", "", QRect(100, 100, 500, 400)),
+                                    windowInfo(6, 21, "Tiny", "Small", QRect(0, 0, 150, 100))};
     platform.windows->looks.insert("org.example.Notes", ApplicationLook{"Notes", {}});
     QImage own(500, 400, QImage::Format_RGB32);
     own.fill(QColor(200, 40, 120));

@@ -18,20 +18,6 @@
 using namespace ombrel;
 using namespace ombrel::test;
 
-namespace {
-WindowInfo window(WindowId id, qint64 pid, const QString& app, const QString& title, QRect frame,
-                  int layer = 0) {
-    WindowInfo w;
-    w.id = id;
-    w.pid = pid;
-    w.bundleId = app;
-    w.title = title;
-    w.frameGlobal = frame;
-    w.layer = layer;
-    return w;
-}
-} // namespace
-
 TEST(FormatTime, MinutesAndSecondsUnderAnHourThenHours) {
     EXPECT_EQ(AppDelegate::formatTime(0), "00:00");
     EXPECT_EQ(AppDelegate::formatTime(59.9), "00:59") << "seconds are cut, not rounded";
@@ -72,13 +58,15 @@ class RecordingWorkflow : public ombrel::test::LibraryTest {
 TEST_F(RecordingWorkflow, TheMenuOffersTheScreenThenOtherProgramsWindowsBrowsersFirstAndTheTwoChecks) {
     const qint64 own = platform.windows->myPid;
     platform.windows->windowList = {
-        window(1, 10, "org.gnome.TextEditor",
-               "Notes about the quarterly figures for the board meeting next week", QRect(0, 0, 800, 600)),
-        window(2, 11, "Chromium", "Chat", QRect(0, 0, 1000, 700)),
-        window(3, 12, "Tiny", "Small", QRect(0, 0, 200, 600)),                       // not wider than 200
-        window(4, own, "com.ombrel.capture.tests", "Editor", QRect(0, 0, 900, 600)), // ours
-        window(5, 13, "Xmessage", "", QRect(0, 0, 400, 300)),                        // no title
-        window(6, 14, "Panel", "Top bar", QRect(0, 0, 1920, 300), 1),                // not a normal window
+        windowInfo(1, 10, "org.gnome.TextEditor",
+                   "Notes about the quarterly figures for the board meeting next week",
+                   QRect(0, 0, 800, 600)),
+        windowInfo(2, 11, "Chromium", "Chat", QRect(0, 0, 1000, 700)),
+        windowInfo(3, 12, "Tiny", "Small", QRect(0, 0, 200, 600)),                       // not wider than 200
+        windowInfo(4, own, "com.ombrel.capture.tests", "Editor", QRect(0, 0, 900, 600)), // ours
+        windowInfo(5, 13, "Xmessage", "", QRect(0, 0, 400, 300)),                        // no title
+        windowInfo(6, 14, "Panel", "Top bar", QRect(0, 0, 1920, 300), WindowKind::Normal,
+                   1), // not a normal window
     };
     app->toggleRecording();
     QMenu* menu = app->recordingMenu();

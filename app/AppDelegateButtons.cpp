@@ -48,6 +48,9 @@ void AppDelegate::buildButtons() {
     panel->record()->setToolTipText(QStringLiteral("Record your screen"));
     panel->record()->onClick = [this] { toggleRecording(); };
 
+    // A drag carries the buttons away from the picker: it closes.
+    for (FloatingButton* b : {camera, panel->recent(), panel->record()})
+        b->onDragStart = [this] { hidePicker(); };
     m_pickerTimer.setSingleShot(true);
     connect(&m_pickerTimer, &QTimer::timeout, this, [this] { updatePicker(); });
     layOutButtons();

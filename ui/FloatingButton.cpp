@@ -157,6 +157,7 @@ void FloatingButton::mouseMoveEvent(QMouseEvent* event) {
     if (!m_isPressed) return;
     const QPoint at = event->globalPosition().toPoint();
     if (!m_didDrag && (at - m_pressGlobal).manhattanLength() <= dragThreshold) return;
+    if (!m_didDrag && onDragStart) onDragStart();
     m_didDrag = true;
     window()->move(at - m_grabOffset);
 }

@@ -27,8 +27,8 @@ class FloatingButton : public QWidget {
     std::function<void()> onClick;
     // Told whether the pointer is inside.
     std::function<void(bool)> onHover;
-    // Told when a drag of the window ends.
-    std::function<void()> onDragEnd;
+    // Told when a press turns into a drag of the window, and when the drag ends.
+    std::function<void()> onDragStart, onDragEnd;
     // Clicks run `onClick` only while this is set.
     bool clicksEnabled = true;
 

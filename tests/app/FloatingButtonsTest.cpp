@@ -10,6 +10,7 @@
 #include "support/TestEnv.h"
 #include "ui/Permissions.h"
 #include "ui/Toast.h"
+#include "understanding/PageReadings.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -147,6 +148,7 @@ class FloatingButtonsTest : public ombrel::test::LibraryTest {
     }
     void TearDown() override {
         app.reset();
+        PageReadings::waitForAll(); // no reading of a captured page outlives the fake platform
         Permissions::setPresenter(nullptr);
         LibraryTest::TearDown();
     }
@@ -203,9 +205,11 @@ TEST_F(FloatingButtonsTest, DraggingTheCameraMovesThePanelAndDoesNotCaptureAClic
     launch();
     ButtonPanel* panel = app->buttonPanel();
     panel->move(300, 200);
+    app->showPicker();
     const QPoint before = panel->pos();
     pressMoveRelease(panel->camera(), QPoint(-60, -40));
     EXPECT_EQ(panel->pos(), before + QPoint(-60, -40));
+    EXPECT_FALSE(app->picker()->isVisible()) << "the picker does not stay behind";
     EXPECT_FALSE(app->isCapturing());
     EXPECT_EQ(platform.screens->grabs, 0);
 

@@ -1,6 +1,9 @@
 #include "AppDelegate.h"
 #include "AppConfig.h"
+#include "ButtonPanel.h"
 #include "CaptureEffect.h"
+#include "CaptureHotKey.h"
+#include "CapturePicker.h"
 #include "ImageImport.h"
 #include "library/CaptureStyle.h"
 
@@ -11,6 +14,7 @@
 #include "markup/MarkStore.h"
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
+#include "platform/ScreenSpace.h"
 #include "sending/ChatSender.h"
 #include "ui/Permissions.h"
 #include "ui/Symbols.h"
@@ -50,15 +54,18 @@ bool AppDelegate::isReleaseBuild() const {
 void AppDelegate::applicationDidFinishLaunching() {
     // 1. The application and Edit menus, for the windows that show a menu bar.
     buildMenu();
-    // 2. The floating buttons come with their own work; until then the tray item carries the menu.
+    // 2. The floating buttons (their context menu is the tray menu, made in step 5).
+    buildButtons();
     // 3. The Recent panel opens pictures in the editor (it receives the Settings submenu when made).
     RecentPanel::onOpenPicture = [this](const QString& path) { openPicture(path); };
     // 4. Window motion: windows appear without animation.
     // 5. The tray item.
     buildStatusItem();
+    giveButtonsTheMenu();
     // 6. The chat sender remembers the last ordinary application the user worked in.
     ChatSender::startTracking();
-    // 7. The global hot key registers here once the capture picker and hot key exist.
+    // 7. The global hot key captures the screen the user is on.
+    registerHotKey(false);
     // 8. Library upkeep, only in the real build.
     if (isReleaseBuild()) {
         RecordingFiles::recoverStranded();
@@ -73,17 +80,25 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
+    // Without a tray the floating buttons are the only way in: a second start brings them
+    // back even when the user hid them.
+    if (m_buttonPanel && !m_buttonPanel->isVisible() && !QSystemTrayIcon::isSystemTrayAvailable())
+        toggleFloatingButtons();
     showRecent(false);
     return false;
 }
 
 void AppDelegate::showRecent(bool toggle) {
-    // Beside the floating buttons once they exist; until then dropped from the tray icon.
-    const QRect tray = m_statusItem && m_statusItem->isVisible() ? m_statusItem->geometry() : QRect();
+    // Beside the floating buttons when they show; else dropped from the tray icon.
+    const bool besideButtons = m_buttonPanel && m_buttonPanel->isVisible();
+    const QRect anchor = besideButtons                               ? m_buttonPanel->frameGeometry()
+                         : m_statusItem && m_statusItem->isVisible() ? m_statusItem->geometry()
+                                                                     : QRect();
+    const RecentAnchor kind = besideButtons ? RecentAnchor::Buttons : RecentAnchor::TrayItem;
     if (toggle)
-        recentPanel().toggleBeside(tray, RecentAnchor::TrayItem);
+        recentPanel().toggleBeside(anchor, kind);
     else
-        recentPanel().showBeside(tray, RecentAnchor::TrayItem);
+        recentPanel().showBeside(anchor, kind);
 }
 
 RecentPanel& AppDelegate::recentPanel() {
@@ -158,7 +173,7 @@ void AppDelegate::refreshAppMenu() {
     addItem(m,
             Defaults::get(Keys::hideFloatingButtons) ? QStringLiteral("Show Floating Buttons")
                                                      : QStringLiteral("Hide Floating Buttons"),
-            nullptr);
+            [this] { toggleFloatingButtons(); });
     m->addSeparator();
     addItem(m, QStringLiteral("Help and What This Can Do"), nullptr);
     addItem(m, QStringLiteral("What's New"), nullptr);
@@ -215,13 +230,15 @@ void AppDelegate::refreshSettingsMenu() {
     address->setToolTip(QStringLiteral(
         "When you capture a web page, its address goes in the picture, so your AI knows where it is"));
     m->addSeparator();
-    // The global shortcut is registered by the hot-key work; until then its choices are shown, disabled.
+    // Each choice is shown as this desktop writes it ("Shift+Ctrl+2") and keeps its own name.
     QMenu* shortcuts = m->addMenu(QStringLiteral("Capture Shortcut"));
-    const QString currentShortcut = Defaults::get(Keys::captureShortcut);
-    for (const HotKeyChoice& c : hotKeyChoices())
-        check(addItem(shortcuts, QString::fromLatin1(c.name), nullptr),
-              currentShortcut == QLatin1String(c.name));
-    shortcuts->setEnabled(false);
+    const QString currentShortcut = CaptureHotKey::currentName();
+    for (const HotKeyChoice& c : hotKeyChoices()) {
+        const QString name = QString::fromLatin1(c.name);
+        QAction* a = addItem(shortcuts, CaptureHotKey::title(name), [this, name] { chooseShortcut(name); });
+        a->setData(name);
+        check(a, currentShortcut == name);
+    }
     addItem(m, QStringLiteral("Editor Keyboard Shortcuts…"), nullptr)
         ->setToolTip(
             QStringLiteral("One key for each thing in the editor, such as S to send. Change any of them."));
@@ -240,8 +257,11 @@ void AppDelegate::refreshSettingsMenu() {
     m->addSeparator();
     heading(QStringLiteral("Floating Buttons"));
     const bool sideBySide = Defaults::get(Keys::floatingButtonsSideBySide);
-    check(addItem(m, QStringLiteral("Stacked Up and Down"), nullptr), !sideBySide)->setData(0);
-    check(addItem(m, QStringLiteral("Side by Side"), nullptr), sideBySide)->setData(1);
+    check(addItem(m, QStringLiteral("Stacked Up and Down"), [this] { chooseButtonLayout(false); }),
+          !sideBySide)
+        ->setData(0);
+    check(addItem(m, QStringLiteral("Side by Side"), [this] { chooseButtonLayout(true); }), sideBySide)
+        ->setData(1);
     m->addSeparator();
     check(addItem(m, QStringLiteral("Open at Startup"), [this] { toggleOpenAtLogin(); }), opensAtLogin());
     QAction* crash =
@@ -320,11 +340,13 @@ void AppDelegate::openUrls(const QList<QUrl>& urls) {
 }
 
 std::optional<DisplayInfo> AppDelegate::currentScreen() const {
+    // The user is where the pointer is (on the camera when it was clicked; wherever they
+    // work when they press the hot key).
+    if (QGuiApplication::screenAt(QCursor::pos())) return ScreenSpace::displayUnderPointer();
     const QList<DisplayInfo> displays = Platform::screens().displays();
-    for (const DisplayInfo& d : displays)
-        if (d.primary) return d;
-    if (!displays.isEmpty()) return displays.first();
-    return std::nullopt;
+    if (m_buttonPanel && m_buttonPanel->isVisible())
+        return ScreenSpace::displayAt(displays, ScreenSpace::toDevice(m_buttonPanel->geometry().center()));
+    return ScreenSpace::displayAt(displays, QPoint(-1, -1));
 }
 
 bool AppDelegate::mayStartCapture() const {
@@ -338,8 +360,14 @@ bool AppDelegate::mayStartCapture() const {
 
 void AppDelegate::capture(std::optional<DisplayInfo> screen) {
     if (!mayStartCapture()) return;
-    // An open editor may step aside so the user can move to the next screen first.
-    if (m_editor && m_editor->stepOutForNextScreen()) return;
+    hidePicker();
+    // An open editor may step aside so the user can move to the next screen first; the
+    // camera pulses until the next press captures it.
+    if (m_editor && m_editor->stepOutForNextScreen()) {
+        if (m_buttonPanel) m_buttonPanel->camera()->startPulsing();
+        return;
+    }
+    if (m_buttonPanel) m_buttonPanel->camera()->stopPulsing();
     if (!screen) screen = currentScreen();
     if (!screen) {
         Permissions::explainFailure(QStringLiteral("Couldn't capture the screen"),
@@ -347,13 +375,18 @@ void AppDelegate::capture(std::optional<DisplayInfo> screen) {
         return;
     }
     m_isCapturing = true;
-    grabDisplay(*screen, this, [this](Outcome<Capture> result) { finishCapture(std::move(result), false); });
+    grabDisplay(*screen, this,
+                [this, screen](Outcome<Capture> result) { finishCapture(std::move(result), false, screen); });
 }
 
 void AppDelegate::captureWindow(const WindowInfo& window) {
     if (!mayStartCapture()) return;
+    hidePicker();
     m_isCapturing = true;
-    grabWindow(window, this, [this](Outcome<Capture> result) { finishCapture(std::move(result), true); });
+    // The flash and the editor go to the screen that shows the window.
+    const auto screen = ScreenSpace::displayAt(Platform::screens().displays(), window.frameGlobal.center());
+    grabWindow(window, this,
+               [this, screen](Outcome<Capture> result) { finishCapture(std::move(result), true, screen); });
 }
 
 std::optional<WindowInfo> AppDelegate::longPageWindow(const QList<WindowInfo>& windows, qint64 pid) {
@@ -408,13 +441,13 @@ qint64 AppDelegate::screenSourcePid() {
     return target ? target->pid : 0;
 }
 
-void AppDelegate::finishCapture(Outcome<Capture> result, bool windowGrab) {
+void AppDelegate::finishCapture(Outcome<Capture> result, bool windowGrab,
+                                const std::optional<DisplayInfo>& screen) {
     if (result) {
-        const std::optional<DisplayInfo> screen = currentScreen();
         CaptureEffect::play(screen ? screen->globalRectPx : result.value().areaGlobal);
         // A screen's elements are read from the application the user worked in last.
         const qint64 sourcePid = windowGrab ? result.value().sourcePid : screenSourcePid();
-        openEditor(result.value().image, result.value().areaGlobal, sourcePid);
+        openEditor(result.value().image, result.value().areaGlobal, sourcePid, screen);
     } else if (windowGrab) {
         Permissions::show(QStringLiteral("Couldn't capture that window"), result.message());
     } else {
@@ -423,15 +456,19 @@ void AppDelegate::finishCapture(Outcome<Capture> result, bool windowGrab) {
     m_isCapturing = false;
 }
 
-void AppDelegate::openEditor(const QImage& image, const QRect& areaGlobal, qint64 sourcePid) {
+void AppDelegate::openEditor(const QImage& image, const QRect& areaGlobal, qint64 sourcePid,
+                             std::optional<DisplayInfo> screen) {
     if (m_editor) {
         m_editor->receiveCapture(image, areaGlobal, sourcePid);
         return;
     }
     if (m_recentPanel) m_recentPanel->hide();
-    const std::optional<DisplayInfo> screen = currentScreen();
+    if (!screen) screen = currentScreen();
+    // The editor is a window: it is placed in logical pixels (the picture's area stays in
+    // device pixels, as the accessibility readings are).
     auto* editor = new EditorWindowController(image, currentCaptureStyle(),
-                                              screen ? screen->globalRectPx : QRect(), areaGlobal, sourcePid);
+                                              screen ? ScreenSpace::toLogical(screen->globalRectPx) : QRect(),
+                                              areaGlobal, sourcePid);
     present(editor);
 }
 
@@ -442,6 +479,7 @@ void AppDelegate::present(EditorWindowController* editor) {
     }
     editor->onClose = [this, editor] {
         if (m_editor == editor) m_editor = nullptr;
+        if (m_buttonPanel) m_buttonPanel->camera()->stopPulsing();
         editor->deleteLater();
     };
     editor->onWantsAnotherCapture = [this] { captureAnother(); };
@@ -461,6 +499,7 @@ void AppDelegate::captureAnother() {
     grabDisplay(*screen, this, [this, screen](Outcome<Capture> result) {
         if (result) {
             CaptureEffect::play(screen->globalRectPx);
+            if (m_buttonPanel) m_buttonPanel->camera()->stopPulsing();
             if (m_editor)
                 m_editor->receiveCapture(result.value().image, result.value().areaGlobal, screenSourcePid());
         } else {

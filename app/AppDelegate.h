@@ -24,6 +24,9 @@
 
 namespace ombrel {
 
+class ButtonPanel;
+class CapturePicker;
+struct CaptureChoice;
 class PhoneUploadWindow;
 class RecentPanel;
 
@@ -61,7 +64,9 @@ class AppDelegate : public QObject {
     // normal-layer window at least 200 pixels wide, or none.
     static std::optional<WindowInfo> longPageWindow(const QList<WindowInfo>& windows, qint64 pid);
     ScrollCaptureSession* scrollSession() const { return m_scrollSession; }
-    void openEditor(const QImage& image, const QRect& areaGlobal = {}, qint64 sourcePid = 0);
+    // Gives a picture to the open editor, or opens one on `screen` (by default the current one).
+    void openEditor(const QImage& image, const QRect& areaGlobal = {}, qint64 sourcePid = 0,
+                    std::optional<DisplayInfo> screen = std::nullopt);
     // The process whose elements a screen capture shows: the last application the user
     // worked in, when known.
     static qint64 screenSourcePid();
@@ -76,8 +81,34 @@ class AppDelegate : public QObject {
     void addFromPhone();
     bool isCapturing() const { return m_isCapturing; }
     bool handBackNext() const { return m_handBackNext; }
-    // The screen captures go to: the primary display, else the first one.
+    // The screen captures go to: the one under the pointer, else the floating buttons',
+    // else the primary display, else the first one.
     std::optional<DisplayInfo> currentScreen() const;
+
+    // The floating buttons and the capture picker (AppDelegateButtons.cpp).
+    void buildButtons();
+    // Lays the buttons out in the stored layout.
+    void layOutButtons();
+    ButtonPanel* buttonPanel() const { return m_buttonPanel.get(); }
+    // "Hide Floating Buttons" / "Show Floating Buttons".
+    void toggleFloatingButtons();
+    // "Stacked Up and Down" (false) / "Side by Side" (true).
+    void chooseButtonLayout(bool sideBySide);
+    // A "Capture Shortcut" choice: stores and registers it, and says how to use it.
+    void chooseShortcut(const QString& name);
+    // The pointer entered or left the camera button, or the picker.
+    void cameraHovered(bool inside);
+    void pickerHovered(bool inside);
+    // Shows or hides the picker by where the pointer is.
+    void updatePicker();
+    void showPicker();
+    void hidePicker();
+    CapturePicker* picker() const { return m_picker.get(); }
+    const QTimer& pickerTimer() const { return m_pickerTimer; }
+    // The picker's rows: the screens, "A Long Page", then the windows.
+    QList<CaptureChoice> captureChoices();
+    // The camera's tool tip, with the shortcut unless it is "Off".
+    static QString cameraToolTip(const QString& shortcutName);
 
     QMenu* appMenu() { return m_appMenu.get(); }
     QMenu* settingsMenu() { return m_settingsMenu.get(); }
@@ -105,7 +136,9 @@ class AppDelegate : public QObject {
     bool isStartingRecording() const { return m_isStartingRecording; }
     QMenu* recordingMenu() const { return m_recordingMenu.get(); }
     RecordingFrame* recordingFrame() const { return m_recordingFrame; }
-    RecordingControls* recordingControls() const { return m_recordingControls.get(); }
+    // The time label's text beside the record button.
+    QString timeLabelText() const;
+    bool isTimeShowing() const { return m_timeShowing; }
     // The windows the recording menu offers: browsers first, then the rest, front to back.
     static QList<WindowInfo> recordableWindows(const QList<WindowInfo>& bottomToTop, qint64 ownPid,
                                                const QString& ownBundleId);
@@ -129,8 +162,10 @@ class AppDelegate : public QObject {
     void buildMenu();
     void buildStatusItem();
     void showRecent(bool toggle);
+    void registerHotKey(bool saying);
+    void giveButtonsTheMenu();
     bool mayStartCapture() const;
-    void finishCapture(Outcome<Capture> result, bool windowGrab);
+    void finishCapture(Outcome<Capture> result, bool windowGrab, const std::optional<DisplayInfo>& screen);
     void present(EditorWindowController* editor);
     QAction* addItem(QMenu* menu, const QString& title, std::function<void()> action, bool enabled = true);
 
@@ -156,8 +191,13 @@ class AppDelegate : public QObject {
     QTimer* m_recordingTimer = nullptr;
     QElapsedTimer m_recordingClock;
     QPointer<RecordingFrame> m_recordingFrame;
-    std::unique_ptr<RecordingControls> m_recordingControls;
-    QRect m_recordingScreen;
+
+    // Floating buttons and the picker.
+    std::unique_ptr<ButtonPanel> m_buttonPanel;
+    std::unique_ptr<CapturePicker> m_picker;
+    bool m_pointerOnCamera = false;
+    bool m_pointerOnPicker = false;
+    QTimer m_pickerTimer;
 };
 
 } // namespace ombrel

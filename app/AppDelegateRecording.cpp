@@ -2,10 +2,13 @@
 // the microphone question, the outline, the time label and voice bars, saving and the
 // messages at the end.
 #include "AppDelegate.h"
+#include "ButtonPanel.h"
 #include "CaptureEffect.h"
+#include "CapturePicker.h"
 
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
+#include "platform/ScreenSpace.h"
 #include "ui/Permissions.h"
 #include "ui/Symbols.h"
 
@@ -18,8 +21,6 @@ namespace ombrel {
 namespace {
 
 constexpr int titleCharacters = 44;
-const char* const browserNames[] = {"Chrome", "Safari", "Firefox", "Arc",
-                                    "Edge",   "Brave",  "Opera",   "Chromium"};
 
 // The name people know an application by: the last part of its identifier
 // ("org.gnome.Nautilus" → "Nautilus"), or "Window" when it has none.
@@ -32,10 +33,7 @@ QString applicationName(const WindowInfo& w) {
 }
 
 bool isBrowser(const WindowInfo& w) {
-    const QString name = applicationName(w) + QLatin1Char(' ') + w.bundleId;
-    for (const char* b : browserNames)
-        if (name.contains(QLatin1String(b), Qt::CaseInsensitive)) return true;
-    return false;
+    return isBrowserName(applicationName(w) + QLatin1Char(' ') + w.bundleId);
 }
 
 } // namespace
@@ -166,13 +164,10 @@ void AppDelegate::startRecording(const ScreenRecorder::Target& target, const QSt
         recorder->deleteLater();
     };
     recorder->onFinishing = [this] {
-        if (m_recordingControls)
-            m_recordingControls->setToolTip(QStringLiteral("Adding the zooming to your video…"));
+        if (m_buttonPanel)
+            m_buttonPanel->record()->setToolTipText(QStringLiteral("Adding the zooming to your video…"));
         setTimeLabel(QStringLiteral("Zooming…"));
     };
-    const std::optional<DisplayInfo> screen = currentScreen();
-    m_recordingScreen =
-        target.isWindow ? (screen ? screen->globalRectPx : around) : target.display.globalRectPx;
     recorder->start(target, microphone, [=, this](const QString& error) {
         if (!error.isEmpty()) {
             m_isStartingRecording = false;
@@ -182,28 +177,22 @@ void AppDelegate::startRecording(const ScreenRecorder::Target& target, const QSt
         }
         Chime::start();
         m_recorder = recorder;
-        if (!m_recordingControls) {
-            m_recordingControls = std::make_unique<RecordingControls>();
-            m_recordingControls->onClick = [this] { toggleRecording(); };
-        }
-        RecordingControls* controls = m_recordingControls.get();
-        controls->setEnabled(true);
-        controls->setSymbol(QStringLiteral("stop.fill"));
-        controls->setAlert(true);
-        controls->setToolTip(QStringLiteral("Stop recording ") + name);
-        controls->startPulsing();
+        FloatingButton* button = m_buttonPanel->record();
+        button->clicksEnabled = true;
+        button->setSymbol(QStringLiteral("stop.fill"));
+        button->setAlert(true);
+        button->setToolTipText(QStringLiteral("Stop recording ") + name);
+        button->startPulsing();
         refreshAppMenu();
         if (m_recordingFrame) m_recordingFrame->deleteLater();
         m_recordingFrame = new RecordingFrame(name);
         m_recordingFrame->show(around, windowId);
-        if (microphone) {
-            controls->setVoiceBarsShown(true);
+        RecordingStrip* strip = m_buttonPanel->strip();
+        strip->setBarsShown(microphone);
+        if (microphone)
             recorder->onVoiceLevel = [this](double level) {
-                if (m_recordingControls) m_recordingControls->voiceBars()->update(level);
+                if (m_buttonPanel) m_buttonPanel->strip()->voiceBars()->update(level);
             };
-        } else {
-            controls->setVoiceBarsShown(false);
-        }
         startTimer();
         m_isStartingRecording = false;
     });
@@ -213,8 +202,8 @@ void AppDelegate::startTimer() {
     m_recordingClock.start();
     showTimeLabel(true);
     setTimeLabel(formatTime(0));
-    if (m_recordingControls && m_recordingControls->voiceBars()->isVisibleTo(m_recordingControls.get()))
-        m_recordingControls->voiceBars()->start();
+    RecordingStrip* strip = m_buttonPanel->strip();
+    if (strip->voiceBars()->isVisibleTo(strip)) strip->voiceBars()->start();
     if (!m_recordingTimer) {
         m_recordingTimer = new QTimer(this);
         m_recordingTimer->setInterval(500);
@@ -224,33 +213,46 @@ void AppDelegate::startTimer() {
     m_recordingTimer->start();
 }
 
+QString AppDelegate::timeLabelText() const {
+    return m_buttonPanel ? m_buttonPanel->strip()->timeLabel()->text() : QString();
+}
+
 void AppDelegate::setTimeLabel(const QString& text) {
-    if (m_recordingControls) m_recordingControls->setTimeText(text);
+    if (m_buttonPanel) {
+        m_buttonPanel->strip()->setText(text);
+        m_buttonPanel->layOutStrip();
+    }
     // A tray icon has no title beside it: its tool tip carries the time instead.
     if (m_statusItem) m_statusItem->setToolTip(QStringLiteral("Ombrel Capture ") + text);
 }
 
 void AppDelegate::showTimeLabel(bool show) {
     m_timeShowing = show;
-    if (!m_recordingControls) return;
-    if (show)
-        m_recordingControls->showOn(m_recordingScreen.isEmpty() ? QRect(0, 0, 1280, 800) : m_recordingScreen);
-    else
-        m_recordingControls->hide();
+    if (!m_buttonPanel) return;
+    RecordingStrip* strip = m_buttonPanel->strip();
+    // Beside the record button, so it shows only where the buttons do.
+    if (show && m_buttonPanel->isVisible()) {
+        m_buttonPanel->layOutStrip();
+        strip->show();
+        strip->raise();
+    } else {
+        strip->hide();
+    }
 }
 
 void AppDelegate::showSaving() {
     if (m_recordingTimer) m_recordingTimer->stop();
     if (m_recordingFrame) m_recordingFrame->dismiss();
-    if (RecordingControls* controls = m_recordingControls.get()) {
-        controls->setEnabled(false);
-        controls->stopPulsing();
-        controls->setAlert(false);
-        controls->setSymbol(QStringLiteral("hourglass"));
-        controls->setToolTip(QStringLiteral("Saving your recording…"));
-        controls->voiceBars()->stop();
-        controls->voiceBars()->hide();
-        controls->setCentred(true);
+    if (m_buttonPanel) {
+        FloatingButton* button = m_buttonPanel->record();
+        button->clicksEnabled = false; // no second stop while saving
+        button->stopPulsing();
+        button->setAlert(false);
+        button->setSymbol(QStringLiteral("hourglass"));
+        button->setToolTipText(QStringLiteral("Saving your recording…"));
+        RecordingStrip* strip = m_buttonPanel->strip();
+        strip->voiceBars()->stop();
+        strip->setCentred(true);
     }
     setTimeLabel(QStringLiteral("Saving…"));
 }
@@ -263,15 +265,16 @@ void AppDelegate::recordingEnded(std::optional<QString> file, const QString& err
         m_recordingFrame->deleteLater();
         m_recordingFrame = nullptr;
     }
-    if (RecordingControls* controls = m_recordingControls.get()) {
-        controls->voiceBars()->stop();
-        controls->voiceBars()->hide();
-        controls->setCentred(true);
-        controls->setSymbol(QStringLiteral("record.circle"));
-        controls->setAlert(false);
-        controls->setToolTip(QStringLiteral("Record your screen"));
-        controls->stopPulsing();
-        controls->setEnabled(true);
+    if (m_buttonPanel) {
+        RecordingStrip* strip = m_buttonPanel->strip();
+        strip->voiceBars()->stop();
+        strip->setCentred(true);
+        FloatingButton* button = m_buttonPanel->record();
+        button->setSymbol(QStringLiteral("record.circle"));
+        button->setAlert(false);
+        button->setToolTipText(QStringLiteral("Record your screen"));
+        button->stopPulsing();
+        button->clicksEnabled = true;
     }
     showTimeLabel(false);
     if (m_statusItem) m_statusItem->setToolTip(QStringLiteral("Ombrel Capture"));

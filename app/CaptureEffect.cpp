@@ -2,6 +2,7 @@
 
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
+#include "platform/ScreenSpace.h"
 #include "ui/Glass.h"
 
 #include <QPainter>
@@ -59,7 +60,7 @@ void CaptureEffect::play(const QRect& screenGlobal) {
         old->deleteLater();
     }
     auto* panel = new FlashPanel;
-    panel->setGeometry(screenGlobal);
+    panel->setGeometry(ScreenSpace::toLogical(screenGlobal));
     panel->setWindowOpacity(flashAlpha);
     panel->show();
     flashPanel() = panel;

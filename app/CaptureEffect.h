@@ -13,7 +13,7 @@ class CaptureEffect {
     static void setOn(bool on);
     static constexpr double flashAlpha = 0.75;
     static constexpr int flashMs = 220;
-    // Plays the shutter sound and flashes the screen area `screenGlobal`.
+    // Plays the shutter sound and flashes the screen area `screenGlobal` (device pixels).
     static void play(const QRect& screenGlobal);
     // True while a flash is showing.
     static bool isFlashing();

@@ -1,4 +1,5 @@
 #include "ScrollCaptureSession.h"
+#include "platform/ScreenSpace.h"
 
 #include "platform/Platform.h"
 #include "sending/Scheduler.h"
@@ -38,7 +39,7 @@ QString ScrollCaptureSession::message(const QString& appName) {
 void ScrollCaptureSession::begin() {
     if (m_ended || m_running) return;
     open();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    if (QScreen* screen = ScreenSpace::mainScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.right() + 1 - cornerMargin - width(), area.bottom() + 1 - cornerMargin - height());
     }

@@ -42,6 +42,7 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.recording, s.recording);
     keepOrReplace(p.vision, s.vision);
     keepOrReplace(p.sharing, s.sharing);
+    keepOrReplace(p.hotKeys, s.hotKeys);
 }
 
 void Platform::uninstall() {
@@ -92,6 +93,8 @@ Vision& Platform::vision() {
 }
 Sharing& Platform::sharing() {
     return need(installed().sharing, "sharing");
-}
+    HotKeys& Platform::hotKeys() {
+        return need(installed().hotKeys, "hotKeys");
+    }
 
 } // namespace ombrel

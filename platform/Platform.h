@@ -4,6 +4,7 @@
 
 #include "Accessibility.h"
 #include "AccessibleTree.h"
+#include "HotKeys.h"
 #include "LoginItem.h"
 #include "Pasteboard.h"
 #include "Permissions.h"
@@ -36,6 +37,7 @@ struct PlatformServices {
     std::unique_ptr<RecordingSources> recording;
     std::unique_ptr<Vision> vision;
     std::unique_ptr<Sharing> sharing;
+    std::unique_ptr<HotKeys> hotKeys;
 };
 
 class Platform {
@@ -59,6 +61,7 @@ class Platform {
     static RecordingSources& recording();
     static Vision& vision();
     static Sharing& sharing();
+    static HotKeys& hotKeys();
 };
 
 // The backends of this build (the Linux ones), chosen by the build system.

@@ -33,7 +33,8 @@ bool ensurePrivateFolder(const QString& path) {
     if (!QFileInfo::exists(parent) && !QDir().mkpath(parent)) return false;
     if (::mkdir(native(path).constData(), 0700) != 0 && errno != EEXIST) return false;
     struct stat st {};
-    if (::lstat(native(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return false;
+    if (::lstat(native(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
     if ((st.st_mode & 0077) != 0 && ::chmod(native(path).constData(), 0700) != 0) return false;
     return true;
 }
@@ -47,12 +48,15 @@ QString largeFolder() {
 // Copies the bytes of `from` into a new file `partial` made with `mode`, flushed to disk.
 QString copyInto(const QString& from, const QString& partial, mode_t mode) {
     const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return QStringLiteral("Couldn't read %1: %2.").arg(from, QString::fromLocal8Bit(std::strerror(errno)));
+    if (in < 0)
+        return QStringLiteral("Couldn't read %1: %2.")
+            .arg(from, QString::fromLocal8Bit(std::strerror(errno)));
     const int out = ::open(native(partial).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (out < 0) {
         const int e = errno;
         ::close(in);
-        return QStringLiteral("Couldn't write %1: %2.").arg(partial, QString::fromLocal8Bit(std::strerror(e)));
+        return QStringLiteral("Couldn't write %1: %2.")
+            .arg(partial, QString::fromLocal8Bit(std::strerror(e)));
     }
     QString error;
     char buffer[1 << 16];
@@ -89,13 +93,14 @@ QString copyThenRename(const QString& from, const QString& to) {
     struct stat st {};
     const mode_t mode = ::stat(native(from).constData(), &st) == 0 ? (st.st_mode & 0777) : 0600;
     const QFileInfo target(to);
-    const QString partial = target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".") +
-                            randomPart() + QStringLiteral(".part");
+    const QString partial = target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                            QStringLiteral(".") + randomPart() + QStringLiteral(".part");
     if (QString error = copyInto(from, partial, mode); !error.isEmpty()) return error;
     if (std::rename(native(partial).constData(), native(to).constData()) != 0) {
         const int e = errno;
         ::unlink(native(partial).constData());
-        return QStringLiteral("Couldn't name the file %1: %2.").arg(to, QString::fromLocal8Bit(std::strerror(e)));
+        return QStringLiteral("Couldn't name the file %1: %2.")
+            .arg(to, QString::fromLocal8Bit(std::strerror(e)));
     }
     return {};
 }
@@ -125,7 +130,8 @@ Outcome<QString> makeFolder(const QString& prefix, Size size) {
                                           QStringLiteral("Couldn't make a folder in %1: %2.")
                                               .arg(base, QString::fromLocal8Bit(std::strerror(errno))));
     }
-    return Outcome<QString>::fail(Failure::Temporary, QStringLiteral("Couldn't make a folder in %1.").arg(base));
+    return Outcome<QString>::fail(Failure::Temporary,
+                                  QStringLiteral("Couldn't make a folder in %1.").arg(base));
 }
 
 Outcome<QString> makeFile(const QString& prefix, const QString& suffix, Size size, const QString& inFolder) {
@@ -142,7 +148,8 @@ Outcome<QString> makeFile(const QString& prefix, const QString& suffix, Size siz
                                           QStringLiteral("Couldn't make a file in %1: %2.")
                                               .arg(base, QString::fromLocal8Bit(std::strerror(errno))));
     }
-    return Outcome<QString>::fail(Failure::Temporary, QStringLiteral("Couldn't make a file in %1.").arg(base));
+    return Outcome<QString>::fail(Failure::Temporary,
+                                  QStringLiteral("Couldn't make a file in %1.").arg(base));
 }
 
 bool restrict(const QString& path) {
@@ -152,9 +159,11 @@ bool restrict(const QString& path) {
 QString moveFile(const QString& from, const QString& to) {
     if (std::rename(native(from).constData(), native(to).constData()) == 0) return {};
     if (errno != EXDEV)
-        return QStringLiteral("Couldn't move the file to %1: %2.").arg(to, QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("Couldn't move the file to %1: %2.")
+            .arg(to, QString::fromLocal8Bit(std::strerror(errno)));
     if (QString error = copyThenRename(from, to); !error.isEmpty()) return error;
-    if (::unlink(native(from).constData()) != 0) qCWarning(logPlatform) << "moved, but could not remove" << from;
+    if (::unlink(native(from).constData()) != 0)
+        qCWarning(logPlatform) << "moved, but could not remove" << from;
     return {};
 }
 

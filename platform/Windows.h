@@ -4,6 +4,7 @@
 #include "Outcome.h"
 #include "Screens.h"
 
+#include <QImage>
 #include <QList>
 #include <QObject>
 #include <QRect>
@@ -23,6 +24,12 @@ struct AppInfo {
 };
 
 enum class WindowKind { Normal, Dialog, Dock, Desktop, Toolbar, Menu, Utility, Splash, Notification, Other };
+
+// How a window's application shows itself to people: its name and its icon.
+struct ApplicationLook {
+    QString name; // empty when the application gives none
+    QImage icon;  // null when it has none
+};
 
 struct WindowInfo {
     WindowId id = 0;
@@ -62,6 +69,15 @@ class WindowSystem : public QObject {
     // True when a compositing manager draws translucent windows; without one, rounded
     // panels cut their corners with a shape mask instead.
     virtual bool isCompositing() = 0;
+
+    // The name and icon of the application that owns `window`: from its desktop entry
+    // (matched by its identifier) when one is installed, else the process name and the
+    // icon the window carries itself.
+    virtual ApplicationLook applicationLook(const WindowInfo& window) = 0;
+
+    // Keeps our own window `window` (already shown) above ordinary windows, on every
+    // desktop, and out of the taskbar and the pager, as floating controls are.
+    virtual void keepFloating(WindowId window) = 0;
 
     // Starts reporting `frontApplicationChanged`; the Linux backend watches
     // _NET_ACTIVE_WINDOW on the root window.

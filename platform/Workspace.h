@@ -20,6 +20,10 @@ class Workspace {
     // runs, else starts it from its desktop entry. False when it is neither running nor
     // installed.
     virtual bool openApplication(const QString& desktopId) = 0;
+
+    // True when the user asked the desktop for fewer animations (GNOME's
+    // "enable-animations" off); false where the desktop has no such setting.
+    virtual bool reducesMotion() = 0;
 };
 
 } // namespace ombrel

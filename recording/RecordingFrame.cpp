@@ -1,11 +1,10 @@
 #include "recording/RecordingFrame.h"
 
 #include "platform/Platform.h"
+#include "platform/ScreenSpace.h"
 #include "ui/Glass.h"
-#include "ui/Symbols.h"
 
 #include <QFontMetrics>
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -76,12 +75,13 @@ RecordingFrame::RecordingFrame(const QString& name) : m_border(new RecordingBord
 }
 
 void RecordingFrame::place(QRect aroundGlobal) {
-    if (geometry() == aroundGlobal) return; // only moved when the window did
-    setGeometry(aroundGlobal);
+    const QRect around = ScreenSpace::toLogical(aroundGlobal);
+    if (geometry() == around) return; // only moved when the window did
+    setGeometry(around);
     m_border->setGeometry(rect());
     // Only the outline and the pill are there: the rest lets the screen show through,
     // with or without a compositing manager, and never catches the mouse.
-    setMask(m_border->drawnRegion(aroundGlobal.size()));
+    setMask(m_border->drawnRegion(around.size()));
 }
 
 void RecordingFrame::show(QRect aroundGlobal, std::optional<WindowId> followingWindow) {
@@ -145,108 +145,6 @@ void VoiceBars::paintEvent(QPaintEvent*) {
         p.setBrush(QColor(255, 255, 255, m_level > 0.02 ? 230 : 110));
         p.drawRoundedRect(QRectF(i * 5, (height() - h) / 2, 3, h), 1.5, 1.5);
     }
-}
-
-RecordingControls::RecordingControls(QWidget* parent)
-    : QWidget(parent), m_icon(new QLabel(this)), m_time(new QLabel(this)), m_bars(new VoiceBars(this)) {
-    setObjectName(QStringLiteral("recordingControls"));
-    makeFloatingOverlay(this, false);
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(10, 6, 12, 6);
-    row->setSpacing(8);
-    row->addWidget(m_icon);
-    row->addWidget(m_time);
-    row->addWidget(m_bars);
-    QFont f = m_time->font();
-    f.setPixelSize(13);
-    f.setWeight(QFont::DemiBold);
-    f.setStyleHint(QFont::Monospace);
-    m_time->setFont(f);
-    m_time->setStyleSheet(QStringLiteral("color: white;"));
-    m_time->setAlignment(Qt::AlignCenter);
-    m_bars->hide();
-    m_pulse.setInterval(600);
-    QObject::connect(&m_pulse, &QTimer::timeout, this, [this] {
-        m_dim = !m_dim;
-        relayout();
-    });
-    relayout();
-}
-
-void RecordingControls::relayout() {
-    const QColor tint = m_alert ? RecordingBorderView::red : QColor(235, 235, 235);
-    QPixmap icon = Symbols::pixmap(m_symbol, 16, tint);
-    if (m_dim) {
-        QPixmap faded(icon.size());
-        faded.fill(Qt::transparent);
-        QPainter p(&faded);
-        p.setOpacity(0.35);
-        p.drawPixmap(0, 0, icon);
-        p.end();
-        icon = faded;
-    }
-    m_icon->setPixmap(icon);
-    adjustSize();
-    roundCornersWithoutCompositor(this, height() / 2.0);
-    if (!m_anchor.isNull())
-        move(m_anchor.x() - width(), m_anchor.y()); // grows to the left, its right edge stays put
-}
-
-void RecordingControls::setSymbol(const QString& symbolName) {
-    m_symbol = symbolName;
-    relayout();
-}
-
-void RecordingControls::setAlert(bool alert) {
-    m_alert = alert;
-    relayout();
-}
-
-void RecordingControls::startPulsing() {
-    m_pulse.start();
-}
-
-void RecordingControls::stopPulsing() {
-    m_pulse.stop();
-    m_dim = false;
-    relayout();
-}
-
-void RecordingControls::setTimeText(const QString& text) {
-    m_time->setText(text);
-    relayout();
-}
-
-void RecordingControls::setCentred(bool centred) {
-    if (centred) m_bars->hide();
-    relayout();
-}
-
-void RecordingControls::setVoiceBarsShown(bool shown) {
-    m_bars->setVisible(shown);
-    relayout();
-}
-
-void RecordingControls::showOn(QRect screenGlobal) {
-    // Below the corner where panels and tray icons usually sit.
-    m_anchor = QPoint(screenGlobal.left() + screenGlobal.width() - 16, screenGlobal.top() + 44);
-    relayout();
-    show();
-    raise();
-}
-
-void RecordingControls::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), height() / 2.0, height() / 2.0);
-    p.fillPath(path, QColor(30, 30, 34, 235));
-    p.setPen(QPen(m_alert ? RecordingBorderView::red : QColor(255, 255, 255, 60), 1));
-    p.drawPath(path);
-}
-
-void RecordingControls::mousePressEvent(QMouseEvent*) {
-    if (isEnabled() && onClick) onClick();
 }
 
 } // namespace ombrel

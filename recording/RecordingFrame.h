@@ -1,16 +1,14 @@
 #pragma once
 // What the user sees while recording: the red outline round the recorded area with its
-// "Recording …" pill, the microphone level bars, and the little glass panel with the
-// elapsed time that also stops the recording when clicked. None of them takes focus, and
-// none appears in the recording itself (display grabs leave this program's windows out).
+// "Recording …" pill, and the microphone level bars (shown beside the record button).
+// Neither takes focus, and neither appears in the recording itself (display grabs leave
+// this program's windows out).
 
 #include "platform/Screens.h"
 
-#include <QLabel>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 namespace ombrel {
@@ -38,7 +36,8 @@ class RecordingFrame : public QWidget {
   public:
     static constexpr int followIntervalMs = 250;
     explicit RecordingFrame(const QString& name);
-    // Shows the outline over `aroundGlobal`; with a window id it follows that window.
+    // Shows the outline over `aroundGlobal` (device pixels, as window frames are); with a
+    // window id it follows that window.
     void show(QRect aroundGlobal, std::optional<WindowId> followingWindow = std::nullopt);
     void dismiss();
     RecordingBorderView* border() const { return m_border; }
@@ -70,46 +69,6 @@ class VoiceBars : public QWidget {
   private:
     QTimer m_decay;
     double m_level = 0;
-};
-
-// A small glass panel near the top right of the screen: the record button's state (its
-// symbol, alert look, tool tip and pulsing), the elapsed time and the voice bars. Clicking
-// it while enabled calls `onClick`.
-class RecordingControls : public QWidget {
-  public:
-    explicit RecordingControls(QWidget* parent = nullptr);
-    std::function<void()> onClick;
-
-    void setSymbol(const QString& symbolName);
-    const QString& symbolName() const { return m_symbol; }
-    void setAlert(bool alert);
-    bool isAlert() const { return m_alert; }
-    void startPulsing();
-    void stopPulsing();
-    bool isPulsing() const { return m_pulse.isActive(); }
-    void setTimeText(const QString& text);
-    QString timeText() const { return m_time->text(); }
-    // Centred: the text alone, without the bars beside it (while saving).
-    void setCentred(bool centred);
-    VoiceBars* voiceBars() const { return m_bars; }
-    void setVoiceBarsShown(bool shown);
-    // Shows the panel at the top right of `screenGlobal`.
-    void showOn(QRect screenGlobal);
-
-  protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
-
-  private:
-    void relayout();
-    QString m_symbol = QStringLiteral("record.circle");
-    bool m_alert = false;
-    bool m_dim = false;
-    QPoint m_anchor; // the top right corner it keeps while its text changes
-    QTimer m_pulse;
-    QLabel* m_icon;
-    QLabel* m_time;
-    VoiceBars* m_bars;
 };
 
 } // namespace ombrel

@@ -19,6 +19,9 @@ for size in 1920x1080 5120x2880; do
     if [ "$size" = 1920x1080 ]; then
         echo "== editor shown on a real X display =="
         QT_QPA_PLATFORM=xcb build/bench/bench_editor_open
+        echo "== hot key to editor shown =="
+        xdotool mousemove 960 540
+        QT_QPA_PLATFORM=xcb build/bench/bench_hotkey_editor 15
         echo "== Recent panel shown on a real X display =="
         QT_QPA_PLATFORM=xcb build/bench/bench_recent_panel --benchmark_filter=OpenRecent
         echo "== recording 1080p30, a page scrolling under the pointer =="
@@ -60,7 +63,7 @@ for size in 1920x1080 5120x2880; do
     desktop_stop
 done
 for b in build/bench/bench_*; do
-    case "$(basename "$b")" in bench_screen_grab | bench_recording_cpu | bench_element_reading) continue ;; esac
+    case "$(basename "$b")" in bench_screen_grab | bench_recording_cpu | bench_element_reading | bench_hotkey_editor) continue ;; esac
     echo "== $(basename "$b") =="
     QT_QPA_PLATFORM=offscreen "$b"
 done

@@ -1,4 +1,5 @@
 #include "SendChoiceWindow.h"
+#include "platform/ScreenSpace.h"
 
 #include "ui/Glass.h"
 
@@ -166,7 +167,7 @@ SendChoiceWindow::SendChoiceWindow(const QString& verb, const QImage& current, c
 
     adjustSize();
     roundCornersWithoutCompositor(this, 22);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
+    if (QScreen* screen = ScreenSpace::mainScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
     // The local key monitor: keys typed into any of the program's windows while this is open.

@@ -1,5 +1,6 @@
 #include "GlassPrompt.h"
 #include "Glass.h"
+#include "platform/ScreenSpace.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -210,8 +211,7 @@ void GlassPrompt::centre() {
     layout()->activate();
     resize(m_width, heightForWidth(m_width) > 0 ? heightForWidth(m_width) : sizeHint().height());
     roundCornersWithoutCompositor(this, cornerRadius);
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen && !QGuiApplication::screens().isEmpty()) screen = QGuiApplication::screens().first();
+    QScreen* screen = ScreenSpace::mainScreen(); // where the user is
     if (!screen) return;
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(width() / 2, height() / 2));

@@ -1,6 +1,7 @@
 #include "Toast.h"
 #include "Glass.h"
 #include "Symbols.h"
+#include "platform/ScreenSpace.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -134,7 +135,7 @@ void Toast::show(const QString& text, const QString& symbol, QWidget* over, bool
     if (over && over->isVisible()) {
         reference = over->window()->frameGeometry();
         lift = 70;
-    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    } else if (QScreen* screen = ScreenSpace::mainScreen()) {
         reference = screen->availableGeometry();
     }
     roundCornersWithoutCompositor(window, glass->cornerRadius());

@@ -1,4 +1,5 @@
 #include "upload/PhoneUploadWindow.h"
+#include "platform/ScreenSpace.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -94,7 +95,7 @@ QString PhoneUploadWindow::statusText() const {
 }
 
 void PhoneUploadWindow::begin() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
+    if (const QScreen* screen = ScreenSpace::mainScreen())
         move(screen->availableGeometry().center() - rect().center());
     show();
     raise();

@@ -238,40 +238,52 @@ Outcome<QList<VisionBox>> FakeVision::salientObjects(const QImage&) {
     return Outcome<QList<VisionBox>>::ok(objectBoxes);
 }
 
+Outcome<bool> FakeHotKeys::registerKey(QKeyCombination combination) {
+    unregisterKey();
+    if (heldElsewhere.contains(combination))
+        return Outcome<bool>::fail(Failure::Permanent,
+                                   QStringLiteral("Another program already uses that key combination."));
+    key = combination;
+    registrations.append(key);
+    return Outcome<bool>::ok(true);
+}
+
+void FakeHotKeys::unregisterKey() {
+    if (!key) return;
+    key.reset();
+    registrations.append(std::nullopt);
+}
+
+bool FakeHotKeys::press() {
+    if (!key) return false;
+    Q_EMIT pressed();
+    return true;
+}
+
 FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     PlatformServices s;
     FakePlatformHandles h;
-    auto screens = std::make_unique<FakeScreens>();
-    auto windows = std::make_unique<FakeWindows>();
-    auto pasteboard = std::make_unique<FakePasteboard>();
-    auto sounds = std::make_unique<FakeSounds>();
-    auto trash = std::make_unique<FakeTrash>(trashFolder);
-    auto login = std::make_unique<FakeLoginItem>();
-    auto workspace = std::make_unique<FakeWorkspace>();
-    auto access = std::make_unique<FakeAccess>();
-    auto accessibility = std::make_unique<FakeAccessibility>();
-    auto keys = std::make_unique<FakeKeys>();
-    auto recording = std::make_unique<FakeRecording>();
-    auto tree = std::make_unique<FakeAccessibleTree>();
-    auto vision = std::make_unique<FakeVision>();
-    auto sharing = std::make_unique<FakeSharing>();
-    h = {screens.get(),   windows.get(),   pasteboard.get(), sounds.get(),        trash.get(),
-         login.get(),     workspace.get(), access.get(),     accessibility.get(), keys.get(),
-         recording.get(), tree.get(),      vision.get(),     sharing.get()};
-    s.screens = std::move(screens);
-    s.windows = std::move(windows);
-    s.pasteboard = std::move(pasteboard);
-    s.sounds = std::move(sounds);
-    s.trash = std::move(trash);
-    s.loginItem = std::move(login);
-    s.workspace = std::move(workspace);
-    s.access = std::move(access);
-    s.accessibility = std::move(accessibility);
-    s.keys = std::move(keys);
-    s.recording = std::move(recording);
-    s.accessibleTree = std::move(tree);
-    s.vision = std::move(vision);
-    s.sharing = std::move(sharing);
+    // Each fake is made, its handle kept for the test, and its ownership handed to the
+    // platform: one line a service.
+    const auto make = [](auto& handle, auto& slot, auto fake) {
+        handle = fake.get();
+        slot = std::move(fake);
+    };
+    make(h.screens, s.screens, std::make_unique<FakeScreens>());
+    make(h.windows, s.windows, std::make_unique<FakeWindows>());
+    make(h.pasteboard, s.pasteboard, std::make_unique<FakePasteboard>());
+    make(h.sounds, s.sounds, std::make_unique<FakeSounds>());
+    make(h.trash, s.trash, std::make_unique<FakeTrash>(trashFolder));
+    make(h.loginItem, s.loginItem, std::make_unique<FakeLoginItem>());
+    make(h.workspace, s.workspace, std::make_unique<FakeWorkspace>());
+    make(h.access, s.access, std::make_unique<FakeAccess>());
+    make(h.accessibility, s.accessibility, std::make_unique<FakeAccessibility>());
+    make(h.keys, s.keys, std::make_unique<FakeKeys>());
+    make(h.recording, s.recording, std::make_unique<FakeRecording>());
+    make(h.accessibleTree, s.accessibleTree, std::make_unique<FakeAccessibleTree>());
+    make(h.vision, s.vision, std::make_unique<FakeVision>());
+    make(h.sharing, s.sharing, std::make_unique<FakeSharing>());
+    make(h.hotKeys, s.hotKeys, std::make_unique<FakeHotKeys>());
     Platform::install(std::move(s));
     fakes() = h;
     return h;

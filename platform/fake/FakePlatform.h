@@ -51,6 +51,13 @@ class FakeWindows : public WindowSystem {
     bool isCompositing() override { return compositing; }
     // Makes `app` the front application and reports it, as the window system would.
     void bringToFront(const AppInfo& app);
+    // The look of each application by identifier; others are named by their identifier.
+    QHash<QString, ApplicationLook> looks;
+    ApplicationLook applicationLook(const WindowInfo& window) override {
+        return looks.value(window.bundleId, ApplicationLook{window.bundleId, {}});
+    }
+    QList<WindowId> floating; // the windows asked to float
+    void keepFloating(WindowId window) override { floating.append(window); }
 };
 
 class FakePasteboard : public Pasteboard {
@@ -115,6 +122,8 @@ class FakeWorkspace : public Workspace {
         applications.append(desktopId);
         return true;
     }
+    bool fewerAnimations = false;
+    bool reducesMotion() override { return fewerAnimations; }
 };
 
 class FakeAccess : public Access {
@@ -332,28 +341,42 @@ class FakeSharing : public Sharing {
         folderQuestions << title << acceptLabel;
         done(folderAnswer);
     }
-};
+    // Records what is registered; combinations in `heldElsewhere` are refused as another
+    // program's. `press` acts as the user pressing the registered combination.
+    class FakeHotKeys : public HotKeys {
+      public:
+        QList<QKeyCombination> heldElsewhere;
+        QList<std::optional<QKeyCombination>> registrations; // every change, none for a release
+        std::optional<QKeyCombination> key;
 
-struct FakePlatformHandles {
-    FakeScreens* screens = nullptr;
-    FakeWindows* windows = nullptr;
-    FakePasteboard* pasteboard = nullptr;
-    FakeSounds* sounds = nullptr;
-    FakeTrash* trash = nullptr;
-    FakeLoginItem* loginItem = nullptr;
-    FakeWorkspace* workspace = nullptr;
-    FakeAccess* access = nullptr;
-    FakeAccessibility* accessibility = nullptr;
-    FakeKeys* keys = nullptr;
-    FakeRecording* recording = nullptr;
-    FakeAccessibleTree* accessibleTree = nullptr;
-    FakeVision* vision = nullptr;
-    FakeSharing* sharing = nullptr;
-};
+        Outcome<bool> registerKey(QKeyCombination combination) override;
+        void unregisterKey() override;
+        std::optional<QKeyCombination> registeredKey() const override { return key; }
+        // True when a combination is registered and so the press reached the program.
+        bool press();
+    };
 
-// Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.
-FakePlatformHandles installFakePlatform(const QString& trashFolder);
-// The handles of the fakes installed last.
-FakePlatformHandles& fakes();
+    struct FakePlatformHandles {
+        FakeScreens* screens = nullptr;
+        FakeWindows* windows = nullptr;
+        FakePasteboard* pasteboard = nullptr;
+        FakeSounds* sounds = nullptr;
+        FakeTrash* trash = nullptr;
+        FakeLoginItem* loginItem = nullptr;
+        FakeWorkspace* workspace = nullptr;
+        FakeAccess* access = nullptr;
+        FakeAccessibility* accessibility = nullptr;
+        FakeKeys* keys = nullptr;
+        FakeRecording* recording = nullptr;
+        FakeAccessibleTree* accessibleTree = nullptr;
+        FakeVision* vision = nullptr;
+        FakeSharing* sharing = nullptr;
+        FakeHotKeys* hotKeys = nullptr;
+    };
+
+    // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.
+    FakePlatformHandles installFakePlatform(const QString& trashFolder);
+    // The handles of the fakes installed last.
+    FakePlatformHandles& fakes();
 
 } // namespace ombrel

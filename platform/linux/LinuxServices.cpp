@@ -3,6 +3,7 @@
 #include "AtspiTree.h"
 #include "DesktopSharing.h"
 #include "OpenCvVision.h"
+#include "X11HotKeys.h"
 #include "X11Recording.h"
 #include "X11Screens.h"
 #include "X11Windows.h"
@@ -28,6 +29,7 @@
 #include <QStandardPaths>
 #include <canberra.h>
 #include <cmath>
+#include <gio/gio.h>
 
 namespace ombrel {
 
@@ -231,6 +233,22 @@ bool DesktopWorkspace::openApplication(const QString& desktopId) {
     return QProcess::startDetached(words.takeFirst(), words);
 }
 
+bool DesktopWorkspace::reducesMotion() {
+    // GNOME's setting, read through GSettings when its schema is installed (asking for a
+    // schema that is missing would abort the program).
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    if (!source) return false;
+    GSettingsSchema* schema = g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE);
+    if (!schema) return false;
+    const bool known = g_settings_schema_has_key(schema, "enable-animations");
+    g_settings_schema_unref(schema);
+    if (!known) return false;
+    GSettings* settings = g_settings_new("org.gnome.desktop.interface");
+    const bool animates = g_settings_get_boolean(settings, "enable-animations");
+    g_object_unref(settings);
+    return !animates;
+}
+
 // ---- permissions ----
 
 bool LinuxAccess::accessibilityTrusted() {
@@ -275,6 +293,7 @@ PlatformServices makeNativePlatform() {
     s.recording = std::make_unique<LinuxRecordingSources>(pid, QCoreApplication::applicationName());
     s.vision = std::make_unique<OpenCvVision>();
     s.sharing = std::make_unique<DesktopSharing>(desktopId);
+    s.hotKeys = std::make_unique<X11HotKeys>();
     return s;
 }
 

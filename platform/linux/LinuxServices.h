@@ -68,6 +68,7 @@ class DesktopWorkspace : public Workspace {
     bool open(const QUrl& url) override;
     bool reveal(const QString& path) override;
     bool openApplication(const QString& desktopId) override;
+    bool reducesMotion() override;
 };
 
 class LinuxAccess : public Access {

@@ -1,9 +1,11 @@
 #include "X11Windows.h"
+#include "DesktopEntries.h"
 #include "XConnection.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QIcon>
 #include <cerrno>
 #include <csignal>
 
@@ -146,6 +148,73 @@ bool X11Windows::activate(qint64 pid) {
 bool X11Windows::isRunning(qint64 pid) {
     // Signal 0 only asks whether the process exists; EPERM means it does, under another user.
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+namespace {
+
+constexpr int iconPx = 32;
+
+// The icon a window carries in _NET_WM_ICON (width, height, then ARGB pixels, for each
+// size), the size nearest to `iconPx`.
+QImage windowIcon(const XConnection& x, xcb_window_t w) {
+    const std::vector<uint32_t> data = x.cardinals(w, x.atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL);
+    QImage best;
+    for (size_t at = 0; at + 2 <= data.size();) {
+        const uint32_t width = data[at], height = data[at + 1];
+        const size_t count = size_t(width) * height;
+        if (width == 0 || height == 0 || width > 1024 || height > 1024 || at + 2 + count > data.size()) break;
+        if (best.isNull() || std::abs(int(width) - iconPx) < std::abs(best.width() - iconPx)) {
+            QImage image(int(width), int(height), QImage::Format_ARGB32);
+            for (uint32_t y = 0; y < height; ++y)
+                std::copy_n(data.begin() + long(at + 2 + size_t(y) * width), width,
+                            reinterpret_cast<uint32_t*>(image.scanLine(int(y))));
+            best = image;
+        }
+        at += 2 + count;
+    }
+    return best;
+}
+
+} // namespace
+
+ApplicationLook X11Windows::applicationLook(const WindowInfo& window) {
+    ApplicationLook look;
+    if (const DesktopEntry* entry = DesktopEntries::installed().find(window.bundleId)) {
+        look.name = entry->name;
+        const QIcon icon =
+            QFileInfo(entry->icon).isAbsolute() ? QIcon(entry->icon) : QIcon::fromTheme(entry->icon);
+        if (!icon.isNull()) look.icon = icon.pixmap(iconPx, iconPx).toImage();
+    }
+    if (look.name.isEmpty()) look.name = processName(window.pid, window.bundleId);
+    if (look.icon.isNull() && connection().isOpen())
+        look.icon = windowIcon(connection(), xcb_window_t(window.id));
+    return look;
+}
+
+void X11Windows::keepFloating(WindowId window) {
+    XConnection& x = connection();
+    if (!x.isOpen() || !window) return;
+    // A mapped window asks the window manager with client messages (EWMH).
+    auto ask = [&](xcb_atom_t type, std::initializer_list<uint32_t> data) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = xcb_window_t(window);
+        event.type = type;
+        int i = 0;
+        for (uint32_t d : data)
+            event.data.data32[i++] = d;
+        xcb_send_event(x.conn(), 0, x.root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+    };
+    constexpr uint32_t add = 1, fromApplication = 1;
+    ask(x.atoms().netWmDesktop, {0xFFFFFFFFu, fromApplication});
+    ask(x.atoms().netWmState,
+        {add, x.atom("_NET_WM_STATE_STICKY"), x.atoms().netWmStateAbove, fromApplication});
+    ask(x.atoms().netWmState,
+        {add, x.atoms().netWmStateSkipTaskbar, x.atom("_NET_WM_STATE_SKIP_PAGER"), fromApplication});
+    xcb_flush(x.conn());
 }
 
 bool X11Windows::isCompositing() {

@@ -25,6 +25,8 @@ class X11Windows : public WindowSystem {
     void startWatching() override;
     bool isCompositing() override;
     bool isRunning(qint64 pid) override;
+    ApplicationLook applicationLook(const WindowInfo& window) override;
+    void keepFloating(WindowId window) override;
 
     // The application that owns one client window.
     AppInfo appOf(quint32 window) const;

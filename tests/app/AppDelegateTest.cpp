@@ -87,7 +87,7 @@ TEST_F(AppDelegateTest, TheSettingsSubmenuHasItsTwentyEntriesWithChecksShowingSt
     EXPECT_TRUE(item(s, "List Under the Picture")->isChecked());
     EXPECT_TRUE(item(s, "Stacked Up and Down")->isChecked());
     EXPECT_EQ(titles(item(s, "Capture Shortcut")->menu()),
-              (QStringList{"Shift-Command-2", "Option-Shift-S", "Control-Option-Space", "Off"}));
+              (QStringList{"Shift+Ctrl+2", "Alt+Shift+S", "Ctrl+Alt+Space", "Off"}));
 }
 
 TEST_F(AppDelegateTest, EveryToggleIsStoredAndShownChecked) {

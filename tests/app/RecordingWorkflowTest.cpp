@@ -3,6 +3,7 @@
 // made from the fake platform's pictures.
 #include "ShellTestSupport.h"
 #include "app/AppDelegate.h"
+#include "app/ButtonPanel.h"
 #include "library/CaptureStore.h"
 #include "library/RecentPanel.h"
 #include "platform/Defaults.h"
@@ -16,20 +17,6 @@
 
 using namespace ombrel;
 using namespace ombrel::test;
-
-namespace {
-WindowInfo window(WindowId id, qint64 pid, const QString& app, const QString& title, QRect frame,
-                  int layer = 0) {
-    WindowInfo w;
-    w.id = id;
-    w.pid = pid;
-    w.bundleId = app;
-    w.title = title;
-    w.frameGlobal = frame;
-    w.layer = layer;
-    return w;
-}
-} // namespace
 
 TEST(FormatTime, MinutesAndSecondsUnderAnHourThenHours) {
     EXPECT_EQ(AppDelegate::formatTime(0), "00:00");
@@ -71,13 +58,15 @@ class RecordingWorkflow : public ombrel::test::LibraryTest {
 TEST_F(RecordingWorkflow, TheMenuOffersTheScreenThenOtherProgramsWindowsBrowsersFirstAndTheTwoChecks) {
     const qint64 own = platform.windows->myPid;
     platform.windows->windowList = {
-        window(1, 10, "org.gnome.TextEditor",
-               "Notes about the quarterly figures for the board meeting next week", QRect(0, 0, 800, 600)),
-        window(2, 11, "Chromium", "Chat", QRect(0, 0, 1000, 700)),
-        window(3, 12, "Tiny", "Small", QRect(0, 0, 200, 600)),                       // not wider than 200
-        window(4, own, "com.ombrel.capture.tests", "Editor", QRect(0, 0, 900, 600)), // ours
-        window(5, 13, "Xmessage", "", QRect(0, 0, 400, 300)),                        // no title
-        window(6, 14, "Panel", "Top bar", QRect(0, 0, 1920, 300), 1),                // not a normal window
+        windowInfo(1, 10, "org.gnome.TextEditor",
+                   "Notes about the quarterly figures for the board meeting next week",
+                   QRect(0, 0, 800, 600)),
+        windowInfo(2, 11, "Chromium", "Chat", QRect(0, 0, 1000, 700)),
+        windowInfo(3, 12, "Tiny", "Small", QRect(0, 0, 200, 600)),                       // not wider than 200
+        windowInfo(4, own, "com.ombrel.capture.tests", "Editor", QRect(0, 0, 900, 600)), // ours
+        windowInfo(5, 13, "Xmessage", "", QRect(0, 0, 400, 300)),                        // no title
+        windowInfo(6, 14, "Panel", "Top bar", QRect(0, 0, 1920, 300), WindowKind::Normal,
+                   1), // not a normal window
     };
     app->toggleRecording();
     QMenu* menu = app->recordingMenu();
@@ -137,25 +126,33 @@ TEST_F(RecordingWorkflow, RecordingShowsTheOutlineAndTimeThenSavesAndAnnouncesTh
     EXPECT_TRUE(app->recordingFrame()->isVisible());
     EXPECT_EQ(app->recordingFrame()->border()->pillText(), "Recording whole screen");
     EXPECT_EQ(app->recordingFrame()->geometry(), QRect(0, 0, 640, 360));
-    RecordingControls* controls = app->recordingControls();
-    ASSERT_TRUE(controls);
-    EXPECT_TRUE(controls->isVisible());
-    EXPECT_EQ(controls->symbolName(), "stop.fill");
-    EXPECT_TRUE(controls->isAlert());
-    EXPECT_TRUE(controls->isPulsing());
-    EXPECT_EQ(controls->toolTip(), "Stop recording whole screen");
-    EXPECT_EQ(controls->timeText(), "00:00");
-    EXPECT_TRUE(controls->voiceBars()->isVisibleTo(controls)) << "with sound, the bars show";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controls->voiceBars()->shownLevel() > 0.5; }, 3000))
+    // The record button turns into the stop button, with the time and the voice bars beside it.
+    FloatingButton* button = app->buttonPanel()->record();
+    RecordingStrip* strip = app->buttonPanel()->strip();
+    EXPECT_EQ(button->symbolName(), "stop.fill");
+    EXPECT_TRUE(button->isAlert());
+    EXPECT_TRUE(button->isPulsing());
+    EXPECT_EQ(button->toolTip(), "Stop recording whole screen");
+    EXPECT_TRUE(strip->isVisible());
+    EXPECT_EQ(app->timeLabelText(), "00:00");
+    const QRect buttonGlobal(button->mapToGlobal(QPoint(0, 0)), button->size());
+    EXPECT_TRUE(strip->geometry().right() < buttonGlobal.left() ||
+                strip->geometry().left() > buttonGlobal.right())
+        << "beside the record button, not over it";
+    EXPECT_TRUE(strip->voiceBars()->isVisibleTo(strip)) << "with sound, the bars show";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return strip->voiceBars()->shownLevel() > 0.5; }, 3000))
         << "the fake microphone's tone (level about 1.4, so 1) reaches the bars";
     EXPECT_EQ(platform.sounds->wavs.size(), 1) << "the start chime";
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controls->timeText() == "00:01"; }, 3000));
-    app->toggleRecording();
-    EXPECT_EQ(controls->symbolName(), "hourglass");
-    EXPECT_EQ(controls->timeText(), "Saving…");
-    EXPECT_EQ(controls->toolTip(), "Saving your recording…");
-    EXPECT_FALSE(controls->isEnabled()) << "no second stop while saving";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->timeLabelText() == "00:01"; }, 3000));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(16, 16)); // the record button stops
+    EXPECT_EQ(button->symbolName(), "hourglass");
+    EXPECT_FALSE(button->isAlert());
+    EXPECT_EQ(app->timeLabelText(), "Saving…");
+    EXPECT_FALSE(strip->voiceBars()->isVisibleTo(strip)) << "saving shows the text alone";
+    EXPECT_EQ(button->toolTip(), "Saving your recording…");
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(16, 16));
+    EXPECT_EQ(platform.sounds->wavs.size(), 2) << "no second stop while saving";
     EXPECT_FALSE(app->recordingFrame()->isVisible());
     EXPECT_EQ(platform.sounds->wavs.size(), 2) << "the stop chime";
 
@@ -165,13 +162,20 @@ TEST_F(RecordingWorkflow, RecordingShowsTheOutlineAndTimeThenSavesAndAnnouncesTh
     EXPECT_TRUE(CaptureStore::all().contains(QFileInfo(file).absoluteFilePath()) ||
                 CaptureStore::all().contains(file));
     EXPECT_FALSE(app->recorder());
-    EXPECT_FALSE(controls->isVisible());
-    EXPECT_EQ(controls->symbolName(), "record.circle");
-    EXPECT_EQ(controls->toolTip(), "Record your screen");
+    EXPECT_FALSE(strip->isVisible());
+    EXPECT_EQ(button->symbolName(), "record.circle");
+    EXPECT_EQ(button->toolTip(), "Record your screen");
+    EXPECT_FALSE(button->isPulsing());
     EXPECT_TRUE(item(app->appMenu(), "Record…"));
     EXPECT_TRUE(alerts.isEmpty());
     ASSERT_TRUE(app->hasRecentPanel());
     EXPECT_TRUE(app->recentPanel().isVisible()) << "the Recent panel shows the new recording";
+    const QRect buttons = app->buttonPanel()->frameGeometry();
+    const QRect recent = app->recentPanel().frameGeometry();
+    EXPECT_FALSE(recent.intersects(buttons)) << "beside the floating buttons, not over them";
+    EXPECT_LT(std::min(std::abs(recent.right() - buttons.left()), std::abs(buttons.right() - recent.left())),
+              40)
+        << "next to them, not in a corner of the screen";
 }
 
 TEST_F(RecordingWorkflow, WithTheZoomOnTheLabelSaysZoomingWhileTheVideoIsRendered) {
@@ -180,8 +184,8 @@ TEST_F(RecordingWorkflow, WithTheZoomOnTheLabelSaysZoomingWhileTheVideoIsRendere
     startWholeScreen();
     QTest::qWait(600);
     app->toggleRecording();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return app->recordingControls()->timeText() == "Zooming…"; }, 5000));
-    EXPECT_EQ(app->recordingControls()->toolTip(), "Adding the zooming to your video…");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->timeLabelText() == "Zooming…"; }, 5000));
+    EXPECT_EQ(app->buttonPanel()->record()->toolTip(), "Adding the zooming to your video…");
     ASSERT_TRUE(QTest::qWaitFor([&] { return saved.size() == 1; }, 20000));
 }
 
@@ -202,7 +206,7 @@ TEST_F(RecordingWorkflow, QuittingDuringARecordingSavesItFirst) {
     startWholeScreen();
     QTest::qWait(400);
     EXPECT_FALSE(app->applicationShouldTerminate()) << "termination waits for the recording";
-    EXPECT_EQ(app->recordingControls()->timeText(), "Saving…");
+    EXPECT_EQ(app->timeLabelText(), "Saving…");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !app->recorder(); }, 20000));
     EXPECT_EQ(saved.size(), 0) << "the program quits instead of showing the recording";
     EXPECT_EQ(CaptureStore::all().size(), 1) << "but the recording is in the library";

@@ -2,6 +2,8 @@
 // What the shell's tests share: alerts caught instead of shown, and the tray menu's items
 // by title.
 
+#include "platform/Windows.h"
+
 #include <QAction>
 #include <QList>
 #include <QMenu>
@@ -35,6 +37,20 @@ inline QAction* item(QMenu* menu, const QString& title) {
         if (a->text() == title) return a;
     ADD_FAILURE() << "no item " << title.toStdString();
     return nullptr;
+}
+
+// A window of the window list, on the normal layer unless said otherwise.
+inline WindowInfo windowInfo(WindowId id, qint64 pid, const QString& app, const QString& title, QRect frame,
+                             WindowKind kind = WindowKind::Normal, int layer = 0) {
+    WindowInfo w;
+    w.id = id;
+    w.pid = pid;
+    w.bundleId = app;
+    w.title = title;
+    w.frameGlobal = frame;
+    w.kind = kind;
+    w.layer = layer;
+    return w;
 }
 
 } // namespace ombrel::test

@@ -22,7 +22,7 @@ desktop_spawn 300 "$APP" >"$DESKTOP_TMP/app.log" 2>&1
 wait_for 20 sh -c "xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\").*+1[0-9][0-9][0-9]+'"
 
 # Capture from the tray menu.
-line=$(xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -E '\+1[0-9]{3}\+[0-9]+ *$' | head -1)
+line=$(xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -v '"Ombrel Capture buttons"' | grep -E '\+1[0-9]{3}\+[0-9]+ *$' | head -1)
 read -r w h ax ay < <(echo "$line" | sed -E 's/.* ([0-9]+)x([0-9]+)\+-?[0-9]+\+-?[0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\1 \2 \3 \4/')
 xdotool mousemove $((ax + w / 2)) $((ay + h / 2)) click 1
 sleep 0.8

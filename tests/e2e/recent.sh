@@ -54,7 +54,7 @@ check "the drop page is open" wait_for 60 sh -c 'xdotool search --name "^drop fi
 PAGE=$(xdotool search --name "^drop files=" | head -1)
 
 desktop_spawn 300 "$APP" >"$DESKTOP_TMP/app.log" 2>&1 >/dev/null
-tray() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -E '\+1[0-9]{3}\+[0-9]+ *$' | head -1; }
+tray() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -v '"Ombrel Capture buttons"' | grep -E '\+1[0-9]{3}\+[0-9]+ *$' | head -1; }
 tray_shown() { [ -n "$(tray)" ]; }
 check "the tray item is there" wait_for 20 tray_shown
 

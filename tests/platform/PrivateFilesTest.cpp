@@ -88,7 +88,8 @@ TEST_F(PrivateFilesTest, AMoveAcrossFileSystemsLeavesOnlyTheWholeFileUnderTheNam
     EXPECT_EQ(read(to), bytes);
     EXPECT_EQ(modeOf(to), 0600);
     EXPECT_FALSE(QFileInfo::exists(from));
-    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Recording_V1.mp4")});
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("Recording_V1.mp4")});
 }
 
 TEST_F(PrivateFilesTest, AFailedMoveKeepsBothFilesAndSaysWhy) {

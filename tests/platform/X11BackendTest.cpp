@@ -1,5 +1,6 @@
 // The X11 backends against a real X server, window manager and other programs' windows.
 // Run by tests/e2e/on_desktop.sh, which starts the desktop and sets PNGPROBE.
+#include "platform/linux/X11HotKeys.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11Windows.h"
 
@@ -146,4 +147,27 @@ TEST(X11Backends, AWindowGrabFailsPlainlyForAWindowThatIsGone) {
     EXPECT_FALSE(shot.isOk());
     EXPECT_EQ(shot.failure(), Failure::Permanent);
     EXPECT_FALSE(shot.message().isEmpty());
+}
+
+TEST(X11Backends, TheHotKeyIsHeardWithOrWithoutCapsLockAndAKeyHeldElsewhereIsRefused) {
+    const QKeyCombination key(Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_2);
+    X11HotKeys mine, another; // two connections: two programs to the X server
+    ASSERT_TRUE(mine.registerKey(key));
+    const auto refused = another.registerKey(key);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.failure(), Failure::Permanent);
+    EXPECT_EQ(another.registeredKey(), std::nullopt);
+
+    QSignalSpy pressed(&mine, &HotKeys::pressed);
+    QProcess::execute(QStringLiteral("xdotool"), {"key", "shift+ctrl+2"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pressed.count() == 1; }, 5000));
+    QProcess::execute(QStringLiteral("xdotool"), {"key", "Caps_Lock", "shift+ctrl+2", "Caps_Lock"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pressed.count() == 2; }, 5000))
+        << "Caps Lock makes no difference";
+    QProcess::execute(QStringLiteral("xdotool"), {"key", "ctrl+2"});
+    QTest::qWait(300);
+    EXPECT_EQ(pressed.count(), 2) << "without Shift it is another key";
+
+    mine.unregisterKey();
+    EXPECT_TRUE(another.registerKey(key)) << "a key given back is free for others";
 }

@@ -6,6 +6,7 @@
 #include "recording/ZoomCommand.h"
 #include "recording/ZoomPlanCommand.h"
 #include "understanding/ReadCommand.h"
+#include "updates/UpdatesCommands.h"
 #include "upload/ServePhoneCommand.h"
 
 #include <QTextStream>
@@ -50,6 +51,11 @@ const QList<Verb>& verbs() {
         {"read", "PICTURE [--careful] [--find QUERY] [--private]",
          "Print the text read on a picture with its boxes, or what a find or Auto-Blur would mark, as JSON.",
          VerbNeeds::Core, &readCommand},
+        {"check-for-updates", "[--feed URL] [--install]",
+         "Check the update feed as the menu does and print the answer; --install installs an offered update.",
+         VerbNeeds::Network, &checkForUpdatesCommand},
+        {"crash-summary", "REPORT", "Print the summary of a crash report that would be sent.",
+         VerbNeeds::Core, &crashSummaryCommand},
     };
     return table;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Handing URLs and files to the desktop.
 
+#include <QStringList>
 #include <QUrl>
 
 namespace ombrel {
@@ -20,6 +21,11 @@ class Workspace {
     // runs, else starts it from its desktop entry. False when it is neither running nor
     // installed.
     virtual bool openApplication(const QString& desktopId) = 0;
+
+    // Opens a new message in the user's e-mail program, addressed to `to`, with the
+    // subject and, when given, one attached file; the user sends it. False when there is
+    // no e-mail program to open.
+    virtual bool composeMail(const QStringList& to, const QString& subject, const QString& attachment) = 0;
 };
 
 } // namespace ombrel

@@ -71,6 +71,9 @@ const QHash<QString, QByteArray>& sources() {
              R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><path d="M6.5 3.5v17l14-8.5z" fill="currentColor"/></svg>)"},
             {"magnifyingglass",
              R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="2" stroke-linecap="round"><circle cx="10" cy="10" r="6.5"/><path d="M15 15l6 6"/></svg>)"},
+            // The toast after a crash report went out.
+            {"ant",
+             R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.5" stroke-linecap="round"><ellipse cx="12" cy="6.2" rx="2.3" ry="2" fill="currentColor" stroke="none"/><ellipse cx="12" cy="11" rx="2" ry="2.4" fill="currentColor" stroke="none"/><ellipse cx="12" cy="17.4" rx="3" ry="4" fill="currentColor" stroke="none"/><path d="M10.8 4.6L9 1.8M13.2 4.6L15 1.8M10.2 10l-4-2.5-1.5 1.5M13.8 10l4-2.5 1.5 1.5M10 11.8l-4.5 1-1 2.5M14 11.8l4.5 1 1 2.5M10 13.2l-3.5 3.5-.5 3.5M14 13.2l3.5 3.5.5 3.5"/></svg>)"},
             {"photo",
              R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><rect x="2.5" y="4" width="19" height="16" rx="2"/><circle cx="8.5" cy="9.5" r="1.8"/><path d="M3 17.5l5.5-5 4 3.5 3-2.5 5.5 4.5"/></svg>)"},
         };

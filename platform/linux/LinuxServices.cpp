@@ -230,6 +230,14 @@ bool DesktopWorkspace::openApplication(const QString& desktopId) {
     return QProcess::startDetached(words.takeFirst(), words);
 }
 
+bool DesktopWorkspace::composeMail(const QStringList& to, const QString& subject, const QString& attachment) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
+    if (tool.isEmpty()) return false;
+    QStringList args{QStringLiteral("--utf8"), QStringLiteral("--subject"), subject};
+    if (!attachment.isEmpty()) args << QStringLiteral("--attach") << attachment;
+    return QProcess::startDetached(tool, args + to);
+}
+
 // ---- permissions ----
 
 bool LinuxAccess::accessibilityTrusted() {

@@ -10,6 +10,7 @@
 #include "ui/GlassPrompt.h"
 #include "ui/Permissions.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -24,6 +25,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QtConcurrent>
 
 #include <csignal>
@@ -114,6 +116,29 @@ void showFailure(const QPointer<GlassPrompt>& prompt, const QString& error) {
     prompt->onPrimary = [weak = prompt] {
         if (weak) weak->dismiss();
     };
+}
+
+// Another prompt on screen (a crash report's offer, a send prompt), if any.
+GlassPrompt* otherPromptShown(const GlassPrompt* mine) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* other = qobject_cast<GlassPrompt*>(window); other && other != mine && other->isVisible())
+            return other;
+    return nullptr;
+}
+
+// Opens the prompt once no other prompt is on screen, so two never lie on top of each other.
+void openWhenAlone(GlassPrompt* prompt) {
+    if (!otherPromptShown(prompt)) {
+        prompt->open();
+        return;
+    }
+    auto* wait = new QTimer(prompt);
+    QObject::connect(wait, &QTimer::timeout, prompt, [prompt, wait] {
+        if (otherPromptShown(prompt)) return;
+        wait->deleteLater();
+        prompt->open();
+    });
+    wait->start(300);
 }
 
 void startInstall(const Feed& feed, const QPointer<GlassPrompt>& prompt) {
@@ -285,7 +310,7 @@ void offer(const Feed& feed) {
         }
         startInstall(feed, weak);
     };
-    prompt->open();
+    openWhenAlone(prompt);
 }
 
 GlassPrompt* prompt() {

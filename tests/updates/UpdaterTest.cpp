@@ -170,6 +170,19 @@ TEST_F(UpdaterCheckTest, WithoutATeamTheOfferSendsTheUserToTheWebSite) {
     EXPECT_EQ(platform.workspace->opened, QList<QUrl>{QUrl(QStringLiteral("https://ombrel.invalid"))});
 }
 
+TEST_F(UpdaterCheckTest, TheOfferWaitsForAnotherPromptOnScreen) {
+    GlassPrompt crashOffer(QStringLiteral("No Thanks"), 400);
+    crashOffer.say(QStringLiteral("Sorry, it closed unexpectedly"), QString(), QStringLiteral("Send Report"));
+    crashOffer.open();
+    offerVersion("99.0");
+    Updater::check(true);
+    ASSERT_TRUE(QTest::qWaitFor([] { return Updater::prompt() != nullptr; }, 10000));
+    QTest::qWait(500);
+    EXPECT_FALSE(Updater::prompt()->isVisible());
+    crashOffer.dismiss();
+    EXPECT_TRUE(waitForPrompt());
+}
+
 TEST_F(UpdaterCheckTest, AFailedInstallationSaysWhyAndCloses) {
     allowInstalling();
     std::atomic<bool> release{false};

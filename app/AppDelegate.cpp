@@ -19,6 +19,8 @@
 #include "ui/Permissions.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
+#include "updates/CrashCheck.h"
+#include "updates/Updater.h"
 #include "upload/PhoneUploadWindow.h"
 
 #include <QApplication>
@@ -45,6 +47,7 @@ AppDelegate::AppDelegate(QString bundleId, QObject* parent)
 }
 AppDelegate::~AppDelegate() {
     RecentPanel::onOpenPicture = nullptr;
+    Updater::setQuit(nullptr);
 }
 
 bool AppDelegate::isReleaseBuild() const {
@@ -75,7 +78,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     setUpOpenAtLogin();
     refreshSettingsMenu();
     refreshAppMenu();
-    // 10. The crash check and update checks run here once they exist (real build only).
+    // 10. The crash check, and a silent update check now and every 6 hours (real build only).
+    Updater::setQuit([this] { terminate(); });
+    if (isReleaseBuild()) {
+        CrashCheck::run();
+        Updater::check(false);
+        auto* updateTimer = new QTimer(this);
+        connect(updateTimer, &QTimer::timeout, this, [] { Updater::check(false); });
+        updateTimer->start(Updater::repeatSeconds * 1000);
+    }
     // 11, 12. The welcome window, help page and release notes arrive with onboarding.
 }
 
@@ -177,7 +188,7 @@ void AppDelegate::refreshAppMenu() {
     m->addSeparator();
     addItem(m, QStringLiteral("Help and What This Can Do"), nullptr);
     addItem(m, QStringLiteral("What's New"), nullptr);
-    addItem(m, QStringLiteral("Check for Updates…"), nullptr);
+    addItem(m, QStringLiteral("Check for Updates…"), [] { Updater::check(true); });
     addItem(m, QStringLiteral("Contact Us…"),
             [] { Platform::workspace().open(QUrl(AppConfig::website + QStringLiteral("/contact"))); });
     m->addSeparator();
@@ -264,13 +275,12 @@ void AppDelegate::refreshSettingsMenu() {
         ->setData(1);
     m->addSeparator();
     check(addItem(m, QStringLiteral("Open at Startup"), [this] { toggleOpenAtLogin(); }), opensAtLogin());
-    QAction* crash =
-        check(addItem(m, QStringLiteral("Send Crash Reports Automatically"),
-                      [this] {
-                          Defaults::set(Keys::crashReportsOff, !Defaults::get(Keys::crashReportsOff));
-                          refreshSettingsMenu();
-                      }),
-              !Defaults::get(Keys::crashReportsOff));
+    QAction* crash = check(addItem(m, QStringLiteral("Send Crash Reports Automatically"),
+                                   [this] {
+                                       CrashCheck::setSendsAutomatically(!CrashCheck::sendsAutomatically());
+                                       refreshSettingsMenu();
+                                   }),
+                           CrashCheck::sendsAutomatically());
     crash->setToolTip(
         QStringLiteral("If the app ever closes unexpectedly, it sends us what went wrong: versions and "
                        "the error, never your screen or files"));

@@ -7,6 +7,7 @@
 #include "recording/ZoomPlanCommand.h"
 #include "sending/ShareCommands.h"
 #include "understanding/ReadCommand.h"
+#include "updates/UpdatesCommands.h"
 #include "upload/ServePhoneCommand.h"
 
 #include <QTextStream>
@@ -57,6 +58,11 @@ const QList<Verb>& verbs() {
         {"save-copy", "FILE… --to FOLDER",
          "Copy the files into FOLDER's Ombrel Capture folder, as Choose a Folder… does; prints each copy.",
          VerbNeeds::Core, &saveCopyCommand},
+        {"check-for-updates", "[--feed URL] [--install]",
+         "Check the update feed as the menu does and print the answer; --install installs an offered update.",
+         VerbNeeds::Network, &checkForUpdatesCommand},
+        {"crash-summary", "REPORT", "Print the summary of a crash report that would be sent.",
+         VerbNeeds::Core, &crashSummaryCommand},
     };
     return table;
 }

@@ -5,6 +5,9 @@
 #include "app/SingleInstance.h"
 #include "markup/MarkupSetup.h"
 #include "platform/Platform.h"
+#include "updates/CrashHandler.h"
+#include "updates/Updater.h"
+#include "updates/UpdatesConfig.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -34,6 +37,8 @@ int runProgram(int argc, char** argv, const QStringList& handOver) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication app(argc, argv);
 
+    // Started by an update: the version it replaces quits first.
+    Updater::waitForReplacedInstance();
     SingleInstance instance(bundleId());
     if (instance.sendToRunning(handOver)) return 0; // the running program took the request
     if (!instance.listen()) {
@@ -41,6 +46,7 @@ int runProgram(int argc, char** argv, const QStringList& handOver) {
         return 1;
     }
 
+    CrashHandler::install(CrashHandler::reportsFolder(), Updater::currentVersion());
     Platform::install(makeNativePlatform());
     AppDelegate delegate(bundleId());
     QObject::connect(&instance, &SingleInstance::received, &delegate, [&delegate](const QStringList& args) {
@@ -63,6 +69,7 @@ int runProgram(int argc, char** argv, const QStringList& handOver) {
     const int status = QApplication::exec();
     running = nullptr;
     Platform::uninstall();
+    CrashHandler::uninstall();
     return status;
 }
 
@@ -74,12 +81,14 @@ int main(int argc, char** argv) {
         args.append(QString::fromLocal8Bit(argv[i]));
     const QString first = args.value(0);
     installMarkupIntoLibrary(); // searches see the words written on pictures
+    UpdatesConfig::use({AppConfig::website, AppConfig::updatesFeed, AppConfig::appleTeamID,
+                        AppConfig::releaseBundleId, AppConfig::supportEmail});
     if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
         QTextStream(stdout) << helpText();
         return 0;
     }
     if (first == QLatin1String("--version")) {
-        QTextStream(stdout) << "ombrel-capture " << OMBREL_VERSION << '\n';
+        QTextStream(stdout) << "ombrel-capture " << Updater::currentVersion() << '\n';
         return 0;
     }
     if (args.isEmpty()) return runProgram(argc, argv, {});

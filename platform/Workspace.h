@@ -1,6 +1,7 @@
 #pragma once
 // Handing URLs and files to the desktop.
 
+#include <QStringList>
 #include <QUrl>
 
 namespace ombrel {
@@ -24,6 +25,10 @@ class Workspace {
     // True when the user asked the desktop for fewer animations (GNOME's
     // "enable-animations" off); false where the desktop has no such setting.
     virtual bool reducesMotion() = 0;
+    // Opens a new message in the user's e-mail program, addressed to `to`, with the
+    // subject and, when given, one attached file; the user sends it. False when there is
+    // no e-mail program to open.
+    virtual bool composeMail(const QStringList& to, const QString& subject, const QString& attachment) = 0;
 };
 
 } // namespace ombrel

@@ -22,6 +22,9 @@ PACKAGES=(
   ffmpeg
   # recording: microphone and desktop-wide pointer events
   libpulse-dev libxcb-xinput-dev libxi-dev
+  # updates: archives, Ed25519 signatures; openssl makes the test authority and keys, time
+  # measures the updater's memory
+  libarchive-dev libssl-dev openssl time
   # sounds and fonts
   libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
   # a handwriting face for sticky notes

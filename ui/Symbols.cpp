@@ -33,6 +33,8 @@ const QHash<QString, QByteArray>& sources() {
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="5" y="3" width="16" height="13" rx="2"/><path d="M3 7v12a2 2 0 0 0 2 2h13"/><path d="M7 14l4-4 3 3 2-2 3 3"/></svg>)"},
         {"arrow.down.right.and.arrow.up.left",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"><path d="M20 4l-6 6M14 5v5h5M4 20l6-6M10 19v-5H5"/></svg>)"},
+        {"ant",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.5" stroke-linecap="round"><ellipse cx="12" cy="6.2" rx="2.3" ry="2" fill="currentColor" stroke="none"/><ellipse cx="12" cy="11" rx="2" ry="2.4" fill="currentColor" stroke="none"/><ellipse cx="12" cy="17.4" rx="3" ry="4" fill="currentColor" stroke="none"/><path d="M10.8 4.6L9 1.8M13.2 4.6L15 1.8M10.2 10l-4-2.5-1.5 1.5M13.8 10l4-2.5 1.5 1.5M10 11.8l-4.5 1-1 2.5M14 11.8l4.5 1 1 2.5M10 13.2l-3.5 3.5-.5 3.5M14 13.2l3.5 3.5.5 3.5"/></svg>)"},
         {"iphone",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><rect x="6" y="1.5" width="12" height="21" rx="2.5"/><path d="M10 4h4" stroke-linecap="round"/></svg>)"},
         // The floating buttons and the capture picker.
@@ -49,7 +51,8 @@ const QHash<QString, QByteArray>& sources() {
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M4 20l1-4.5L16 4.5l3.5 3.5L8.5 19z"/><path d="M14 7l3.5 3.5"/></svg>)"},
         {"eye",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8"><path d="M1.8 12C4.5 7.2 8 5 12 5s7.5 2.2 10.2 7c-2.7 4.8-6.2 7-10.2 7S4.5 16.8 1.8 12z"/><circle cx="12" cy="12" r="3.2" fill="currentColor"/></svg>)"},
-        {"doc.on.doc", R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><rect x="8" y="7" width="12" height="15" rx="2"/><path d="M16 4.5V4a2 2 0 0 0-2-2H6a2 2 0 0 0-2 2v11a2 2 0 0 0 2 2h.5"/></svg>)"},
+        {"doc.on.doc",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><rect x="8" y="7" width="12" height="15" rx="2"/><path d="M16 4.5V4a2 2 0 0 0-2-2H6a2 2 0 0 0-2 2v11a2 2 0 0 0 2 2h.5"/></svg>)"},
         {"paperplane",
          R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" fill="none" stroke="currentColor" stroke-width="1.8" stroke-linejoin="round"><path d="M2.5 11.5L21.5 3l-6 18-4-7.5z"/><path d="M11.5 13.5L21.5 3"/></svg>)"},
         {"trash",

@@ -124,6 +124,17 @@ class FakeWorkspace : public Workspace {
     }
     bool fewerAnimations = false;
     bool reducesMotion() override { return fewerAnimations; }
+    struct Mail {
+        QStringList to;
+        QString subject;
+        QString attachment;
+    };
+    QList<Mail> mails;
+    bool hasMail = true; // false: no e-mail program
+    bool composeMail(const QStringList& to, const QString& subject, const QString& attachment) override {
+        if (hasMail) mails.append({to, subject, attachment});
+        return hasMail;
+    }
 };
 
 class FakeAccess : public Access {

@@ -69,6 +69,8 @@ class DesktopWorkspace : public Workspace {
     bool reveal(const QString& path) override;
     bool openApplication(const QString& desktopId) override;
     bool reducesMotion() override;
+    // Through xdg-email, which hands the message to the desktop's e-mail program.
+    bool composeMail(const QStringList& to, const QString& subject, const QString& attachment) override;
 };
 
 class LinuxAccess : public Access {

@@ -1,0 +1,246 @@
+// Crash reports at the next launch: which report is chosen, what its summary says, and
+// what the user sees (or does not) with automatic sending on and off.
+#include "LocalServer.h"
+#include "UpdateFixtures.h"
+#include "support/TestEnv.h"
+#include "ui/GlassPrompt.h"
+#include "ui/Toast.h"
+#include "updates/CrashCheck.h"
+#include "updates/UpdatesConfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ombrel;
+using ombrel::test::LocalServer;
+using ombrel::test::writeFile;
+
+namespace {
+
+QJsonObject summarise(const QJsonObject& header, const QJsonObject& body) {
+    const QByteArray text =
+        QJsonDocument(header).toJson(QJsonDocument::Compact) + '\n' + QJsonDocument(body).toJson();
+    const auto summary = CrashCheck::summary(text);
+    EXPECT_TRUE(summary);
+    return summary.value_or(QJsonObject());
+}
+
+QJsonObject frame(const QJsonValue& imageIndex, const QJsonValue& offset = QJsonValue::Undefined,
+                  const QJsonValue& symbol = QJsonValue::Undefined) {
+    QJsonObject f;
+    if (!imageIndex.isUndefined()) f.insert(QStringLiteral("imageIndex"), imageIndex);
+    if (!offset.isUndefined()) f.insert(QStringLiteral("imageOffset"), offset);
+    if (!symbol.isUndefined()) f.insert(QStringLiteral("symbol"), symbol);
+    return f;
+}
+
+const QJsonArray images{QJsonObject{{"name", "ombrel-capture"}}, QJsonObject{{"name", "libQt6Core.so.6"}}};
+
+} // namespace
+
+TEST(CrashSummary, TakesTheCrashedThreadsFramesByImageAndOffsetOrSymbol) {
+    const QJsonObject body{
+        {"cpuType", "X86-64"},
+        {"usedImages", images},
+        {"threads",
+         QJsonArray{QJsonObject{{"frames", QJsonArray{frame(1, 5)}}},
+                    QJsonObject{{"triggered", true},
+                                {"frames", QJsonArray{frame(0, 4096), frame(1, 77, "qt_message_fatal"),
+                                                      frame(QJsonValue::Undefined, 8), frame(-1, 9),
+                                                      frame(2, 10), frame(0)}}}}},
+    };
+    const QJsonObject header{{"app_version", "2.1"}, {"build_version", "ab12"}, {"os_version", "Debian 12"}};
+    const QJsonObject summary = summarise(header, body);
+    EXPECT_EQ(summary.size(), 7);
+    EXPECT_EQ(summary.value("version"), "2.1");
+    EXPECT_EQ(summary.value("build"), "ab12");
+    EXPECT_EQ(summary.value("macos"), "Debian 12");
+    EXPECT_EQ(summary.value("cpu"), "X86-64");
+    EXPECT_EQ(summary.value("frames").toArray(),
+              (QJsonArray{"ombrel-capture +4096", "libQt6Core.so.6 qt_message_fatal", "? +8", "? +9", "? +10",
+                          "ombrel-capture +0"}));
+}
+
+TEST(CrashSummary, UsesTheFirstThreadWhenNoneIsMarkedAndKeepsThirtyFrames) {
+    QJsonArray many;
+    for (int i = 0; i < 45; ++i)
+        many.append(frame(0, i));
+    const QJsonObject untriggered{{"usedImages", images},
+                                  {"threads", QJsonArray{QJsonObject{{"frames", many}}}}};
+    const QJsonArray frames = summarise({}, untriggered).value("frames").toArray();
+    ASSERT_EQ(frames.size(), 30);
+    EXPECT_EQ(frames.last(), "ombrel-capture +29");
+    EXPECT_EQ(summarise({}, {{"threads", QJsonArray{}}}).value("frames").toArray(), QJsonArray());
+    EXPECT_EQ(summarise({}, {}).value("version"), "");
+}
+
+TEST(CrashSummary, JoinsTheExceptionAndCutsTheReasonAt500Characters) {
+    EXPECT_EQ(summarise({}, {{"exception", QJsonObject{{"type", "SEGV_MAPERR"}, {"signal", "SIGSEGV"}}}})
+                  .value("exception"),
+              "SEGV_MAPERR SIGSEGV");
+    EXPECT_EQ(summarise({}, {{"exception", QJsonObject{{"type", "EXC_CRASH"}}}}).value("exception"),
+              "EXC_CRASH");
+    EXPECT_EQ(summarise({}, {{"exception", QJsonObject{{"type", 5}}}}).value("exception"), "");
+
+    const QString longText(2000, QLatin1Char('x'));
+    EXPECT_EQ(summarise({}, {{"asi", QJsonObject{{"app", QJsonArray{longText}}}}})
+                  .value("reason")
+                  .toString()
+                  .size(),
+              500);
+    EXPECT_EQ(summarise({}, {{"asi", QJsonObject{}}, {"termination", QJsonObject{{"indicator", "Aborted"}}}})
+                  .value("reason"),
+              "Aborted");
+    EXPECT_EQ(summarise({}, {{"asi", QJsonObject{{"a", QJsonArray{"boom", "at line 3"}}}},
+                             {"termination", QJsonObject{{"indicator", "Aborted"}}}})
+                  .value("reason"),
+              "boom at line 3 Aborted");
+    // Characters, not bytes or halves of an emoji: 499 letters and a whole flag.
+    const QString flags = QString(499, QLatin1Char('a')) + QStringLiteral("🇬🇧🇬🇧");
+    EXPECT_EQ(summarise({}, {{"asi", QJsonObject{{"a", QJsonArray{flags}}}}}).value("reason"),
+              QString(499, QLatin1Char('a')) + QStringLiteral("🇬🇧"));
+}
+
+TEST(CrashSummary, TextThatIsNotTwoJsonObjectsHasNone) {
+    EXPECT_FALSE(CrashCheck::summary("{\"app_version\":\"1\"}"));
+    EXPECT_FALSE(CrashCheck::summary("[1]\n{}"));
+    EXPECT_FALSE(CrashCheck::summary("{}\nnot json"));
+    EXPECT_TRUE(CrashCheck::summary("{}\n{}"));
+}
+
+class CrashCheckTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.filePath(QStringLiteral("crash-reports"));
+        Defaults::useFile(dir.filePath(QStringLiteral("settings.ini")));
+        platform = installFakePlatform(dir.filePath(QStringLiteral("Trash")));
+        configure(QStringLiteral("support@ombrel.invalid"));
+        Defaults::set(Keys::crashReportsAddress, server.url(QStringLiteral("/api/crash")).toString());
+    }
+    void TearDown() override {
+        if (GlassPrompt* p = CrashCheck::prompt()) delete p;
+        UpdatesConfig::use({});
+        Defaults::useFile(QString());
+    }
+    void configure(const QString& supportEmail) {
+        UpdatesConfig::use({QStringLiteral("https://ombrel.invalid"), {}, {}, {}, supportEmail});
+    }
+    QString report(const QString& name, const QDateTime& modified, const QByteArray& text = goodReport) {
+        const QString path = folder + QLatin1Char('/') + name;
+        writeFile(path, text);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::Append) &&
+                    file.setFileTime(modified, QFileDevice::FileModificationTime));
+        return path;
+    }
+    bool promptShown() { return CrashCheck::prompt() && CrashCheck::prompt()->isVisible(); }
+
+    static inline const QByteArray goodReport = R"({"app_version":"2.0"})"
+                                                "\n"
+                                                R"({"termination":{"indicator":"Segmentation fault"}})";
+    QTemporaryDir dir;
+    QString folder;
+    FakePlatformHandles platform;
+    LocalServer server;
+    const QDateTime seen = QDateTime::currentDateTimeUtc().addSecs(-3600);
+};
+
+TEST_F(CrashCheckTest, TheNewestReportOfThisProgramAfterTheLastLookIsChosen) {
+    report(QStringLiteral("OmbrelCapture-old.ips"), seen);
+    EXPECT_FALSE(CrashCheck::newestReport(folder, seen)) << "a report at the last look's moment is not newer";
+    const QString newer = report(QStringLiteral("OmbrelCapture-b.ips"), seen.addSecs(20));
+    report(QStringLiteral("OmbrelCapture-a.ips"), seen.addSecs(10));
+    for (const char* other :
+         {"Other-z.ips", "ombrelcapture-z.ips", "OmbrelCapture-z.crash", "OmbrelCapture-z.ips.txt"})
+        report(QString::fromLatin1(other), seen.addSecs(30));
+    const auto found = CrashCheck::newestReport(folder, seen);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->path, newer);
+    EXPECT_FALSE(CrashCheck::newestReport(dir.filePath(QStringLiteral("missing")), seen));
+}
+
+TEST_F(CrashCheckTest, TheFirstLaunchOnlyNotesTheTime) {
+    report(QStringLiteral("OmbrelCapture-1.ips"), seen);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    CrashCheck::run(folder, now);
+    EXPECT_EQ(UpdatesSettings::date(Keys::lastCrashSeen), now);
+    QTest::qWait(300);
+    EXPECT_TRUE(server.requests.isEmpty());
+    EXPECT_FALSE(promptShown());
+}
+
+TEST_F(CrashCheckTest, AReportIsSummarisedPostedAndToldOnlyWhenTaken) {
+    UpdatesSettings::setDate(Keys::lastCrashSeen, seen);
+    report(QStringLiteral("OmbrelCapture-1.ips"), seen.addSecs(60));
+    CrashCheck::run(folder, QDateTime::currentDateTimeUtc());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Toast::currentText().isEmpty(); }, 10000));
+    EXPECT_EQ(Toast::currentText(),
+              QStringLiteral("It closed unexpectedly last time. A report went to us so we can fix it."));
+    ASSERT_EQ(server.requests.size(), 1);
+    const auto& sent = server.requests.first();
+    EXPECT_EQ(sent.method, "POST");
+    EXPECT_EQ(sent.path, "/api/crash");
+    EXPECT_EQ(sent.contentType, "application/json");
+    const QJsonObject summary = QJsonDocument::fromJson(sent.body).object();
+    EXPECT_EQ(summary.value("version"), "2.0");
+    EXPECT_EQ(summary.value("reason"), "Segmentation fault");
+    EXPECT_FALSE(promptShown());
+
+    // Each report goes once; a refused post shows nothing.
+    const QPointer<QWidget> firstToast = Toast::panel();
+    server.status = 201;
+    UpdatesSettings::setDate(Keys::lastCrashSeen, seen.addSecs(60));
+    report(QStringLiteral("OmbrelCapture-2.ips"), seen.addSecs(120));
+    CrashCheck::run(folder, QDateTime::currentDateTimeUtc());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests.size() == 2; }, 10000));
+    QTest::qWait(200);
+    EXPECT_TRUE(!Toast::panel() || Toast::panel() == firstToast.data()) << "no new toast";
+    CrashCheck::run(folder, QDateTime::currentDateTimeUtc());
+    QTest::qWait(200);
+    EXPECT_EQ(server.requests.size(), 2);
+}
+
+TEST_F(CrashCheckTest, WithReportsOffTheUserIsOfferedAnEmailWithTheReport) {
+    CrashCheck::setSendsAutomatically(false);
+    EXPECT_TRUE(Defaults::get(Keys::crashReportsOff));
+    UpdatesSettings::setDate(Keys::lastCrashSeen, seen);
+    const QString path = report(QStringLiteral("OmbrelCapture-1.ips"), seen.addSecs(60));
+    CrashCheck::run(folder, QDateTime::currentDateTimeUtc());
+    ASSERT_TRUE(promptShown());
+    GlassPrompt* prompt = CrashCheck::prompt();
+    EXPECT_EQ(prompt->heading(), QStringLiteral("Sorry, it closed unexpectedly"));
+    EXPECT_EQ(prompt->primaryButton()->text(), QStringLiteral("Send Report"));
+    prompt->primaryButton()->click();
+    EXPECT_FALSE(prompt->isVisible());
+    ASSERT_EQ(platform.workspace->mails.size(), 1);
+    const FakeWorkspace::Mail& mail = platform.workspace->mails.first();
+    EXPECT_EQ(mail.to, QStringList{QStringLiteral("support@ombrel.invalid")});
+    EXPECT_TRUE(mail.subject.startsWith(QStringLiteral("Ombrel Capture crash report, version ")));
+    EXPECT_EQ(mail.attachment, path);
+    QTest::qWait(100);
+    EXPECT_TRUE(server.requests.isEmpty()) << "nothing is sent without the user";
+}
+
+TEST_F(CrashCheckTest, AnUnreadableReportLeadsToTheOfferAndWithoutAnAddressToNothing) {
+    UpdatesSettings::setDate(Keys::lastCrashSeen, seen);
+    report(QStringLiteral("OmbrelCapture-1.ips"), seen.addSecs(60), "not a report");
+    CrashCheck::run(folder, seen.addSecs(100));
+    EXPECT_TRUE(promptShown()) << "automatic sending on, but nothing to send: the e-mail is offered";
+    CrashCheck::prompt()->secondaryButton()->click();
+    EXPECT_FALSE(promptShown());
+
+    configure(QString());
+    CrashCheck::setSendsAutomatically(false);
+    report(QStringLiteral("OmbrelCapture-2.ips"), seen.addSecs(200));
+    CrashCheck::run(folder, seen.addSecs(300));
+    QTest::qWait(100);
+    EXPECT_FALSE(promptShown());
+    EXPECT_TRUE(server.requests.isEmpty());
+}

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# The install layout and the updater end to end, on 127.0.0.1 with a local HTTPS server
+# whose certificate comes from a test authority (trusted through SSL_CERT_FILE):
+#   install_end_to_end.sh BUILD_DIR SIGN_TOOL
+# The program is installed into a bundle of its own; each bad update leaves that bundle
+# unchanged byte for byte with the words the user would read; a good one takes its place
+# and the new version runs. Prints the memory used while a 200 MB update downloads.
+set -euo pipefail
+build=${1:?usage: install_end_to_end.sh BUILD_DIR SIGN_TOOL}
+sign=${2:?usage: install_end_to_end.sh BUILD_DIR SIGN_TOOL}
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+cleanup() {
+    declare -F site_stop >/dev/null && site_stop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+passed=0
+ok() { passed=$((passed + 1)); echo "ok - $*"; }
+
+# A private home: settings, cache (the working folders) and state.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
+    XDG_STATE_HOME="$work/home/.local/state" XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset OMBREL_BUNDLE_ID
+export QT_QPA_PLATFORM=offscreen
+
+# --- the bundle ---
+bundle="$work/apps/ombrel-capture"
+cmake --install "$build" --prefix "$bundle" >/dev/null
+for f in bin/ombrel-capture share/applications/com.ombrel.capture.desktop \
+    share/icons/hicolor/scalable/apps/com.ombrel.capture.svg share/ombrel-capture/bundle.json; do
+    [[ -f "$bundle/$f" ]] || fail "the bundle lacks $f"
+done
+ls "$bundle"/share/ombrel-capture/update-keys/*.pem >/dev/null || fail "the bundle trusts no update key"
+app="$bundle/bin/ombrel-capture"
+version=$("$app" --version)
+[[ "$version" =~ ^ombrel-capture\ [0-9]+\.[0-9]+ ]] || fail "the installed program says '$version'"
+ok "cmake --install makes a bundle that runs ($version)"
+
+# --- keys, authority, server ---
+WORK=$work SIGN=$sign
+source "$here/update_site.sh"
+site_start || fail "the test site did not start"
+site="$work/site"
+cd "$work"
+"$sign" public-key --key maker.pem >"$bundle/share/ombrel-capture/update-keys/test-maker.pem"
+leftovers() { find "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR" -maxdepth 3 -name 'ombrel-update-*' 2>/dev/null | wc -l; }
+
+# Every bad update: the program says the words given and the bundle stays as it was.
+expect_refused() { # what feed-url words…
+    local what=$1 url=$2; shift 2
+    local before after out status=0
+    before=$(fingerprint "$bundle")
+    out=$("$app" check-for-updates --feed "$url" --install 2>"$work/stderr") || status=$?
+    after=$(fingerprint "$bundle")
+    [[ "$before" == "$after" ]] || fail "$what: the bundle changed"
+    for words in "$@"; do
+        grep -qxF "$words" <<<"$out" || fail "$what: expected '$words', got: $out $(cat "$work/stderr")"
+    done
+    [[ $(leftovers) == 0 ]] || fail "$what: a working folder was left behind"
+    ok "$what leaves the bundle unchanged: ${*: -1}"
+}
+
+make_update good.zip maker.pem 9.9.9 com.ombrel.capture
+good_sha=$(sha "$site/good.zip")
+
+expect_refused "a wrong digest" "$(feed wrong-digest 9.9.9 "$https/good.zip" "$(printf '0%.0s' {1..64})")" \
+    "The update didn't install" "The download didn't match. Nothing was changed."
+: >"$site/requests.log"
+expect_refused "plain http" "$(feed plain 9.9.9 "http://127.0.0.1:$http_port/good.zip" "$good_sha")" \
+    "Couldn't download it. Your current version still works."
+! grep -q "good.zip" "$site/requests.log" || fail "plain http: the archive was requested"
+expect_refused "a truncated download" "$(feed truncated 9.9.9 "$https/truncated/good.zip" "$good_sha")" \
+    "Couldn't download it. Your current version still works."
+grep -qE "did not download: .(Connection closed|the download ended after)" "$work/stderr" ||
+    fail "the truncated download was not noticed as such: $(cat "$work/stderr")"
+
+# Archives that try to leave their folder (made by hand, as no tool of ours would).
+/usr/bin/python3 - "$site" "$work" <<'PY'
+import io, os, sys, tarfile, zipfile
+site, work = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(os.path.join(site, "dotdot.zip"), "w") as z:
+    z.writestr("ombrel-capture/bin/ombrel-capture", "#!/bin/sh\n")
+    z.writestr("ombrel-capture/../../escaped.txt", "outside")
+def tar(name, members):
+    with tarfile.open(os.path.join(site, name), "w") as t:
+        for info, data in members:
+            t.addfile(info, io.BytesIO(data) if data is not None else None)
+def file(name, data):
+    info = tarfile.TarInfo(name); info.size = len(data); return info, data
+def link(name, target):
+    info = tarfile.TarInfo(name); info.type = tarfile.SYMTYPE; info.linkname = target; return info, None
+tar("absolute.tar", [file("ombrel-capture/bin/ombrel-capture", b"#!/bin/sh\n"),
+                     file(os.path.join(work, "absolute-escape.txt"), b"outside")])
+tar("link.tar", [file("ombrel-capture/bin/ombrel-capture", b"#!/bin/sh\n"),
+                 link("ombrel-capture/share/evil", "../../../../../../etc"),
+                 file("ombrel-capture/share/evil/escaped.txt", b"outside")])
+PY
+expect_refused "an archive with ../ entries" "$(feed dotdot 9.9.9 "$https/dotdot.zip" "$(sha "$site/dotdot.zip")")" \
+    "The update didn't install" \
+    "Couldn't replace the app: The update holds “ombrel-capture/../../escaped.txt”, a path outside its folder."
+expect_refused "an archive with an absolute path" \
+    "$(feed absolute 9.9.9 "$https/absolute.tar" "$(sha "$site/absolute.tar")")" \
+    "Couldn't replace the app: The update holds “$work/absolute-escape.txt”, a path outside its folder."
+[[ ! -e "$work/absolute-escape.txt" ]] || fail "the absolute path was written"
+expect_refused "a symbolic link out of the folder" "$(feed link 9.9.9 "$https/link.tar" "$(sha "$site/link.tar")")" \
+    "Couldn't replace the app: The update holds a link “ombrel-capture/share/evil” that points outside its folder."
+
+notsigned="The update isn't signed by us, so it wasn't installed."
+make_update stranger.zip stranger.pem 9.9.9 com.ombrel.capture
+expect_refused "a manifest signed by an untrusted key" \
+    "$(feed stranger 9.9.9 "$https/stranger.zip" "$(sha "$site/stranger.zip")")" "$notsigned"
+make_update changed.zip maker.pem 9.9.9 com.ombrel.capture \
+    'echo "Exec=/bin/evil" >>share/applications/com.ombrel.capture.desktop'
+expect_refused "a file changed after signing" \
+    "$(feed changed 9.9.9 "$https/changed.zip" "$(sha "$site/changed.zip")")" "$notsigned"
+make_update extra.zip maker.pem 9.9.9 com.ombrel.capture 'echo "#!/bin/sh" >bin/helper'
+expect_refused "an extra file" "$(feed extra 9.9.9 "$https/extra.zip" "$(sha "$site/extra.zip")")" "$notsigned"
+make_update other.zip maker.pem 9.9.9 com.example.other
+expect_refused "another identifier" "$(feed other 9.9.9 "$https/other.zip" "$(sha "$site/other.zip")")" "$notsigned"
+current=${version#ombrel-capture }
+expect_refused "an older version offered" "$(feed older 0.0.1 "$https/good.zip" "$good_sha")" \
+    "You're up to date" "Version $current is the latest."
+
+# --- the good update ---
+out=$("$app" check-for-updates --feed "$(feed good 9.9.9 "$https/good.zip" "$good_sha")" --install) ||
+    fail "the good update: $out"
+grep -qxF "Version 9.9.9 is installed." <<<"$out" || fail "the good update said: $out"
+[[ "$(fingerprint "$bundle")" == "$(fingerprint "$work/stage-good.zip/ombrel-capture")" ]] ||
+    fail "the installed bundle is not the signed one"
+[[ "$("$app" --version)" == "ombrel-capture 9.9.9" ]] || fail "the new version says $("$app" --version)"
+out=$("$app" check-for-updates --feed "$https/good.json")
+grep -qxF "Version 9.9.9 is the latest." <<<"$out" || fail "the new version's check said: $out"
+[[ "$(ls -A "$work/apps")" == "ombrel-capture" ]] || fail "something was left beside the bundle: $(ls -A "$work/apps")"
+[[ $(leftovers) == 0 ]] || fail "a working folder was left behind"
+ok "a good update takes the bundle's place and the new version runs"
+
+# --- memory while a 200 MB update downloads ---
+big="$work/stage-big/ombrel-capture"
+mkdir -p "$(dirname "$big")" && cp -a "$bundle" "$big"
+head -c $((200 * 1024 * 1024)) /dev/urandom >"$big/share/ombrel-capture/padding.bin"
+printf '{"identifier": "com.ombrel.capture", "version": "9.9.10"}\n' >"$big/share/ombrel-capture/bundle.json"
+"$sign" --key maker.pem "$big" "$site/big.tar" >/dev/null 2>&1
+rm -rf "$big"
+peak_kib() { /usr/bin/time -f '%M' -o "$work/peak" "$@" >/dev/null 2>&1 || true; cat "$work/peak" | tail -1; }
+idle=$(peak_kib "$app" check-for-updates --feed "$https/good.json")
+download=$(peak_kib "$app" check-for-updates --feed "$(feed big-wrong 9.9.10 "$https/big.tar" "$(printf 'f%.0s' {1..64})")" --install)
+install=$(peak_kib "$app" check-for-updates --feed "$(feed big 9.9.10 "$https/big.tar" "$(sha "$site/big.tar")")" --install)
+[[ "$("$app" --version)" == "ombrel-capture 9.9.10" ]] || fail "the 200 MB update did not install"
+echo "peak memory: idle check $((idle / 1024)) MiB; downloading 200 MB $((download / 1024)) MiB" \
+    "(+$(((download - idle) / 1024)) MiB); installing it $((install / 1024)) MiB (+$(((install - idle) / 1024)) MiB)"
+((download - idle < 64 * 1024)) || fail "downloading used $(((download - idle) / 1024)) MiB above idle"
+ok "a 200 MB update downloads in less than 64 MiB above idle"
+echo "$passed passed, 0 failed"

@@ -93,8 +93,9 @@ Vision& Platform::vision() {
 }
 Sharing& Platform::sharing() {
     return need(installed().sharing, "sharing");
-    HotKeys& Platform::hotKeys() {
-        return need(installed().hotKeys, "hotKeys");
-    }
+}
+HotKeys& Platform::hotKeys() {
+    return need(installed().hotKeys, "hotKeys");
+}
 
 } // namespace ombrel

@@ -352,42 +352,44 @@ class FakeSharing : public Sharing {
         folderQuestions << title << acceptLabel;
         done(folderAnswer);
     }
-    // Records what is registered; combinations in `heldElsewhere` are refused as another
-    // program's. `press` acts as the user pressing the registered combination.
-    class FakeHotKeys : public HotKeys {
-      public:
-        QList<QKeyCombination> heldElsewhere;
-        QList<std::optional<QKeyCombination>> registrations; // every change, none for a release
-        std::optional<QKeyCombination> key;
+};
 
-        Outcome<bool> registerKey(QKeyCombination combination) override;
-        void unregisterKey() override;
-        std::optional<QKeyCombination> registeredKey() const override { return key; }
-        // True when a combination is registered and so the press reached the program.
-        bool press();
-    };
+// Records what is registered; combinations in `heldElsewhere` are refused as another
+// program's. `press` acts as the user pressing the registered combination.
+class FakeHotKeys : public HotKeys {
+  public:
+    QList<QKeyCombination> heldElsewhere;
+    QList<std::optional<QKeyCombination>> registrations; // every change, none for a release
+    std::optional<QKeyCombination> key;
 
-    struct FakePlatformHandles {
-        FakeScreens* screens = nullptr;
-        FakeWindows* windows = nullptr;
-        FakePasteboard* pasteboard = nullptr;
-        FakeSounds* sounds = nullptr;
-        FakeTrash* trash = nullptr;
-        FakeLoginItem* loginItem = nullptr;
-        FakeWorkspace* workspace = nullptr;
-        FakeAccess* access = nullptr;
-        FakeAccessibility* accessibility = nullptr;
-        FakeKeys* keys = nullptr;
-        FakeRecording* recording = nullptr;
-        FakeAccessibleTree* accessibleTree = nullptr;
-        FakeVision* vision = nullptr;
-        FakeSharing* sharing = nullptr;
-        FakeHotKeys* hotKeys = nullptr;
-    };
+    Outcome<bool> registerKey(QKeyCombination combination) override;
+    void unregisterKey() override;
+    std::optional<QKeyCombination> registeredKey() const override { return key; }
+    // True when a combination is registered and so the press reached the program.
+    bool press();
+};
 
-    // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.
-    FakePlatformHandles installFakePlatform(const QString& trashFolder);
-    // The handles of the fakes installed last.
-    FakePlatformHandles& fakes();
+struct FakePlatformHandles {
+    FakeScreens* screens = nullptr;
+    FakeWindows* windows = nullptr;
+    FakePasteboard* pasteboard = nullptr;
+    FakeSounds* sounds = nullptr;
+    FakeTrash* trash = nullptr;
+    FakeLoginItem* loginItem = nullptr;
+    FakeWorkspace* workspace = nullptr;
+    FakeAccess* access = nullptr;
+    FakeAccessibility* accessibility = nullptr;
+    FakeKeys* keys = nullptr;
+    FakeRecording* recording = nullptr;
+    FakeAccessibleTree* accessibleTree = nullptr;
+    FakeVision* vision = nullptr;
+    FakeSharing* sharing = nullptr;
+    FakeHotKeys* hotKeys = nullptr;
+};
+
+// Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.
+FakePlatformHandles installFakePlatform(const QString& trashFolder);
+// The handles of the fakes installed last.
+FakePlatformHandles& fakes();
 
 } // namespace ombrel

@@ -247,62 +247,62 @@ bool DesktopWorkspace::reducesMotion() {
     const bool animates = g_settings_get_boolean(settings, "enable-animations");
     g_object_unref(settings);
     return !animates;
-    bool DesktopWorkspace::composeMail(const QStringList& to, const QString& subject,
-                                       const QString& attachment) {
-        const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
-        if (tool.isEmpty()) return false;
-        QStringList args{QStringLiteral("--utf8"), QStringLiteral("--subject"), subject};
-        if (!attachment.isEmpty()) args << QStringLiteral("--attach") << attachment;
-        return QProcess::startDetached(tool, args + to);
-    }
+}
 
-    // ---- permissions ----
+bool DesktopWorkspace::composeMail(const QStringList& to, const QString& subject, const QString& attachment) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
+    if (tool.isEmpty()) return false;
+    QStringList args{QStringLiteral("--utf8"), QStringLiteral("--subject"), subject};
+    if (!attachment.isEmpty()) args << QStringLiteral("--attach") << attachment;
+    return QProcess::startDetached(tool, args + to);
+}
 
-    bool LinuxAccess::accessibilityTrusted() {
-        // Asked before every reading of the caret (several times a second while a prompt
-        // waits): a plain call, no introspection, and a positive answer trusted for a moment.
-        {
-            const std::lock_guard guard(m_trustMutex);
-            if (m_trustedSince.isValid() && m_trustedSince.elapsed() < 2000) return true;
-        }
-        QDBusMessage ask =
-            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
-        const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask, QDBus::Block, 1000);
-        const bool trusted = address.isValid() && !address.value().isEmpty();
+// ---- permissions ----
+
+bool LinuxAccess::accessibilityTrusted() {
+    // Asked before every reading of the caret (several times a second while a prompt
+    // waits): a plain call, no introspection, and a positive answer trusted for a moment.
+    {
         const std::lock_guard guard(m_trustMutex);
-        if (trusted)
-            m_trustedSince.start();
-        else
-            m_trustedSince.invalidate();
-        return trusted;
+        if (m_trustedSince.isValid() && m_trustedSince.elapsed() < 2000) return true;
     }
+    QDBusMessage ask =
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
+    const QDBusReply<QString> address = QDBusConnection::sessionBus().call(ask, QDBus::Block, 1000);
+    const bool trusted = address.isValid() && !address.value().isEmpty();
+    const std::lock_guard guard(m_trustMutex);
+    if (trusted)
+        m_trustedSince.start();
+    else
+        m_trustedSince.invalidate();
+    return trusted;
+}
 
-    // ---- the native set ----
+// ---- the native set ----
 
-    PlatformServices makeNativePlatform() {
-        PlatformServices s;
-        const qint64 pid = QCoreApplication::applicationPid();
-        s.screens = std::make_unique<X11Screens>(pid, QCoreApplication::applicationName());
-        s.windows = std::make_unique<X11Windows>();
-        s.pasteboard = std::make_unique<QtPasteboard>();
-        s.sounds = std::make_unique<CanberraSounds>();
-        s.trash = std::make_unique<FreedesktopTrash>();
-        const QString desktopId = QGuiApplication::desktopFileName().isEmpty()
-                                      ? QStringLiteral("com.ombrel.capture")
-                                      : QGuiApplication::desktopFileName();
-        s.loginItem =
-            std::make_unique<AutostartLoginItem>(desktopId, QCoreApplication::applicationFilePath());
-        s.workspace = std::make_unique<DesktopWorkspace>();
-        s.access = std::make_unique<LinuxAccess>();
-        s.accessibility = std::make_unique<AtspiAccessibility>();
-        s.accessibleTree = std::make_unique<AtspiTree>();
-        s.keys = std::make_unique<XTestKeys>();
-        s.recording = std::make_unique<LinuxRecordingSources>(pid, QCoreApplication::applicationName());
-        s.vision = std::make_unique<OpenCvVision>();
-        s.sharing = std::make_unique<DesktopSharing>(desktopId);
-        s.hotKeys = std::make_unique<X11HotKeys>();
-        return s;
-    }
+PlatformServices makeNativePlatform() {
+    PlatformServices s;
+    const qint64 pid = QCoreApplication::applicationPid();
+    s.screens = std::make_unique<X11Screens>(pid, QCoreApplication::applicationName());
+    s.windows = std::make_unique<X11Windows>();
+    s.pasteboard = std::make_unique<QtPasteboard>();
+    s.sounds = std::make_unique<CanberraSounds>();
+    s.trash = std::make_unique<FreedesktopTrash>();
+    const QString desktopId = QGuiApplication::desktopFileName().isEmpty()
+                                  ? QStringLiteral("com.ombrel.capture")
+                                  : QGuiApplication::desktopFileName();
+    s.loginItem = std::make_unique<AutostartLoginItem>(desktopId, QCoreApplication::applicationFilePath());
+    s.workspace = std::make_unique<DesktopWorkspace>();
+    s.access = std::make_unique<LinuxAccess>();
+    s.accessibility = std::make_unique<AtspiAccessibility>();
+    s.accessibleTree = std::make_unique<AtspiTree>();
+    s.keys = std::make_unique<XTestKeys>();
+    s.recording = std::make_unique<LinuxRecordingSources>(pid, QCoreApplication::applicationName());
+    s.vision = std::make_unique<OpenCvVision>();
+    s.sharing = std::make_unique<DesktopSharing>(desktopId);
+    s.hotKeys = std::make_unique<X11HotKeys>();
+    return s;
+}
 
 } // namespace ombrel

@@ -522,9 +522,11 @@ bool VideoEditorWindow::eventFilter(QObject* watched, QEvent* event) {
         if (!key->isAutoRepeat()) sendVideo();
         return true;
     }
-    const QWidget* focus = QApplication::focusWidget();
-    const bool typing = focus && (qobject_cast<const QLineEdit*>(focus) || focus->inherits("QTextEdit") ||
-                                  focus->inherits("QPlainTextEdit") || focus->inherits("QAbstractSpinBox"));
+    const auto isTextEditor = [](const QWidget* w) {
+        return w && (qobject_cast<const QLineEdit*>(w) || w->inherits("QTextEdit") || w->inherits("QPlainTextEdit") ||
+                     w->inherits("QAbstractSpinBox"));
+    };
+    const bool typing = isTextEditor(QApplication::focusWidget()) || isTextEditor(target);
     if (!typing && modifiers == Qt::NoModifier && key->key() == Qt::Key_Space) {
         if (!key->isAutoRepeat()) togglePlay();
         return true;

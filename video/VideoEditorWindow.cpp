@@ -523,8 +523,8 @@ bool VideoEditorWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     const auto isTextEditor = [](const QWidget* w) {
-        return w && (qobject_cast<const QLineEdit*>(w) || w->inherits("QTextEdit") || w->inherits("QPlainTextEdit") ||
-                     w->inherits("QAbstractSpinBox"));
+        return w && (qobject_cast<const QLineEdit*>(w) || w->inherits("QTextEdit") ||
+                     w->inherits("QPlainTextEdit") || w->inherits("QAbstractSpinBox"));
     };
     const bool typing = isTextEditor(QApplication::focusWidget()) || isTextEditor(target);
     if (!typing && modifiers == Qt::NoModifier && key->key() == Qt::Key_Space) {

@@ -154,6 +154,7 @@ struct Job {
     AVStream* outVideo = nullptr;
     std::vector<int> audioOut; // per input stream: its output stream, or −1
     int64_t lastPts = AV_NOPTS_VALUE;
+    int64_t frameDuration = 0; // in the encoder's time base
     QString failure;
 
     ~Job() {
@@ -191,6 +192,8 @@ struct Job {
                 failure = QStringLiteral("The encoder stopped: %1").arg(avError(status));
                 return false;
             }
+            // The last picture lasts as long as the others, so the video keeps its whole length.
+            if (encodedPacket->duration <= 0) encodedPacket->duration = frameDuration;
             av_packet_rescale_ts(encodedPacket, encoder->time_base, outVideo->time_base);
             encodedPacket->stream_index = outVideo->index;
             if (!write(encodedPacket)) return false;
@@ -274,6 +277,7 @@ Outcome<bool> render(const VideoEdit& edit, const QString& from, const QString& 
     const AVRational rate =
         job.inVideo->avg_frame_rate.num > 0 ? job.inVideo->avg_frame_rate : AVRational{30, 1};
     job.encoder->framerate = rate;
+    job.frameDuration = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), job.inVideo->time_base));
     job.encoder->gop_size = std::max(1, int(2 * av_q2d(rate)));
     job.encoder->thread_count = 0;
     // Screen recordings: mostly still pictures with sharp text. superfast keeps an export of

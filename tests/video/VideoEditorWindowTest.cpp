@@ -62,7 +62,8 @@ class VideoEditorWindowTest : public LibraryTest {
         ASSERT_TRUE(QFile::copy(clip, recording));
         window = VideoEditorWindow::open(recording);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->duration() > 0 && !window->player().picture().isNull(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return window->duration() > 0 && !window->player().picture().isNull(); }, 10000));
         window->refreshTime();
     }
 
@@ -99,7 +100,10 @@ class VideoEditorWindowTest : public LibraryTest {
     void waitForSave() {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isSaving(); }, 60000));
     }
-    QString v2() const { return QFileInfo(recording).absolutePath() + "/Ombrel Capture Recording_2026-01-01 at 10.00.00_V2.mp4"; }
+    QString v2() const {
+        return QFileInfo(recording).absolutePath() +
+               "/Ombrel Capture Recording_2026-01-01 at 10.00.00_V2.mp4";
+    }
 
     static inline std::unique_ptr<QTemporaryDir> clips;
     static inline QString clip;
@@ -316,7 +320,8 @@ TEST_F(VideoEditorWindowTest, CaptionDesignsKeepThePositionAndSingleChoicesMakeI
 TEST_F(VideoEditorWindowTest, TheOverlayLaysCaptionsOutAsTheRendererDoes) {
     window->setEdit([](VideoEdit& e) { e.captions = {{0.0, 2.5, "The same words in both"}}; });
     const QRectF v = overlay().videoRect();
-    const auto rendered = CaptionPainter::picture("The same words in both", window->edit().captionStyle, v.size().toSize());
+    const auto rendered =
+        CaptionPainter::picture("The same words in both", window->edit().captionStyle, v.size().toSize());
     ASSERT_TRUE(rendered);
     const QRectF shown = overlay().captionLayout(0).box;
     EXPECT_NEAR(shown.left() - v.left(), rendered->box.left(), 0.5);
@@ -347,7 +352,8 @@ TEST_F(VideoEditorWindowTest, SavingWritesTheNextVersionAndShowsIt) {
     EXPECT_TRUE(QFile::exists(recording)) << "the original stays";
     EXPECT_FALSE(window->edit().hasChanges());
     EXPECT_TRUE(window->noteFields().isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->player().presentationSize() == QSize(W / 2, H / 2); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window->player().presentationSize() == QSize(W / 2, H / 2); }, 10000));
 }
 
 TEST_F(VideoEditorWindowTest, CopyAndSendSaveChangesFirstAndActOnTheNewVersion) {
@@ -370,9 +376,11 @@ TEST_F(VideoEditorWindowTest, CopyAndSendSaveChangesFirstAndActOnTheNewVersion) 
     QTest::keyClick(window->typingField(), Qt::Key_Return, Qt::ControlModifier);
     EXPECT_TRUE(window->isSaving());
     waitForSave();
-    const QString v3 = QFileInfo(recording).absolutePath() + "/Ombrel Capture Recording_2026-01-01 at 10.00.00_V3.mp4";
+    const QString v3 =
+        QFileInfo(recording).absolutePath() + "/Ombrel Capture Recording_2026-01-01 at 10.00.00_V3.mp4";
     EXPECT_EQ(window->file(), v3);
-    EXPECT_EQ(platform.pasteboard->fileList.value(0).toLocalFile(), v3) << "the chat sender got the new version";
+    EXPECT_EQ(platform.pasteboard->fileList.value(0).toLocalFile(), v3)
+        << "the chat sender got the new version";
 }
 
 TEST_F(VideoEditorWindowTest, AFailedSaveKeepsTheEditAndSendsNothing) {

@@ -554,6 +554,7 @@ void VideoEditorWindow::setEdit(const std::function<void(VideoEdit&)>& change) {
     m_muteButton->setIcon(Symbols::icon(
         m_edit.isMuted ? QStringLiteral("speaker.slash.fill") : QStringLiteral("speaker.slash"), iconColour));
     m_saveButton->setEnabled(m_edit != m_saved && !m_saving);
+    m_captionButton->setEnabled(!m_edit.captions.isEmpty());
 }
 
 void VideoEditorWindow::toggleCrop() {

@@ -20,8 +20,31 @@ void VideoOverlayView::setMode(Mode mode) {
     update();
 }
 void VideoOverlayView::setEdit(const VideoEdit& edit) {
+    if (edit.notes != m_edit.notes || edit.captions != m_edit.captions || edit.captionStyle != m_edit.captionStyle ||
+        edit.crop != m_edit.crop)
+        forget();
     m_edit = edit;
     update();
+}
+
+void VideoOverlayView::forget() {
+    m_noteLayouts.clear();
+    m_noteSprites.clear();
+    m_captionLayout.reset();
+    m_captionSprite.reset();
+}
+
+VideoOverlayView::Sprite VideoOverlayView::sprite(const QRectF& bounds, const std::function<void(QPainter&)>& paint) const {
+    const qreal ratio = devicePixelRatioF();
+    const QRectF area = bounds.toAlignedRect();
+    QImage image((area.size() * ratio).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(-area.topLeft());
+    paint(painter);
+    return Sprite{image, area.topLeft()};
 }
 void VideoOverlayView::setCurrentTime(double seconds) {
     if (seconds == m_currentTime) return;
@@ -29,6 +52,7 @@ void VideoOverlayView::setCurrentTime(double seconds) {
     update();
 }
 void VideoOverlayView::setVideoRect(const QRectF& rect) {
+    if (rect != m_videoRect) forget();
     m_videoRect = rect;
     update();
 }
@@ -62,7 +86,11 @@ double VideoOverlayView::notePointSize() const {
 }
 
 NoteLayout VideoOverlayView::noteLayout(int index) const {
-    return NoteLayout::make(m_edit.notes.at(index), m_videoRect.width(), NoteLayout::screenMinimum);
+    auto found = m_noteLayouts.constFind(index);
+    if (found == m_noteLayouts.constEnd())
+        found = m_noteLayouts.insert(
+            index, NoteLayout::make(m_edit.notes.at(index), m_videoRect.width(), NoteLayout::screenMinimum));
+    return *found;
 }
 
 QRectF VideoOverlayView::noteFrame(int index) const {
@@ -77,7 +105,9 @@ QRectF VideoOverlayView::captionArea() const {
 }
 
 CaptionPainter::Layout VideoOverlayView::captionLayout(int index) const {
-    return CaptionPainter::layout(m_edit.captions.at(index).text, m_edit.captionStyle, captionArea());
+    if (!m_captionLayout || m_captionLayout->first != index)
+        m_captionLayout = {index, CaptionPainter::layout(m_edit.captions.at(index).text, m_edit.captionStyle, captionArea())};
+    return m_captionLayout->second;
 }
 
 QFont VideoOverlayView::hintFont() const {
@@ -122,7 +152,15 @@ void VideoOverlayView::paintEvent(QPaintEvent*) {
 
     for (int i : m_edit.noteIndexes(m_currentTime)) {
         if (i == m_typingNote) continue;
-        noteLayout(i).paint(painter, noteFrame(i).topLeft());
+        auto found = m_noteSprites.constFind(i);
+        if (found == m_noteSprites.constEnd()) {
+            const NoteLayout laid = noteLayout(i);
+            const QRectF frame = noteFrame(i);
+            const double spread = laid.basePointSize * 0.3 + 3; // room for a shadow
+            found = m_noteSprites.insert(i, sprite(frame.adjusted(-spread, -spread, spread, spread),
+                                                   [&](QPainter& p) { laid.paint(p, frame.topLeft()); }));
+        }
+        painter.drawImage(found->topLeft, found->image);
     }
 
     if (!m_editingCaption) drawCaption(painter);
@@ -132,7 +170,13 @@ void VideoOverlayView::drawCaption(QPainter& painter) const {
     const std::optional<int> index = m_edit.captionIndex(m_currentTime);
     if (!index) return;
     const CaptionPainter::Layout laid = captionLayout(*index);
-    CaptionPainter::paint(painter, laid, m_edit.captionStyle);
+    if (!m_captionSprite || m_captionSprite->first != *index) {
+        const double spread = laid.basePointSize * 0.6 + 3; // room for the outline's shadow
+        m_captionSprite = {*index, sprite(laid.box.adjusted(-spread, -spread, spread, spread), [&](QPainter& p) {
+                               CaptionPainter::paint(p, laid, m_edit.captionStyle);
+                           })};
+    }
+    painter.drawImage(m_captionSprite->second.topLeft, m_captionSprite->second.image);
     if (!m_isPaused || m_mode != Mode::play) return;
     const QRectF pill = hintFrame(laid.box);
     QPainterPath shape;

@@ -12,6 +12,8 @@
 #include "video/VideoEdit.h"
 #include "video/VideoNotes.h"
 
+#include <QHash>
+#include <QImage>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -78,6 +80,19 @@ class VideoOverlayView : public QWidget {
   private:
     void drawCaption(QPainter& painter) const;
     QFont hintFont() const;
+    // Laid-out notes and captions with their pictures, made when first drawn and kept until
+    // the edit or the picture's place changes: playback only moves the time, so each frame
+    // draws a few finished pictures.
+    struct Sprite {
+        QImage image;    // at the screen's pixel ratio
+        QPointF topLeft; // in the view
+    };
+    Sprite sprite(const QRectF& bounds, const std::function<void(QPainter&)>& paint) const;
+    void forget();
+    mutable QHash<int, NoteLayout> m_noteLayouts;
+    mutable QHash<int, Sprite> m_noteSprites;
+    mutable std::optional<std::pair<int, CaptionPainter::Layout>> m_captionLayout;
+    mutable std::optional<std::pair<int, Sprite>> m_captionSprite;
 
     Mode m_mode = Mode::play;
     VideoEdit m_edit;

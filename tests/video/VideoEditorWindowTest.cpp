@@ -267,6 +267,10 @@ TEST_F(VideoEditorWindowTest, UndoResetBringsChangesBackUntilAnythingElseChanges
     EXPECT_EQ(window->button("Reset")->text(), "Reset");
     window->resetEdits();
     ASSERT_TRUE(window->question()) << "a new reset is asked for, nothing is brought back";
+    QTest::keyClick(window, Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_Space);
+    EXPECT_FALSE(window->isSaving()) << "no sending while the sheet is up";
+    EXPECT_FALSE(window->player().isPlaying());
     EXPECT_TRUE(window->edit().isMuted);
     EXPECT_FALSE(window->edit().crop);
 }
@@ -299,7 +303,9 @@ TEST_F(VideoEditorWindowTest, ACaptionIsChangedInPlaceAndRemovedWhenErased) {
 }
 
 TEST_F(VideoEditorWindowTest, CaptionDesignsKeepThePositionAndSingleChoicesMakeItCustom) {
+    EXPECT_FALSE(window->button("Caption Design")->isEnabled()) << "no captions yet";
     window->setEdit([](VideoEdit& e) { e.captions = {{0.0, 2.5, "Words"}}; });
+    EXPECT_TRUE(window->button("Caption Design")->isEnabled());
     std::unique_ptr<QMenu> menu = window->makeCaptionMenu();
     EXPECT_TRUE(action(menu.get(), "TV Bar")->isChecked());
     action(menu.get(), "Position/Top")->trigger();

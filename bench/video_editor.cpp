@@ -49,7 +49,8 @@ std::pair<double, double> overlayDrawing(VideoOverlayView& overlay, int frames) 
         worst = std::max(worst, ms);
     }
     // OMBREL_BENCH_SHOT=FILE keeps the last overlay drawn, to look at.
-    if (qEnvironmentVariableIsSet("OMBREL_BENCH_SHOT")) target.save(qEnvironmentVariable("OMBREL_BENCH_SHOT"));
+    if (qEnvironmentVariableIsSet("OMBREL_BENCH_SHOT"))
+        target.save(qEnvironmentVariable("OMBREL_BENCH_SHOT"));
     return {total / frames, worst};
 }
 
@@ -61,12 +62,14 @@ int main(int argc, char** argv) {
     av_log_set_level(AV_LOG_QUIET);
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 20.0;
     QTemporaryDir dir;
-    const QString source = qEnvironmentVariableIsSet("OMBREL_BENCH_CLIP") ? qEnvironmentVariable("OMBREL_BENCH_CLIP")
-                                                                          : dir.filePath("source.mp4");
+    const QString source = qEnvironmentVariableIsSet("OMBREL_BENCH_CLIP")
+                               ? qEnvironmentVariable("OMBREL_BENCH_CLIP")
+                               : dir.filePath("source.mp4");
     QTextStream out(stdout);
     if (!QFile::exists(source)) {
-        const QString failure = makePageRecording(source, seconds, QSize(1920, 1080),
-                                                  [](double t) { return QPointF(0.5 + 0.3 * std::sin(t), 0.5); }, true);
+        const QString failure = makePageRecording(
+            source, seconds, QSize(1920, 1080),
+            [](double t) { return QPointF(0.5 + 0.3 * std::sin(t), 0.5); }, true);
         if (!failure.isEmpty()) {
             out << "couldn't make the recording: " << failure << '\n';
             return 1;
@@ -99,16 +102,17 @@ int main(int argc, char** argv) {
         b.style.color = QStringLiteral("Yellow");
         e.notes = {a, b};
         e.captions = {{0, seconds, QStringLiteral("This is where the settings for the whole page live")}};
-        e.captionStyle = CaptionStyle::looks().at(1); // outlined words without a background: the dearest to draw
+        e.captionStyle =
+            CaptionStyle::looks().at(1); // outlined words without a background: the dearest to draw
     });
     window->togglePlay();
     for (const QSize size : {window->size(), QSize(1920, 1080)}) {
         window->resize(size);
         waitFor([] { return false; }, 100);
         const auto [mean, worst] = overlayDrawing(window->overlay(), 200);
-        out << "overlay drawing per frame in a " << size.width() << "x" << size.height() << " window (picture "
-            << int(window->overlay().videoRect().width()) << " wide): mean " << QString::number(mean, 'f', 2)
-            << " ms, worst " << QString::number(worst, 'f', 2) << " ms\n";
+        out << "overlay drawing per frame in a " << size.width() << "x" << size.height()
+            << " window (picture " << int(window->overlay().videoRect().width()) << " wide): mean "
+            << QString::number(mean, 'f', 2) << " ms, worst " << QString::number(worst, 'f', 2) << " ms\n";
     }
 
     // How well playback keeps up: pictures shown over five seconds of 30 a second.
@@ -117,8 +121,8 @@ int main(int argc, char** argv) {
     QObject::connect(&window->player(), &VideoPlayer::pictureChanged, [&] { ++pictures; });
     if (!window->player().isPlaying()) window->togglePlay();
     waitFor([] { return false; }, 5000);
-    out << "playback at 1920x1080 window: " << pictures << " pictures shown in 5 s (" << QString::number(pictures / 5.0, 'f', 1)
-        << " a second of 30)\n";
+    out << "playback at 1920x1080 window: " << pictures << " pictures shown in 5 s ("
+        << QString::number(pictures / 5.0, 'f', 1) << " a second of 30)\n";
     delete window;
     return 0;
 }

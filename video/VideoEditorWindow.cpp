@@ -706,7 +706,11 @@ void VideoEditorWindow::rebuildNotes() {
         row->setObjectName(QStringLiteral("noteRow"));
         row->setAttribute(Qt::WA_StyledBackground);
         row->setStyleSheet(
-            QStringLiteral("#noteRow { background: rgba(0, 0, 0, 0.28); border-radius: 8px; }"));
+            QStringLiteral("#noteRow { background: rgba(0, 0, 0, 0.28); border-radius: 8px; }"
+                           "QLineEdit { background: transparent; color: rgb(235, 238, 245); border: none; }"
+                           "QPushButton { color: rgb(235, 238, 245); border: none; padding: 0 4px; }"
+                           "QPushButton:hover { text-decoration: underline; }"
+                           "QToolButton { background: transparent; border: none; }"));
         row->setFixedHeight(34);
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(6, 3, 4, 3);

@@ -20,8 +20,8 @@ void VideoOverlayView::setMode(Mode mode) {
     update();
 }
 void VideoOverlayView::setEdit(const VideoEdit& edit) {
-    if (edit.notes != m_edit.notes || edit.captions != m_edit.captions || edit.captionStyle != m_edit.captionStyle ||
-        edit.crop != m_edit.crop)
+    if (edit.notes != m_edit.notes || edit.captions != m_edit.captions ||
+        edit.captionStyle != m_edit.captionStyle || edit.crop != m_edit.crop)
         forget();
     m_edit = edit;
     update();
@@ -34,7 +34,8 @@ void VideoOverlayView::forget() {
     m_captionSprite.reset();
 }
 
-VideoOverlayView::Sprite VideoOverlayView::sprite(const QRectF& bounds, const std::function<void(QPainter&)>& paint) const {
+VideoOverlayView::Sprite VideoOverlayView::sprite(const QRectF& bounds,
+                                                  const std::function<void(QPainter&)>& paint) const {
     const qreal ratio = devicePixelRatioF();
     const QRectF area = bounds.toAlignedRect();
     QImage image((area.size() * ratio).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
@@ -106,7 +107,8 @@ QRectF VideoOverlayView::captionArea() const {
 
 CaptionPainter::Layout VideoOverlayView::captionLayout(int index) const {
     if (!m_captionLayout || m_captionLayout->first != index)
-        m_captionLayout = {index, CaptionPainter::layout(m_edit.captions.at(index).text, m_edit.captionStyle, captionArea())};
+        m_captionLayout = {index, CaptionPainter::layout(m_edit.captions.at(index).text, m_edit.captionStyle,
+                                                         captionArea())};
     return m_captionLayout->second;
 }
 
@@ -172,9 +174,9 @@ void VideoOverlayView::drawCaption(QPainter& painter) const {
     const CaptionPainter::Layout laid = captionLayout(*index);
     if (!m_captionSprite || m_captionSprite->first != *index) {
         const double spread = laid.basePointSize * 0.6 + 3; // room for the outline's shadow
-        m_captionSprite = {*index, sprite(laid.box.adjusted(-spread, -spread, spread, spread), [&](QPainter& p) {
-                               CaptionPainter::paint(p, laid, m_edit.captionStyle);
-                           })};
+        m_captionSprite = {*index,
+                           sprite(laid.box.adjusted(-spread, -spread, spread, spread),
+                                  [&](QPainter& p) { CaptionPainter::paint(p, laid, m_edit.captionStyle); })};
     }
     painter.drawImage(m_captionSprite->second.topLeft, m_captionSprite->second.image);
     if (!m_isPaused || m_mode != Mode::play) return;

@@ -4,10 +4,13 @@
 
 #include "recording/RecordingWriter.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QString>
+#include <QTextStream>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -49,4 +52,27 @@ inline QString makePageRecording(const QString& path, double seconds, QSize size
     }
     const auto finished = writer.value()->finish();
     return finished ? QString() : finished.message();
+}
+
+// The 1920 × 1080 recording with sound that a benchmark of the video editor works on:
+// OMBREL_BENCH_CLIP when set (made there once and kept between runs), else source.mp4 in
+// `scratch`; made when missing. Its path, or empty when it could not be made (said on `out`).
+inline QString benchRecording(const QString& scratch, double seconds, QTextStream& out) {
+    const QString path = qEnvironmentVariableIsSet("OMBREL_BENCH_CLIP")
+                             ? qEnvironmentVariable("OMBREL_BENCH_CLIP")
+                             : scratch + QStringLiteral("/source.mp4");
+    if (QFile::exists(path)) return path;
+    QElapsedTimer made;
+    made.start();
+    const auto pointerAt = [](double t) {
+        return QPointF(0.5 + 0.3 * std::sin(t / 3), 0.5 + 0.2 * std::cos(t / 2));
+    };
+    const QString failure = makePageRecording(path, seconds, QSize(1920, 1080), pointerAt, true);
+    if (!failure.isEmpty()) {
+        out << "couldn't make the recording: " << failure << '\n';
+        return {};
+    }
+    out << "made a " << seconds << " s 1920x1080 recording with sound in " << made.elapsed() / 1000.0
+        << " s\n";
+    return path;
 }

@@ -62,19 +62,9 @@ int main(int argc, char** argv) {
     av_log_set_level(AV_LOG_QUIET);
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 20.0;
     QTemporaryDir dir;
-    const QString source = qEnvironmentVariableIsSet("OMBREL_BENCH_CLIP")
-                               ? qEnvironmentVariable("OMBREL_BENCH_CLIP")
-                               : dir.filePath("source.mp4");
     QTextStream out(stdout);
-    if (!QFile::exists(source)) {
-        const QString failure = makePageRecording(
-            source, seconds, QSize(1920, 1080),
-            [](double t) { return QPointF(0.5 + 0.3 * std::sin(t), 0.5); }, true);
-        if (!failure.isEmpty()) {
-            out << "couldn't make the recording: " << failure << '\n';
-            return 1;
-        }
-    }
+    const QString source = benchRecording(dir.path(), seconds, out);
+    if (source.isEmpty()) return 1;
 
     QElapsedTimer opening;
     opening.start();

@@ -38,24 +38,9 @@ int main(int argc, char** argv) {
     av_log_set_level(AV_LOG_QUIET);
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 60.0;
     QTemporaryDir dir;
-    const QString source = qEnvironmentVariableIsSet("OMBREL_BENCH_CLIP")
-                               ? qEnvironmentVariable("OMBREL_BENCH_CLIP")
-                               : dir.filePath("source.mp4");
     QTextStream out(stdout);
-    if (!QFile::exists(source)) {
-        QElapsedTimer made;
-        made.start();
-        const auto pointerAt = [](double t) {
-            return QPointF(0.5 + 0.3 * std::sin(t / 3), 0.5 + 0.2 * std::cos(t / 2));
-        };
-        const QString failure = makePageRecording(source, seconds, QSize(1920, 1080), pointerAt, true);
-        if (!failure.isEmpty()) {
-            out << "couldn't make the recording: " << failure << '\n';
-            return 1;
-        }
-        out << "made a " << seconds << " s 1920x1080 recording with sound in " << made.elapsed() / 1000.0
-            << " s\n";
-    }
+    const QString source = benchRecording(dir.path(), seconds, out);
+    if (source.isEmpty()) return 1;
 
     VideoEdit edit;
     edit.crop = QRectF(0.1, 0.08, 0.75, 0.8);

@@ -129,40 +129,61 @@ struct Overlay {
 
 Outcome<bool> render(const VideoEdit& edit, const QString& from, const QString& to,
                      const Progress& progress) {
-    std::vector<Overlay> notes, captions;
+    std::vector<Overlay> notes;
+    // Captions are painted when first shown and let go once past: a long video with many
+    // captions holds one or two of them at a time, each still made once.
+    struct CaptionOverlay {
+        const VideoEdit::Caption* caption;
+        std::optional<Overlay> overlay;
+        bool painted = false;
+    };
+    std::vector<CaptionOverlay> captions;
     QRect C;
+    QSize S;
     AVFrame* cropped = av_frame_alloc();
     Reencoding how;
     how.sound = edit.isMuted ? Reencoding::Sound::none : Reencoding::Sound::all;
     how.progress = progress;
-    how.prepare = [&](QSize S, QString&) {
+    how.prepare = [&](QSize pictureSize, QString&) {
+        S = pictureSize;
         C = cropPixels(edit.crop, S);
-        // Every note and caption picture, made once for the whole export.
+        // The notes are few and may be shown the whole time: all made before the first frame.
         for (const VideoEdit::TextNote& note : edit.notes) {
             const std::optional<QImage> image = noteImage(note, C.width());
             if (!image) continue;
             const QPoint at(int(std::lround(note.x * S.width())), int(std::lround(note.y * S.height())));
             notes.push_back(Overlay::make(*image, at, S, note.time, note.time + note.duration));
         }
-        for (const VideoEdit::Caption& caption : edit.captions) {
-            if (caption.text.isEmpty()) continue;
-            const auto picture = CaptionPainter::picture(caption.text, edit.captionStyle, C.size());
-            if (!picture) continue;
-            const QPoint at(C.left() + int(std::lround(picture->box.left())),
-                            C.top() + int(std::lround(picture->box.top())));
-            captions.push_back(
-                Overlay::make(picture->image, at, S, caption.time, caption.time + caption.duration));
-        }
+        for (const VideoEdit::Caption& caption : edit.captions)
+            if (!caption.text.isEmpty()) captions.push_back({&caption, std::nullopt});
         return C.size();
+    };
+    const auto captionAt = [&](double t) -> const Overlay* {
+        const Overlay* shown = nullptr;
+        for (CaptionOverlay& c : captions) {
+            const bool past = c.caption->time + c.caption->duration <= t;
+            if (past) c.overlay.reset();
+            if (shown || past || !c.caption->isShown(t)) continue;
+            if (!c.painted) {
+                c.painted = true; // a caption whose picture cannot be made is left out
+                if (const auto picture =
+                        CaptionPainter::picture(c.caption->text, edit.captionStyle, C.size())) {
+                    const QPoint at(C.left() + int(std::lround(picture->box.left())),
+                                    C.top() + int(std::lround(picture->box.top())));
+                    c.overlay = Overlay::make(picture->image, at, S, c.caption->time,
+                                              c.caption->time + c.caption->duration);
+                }
+            }
+            if (c.overlay) shown = &*c.overlay;
+        }
+        return shown;
     };
     how.eachPicture = [&](AVFrame* picture, double t, QString& failure) -> AVFrame* {
         // Notes in list order (later ones cover earlier ones), then the first caption shown.
         std::vector<const Overlay*> shown;
         for (const Overlay& note : notes)
             if (note.isShown(t)) shown.push_back(&note);
-        const auto caption =
-            std::find_if(captions.begin(), captions.end(), [t](const Overlay& o) { return o.isShown(t); });
-        if (caption != captions.end()) shown.push_back(&*caption);
+        if (const Overlay* caption = captionAt(t)) shown.push_back(caption);
         if (!shown.empty() && av_frame_make_writable(picture) < 0) {
             failure = QStringLiteral("Out of memory.");
             return nullptr;

@@ -1,9 +1,10 @@
 #pragma once
 // Turns a recording and its edit into a new MPEG-4 video: the text notes and the caption
 // shown at each moment are drawn over the picture, the picture is cropped, and the sound is
-// kept (every sound track) unless the edit mutes it. Decoding and encoding are FFmpeg's; the
-// note and caption pictures are made once, before the first frame, so each frame only
-// blends the ones shown at its time.
+// kept (every sound track) unless the edit mutes it. Decoding and encoding are FFmpeg's. Each
+// note and caption picture is made once per export (notes before the first frame, a caption
+// when it is first shown, let go when it is past), so each frame only blends the ones shown
+// at its time and the memory used does not grow with the video's length.
 
 #include "platform/Outcome.h"
 #include "video/VideoEdit.h"

@@ -66,10 +66,14 @@ struct VideoPlayer::Worker {
     std::deque<Picture> pictures;
     std::deque<SoundChunk> sound;
     bool atEnd = false;
+    bool soundAtEnd = false;
     std::thread thread;
 
     // Worker thread only.
     AVFormatContext* input = nullptr;
+    // The sound is read through a reader of its own, so it can be decoded ahead of the
+    // pictures however the file interleaves them.
+    AVFormatContext* soundInput = nullptr;
     AVCodecContext* decoder = nullptr;
     AVCodecContext* soundDecoder = nullptr;
     SwsContext* scaler = nullptr;
@@ -79,7 +83,8 @@ struct VideoPlayer::Worker {
     AVPacket* packet = av_packet_alloc();
     int videoIndex = -1, soundIndex = -1;
     double videoStart = 0, timeBase = 0, soundTimeBase = 0, frameSeconds = 1.0 / 30;
-    std::optional<double> target; // a seek in progress: pictures before it are passed over
+    std::optional<double> target;      // a seek in progress: pictures before it are passed over
+    std::optional<double> soundTarget; // and sound before it is not heard
 
     ~Worker() {
         {
@@ -96,6 +101,7 @@ struct VideoPlayer::Worker {
         avcodec_free_context(&decoder);
         avcodec_free_context(&soundDecoder);
         avformat_close_input(&input);
+        avformat_close_input(&soundInput);
     }
 
     std::variant<Opened, QString> openFile(const QString& path) {
@@ -127,7 +133,10 @@ struct VideoPlayer::Worker {
             soundDecoder = avcodec_alloc_context3(soundCodec);
             avcodec_parameters_to_context(soundDecoder, input->streams[soundIndex]->codecpar);
             AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-            if (avcodec_open2(soundDecoder, soundCodec, nullptr) < 0 ||
+            if (avformat_open_input(&soundInput, name.constData(), nullptr, nullptr) < 0 ||
+                avformat_find_stream_info(soundInput, nullptr) < 0 ||
+                int(soundInput->nb_streams) <= soundIndex ||
+                avcodec_open2(soundDecoder, soundCodec, nullptr) < 0 ||
                 swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_S16, soundRate,
                                     &soundDecoder->ch_layout, soundDecoder->sample_fmt,
                                     soundDecoder->sample_rate, 0, nullptr) < 0 ||
@@ -138,6 +147,10 @@ struct VideoPlayer::Worker {
             } else {
                 soundTimeBase = av_q2d(input->streams[soundIndex]->time_base);
                 opened.hasSound = true;
+                // Each reader skips what the other one reads.
+                for (unsigned i = 0; i < soundInput->nb_streams; ++i)
+                    if (int(i) != soundIndex) soundInput->streams[i]->discard = AVDISCARD_ALL;
+                input->streams[soundIndex]->discard = AVDISCARD_ALL;
             }
         }
         return opened;
@@ -206,7 +219,8 @@ struct VideoPlayer::Worker {
                                      frame->nb_samples);
         if (made <= 0) return;
         pcm.truncate(qsizetype(made) * soundChannels * 2);
-        if (target && t < *target) return; // sound before a seek's target is not heard
+        if (soundTarget && t + double(pcm.size()) / bytesPerSecond <= *soundTarget) return;
+        soundTarget.reset();
         std::lock_guard l(lock);
         if (gen == generation) sound.push_back({pcm, t, gen});
     }
@@ -234,17 +248,41 @@ struct VideoPlayer::Worker {
                 avcodec_send_packet(decoder, nullptr); // drain what the decoder holds
                 continue;
             }
-            if (packet->stream_index == videoIndex) {
-                avcodec_send_packet(decoder, packet);
-            } else if (packet->stream_index == soundIndex && soundDecoder) {
-                if (avcodec_send_packet(soundDecoder, packet) >= 0)
-                    while (avcodec_receive_frame(soundDecoder, frame) >= 0) {
-                        receivedSound(gen);
-                        av_frame_unref(frame);
-                    }
-            }
+            if (packet->stream_index == videoIndex) avcodec_send_packet(decoder, packet);
             av_packet_unref(packet);
         }
+    }
+
+    // Reads the sound until one more piece of it has been handed out, or its end.
+    void decodeSound(int gen) {
+        for (;;) {
+            int status = avcodec_receive_frame(soundDecoder, frame);
+            if (status >= 0) {
+                receivedSound(gen);
+                av_frame_unref(frame);
+                return;
+            }
+            if (status == AVERROR_EOF) {
+                std::lock_guard l(lock);
+                if (gen == generation) soundAtEnd = true;
+                return;
+            }
+            status = av_read_frame(soundInput, packet);
+            if (status < 0)
+                avcodec_send_packet(soundDecoder, nullptr);
+            else if (packet->stream_index == soundIndex)
+                avcodec_send_packet(soundDecoder, packet);
+            av_packet_unref(packet);
+        }
+    }
+
+    // Whether the sound queued is short of what playback should have in hand (under `lock`).
+    bool wantsSound() const {
+        if (!soundDecoder || soundAtEnd) return false;
+        qsizetype bytes = 0;
+        for (const SoundChunk& c : sound)
+            bytes += c.pcm.size();
+        return bytes < bytesPerSecond; // a second ahead
     }
 
     void seek(double seconds) {
@@ -254,8 +292,13 @@ struct VideoPlayer::Worker {
                       std::max<int64_t>(ts, stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time),
                       AVSEEK_FLAG_BACKWARD);
         avcodec_flush_buffers(decoder);
-        if (soundDecoder) avcodec_flush_buffers(soundDecoder);
-        if (resampler) swr_init(resampler);
+        if (soundDecoder) {
+            av_seek_frame(soundInput, soundIndex, int64_t((seconds + videoStart) / soundTimeBase),
+                          AVSEEK_FLAG_BACKWARD);
+            avcodec_flush_buffers(soundDecoder);
+            swr_init(resampler);
+            soundTarget = seconds;
+        }
         av_frame_free(&held);
         target = seconds;
     }
@@ -263,16 +306,19 @@ struct VideoPlayer::Worker {
     void run(const std::function<void()>& announce) {
         for (;;) {
             std::unique_lock l(lock);
-            wake.wait(l,
-                      [this] { return stopping || seekTo || (pictures.size() < picturesAhead && !atEnd); });
+            const auto wantsPictures = [this] { return pictures.size() < picturesAhead && !atEnd; };
+            wake.wait(l, [&] { return stopping || seekTo || wantsPictures() || wantsSound(); });
             if (stopping) return;
             const std::optional<double> seekNow = std::exchange(seekTo, std::nullopt);
             const int gen = generation;
             const QSize fit = pictureSize;
-            if (seekNow) atEnd = false;
+            if (seekNow) atEnd = soundAtEnd = false;
+            const bool pictures = seekNow || wantsPictures();
+            const bool sound = seekNow ? soundDecoder != nullptr : wantsSound();
             l.unlock();
             if (seekNow) seek(*seekNow);
-            decodeSome(gen, fit, announce);
+            if (pictures) decodeSome(gen, fit, announce);
+            if (sound) decodeSound(gen);
         }
     }
 };

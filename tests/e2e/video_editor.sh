@@ -33,6 +33,12 @@ name="Ombrel Capture Video_120005122026"
 ffmpeg -loglevel error -f lavfi -i "color=c=0x2e8b57:s=640x360:r=30:d=4" -f lavfi -i "sine=frequency=440:duration=4" \
     -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest "$day/${name}_V1.mp4"
 
+# A sound card that is heard through its monitor: the editor plays the video's sound into it.
+desktop_spawn 300 pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+    -L module-native-protocol-unix -L "module-null-sink sink_name=speaker" >"$DESKTOP_TMP/pulse.log" 2>&1
+wait_for 20 pactl info || { echo "the sound server did not start" >&2; exit 1; }
+pactl set-default-sink speaker
+
 desktop_spawn 300 "$APP" >"$DESKTOP_TMP/app.log" 2>&1
 wait_for 20 sh -c "xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\")'"
 "$APP" open "$day/${name}_V1.mp4"
@@ -84,4 +90,21 @@ check "the note is drawn at its place while shown" navy "$DESKTOP_TMP/at1.png" 1
 not_navy() { ! navy "$@"; }
 check "and gone after its three seconds" not_navy "$DESKTOP_TMP/at3.png" 104 64
 [ -n "$SHOTS" ] && import -window root "$SHOTS/video-editor-saved.png"
+
+# Space plays the new version, and its sound is heard.
+read -r x y < <(at 70 70)
+xdotool mousemove "$x" "$y" click 1 key space
+timeout 2 parec -d speaker.monitor --file-format=wav "$DESKTOP_TMP/heard.wav" || true
+xdotool key space
+loudness=$(ffmpeg -hide_banner -i "$DESKTOP_TMP/heard.wav" -af volumedetect -f null - 2>&1 | sed -n 's/.*max_volume: \(-*[0-9.]*\) dB.*/\1/p')
+check "playing sounds the video's tone (loudest ${loudness:-none} dB)" \
+    bash -c "[ -n '$loudness' ] && awk 'BEGIN { exit !($loudness > -30) }'"
+# Mute silences the playing too. (The sink's monitor gives no samples at all while nothing
+# plays into it, so "none" is silence as well.)
+click_button "Mute"
+xdotool key space
+timeout 1.5 parec -d speaker.monitor --file-format=wav "$DESKTOP_TMP/muted.wav" || true
+xdotool key space
+quiet=$(ffmpeg -hide_banner -i "$DESKTOP_TMP/muted.wav" -af volumedetect -f null - 2>&1 | sed -n 's/.*max_volume: \(-*[0-9.]*\) dB.*/\1/p')
+check "muted, nothing is heard (loudest ${quiet:-none} dB)" bash -c "[ -z '$quiet' ] || awk 'BEGIN { exit !($quiet < -60) }'"
 e2e_summary

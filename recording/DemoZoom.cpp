@@ -7,9 +7,6 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QtConcurrent>
 #include <algorithm>
 #include <cmath>

@@ -8,9 +8,6 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QPainter>
 #include <QtConcurrent>
 #include <algorithm>
@@ -38,7 +35,7 @@ QRect cropPixels(const std::optional<QRectF>& crop, QSize size) {
     const int width = even(crop->width() * W);
     const int height = even(crop->height() * H);
     const double x = std::min(std::max(crop->left() * W, 0.0), double(W - width));
-    // Counted from the bottom as the picture's pixels are there, then turned to the top.
+    // The vertical place is kept and rounded from the bottom edge, then counted from the top.
     const double fromBottom = std::min(std::max((1 - crop->bottom()) * H, 0.0), double(H - height));
     const int y = H - height - int(std::lround(fromBottom));
     return QRect(int(std::lround(x)), y, width, height);

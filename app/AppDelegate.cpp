@@ -22,6 +22,7 @@
 #include "updates/CrashCheck.h"
 #include "updates/Updater.h"
 #include "upload/PhoneUploadWindow.h"
+#include "video/VideoEditorWindow.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -48,6 +49,7 @@ AppDelegate::AppDelegate(QString bundleId, QObject* parent)
 AppDelegate::~AppDelegate() {
     RecentPanel::onOpenPicture = nullptr;
     Updater::setQuit(nullptr);
+    RecentPanel::onOpenVideo = nullptr;
 }
 
 bool AppDelegate::isReleaseBuild() const {
@@ -61,6 +63,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     buildButtons();
     // 3. The Recent panel opens pictures in the editor (it receives the Settings submenu when made).
     RecentPanel::onOpenPicture = [this](const QString& path) { openPicture(path); };
+    RecentPanel::onOpenVideo = [this](const QString& path) { openVideo(path); };
     // 4. Window motion: windows appear without animation.
     // 5. The tray item.
     buildStatusItem();
@@ -327,12 +330,19 @@ void AppDelegate::open(const QStringList& urlsOrFiles) {
 }
 
 void AppDelegate::openFile(const QString& path) {
-    // A picture of the library opens with its marks; anything else is brought in as a copy.
+    // A picture of the library opens with its marks and a video of the library in the video
+    // editor; anything else is brought in as a copy.
     const QString library = QDir(CaptureStore::folder()).absolutePath() + QLatin1Char('/');
-    if (path.startsWith(library) && !CaptureStore::isVideo(path) && CaptureStore::isOurs(path))
+    if (path.startsWith(library) && CaptureStore::isVideo(path))
+        openVideo(path);
+    else if (path.startsWith(library) && CaptureStore::isOurs(path))
         openPicture(path);
     else
         bringIn(path, true);
+}
+
+void AppDelegate::openVideo(const QString& path) {
+    VideoEditorWindow::open(path);
 }
 
 void AppDelegate::openUrls(const QList<QUrl>& urls) {
@@ -595,8 +605,8 @@ void AppDelegate::bringIn(const QString& path, bool keepOriginal) {
         source = copy;
     }
     try {
-        CaptureStore::adopt(source);
-        // A video opens in the video editor once that exists; until then it waits in the library.
+        const QString adopted = CaptureStore::adopt(source);
+        if (CaptureStore::isVideo(adopted)) openVideo(adopted);
     } catch (const StoreError&) {
     }
 }

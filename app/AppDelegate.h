@@ -74,6 +74,8 @@ class AppDelegate : public QObject {
     void captureAnother();
     EditorWindowController* editor() const { return m_editor; }
     void openPicture(const QString& path);
+    // Opens a video in the video editor (the one already showing it, if any).
+    void openVideo(const QString& path);
     void openImage();
     void bringIn(const QString& path, bool keepOriginal);
     void pasteImage();

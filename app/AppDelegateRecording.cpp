@@ -11,6 +11,7 @@
 #include "platform/ScreenSpace.h"
 #include "ui/Permissions.h"
 #include "ui/Symbols.h"
+#include "ui/TimeText.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -39,9 +40,7 @@ bool isBrowser(const WindowInfo& w) {
 } // namespace
 
 QString AppDelegate::formatTime(double seconds) {
-    const long long s = std::max(0LL, std::isfinite(seconds) ? (long long)std::trunc(seconds) : 0LL);
-    if (s < 3600) return QString::asprintf("%02lld:%02lld", s / 60, s % 60);
-    return QString::asprintf("%lld:%02lld:%02lld", s / 3600, (s / 60) % 60, s % 60);
+    return ombrel::formatTime(seconds);
 }
 
 bool AppDelegate::recordsMicrophone() const {

@@ -9,6 +9,7 @@
 #include "understanding/ReadCommand.h"
 #include "updates/UpdatesCommands.h"
 #include "upload/ServePhoneCommand.h"
+#include "video/VideoRenderCommand.h"
 
 #include <QTextStream>
 
@@ -49,6 +50,9 @@ const QList<Verb>& verbs() {
          "Render a recording again through the zoom camera planned from its events (as zoom-plan reads "
          "them).",
          VerbNeeds::Core, &zoomCommand},
+        {"video-render", "VIDEO EDIT.json --output OUT.mp4",
+         "Render a recording with an edit (crop, mute, notes, captions, as JSON) into a new video.",
+         VerbNeeds::Gui, &videoRenderCommand},
         {"read", "PICTURE [--careful] [--find QUERY] [--private]",
          "Print the text read on a picture with its boxes, or what a find or Auto-Blur would mark, as JSON.",
          VerbNeeds::Core, &readCommand},

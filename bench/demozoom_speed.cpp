@@ -5,15 +5,14 @@
 // clicks every few seconds. Prints seconds and the multiple of real time.
 //   bench_demozoom_speed [SECONDS]     (default 60; OMBREL_BENCH_CLIP=FILE keeps the made clip)
 #include "CpuTime.h"
+#include "PageRecording.h"
 #include "recording/ContentMap.h"
 #include "recording/DemoZoom.h"
-#include "recording/RecordingWriter.h"
 #include "recording/ZoomPlan.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cmath>
@@ -29,7 +28,6 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     av_log_set_level(AV_LOG_QUIET);
     const double seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 60.0;
-    const int frames = int(seconds * 30);
     const QSize size(1920, 1080);
     QTemporaryDir dir;
     // OMBREL_BENCH_CLIP names a file to keep the made recording in between runs.
@@ -57,35 +55,11 @@ int main(int argc, char** argv) {
     if (!QFile::exists(source)) {
         QElapsedTimer made;
         made.start();
-        RecordingWriter::Settings settings;
-        settings.videoSize = size;
-        auto writer = RecordingWriter::open(source, settings);
-        if (!writer) {
-            out << "couldn't make the recording: " << writer.message() << '\n';
+        const QString failure = makePageRecording(source, seconds, size, pointerAt);
+        if (!failure.isEmpty()) {
+            out << "couldn't make the recording: " << failure << '\n';
             return 1;
         }
-        QImage picture(size, QImage::Format_RGB32);
-        QFont font;
-        font.setPixelSize(22);
-        for (int i = 0; i < frames; ++i) {
-            const double t = i / 30.0;
-            picture.fill(QColor(246, 246, 242));
-            QPainter p(&picture);
-            p.setFont(font);
-            p.setPen(QColor(30, 30, 36));
-            const int scroll = int(t * 40) % 60;
-            for (int line = 0; line < 40; ++line)
-                p.drawText(
-                    160, 120 + line * 30 - scroll,
-                    QStringLiteral("Line %1 of a long page: the quick brown fox jumps over the lazy dog")
-                        .arg(line + int(t * 40) / 60));
-            const QPointF at = pointerAt(t);
-            p.setBrush(Qt::black);
-            p.drawEllipse(QPointF(at.x() * size.width(), at.y() * size.height()), 8, 8);
-            p.end();
-            writer.value()->addPicture(picture, i);
-        }
-        writer.value()->finish();
         out << "made a " << seconds << " s 1920x1080 recording in " << made.elapsed() / 1000.0 << " s\n";
     }
 

@@ -692,7 +692,12 @@ void RecentPanel::open(const QString& path) {
 }
 
 void RecentPanel::view(const QString& path) {
-    Platform::workspace().open(QUrl::fromLocalFile(path));
+    // A recording plays in the video editor, which every desktop has, rather than in a
+    // player that may not be installed.
+    if (CaptureStore::isVideo(path) && onOpenVideo)
+        onOpenVideo(path);
+    else
+        Platform::workspace().open(QUrl::fromLocalFile(path));
 }
 
 void RecentPanel::copy(const QString& path) {

@@ -127,7 +127,7 @@ class RecentPanel : public QWidget {
 
     // Opens an item for editing (a recording in the video editor or player).
     void open(const QString& path);
-    // Opens the file in the system's default viewer.
+    // Opens the file in the system's default viewer; a recording in the video editor when one exists.
     void view(const QString& path);
     void copy(const QString& path);
     // The share menu for every item of the library, below the "Share All" button.

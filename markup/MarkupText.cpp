@@ -18,19 +18,19 @@ QPaintDevice* textDevice() {
     return &device;
 }
 
-namespace {
-
 // Fonts come with their pixel size as point size; the layout device wants real points.
-QFont onDevice(QFont font) {
+QFont onTextDevice(QFont font) {
     const int dpi = textDevice()->logicalDpiY();
     font.setPointSizeF(font.pointSizeF() * 72.0 / (dpi > 0 ? dpi : 72));
     return font;
 }
 
+namespace {
+
 struct OneLine {
     QTextLayout layout;
     QSizeF size;
-    OneLine(const QString& text, const QFont& font) : layout(text, onDevice(font), textDevice()) {
+    OneLine(const QString& text, const QFont& font) : layout(text, onTextDevice(font), textDevice()) {
         layout.beginLayout();
         QTextLine line = layout.createLine();
         if (line.isValid()) {
@@ -45,7 +45,7 @@ struct OneLine {
 } // namespace
 
 double lineSpacing(const QFont& font) {
-    return QFontMetricsF(onDevice(font), textDevice()).lineSpacing();
+    return QFontMetricsF(onTextDevice(font), textDevice()).lineSpacing();
 }
 
 QSizeF measuredLine(const QString& text, const QFont& font) {
@@ -88,11 +88,11 @@ void StyledText::addParagraph(const QList<TextRun>& runs, const ParagraphStyle& 
         cursor.insertBlock(block);
     for (const TextRun& run : runs) {
         QTextCharFormat format;
-        format.setFont(onDevice(run.font), QTextCharFormat::FontPropertiesAll);
+        format.setFont(onTextDevice(run.font), QTextCharFormat::FontPropertiesAll);
         format.setForeground(run.color);
         cursor.insertText(run.text, format);
     }
-    if (paragraphs == 0 && !runs.isEmpty()) document->setDefaultFont(onDevice(runs.first().font));
+    if (paragraphs == 0 && !runs.isEmpty()) document->setDefaultFont(onTextDevice(runs.first().font));
     ++paragraphs;
 }
 

@@ -17,6 +17,8 @@ namespace ombrel {
 
 // The device that text is laid out on.
 QPaintDevice* textDevice();
+// A font whose point size is a pixel size, turned into the real points of textDevice().
+QFont onTextDevice(QFont font);
 
 // The advance width and line height of a single line of text.
 QSizeF measuredLine(const QString& text, const QFont& font);

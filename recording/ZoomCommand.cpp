@@ -2,6 +2,7 @@
 
 #include "recording/ContentMap.h"
 #include "recording/DemoZoom.h"
+#include "recording/VideoJobCommand.h"
 #include "recording/VideoThumbnails.h"
 #include "recording/ZoomPlanCommand.h"
 
@@ -20,49 +21,15 @@ namespace ombrel {
 int zoomCommand(const QStringList& arguments) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const auto usage = [&err] {
-        err << "Usage: ombrel-capture zoom VIDEO EVENTS.json --output FILE\n";
-        return 2;
-    };
-    QStringList files;
-    QString output;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments.at(i);
-        if (a == QLatin1String("--output")) {
-            if (i + 1 >= arguments.size()) {
-                err << "--output needs a file name.\n";
-                return usage();
-            }
-            output = arguments.at(++i);
-        } else if (a.startsWith(QLatin1String("--"))) {
-            err << "Unknown option \"" << a << "\".\n";
-            return usage();
-        } else {
-            files.append(a);
-        }
-    }
-    if (files.size() != 2 || output.isEmpty()) {
-        err << (files.size() != 2 ? "Name the video and its events file.\n"
-                                  : "Say where to write the zoomed video with --output FILE.\n");
-        return usage();
-    }
-    const QString video = files.at(0);
-    if (!QFileInfo(video).isFile()) {
-        err << "Couldn't find the video " << video << ".\n";
-        return 1;
-    }
-    if (QFileInfo(output).absoluteFilePath() == QFileInfo(video).absoluteFilePath()) {
-        err << "Write the zoomed video to another file than " << video << ".\n";
-        return 1;
-    }
-    QFile eventsFile(files.at(1));
-    if (!eventsFile.open(QIODevice::ReadOnly)) {
-        err << "Couldn't read " << files.at(1) << ": " << eventsFile.errorString() << ".\n";
-        return 1;
-    }
-    const auto parsed = parseZoomEvents(eventsFile.readAll());
+    const auto read = readVideoJob(arguments, {"Usage: ombrel-capture zoom VIDEO EVENTS.json --output FILE",
+                                               "Name the video and its events file.", "the zoomed video"});
+    if (const int* status = std::get_if<int>(&read)) return *status;
+    const VideoJob& job = std::get<VideoJob>(read);
+    const QString& video = job.video;
+    const QString& output = job.output;
+    const auto parsed = parseZoomEvents(job.instructions);
     if (const QString* problem = std::get_if<QString>(&parsed)) {
-        err << files.at(1) << ": " << *problem << '\n';
+        err << job.instructionsFile << ": " << *problem << '\n';
         return 1;
     }
     const ZoomEvents& events = std::get<ZoomEvents>(parsed);
@@ -74,17 +41,9 @@ int zoomCommand(const QStringList& arguments) {
     const ZoomPlan plan(events.clicks, events.pointer, events.scrollTimes, duration,
                         content ? &*content : nullptr);
 
-    // A progress line on a terminal, rewritten in place; nothing of it in a pipe or a file.
-    const bool terminal = isatty(STDOUT_FILENO);
-    int shownPercent = -1;
-    const auto progress = [&](double fraction) {
-        const int percent = int(std::floor(fraction * 100));
-        if (!terminal || percent == shownPercent) return;
-        shownPercent = percent;
-        out << "\rZooming… " << percent << " %" << Qt::flush;
-    };
-    const Outcome<bool> rendered = DemoZoom::render(plan, video, output, progress);
-    if (terminal) out << '\r' << QString(16, QLatin1Char(' ')) << '\r';
+    TerminalProgress progress(out, QStringLiteral("Zooming"));
+    const Outcome<bool> rendered = DemoZoom::render(plan, video, output, std::ref(progress));
+    progress.clear();
     if (!rendered) {
         out << Qt::flush;
         err << "Couldn't zoom " << video << ": " << rendered.message() << '\n';

@@ -29,6 +29,8 @@ PACKAGES=(
   libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
   # a handwriting face for sticky notes
   fonts-dkg-handwriting
+  # the rounded face of captions and notes on videos ("Rounded")
+  fonts-comfortaa
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl xdg-utils

@@ -7,6 +7,7 @@
 #include "sending/ChatSender.h"
 #include "support/TestEnv.h"
 #include "ui/Permissions.h"
+#include "video/VideoEditorWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -281,6 +282,17 @@ TEST_F(AppDelegateTest, BringingInAChosenVideoLeavesTheChosenFileInPlace) {
     const QStringList all = CaptureStore::all();
     ASSERT_EQ(all.size(), 1);
     EXPECT_TRUE(all.first().endsWith("-talk.mp4"));
+    ASSERT_EQ(VideoEditorWindow::openEditors().size(), 1) << "the video opens in the video editor";
+    EXPECT_EQ(VideoEditorWindow::openEditors().first()->file(), QFileInfo(all.first()).absoluteFilePath());
+    // A video of the library opens where it is, also from the command line and from Recent.
+    app->open({all.first()});
+    EXPECT_EQ(CaptureStore::all().size(), 1) << "no copy is brought in";
+    EXPECT_EQ(VideoEditorWindow::openEditors().size(), 1) << "the editor already showing it comes forward";
+    ASSERT_TRUE(RecentPanel::onOpenVideo);
+    app->recentPanel().view(all.first());
+    EXPECT_EQ(VideoEditorWindow::openEditors().size(), 1);
+    EXPECT_TRUE(platform.workspace->opened.isEmpty()) << "no other player is started";
+    qDeleteAll(QList<VideoEditorWindow*>(VideoEditorWindow::openEditors()));
 }
 
 TEST_F(AppDelegateTest, PastingWithoutAPictureSaysSo) {

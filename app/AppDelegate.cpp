@@ -16,6 +16,7 @@
 #include "platform/Platform.h"
 #include "platform/ScreenSpace.h"
 #include "sending/ChatSender.h"
+#include "sending/ShareMenu.h"
 #include "ui/Permissions.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
@@ -50,6 +51,7 @@ AppDelegate::~AppDelegate() {
     RecentPanel::onOpenPicture = nullptr;
     Updater::setQuit(nullptr);
     RecentPanel::onOpenVideo = nullptr;
+    VideoEditorWindow::onShare = nullptr;
 }
 
 bool AppDelegate::isReleaseBuild() const {
@@ -64,6 +66,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     // 3. The Recent panel opens pictures in the editor (it receives the Settings submenu when made).
     RecentPanel::onOpenPicture = [this](const QString& path) { openPicture(path); };
     RecentPanel::onOpenVideo = [this](const QString& path) { openVideo(path); };
+    // The video editor's Share offers the same menu as the picture editor's.
+    VideoEditorWindow::onShare = [](const QString& file, QWidget* anchor) {
+        ShareMenu::popUpBelow(QStringList{file}, anchor);
+    };
     // 4. Window motion: windows appear without animation.
     // 5. The tray item.
     buildStatusItem();

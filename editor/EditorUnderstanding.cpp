@@ -10,7 +10,7 @@
 
 namespace ombrel {
 
-void EditorWindowController::buildUnderstandingControls(QHBoxLayout* row) {
+void EditorWindowController::buildUnderstandingControls(QLayout* row) {
     m_find = new QLineEdit;
     m_find->setObjectName(QStringLiteral("findField"));
     m_find->setPlaceholderText(QStringLiteral("Find: login button, images…"));
@@ -21,7 +21,7 @@ void EditorWindowController::buildUnderstandingControls(QHBoxLayout* row) {
     m_find->setMinimumWidth(180);
     m_find->installEventFilter(this); // Escape gives the keys back to the canvas
     connect(m_find, &QLineEdit::returnPressed, this, &EditorWindowController::findOnPage);
-    row->addSpacing(8);
+    m_find->setProperty("baseTip", m_find->toolTip());
     row->addWidget(m_find);
     addButton(
         row, QStringLiteral("Auto-Blur"),

@@ -63,7 +63,7 @@ TEST_F(EditorWindowTest, TheButtonsCarryTheirTextsAndTheSendTipFollowsTheEnterSe
     EXPECT_EQ(editor->button("Crop")->toolTip(), "Drag around the section to keep");
     EXPECT_EQ(editor->targetText(), "Click in your chat, then Send to Chat.");
     EXPECT_EQ(editor->button("sendButton")->toolTip(),
-              "Click in your chat, then press this. It pastes and sends. Shortcut: Command-Return.");
+              "Click in your chat, then press this. It pastes and sends. Shortcut: Ctrl+Return. Key: S");
     EXPECT_EQ(editor->statusText(), "Drag to draw a box.");
     QTest::keyClick(editor.get(), Qt::Key_3);
     EXPECT_EQ(editor->canvas()->tool(), CanvasView::Tool::Hide);

@@ -9,7 +9,8 @@ namespace ombrel::EditorShortcuts {
 
 namespace {
 
-const QStringList toolKeys{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")};
+const QStringList toolKeys{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                           QStringLiteral("4")};
 
 QVariantMap stored() {
     return Defaults::store().value(QString::fromLatin1(storeKey)).toMap();
@@ -51,8 +52,9 @@ const Info& info(EditorShortcut shortcut) {
 std::optional<QString> key(EditorShortcut shortcut) {
     const Info& i = info(shortcut);
     const QVariantMap choices = stored();
-    const QString key = choices.contains(QLatin1String(i.raw)) ? choices.value(QLatin1String(i.raw)).toString()
-                                                                : QString::fromLatin1(i.defaultKey);
+    const QString key = choices.contains(QLatin1String(i.raw))
+                            ? choices.value(QLatin1String(i.raw)).toString()
+                            : QString::fromLatin1(i.defaultKey);
     if (key.isEmpty()) return std::nullopt;
     return key;
 }

@@ -9,7 +9,23 @@
 
 namespace ombrel {
 
-enum class EditorShortcut { Send, Copy, Share, Speak, Edit, Add, Blur, Tiles, Organise, Wand, Find, Look, Undo, Redo, Keys };
+enum class EditorShortcut {
+    Send,
+    Copy,
+    Share,
+    Speak,
+    Edit,
+    Add,
+    Blur,
+    Tiles,
+    Organise,
+    Wand,
+    Find,
+    Look,
+    Undo,
+    Redo,
+    Keys
+};
 
 namespace EditorShortcuts {
 

@@ -365,7 +365,6 @@ void EditorWindowController::syncNotes() {
 }
 
 void EditorWindowController::rebuildNotes() {
-    // The keyboard comes back to the same note in the new list.
     const std::optional<qsizetype> typing = typingBox();
     const bool commentTyping = m_comment && m_comment->hasFocus();
     while (QLayoutItem* item = m_notesLayout->takeAt(0)) {
@@ -450,9 +449,13 @@ void EditorWindowController::rebuildNotes() {
         m_boxFields.emplace_back(i, field);
     }
     m_notesLayout->addStretch(1);
+    // Shown now rather than by the layout later, so the keyboard can go to a new row at once.
+    for (int i = 0; i < m_notesLayout->count(); ++i)
+        if (QWidget* w = m_notesLayout->itemAt(i)->widget(); w && m_notes->isVisible()) w->show();
     if (commentTyping) m_comment->setFocus();
-    if (typing && NoteLooks::current() == NoteLook::List)
-        if (NoteField* field = noteFieldFor(*typing)) field->setFocus();
+    // The keyboard stays in the notes: in the selected mark's row (a new mark is selected).
+    if (typing && NoteLooks::current() == NoteLook::List && c->selected())
+        if (NoteField* field = noteFieldFor(*c->selected())) field->setFocus();
 }
 
 void EditorWindowController::noteTyped(qsizetype box, const QString& text) {

@@ -85,7 +85,8 @@ class Panel : public GlassView {
         m_grab = event->globalPosition().toPoint() - m_editor->pos();
     }
     void mouseMoveEvent(QMouseEvent* event) override {
-        if (m_grab && (event->buttons() & Qt::LeftButton)) m_editor->move(event->globalPosition().toPoint() - *m_grab);
+        if (m_grab && (event->buttons() & Qt::LeftButton))
+            m_editor->move(event->globalPosition().toPoint() - *m_grab);
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         m_grab.reset();
@@ -134,7 +135,6 @@ QToolButton* EditorWindowController::addButton(QLayout* row, const QString& titl
 }
 
 void EditorWindowController::buildWindow() {
-    setStyleSheet(panelStyle());
     m_stack = new QStackedWidget(this);
     m_stack->setObjectName(QStringLiteral("pictures"));
     const bool onScreen = m_style == CaptureStyle::OnScreen;
@@ -142,6 +142,8 @@ void EditorWindowController::buildWindow() {
     m_notesPanel = buildNotesPanel();
     m_footerPanel = buildFooter();
     for (QWidget* panel : {m_toolbarPanel, m_notesPanel, m_footerPanel}) {
+        // Light controls on the dark glass; the notes on the picture keep their own ink.
+        panel->setStyleSheet(panelStyle());
         panel->setParent(this);
         panel->raise();
     }
@@ -186,7 +188,8 @@ QWidget* EditorWindowController::buildToolbar() {
     add->setObjectName(QStringLiteral("addButton"));
     auto* addMenu = new QMenu(add);
     addMenu->setObjectName(QStringLiteral("addMenu"));
-    addMenu->addAction(QStringLiteral("Capture Another Screen"), this, [this] { perform(EditorShortcut::Add); });
+    addMenu->addAction(QStringLiteral("Capture Another Screen"), this,
+                       [this] { perform(EditorShortcut::Add); });
     addMenu->addAction(QStringLiteral("Paste Image"), this, [this] {
         if (onPaste) onPaste();
     });
@@ -232,8 +235,9 @@ QWidget* EditorWindowController::buildToolbar() {
              setStatus(QStringLiteral("Organised top to bottom and renumbered. Undo puts it back."));
          });
     buildStyleControls(row);
-    QToolButton* keys = iconButton(QStringLiteral("questionmark.circle"),
-                                   QStringLiteral("Keyboard shortcuts. Press ? to see them, and change any key."));
+    QToolButton* keys =
+        iconButton(QStringLiteral("questionmark.circle"),
+                   QStringLiteral("Keyboard shortcuts. Press ? to see them, and change any key."));
     keys->setObjectName(QStringLiteral("keysButton"));
     keys->setProperty("baseTip", keys->toolTip());
     connect(keys, &QToolButton::clicked, this, &EditorWindowController::showShortcuts);
@@ -294,7 +298,8 @@ void EditorWindowController::buildStyleControls(QLayout* row) {
     m_color = choiceBox(QStringLiteral("Highlight colour"));
     m_color->setObjectName(QStringLiteral("colorBox"));
     for (const PaletteChoice& c : HighlightPalette::choices())
-        m_color->addItem(QIcon(QPixmap::fromImage(HighlightPalette::dot(c.color, 14))), QString::fromLatin1(c.name));
+        m_color->addItem(QIcon(QPixmap::fromImage(HighlightPalette::dot(c.color, 14))),
+                         QString::fromLatin1(c.name));
     connect(m_color, &QComboBox::activated, this, [this](int index) {
         const PaletteChoice& c = HighlightPalette::choices().at(index);
         HighlightPalette::setCurrentName(QString::fromLatin1(c.name));
@@ -321,7 +326,7 @@ void EditorWindowController::fillPaperMenu() {
     const bool sticky = NoteLooks::current() == NoteLook::Sticky;
     const std::optional<qsizetype> selected = canvas() ? canvas()->selected() : std::nullopt;
     const bool forSelected = sticky && selected && !canvas()->markup().boxes.at(*selected).hides;
-    menu->addSection(!sticky        ? QStringLiteral("Paper colours are for sticky notes")
+    menu->addSection(!sticky       ? QStringLiteral("Paper colours are for sticky notes")
                      : forSelected ? QStringLiteral("Paper colour for this sticky note")
                                    : QStringLiteral("Paper colour for new sticky notes"));
     const int paper = forSelected ? canvas()->markup().boxes.at(*selected).paper : NotePaper::current();
@@ -400,25 +405,34 @@ QWidget* EditorWindowController::buildFooter() {
         h->addWidget(m_size);
         row->addWidget(sizeRow);
     }
-    make(QStringLiteral("−"), QStringLiteral("Zoom out"), [this] { canvas()->setZoom(canvas()->zoom() / 1.25); })
-        ->setObjectName(QStringLiteral("zoomOut"));
+    // The zoom buttons and their label stay together when the row wraps.
+    auto* zoom = new QWidget;
+    auto* z = new QHBoxLayout(zoom);
+    z->setContentsMargins(0, 0, 0, 0);
+    z->setSpacing(4);
+    addButton(z, QStringLiteral("−"), QStringLiteral("Zoom out"), [this] {
+        canvas()->setZoom(canvas()->zoom() / 1.25);
+    })->setObjectName(QStringLiteral("zoomOut"));
     m_zoomLabel = new QLabel(QStringLiteral("100%"));
     m_zoomLabel->setObjectName(QStringLiteral("zoomLabel"));
     m_zoomLabel->setAlignment(Qt::AlignCenter);
     m_zoomLabel->setMinimumWidth(42);
-    row->addWidget(m_zoomLabel);
-    make(QStringLiteral("+"), QStringLiteral("Zoom in. You can also pinch, and scroll to move around."),
-         [this] { canvas()->setZoom(canvas()->zoom() * 1.25); })
+    z->addWidget(m_zoomLabel);
+    addButton(z, QStringLiteral("+"),
+              QStringLiteral("Zoom in. You can also pinch, and scroll to move around."),
+              [this] { canvas()->setZoom(canvas()->zoom() * 1.25); })
         ->setObjectName(QStringLiteral("zoomIn"));
-    QToolButton* remove = iconButton(QStringLiteral("trash"),
-                                     QStringLiteral("Remove this screen from the set. Command-Z brings it back."));
+    row->addWidget(zoom);
+    QToolButton* remove =
+        iconButton(QStringLiteral("trash"),
+                   QStringLiteral("Remove this screen from the set. Command-Z brings it back."));
     remove->setObjectName(QStringLiteral("removeScreen"));
     remove->setToolTip(words(remove->toolTip()));
     connect(remove, &QToolButton::clicked, this, [this] { removeCurrentPage(); });
     row->addWidget(remove);
     m_buttons.append(remove);
-    QToolButton* minimiseButton =
-        iconButton(QStringLiteral("arrow.down.right.and.arrow.up.left"), QStringLiteral("Minimise to a small thumbnail"));
+    QToolButton* minimiseButton = iconButton(QStringLiteral("arrow.down.right.and.arrow.up.left"),
+                                             QStringLiteral("Minimise to a small thumbnail"));
     minimiseButton->setObjectName(QStringLiteral("minimise"));
     connect(minimiseButton, &QToolButton::clicked, this, [this] { minimise(); });
     row->addWidget(minimiseButton);
@@ -431,14 +445,23 @@ int EditorWindowController::controlsHeight(int width) const {
     // The mini panel's panels stacked above and below the picture, at a window width.
     const int inner = std::max(1, width - 2 * miniMargin);
     const int notes = std::min(notesMaxHeightMini, m_notesPanel->sizeHint().height());
-    return m_toolbarPanel->heightForWidth(inner) + notes + m_footerPanel->heightForWidth(inner) + 5 * miniMargin;
+    return m_toolbarPanel->heightForWidth(inner) + notes + m_footerPanel->heightForWidth(inner) +
+           5 * miniMargin;
 }
 
 void EditorWindowController::layoutPanels() {
     if (!m_stack) return;
+    // Rows may have come or gone (the page strip, a wrapped status): measure afresh.
+    for (QWidget* panel : {m_toolbarPanel, m_footerPanel})
+        panel->layout()->invalidate();
     const QRect area = rect();
-    m_notes->adjustSize();
-    const int notesContent = m_notes->sizeHint().height() + 14;
+    // The notes list as tall as its rows (they may not be laid out yet).
+    int notesContent =
+        14 + m_notesLayout->contentsMargins().top() + m_notesLayout->contentsMargins().bottom();
+    for (int i = 0; i < m_notesLayout->count(); ++i)
+        if (QWidget* w = m_notesLayout->itemAt(i)->widget();
+            w && !(w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide)))
+            notesContent += w->sizeHint().height() + m_notesLayout->spacing();
     if (m_style == CaptureStyle::OnScreen) {
         // The picture lies over its screen at its own size; the panels float over it.
         m_stack->setGeometry(area);
@@ -447,8 +470,8 @@ void EditorWindowController::layoutPanels() {
         m_toolbarPanel->setGeometry(area.center().x() - width / 2, panelMargin, width, toolbarHeight);
         const int footerWidth = std::min(area.width() - 2 * panelMargin, m_footerPanel->sizeHint().width());
         const int footerHeight = m_footerPanel->heightForWidth(footerWidth);
-        m_footerPanel->setGeometry(area.center().x() - footerWidth / 2, area.bottom() - panelMargin - footerHeight,
-                                   footerWidth, footerHeight);
+        m_footerPanel->setGeometry(area.center().x() - footerWidth / 2,
+                                   area.bottom() - panelMargin - footerHeight, footerWidth, footerHeight);
         const int notesTop = panelMargin + toolbarHeight + panelMargin;
         const int room = area.height() - notesTop - footerHeight - 2 * panelMargin;
         const int notesWidth = std::min(notesWidthOnScreen, area.width() - 2 * panelMargin);
@@ -460,13 +483,15 @@ void EditorWindowController::layoutPanels() {
         const int footerHeight = m_footerPanel->heightForWidth(inner);
         const int notesHeight = std::min(notesMaxHeightMini, notesContent);
         m_toolbarPanel->setGeometry(miniMargin, miniMargin, inner, toolbarHeight);
-        m_footerPanel->setGeometry(miniMargin, area.bottom() - miniMargin - footerHeight + 1, inner, footerHeight);
+        m_footerPanel->setGeometry(miniMargin, area.bottom() - miniMargin - footerHeight + 1, inner,
+                                   footerHeight);
         const int notesTop = m_footerPanel->y() - miniMargin - notesHeight;
         m_notesPanel->setGeometry(miniMargin, notesTop, inner, notesHeight);
         const int pictureTop = m_toolbarPanel->geometry().bottom() + 1 + miniMargin;
         m_stack->setGeometry(miniMargin, pictureTop, inner, std::max(40, notesTop - miniMargin - pictureTop));
         if (auto* grip = m_footerPanel->findChild<QSizeGrip*>(QStringLiteral("sizeGrip")))
-            grip->move(m_footerPanel->width() - grip->width() - 3, m_footerPanel->height() - grip->height() - 3);
+            grip->move(m_footerPanel->width() - grip->width() - 3,
+                       m_footerPanel->height() - grip->height() - 3);
     }
 }
 
@@ -485,7 +510,8 @@ void EditorWindowController::refreshShortcutLabels() {
     // Each command with a key says it in its tool tip.
     auto label = [](QWidget* w, std::optional<EditorShortcut> s) {
         if (!w) return;
-        const QString base = w->property("baseTip").isValid() ? w->property("baseTip").toString() : w->toolTip();
+        const QString base =
+            w->property("baseTip").isValid() ? w->property("baseTip").toString() : w->toolTip();
         w->setProperty("baseTip", base);
         if (!s || !EditorShortcuts::key(*s))
             w->setToolTip(base);

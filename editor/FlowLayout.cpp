@@ -36,16 +36,19 @@ void FlowLayout::setGeometry(const QRect& rect) {
 }
 
 QSize FlowLayout::sizeHint() const {
-    // One row of everything: the width at which nothing has to wrap.
+    // The width at which nothing wraps but at the breaks: the widest of those rows.
     int width = 0;
-    int height = 0;
-    for (QLayoutItem* item : m_items) {
+    int row = 0;
+    for (int i = 0; i < m_items.size(); ++i) {
+        QLayoutItem* item = m_items.at(i);
+        if (m_breaks.contains(i)) row = 0;
         if (item->isEmpty()) continue;
-        width += item->sizeHint().width() + spacing();
-        height = std::max(height, item->sizeHint().height());
+        row += (row > 0 ? spacing() : 0) + item->sizeHint().width();
+        width = std::max(width, row);
     }
     const QMargins m = contentsMargins();
-    return QSize(std::max(0, width - spacing()) + m.left() + m.right(), height + m.top() + m.bottom());
+    width += m.left() + m.right();
+    return QSize(width, heightForWidth(width));
 }
 
 QSize FlowLayout::minimumSize() const {

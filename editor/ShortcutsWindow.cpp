@@ -19,8 +19,8 @@ QPointer<ShortcutsWindow>& theWindow() {
     return window;
 }
 
-const QString introNote = QStringLiteral(
-    "In the editor, press Esc to stop typing, then one key. Click a key here and press another to change it.");
+const QString introNote = QStringLiteral("In the editor, press Esc to stop typing, then one key. Click a key "
+                                         "here and press another to change it.");
 
 QString windowStyle() {
     return QStringLiteral(R"(
@@ -113,10 +113,10 @@ ShortcutsWindow::ShortcutsWindow() {
     }
     column->addLayout(grid);
 
-    auto* footer = new QLabel(
-        words(QStringLiteral("Always: 1 to 4 pick Mark, Select, Blur and Crop. Tab and Shift-Tab move between "
-                             "comments. Delete removes the selected mark. Command-Return sends, Command-D "
-                             "speaks, Command-Z undoes. Esc stops typing.")));
+    auto* footer = new QLabel(words(
+        QStringLiteral("Always: 1 to 4 pick Mark, Select, Blur and Crop. Tab and Shift-Tab move between "
+                       "comments. Delete removes the selected mark. Command-Return sends, Command-D "
+                       "speaks, Command-Z undoes. Esc stops typing.")));
     footer->setObjectName(QStringLiteral("secondary"));
     footer->setWordWrap(true);
     footer->setFixedWidth(380);
@@ -206,7 +206,8 @@ void ShortcutsWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void ShortcutsWindow::mouseMoveEvent(QMouseEvent* event) {
-    if (m_dragOffset && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - *m_dragOffset);
+    if (m_dragOffset && (event->buttons() & Qt::LeftButton))
+        move(event->globalPosition().toPoint() - *m_dragOffset);
 }
 
 } // namespace ombrel

@@ -156,7 +156,8 @@ int tilesCommand(const QStringList& args) {
     }
     const auto loaded = MarkStore::load(picture);
     if (!loaded) {
-        err << "There are no readable marks for " << picture << ". Pick a picture from the library that has marks.\n";
+        err << "There are no readable marks for " << picture
+            << ". Pick a picture from the library that has marks.\n";
         return 1;
     }
     const Markup source = loaded->saved.applied(loaded->unmarked);

@@ -2,9 +2,9 @@
 // click into a comment, the two fields of a note in the sticky and glass looks, the look,
 // font, size, border and paper controls, zoom, window sizes and one ending per press.
 #include "editor/EditorWindow.h"
-#include "library/CaptureStore.h"
 #include "editor/FlowLayout.h"
 #include "editor/ShortcutsWindow.h"
+#include "library/CaptureStore.h"
 #include "markup/MarkStyle.h"
 #include "markup/MarkupSetup.h"
 #include "platform/Defaults.h"
@@ -17,8 +17,8 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QScreen>
-#include <QSizeGrip>
 #include <QSignalSpy>
+#include <QSizeGrip>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -63,7 +63,8 @@ class EditorTyping : public ombrel::test::LibraryTest {
                               mark({300, 20, 80, 60}), mark({500, 200, 80, 60})});
     }
     static QRect screen() {
-        return QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect(0, 0, 1280, 800);
+        return QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
+                                                : QRect(0, 0, 1280, 800);
     }
     // The note field that has the keyboard in the editor, and the mark it belongs to.
     static QWidget* keyboard(EditorWindowController& editor) { return editor.focusWidget(); }
@@ -93,6 +94,18 @@ TEST_F(EditorTyping, ReturnMovesTheTypingToTheNextMarksNoteAndEndsItAfterTheLast
     QTest::keyClick(editor.get(), Qt::Key_3);
     EXPECT_EQ(editor->canvas()->tool(), CanvasView::Tool::Hide) << "keys choose tools again";
     EXPECT_EQ(boxes[3].note, "third");
+}
+
+TEST_F(EditorTyping, ABoxDrawnWhileTypingTakesTheTypingToItsOwnNote) {
+    auto editor = open();
+    editor->canvas()->add({mark({20, 20, 80, 60})});
+    QTest::keyClicks(QApplication::focusWidget(), "First thing");
+    editor->canvas()->add({mark({300, 20, 80, 60})});
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), editor->noteFieldFor(1));
+    QTest::keyClicks(QApplication::focusWidget(), "Second thing");
+    EXPECT_EQ(editor->canvas()->markup().boxes[0].note, "First thing");
+    EXPECT_EQ(editor->canvas()->markup().boxes[1].note, "Second thing");
 }
 
 TEST_F(EditorTyping, TabAndShiftTabGoRoundTheNotesWithTheTyping) {
@@ -245,8 +258,8 @@ TEST_F(EditorTyping, EveryMiniPanelPresetShowsEveryControlWholeAndTheBoxNamesThe
             for (QWidget* w : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
                 if (!w->isVisible() || qobject_cast<QSizeGrip*>(w)) continue;
                 const QRect at(w->mapTo(editor.get(), QPoint(0, 0)), w->size());
-                EXPECT_GE(w->width(), w->sizeHint().width()) << preset.toStdString() << " cuts "
-                                                             << w->objectName().toStdString();
+                EXPECT_GE(w->width(), w->sizeHint().width())
+                    << preset.toStdString() << " cuts " << w->objectName().toStdString();
                 EXPECT_TRUE(panel->geometry().contains(at)) << preset.toStdString();
                 for (const QRect& other : taken)
                     EXPECT_FALSE(at.intersects(other)) << preset.toStdString() << ": controls overlap";
@@ -277,7 +290,8 @@ TEST_F(EditorTyping, OnScreenThePictureLiesOverItsScreenAtItsOwnSizeUnderFloatin
     EXPECT_EQ(editor->geometry(), screen());
     CanvasView* c = editor->canvas();
     EXPECT_EQ(c->geometry(), editor->rect());
-    EXPECT_EQ(c->imageToView().map(QPointF(100, 100)), QPointF(100, 100)) << "one picture pixel per screen pixel";
+    EXPECT_EQ(c->imageToView().map(QPointF(100, 100)), QPointF(100, 100))
+        << "one picture pixel per screen pixel";
     for (QWidget* panel : {editor->toolbarPanel(), editor->notesPanel(), editor->footerPanel()}) {
         EXPECT_TRUE(panel->isVisible());
         EXPECT_TRUE(editor->rect().contains(panel->geometry()));

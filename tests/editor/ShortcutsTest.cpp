@@ -96,7 +96,8 @@ TEST_F(Shortcuts, TheEditorRunsItsKeysOpensTheWindowWithAQuestionMarkAndRelabels
 
     EXPECT_TRUE(editor.button("Copy")->toolTip().endsWith(" Key: C"));
     EditorShortcuts::setKey(EditorShortcut::Copy, "y");
-    EXPECT_TRUE(editor.button("Copy")->toolTip().endsWith(" Key: Y")) << editor.button("Copy")->toolTip().toStdString();
+    EXPECT_TRUE(editor.button("Copy")->toolTip().endsWith(" Key: Y"))
+        << editor.button("Copy")->toolTip().toStdString();
     EXPECT_FALSE(editor.button("Copy")->toolTip().contains("Key: C"));
     editor.closeEditor();
 }

@@ -1,5 +1,5 @@
-#include "editor/EditorWindow.h"
 #include "editor/TileSheet.h"
+#include "editor/EditorWindow.h"
 #include "library/CaptureStore.h"
 #include "markup/MarkStore.h"
 #include "markup/MarkupRender.h"
@@ -86,7 +86,8 @@ TEST_F(TileSheetLayout, MarksOutsideThePictureAndBlurBoxesAreNotCutOutButTheBlur
 
 TEST_F(TileSheetLayout, TheTilesCommandRendersALibraryPicturesSheet) {
     installMarkupIntoLibrary();
-    Markup m = markupWith({mark({100, 100, 300, 200}, "one"), mark({800, 400, 200, 100}, "two")}, QSize(1200, 700));
+    Markup m =
+        markupWith({mark({100, 100, 300, 200}, "one"), mark({800, 400, 200, 100}, "two")}, QSize(1200, 700));
     const QString file = CaptureStore::newFileURL(false);
     ASSERT_TRUE(CaptureStore::save(*MarkupRender::pngData(m), file));
     MarkStore::save(m, file);

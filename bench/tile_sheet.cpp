@@ -2,6 +2,7 @@
 // box: cutting the pieces out of the flattened picture and laying out the sheet, and the
 // whole command as the editor runs it (pieces, sheet and the sheet page's mark-up with its
 // heavy blur). Target: 150 ms.
+#include "ScreenshotFrame.h"
 #include "editor/TileSheet.h"
 #include "markup/MarkupRender.h"
 
@@ -14,25 +15,14 @@ using namespace ombrel;
 namespace {
 
 Markup marked() {
-    QImage image(2400, 1350, QImage::Format_RGB32);
-    image.fill(QColor(244, 245, 247));
-    {
-        QPainter p(&image);
-        p.fillRect(0, 0, 2400, 90, QColor(45, 62, 80));
-        QFont font("DejaVu Sans");
-        font.setPixelSize(24);
-        p.setFont(font);
-        p.setPen(QColor(40, 40, 40));
-        for (int row = 0; row < 36; ++row)
-            p.drawText(60 + (row % 3) * 780, 150 + (row / 3) * 95,
-                       QStringLiteral("Row %1: some interface text, a value and a link").arg(row));
-    }
+    const QImage image = textRowsScreenshot();
     static const std::optional<QImage> blurred = MarkupRender::heavyBlur(image);
     Markup markup(image, blurred, QColor(255, 59, 48));
     // Marks of many sizes, one wider than a card and one taller than the height limit.
     for (int i = 0; i < 10; ++i)
-        markup.boxes.append(Markup::Box(QRectF(60 + (i % 5) * 470, 140 + (i / 5) * 480, 180 + i * 25, 90 + i * 15),
-                                        QStringLiteral("Comment %1 on this part").arg(i + 1)));
+        markup.boxes.append(
+            Markup::Box(QRectF(60 + (i % 5) * 470, 140 + (i / 5) * 480, 180 + i * 25, 90 + i * 15),
+                        QStringLiteral("Comment %1 on this part").arg(i + 1)));
     markup.boxes.append(Markup::Box(QRectF(100, 1000, 1600, 300), QStringLiteral("The whole footer")));
     markup.boxes.append(Markup::Box(QRectF(2000, 100, 350, 1200), QStringLiteral("The side bar")));
     markup.boxes.append(Markup::Box(QRectF(900, 600, 500, 80), {}, true));

@@ -18,7 +18,9 @@ void EditorWindowController::buildUnderstandingControls(QLayout* row) {
         QStringLiteral("Understands words on screen and kinds of thing, like \"login button\" or "
                        "\"images\". Press Return."));
     m_find->setClearButtonEnabled(true);
-    m_find->setMinimumWidth(180);
+    m_find->setAccessibleName(QStringLiteral("Find"));
+    // Wide enough to show its placeholder whole, which says what it understands.
+    m_find->setMinimumWidth(m_find->fontMetrics().horizontalAdvance(m_find->placeholderText()) + 48);
     m_find->installEventFilter(this); // Escape gives the keys back to the canvas
     connect(m_find, &QLineEdit::returnPressed, this, &EditorWindowController::findOnPage);
     m_find->setProperty("baseTip", m_find->toolTip());

@@ -3,12 +3,12 @@
 #include "markup/MarkStore.h"
 #include "markup/MarkStyle.h"
 #include "markup/MarkupRender.h"
+#include "markup/MarkupSetup.h"
 
 #include <QColorSpace>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <QTextStream>
 #include <cmath>
 
@@ -172,12 +172,7 @@ int tilesCommand(const QStringList& args) {
         err << "Couldn't make the tile sheet. The picture may be too large.\n";
         return 1;
     }
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*png) != png->size() || !file.commit()) {
-        err << "Couldn't write " << output << ". Check that its folder exists and can be written.\n";
-        return 1;
-    }
-    return 0;
+    return writeCommandPng(*png, output);
 }
 
 } // namespace ombrel::TileSheet

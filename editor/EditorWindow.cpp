@@ -199,6 +199,7 @@ void EditorWindowController::rebuildPageStrip() {
         chip->setProperty("page", i);
         chip->installEventFilter(this);
         layout->addWidget(chip);
+        if (m_strip->isVisible()) chip->show(); // counted by the footer's height at once
     }
     static_cast<QHBoxLayout*>(layout)->addStretch(1);
     layoutPanels();

@@ -8,6 +8,7 @@
 #include "library/CaptureStyle.h"
 
 #include "editor/EditorWindow.h"
+#include "editor/ShortcutsWindow.h"
 #include "library/CaptureStore.h"
 #include "library/RecentPanel.h"
 #include "longpage/ScrollCaptureSession.h"
@@ -156,6 +157,8 @@ void AppDelegate::buildStatusItem() {
     m_settingsMenu = std::make_unique<QMenu>(QStringLiteral("Settings"));
     m_settingsMenu->setObjectName(QStringLiteral("settingsMenu"));
     m_settingsMenu->setToolTipsVisible(true);
+    // Settings can change elsewhere too (the editor's note look): the ticks are read afresh.
+    connect(m_settingsMenu.get(), &QMenu::aboutToShow, this, &AppDelegate::refreshSettingsMenu);
     m_statusItem = std::make_unique<QSystemTrayIcon>();
     m_statusItem->setIcon(Symbols::icon(QStringLiteral("camera.viewfinder"), QColor(40, 40, 40)));
     m_statusItem->setToolTip(QStringLiteral("Ombrel Capture"));
@@ -259,7 +262,7 @@ void AppDelegate::refreshSettingsMenu() {
         a->setData(name);
         check(a, currentShortcut == name);
     }
-    addItem(m, QStringLiteral("Editor Keyboard Shortcuts…"), nullptr)
+    addItem(m, QStringLiteral("Editor Keyboard Shortcuts…"), [this] { ShortcutsWindow::open(m_editor); })
         ->setToolTip(
             QStringLiteral("One key for each thing in the editor, such as S to send. Change any of them."));
     m->addSeparator();
@@ -270,6 +273,7 @@ void AppDelegate::refreshSettingsMenu() {
         QAction* a = addItem(m, QString::fromLatin1(c.title), [this, raw = QString::fromLatin1(c.raw)] {
             Defaults::set(Keys::noteLookChoiceV2, raw);
             refreshSettingsMenu();
+            if (m_editor) m_editor->noteLookChanged();
         });
         a->setData(QString::fromLatin1(c.raw));
         check(a, look == QLatin1String(c.raw));
@@ -484,7 +488,7 @@ void AppDelegate::finishCapture(Outcome<Capture> result, bool windowGrab,
 
 void AppDelegate::openEditor(const QImage& image, const QRect& areaGlobal, qint64 sourcePid,
                              std::optional<DisplayInfo> screen) {
-    if (m_editor) {
+    if (m_editor && !m_editor->isClosing()) {
         m_editor->receiveCapture(image, areaGlobal, sourcePid);
         return;
     }
@@ -506,7 +510,10 @@ void AppDelegate::present(EditorWindowController* editor) {
     editor->onClose = [this, editor] {
         if (m_editor == editor) m_editor = nullptr;
         if (m_buttonPanel) m_buttonPanel->camera()->stopPulsing();
-        editor->deleteLater();
+        editor->deleteWhenSaved(); // a save that fails still reaches the user
+    };
+    editor->onReopen = [this, editor] {
+        if (!m_editor) m_editor = editor;
     };
     editor->onWantsAnotherCapture = [this] { captureAnother(); };
     editor->onPaste = [this] { pasteImage(); };

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "app/Commands.h"
+#include "editor/TileSheet.h"
 #include "longpage/StitchCommand.h"
 #include "markup/MarkupSetup.h"
 #include "recording/ZoomCommand.h"
@@ -38,6 +39,9 @@ const QList<Verb>& verbs() {
         {"render", "PICTURE [--marks MARKS.json] --output OUT.png",
          "Render a picture with its marks (the library's own when --marks is absent) to a finished PNG.",
          VerbNeeds::Gui, &renderCommand},
+        {"tiles", "PICTURE --output SHEET.png",
+         "Cut every numbered mark of a library picture out and lay them on one tile sheet PNG.",
+         VerbNeeds::Gui, &TileSheet::tilesCommand},
         {"zoom-plan", "EVENTS.json [--video FILE] --output PLAN.json",
          "Plan the zoom camera of a recording from its pointer events (and its video).", VerbNeeds::Core,
          &zoomPlanCommand},

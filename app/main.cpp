@@ -41,9 +41,14 @@ int runProgram(int argc, char** argv, const QStringList& handOver) {
     Updater::waitForReplacedInstance();
     SingleInstance instance(bundleId());
     if (instance.sendToRunning(handOver)) return 0; // the running program took the request
-    if (!instance.listen()) {
-        QTextStream(stderr) << "Ombrel Capture is starting elsewhere; try again in a moment.\n";
-        return 1;
+    // A running program that is busy for a moment (closing an editor, starting up) answers
+    // late: a request is handed over as soon as it answers, never dropped.
+    for (int tries = 0; !instance.listen(); ++tries) {
+        if (instance.sendToRunning(handOver, 5000)) return 0;
+        if (tries == 5) {
+            QTextStream(stderr) << "Ombrel Capture is starting elsewhere; try again in a moment.\n";
+            return 1;
+        }
     }
 
     CrashHandler::install(CrashHandler::reportsFolder(), Updater::currentVersion());

@@ -1,5 +1,6 @@
 // How long flattening a marked-up screenshot takes: a 2400 × 1350 picture with ten
 // marks, one blur box and comments, for each note look. Also the one-off heavy blur.
+#include "ScreenshotFrame.h"
 #include "markup/MarkupRender.h"
 
 #include <QGuiApplication>
@@ -10,23 +11,8 @@ using namespace ombrel;
 
 namespace {
 
-QImage screenshot() {
-    QImage image(2400, 1350, QImage::Format_RGB32);
-    image.fill(QColor(244, 245, 247));
-    QPainter p(&image);
-    p.fillRect(0, 0, 2400, 90, QColor(45, 62, 80));
-    QFont font("DejaVu Sans");
-    font.setPixelSize(24);
-    p.setFont(font);
-    p.setPen(QColor(40, 40, 40));
-    for (int row = 0; row < 36; ++row)
-        p.drawText(60 + (row % 3) * 780, 150 + (row / 3) * 95,
-                   QStringLiteral("Row %1: some interface text, a value and a link").arg(row));
-    return image;
-}
-
 Markup marked() {
-    static const QImage image = screenshot();
+    static const QImage image = textRowsScreenshot();
     static const std::optional<QImage> blurred = MarkupRender::heavyBlur(image);
     Markup markup(image, blurred, QColor(255, 59, 48));
     for (int i = 0; i < 10; ++i)
@@ -70,7 +56,7 @@ void BM_FlattenList(benchmark::State& state) {
 }
 
 void BM_HeavyBlur(benchmark::State& state) {
-    const QImage image = screenshot();
+    const QImage image = textRowsScreenshot();
     for (auto _ : state)
         benchmark::DoNotOptimize(MarkupRender::heavyBlur(image));
 }

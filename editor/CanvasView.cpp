@@ -21,14 +21,6 @@ namespace ombrel {
 
 namespace {
 
-QString rectKey(const QRectF& r) {
-    return QStringLiteral("%1,%2,%3,%4")
-        .arg(r.x(), 0, 'g', 17)
-        .arg(r.y(), 0, 'g', 17)
-        .arg(r.width(), 0, 'g', 17)
-        .arg(r.height(), 0, 'g', 17);
-}
-
 const QColor accentViolet = QColor::fromRgbF(0.43f, 0.55f, 1.0f);
 const QColor accentBlue = QColor::fromRgbF(0.27f, 0.4f, 0.9f);
 
@@ -172,15 +164,14 @@ void CanvasView::redo() {
 
 void CanvasView::restore(const Snapshot& snapshot) {
     // Notes are typed straight into the boxes, outside the history; a box that comes back
-    // with the same rectangle keeps what was typed on it since.
-    QHash<QString, QString> typed;
-    for (const Markup::Box& box : m_markup.boxes) {
-        const QString key = rectKey(box.imageRect);
-        if (!typed.contains(key)) typed.insert(key, box.note);
-    }
+    // keeps what was typed on it since. Boxes are known by their identity, so two boxes on
+    // the same rectangle keep notes of their own.
+    QHash<quint64, QString> typed;
+    for (const Markup::Box& box : m_markup.boxes)
+        typed.insert(box.id, box.note);
     QList<Markup::Box> boxes = snapshot.boxes;
     for (Markup::Box& box : boxes) {
-        const auto it = typed.constFind(rectKey(box.imageRect));
+        const auto it = typed.constFind(box.id);
         if (it != typed.constEnd()) box.note = *it;
     }
     m_markup.boxes = boxes;
@@ -266,6 +257,7 @@ void CanvasView::setZoom(double zoom, std::optional<QPointF> viewPoint) {
     }
     placeNoteField();
     update();
+    if (onZoom) onZoom();
 }
 
 // MARK: Painting
@@ -500,7 +492,7 @@ void CanvasView::resizeEvent(QResizeEvent* event) {
 
 // MARK: Note typing
 
-void CanvasView::setEditingNote(std::optional<qsizetype> index) {
+void CanvasView::setEditingNote(std::optional<qsizetype> index, bool takeFocus) {
     if (index && (*index < 0 || *index >= m_markup.boxes.size())) index.reset();
     m_editingNote = index;
     if (index) {
@@ -508,7 +500,17 @@ void CanvasView::setEditingNote(std::optional<qsizetype> index) {
         m_noteField->setText(m_markup.boxes[*index].note);
     }
     placeNoteField();
-    if (m_noteField->isVisible()) m_noteField->setFocus();
+    if (takeFocus && m_noteField->isVisible()) m_noteField->setFocus();
+    update();
+}
+
+void CanvasView::showNoteText(qsizetype index, const QString& text) {
+    if (m_editingNote != index) return;
+    if (m_noteField->text() != text) {
+        const QSignalBlocker quiet(m_noteField);
+        m_noteField->setText(text);
+    }
+    placeNoteField(); // the note grows as it fills
     update();
 }
 

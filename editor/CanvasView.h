@@ -46,6 +46,8 @@ class CanvasView : public QWidget {
     // Called when the selection or the boxes change, and after a crop.
     std::function<void()> onSelect;
     std::function<void()> onCrop;
+    // Called after the zoom changed (buttons, pinch, Ctrl with the wheel).
+    std::function<void()> onZoom;
 
     // Model changes, each one undoable step.
     void add(const QList<Markup::Box>& boxes);
@@ -69,7 +71,10 @@ class CanvasView : public QWidget {
     std::optional<ScreenElement> hoveredElement() const { return m_hovered; }
 
     // The note typed on the canvas (sticky and glass looks); none hides the field.
-    void setEditingNote(std::optional<qsizetype> index);
+    void setEditingNote(std::optional<qsizetype> index, bool takeFocus = true);
+    // The note of box `index` was typed elsewhere (the notes list): the field on the
+    // picture shows the same words.
+    void showNoteText(qsizetype index, const QString& text);
     std::optional<qsizetype> editingNote() const { return m_editingNote; }
     NoteField* noteField() const { return m_noteField; }
     // Called on each change of the note field's text with the box index and the text.

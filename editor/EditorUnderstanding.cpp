@@ -10,7 +10,7 @@
 
 namespace ombrel {
 
-void EditorWindowController::buildUnderstandingControls(QHBoxLayout* row) {
+void EditorWindowController::buildUnderstandingControls(QLayout* row) {
     m_find = new QLineEdit;
     m_find->setObjectName(QStringLiteral("findField"));
     m_find->setPlaceholderText(QStringLiteral("Find: login button, images…"));
@@ -18,10 +18,12 @@ void EditorWindowController::buildUnderstandingControls(QHBoxLayout* row) {
         QStringLiteral("Understands words on screen and kinds of thing, like \"login button\" or "
                        "\"images\". Press Return."));
     m_find->setClearButtonEnabled(true);
-    m_find->setMinimumWidth(180);
+    m_find->setAccessibleName(QStringLiteral("Find"));
+    // Wide enough to show its placeholder whole, which says what it understands.
+    m_find->setMinimumWidth(m_find->fontMetrics().horizontalAdvance(m_find->placeholderText()) + 48);
     m_find->installEventFilter(this); // Escape gives the keys back to the canvas
     connect(m_find, &QLineEdit::returnPressed, this, &EditorWindowController::findOnPage);
-    row->addSpacing(8);
+    m_find->setProperty("baseTip", m_find->toolTip());
     row->addWidget(m_find);
     addButton(
         row, QStringLiteral("Auto-Blur"),

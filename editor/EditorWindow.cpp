@@ -1,10 +1,12 @@
 #include "EditorWindow.h"
 
+#include "editor/ShortcutsWindow.h"
 #include "library/CaptureStore.h"
 #include "library/Clipboard.h"
 #include "markup/MarkStyle.h"
 #include "markup/MarkupRender.h"
 #include "platform/Defaults.h"
+#include "platform/Log.h"
 #include "platform/Notifier.h"
 #include "platform/Platform.h"
 #include "sending/ChatSender.h"
@@ -34,10 +36,6 @@ namespace ombrel {
 
 namespace {
 
-const char* const toolTitles[] = {"Mark", "Select", "Blur", "Crop"};
-const char* const toolTips[] = {"Drag to draw a numbered box",
-                                "Point at a button, image or text, and click to select it",
-                                "Drag to blur something private", "Drag around the section to keep"};
 const char* const toolHints[] = {"Drag to draw a box.", "Point at a button, image or text, then click it.",
                                  "Drag over anything private to blur it.",
                                  "Drag around the section to keep."};
@@ -74,9 +72,9 @@ EditorWindowController::EditorWindowController(const QImage& image, CaptureStyle
     : QWidget(parent), m_style(style), m_screenGlobal(screenGlobal) {
     setObjectName(QStringLiteral("editor"));
     setWindowTitle(QStringLiteral("Ombrel Capture"));
-    // A panel that floats above ordinary windows and takes the keys.
-    setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint |
-                   (style == CaptureStyle::OnScreen ? Qt::FramelessWindowHint : Qt::Widget));
+    // A panel that floats above ordinary windows and takes the keys. Its own panels are its
+    // title bar: the mini panel is moved by their background and resized from a corner.
+    setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose, false);
     buildWindow();
     addPage(image, areaGlobal, sourcePid);
@@ -98,214 +96,6 @@ QToolButton* EditorWindowController::button(const QString& title) const {
     for (QToolButton* b : m_buttons)
         if (b->text() == title || b->objectName() == title) return b;
     return nullptr;
-}
-
-QToolButton* EditorWindowController::addButton(QHBoxLayout* row, const QString& title, const QString& tip,
-                                               std::function<void()> action) {
-    auto* b = new QToolButton;
-    b->setText(title);
-    b->setToolTip(tip);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    b->setFocusPolicy(Qt::NoFocus); // the keys stay with the canvas and the note fields
-    if (action) connect(b, &QToolButton::clicked, this, std::move(action));
-    row->addWidget(b);
-    m_buttons.append(b);
-    return b;
-}
-
-QWidget* EditorWindowController::buildToolbar() {
-    auto* bar = new QWidget;
-    auto* row = new QHBoxLayout(bar);
-    row->setContentsMargins(8, 6, 8, 2);
-    auto make = [this, row](const QString& title, const QString& tip, std::function<void()> action) {
-        return addButton(row, title, tip, std::move(action));
-    };
-    for (int i = 0; i < 4; ++i) {
-        QToolButton* b = make(QString::fromLatin1(toolTitles[i]), QString::fromLatin1(toolTips[i]),
-                              [this, i] { chooseTool(CanvasView::Tool(i)); });
-        b->setCheckable(true);
-        m_toolButtons.append(b);
-    }
-    buildUnderstandingControls(row);
-    // Crop into Tiles, Improve Wording, the keyboard shortcuts and the minimised
-    // thumbnail join the window with the work that makes them real.
-    row->addStretch(1);
-    // Where the picture will go, beside the buttons that send it.
-    m_target = new QLabel;
-    m_target->setObjectName(QStringLiteral("target"));
-    m_target->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_target->setStyleSheet(QStringLiteral("color: palette(mid);"));
-    row->addWidget(m_target);
-    row->addSpacing(6);
-    make(QStringLiteral("Undo"),
-         QStringLiteral("Go back one step: a mark, a blur, a crop, tiles or a removed screen (Command-Z)"),
-         [this] { undo(); });
-    make(QStringLiteral("Redo"), QStringLiteral("Go forward again after Undo (Shift-Command-Z)"),
-         [this] { redo(); });
-    QToolButton* add = make(
-        QStringLiteral("Add"),
-        QStringLiteral("Add another screen or picture to this set, each with its own comments"), nullptr);
-    add->setObjectName(QStringLiteral("addButton"));
-    add->setEnabled(true);
-    auto* addMenu = new QMenu(add);
-    addMenu->addAction(QStringLiteral("Capture Another Screen"), this, [this] {
-        if (m_waitingForNextScreen) {
-            if (onWantsAnotherCapture) onWantsAnotherCapture();
-            return;
-        }
-        stepOutForNextScreen();
-    });
-    addMenu->addAction(QStringLiteral("Paste Image"), this, [this] {
-        if (onPaste) onPaste();
-    });
-    addMenu->addAction(QStringLiteral("Open Files…"), this, [this] {
-        if (onChooseFiles) onChooseFiles();
-    });
-    addMenu->addAction(QStringLiteral("Add from Phone…"), this, [this] {
-        if (onAddFromPhone) onAddFromPhone();
-    });
-    connect(add, &QToolButton::clicked, this, [this, add, addMenu] {
-        if (m_waitingForNextScreen) { // "Capture Now"
-            if (onWantsAnotherCapture) onWantsAnotherCapture();
-            return;
-        }
-        addMenu->popup(add->mapToGlobal(QPoint(0, add->height())));
-    });
-    make(QStringLiteral("Share"),
-         words(QStringLiteral("AirDrop, Mail, Messages, Bluetooth, or save to a drive. With several screens, "
-                              "Option-click to share just this one.")),
-         [this] { share(); });
-    make(QStringLiteral("Copy"),
-         QStringLiteral(
-             "Copy, close this, and go back to what you were doing. With several screens, Option-click to "
-             "copy just this one."),
-         [this] { copy(); });
-    QToolButton* send = make(QStringLiteral("Send to Chat"), QString(), [this] { sendToChat(); });
-    send->setObjectName(QStringLiteral("sendButton"));
-    return bar;
-}
-
-QWidget* EditorWindowController::buildSecondRow() {
-    auto* bar = new QWidget;
-    auto* row = new QHBoxLayout(bar);
-    row->setContentsMargins(8, 0, 8, 4);
-    auto make = [this, row](const QString& title, const QString& tip, std::function<void()> action) {
-        return addButton(row, title, tip, std::move(action));
-    };
-    make(QStringLiteral("Clear All"),
-         QStringLiteral("Removes every mark and blur on this screen. Undo brings them back."),
-         [this] { canvas()->clearMarks(); });
-    make(QStringLiteral("Organise Steps"),
-         QStringLiteral("Puts your marks in reading order, renumbers them, and tidies the wording"), [this] {
-             canvas()->organise();
-             setStatus(QStringLiteral("Organised top to bottom and renumbered. Undo puts it back."));
-         });
-
-    row->addWidget(new QLabel(QStringLiteral("Comments as: ")));
-    m_look = new QComboBox;
-    m_look->addItems({QStringLiteral("List under the picture"), QStringLiteral("Sticky notes"),
-                      QStringLiteral("Glass bubbles")});
-    m_look->setCurrentIndex(int(NoteLooks::current()));
-    m_look->setFocusPolicy(Qt::NoFocus);
-    connect(m_look, &QComboBox::activated, this, [this](int index) {
-        NoteLooks::setCurrent(NoteLook(index));
-        noteLookChanged();
-    });
-    row->addWidget(m_look);
-
-    m_color = new QComboBox;
-    m_color->setToolTip(QStringLiteral("Highlight colour"));
-    m_color->setFocusPolicy(Qt::NoFocus);
-    for (const PaletteChoice& c : HighlightPalette::choices())
-        m_color->addItem(QIcon(QPixmap::fromImage(HighlightPalette::dot(c.color, 14))),
-                         QString::fromLatin1(c.name));
-    m_color->setCurrentText(HighlightPalette::currentName());
-    connect(m_color, &QComboBox::activated, this, [this](int index) {
-        const PaletteChoice& c = HighlightPalette::choices().at(index);
-        HighlightPalette::setCurrentName(QString::fromLatin1(c.name));
-        for (CapturePage& p : m_pages)
-            p.canvas->applyColor(c.color);
-    });
-    row->addWidget(m_color);
-
-    row->addStretch(1);
-    return bar;
-}
-
-void EditorWindowController::buildViewControls(QHBoxLayout* row) {
-    auto make = [this, row](const QString& title, const QString& tip, std::function<void()> action) {
-        return addButton(row, title, tip, std::move(action));
-    };
-    row->addWidget(new QLabel(QStringLiteral("Window size: ")));
-    m_size = new QComboBox;
-    m_size->setFocusPolicy(Qt::NoFocus);
-    for (const SizePreset& p : sizePresets())
-        m_size->addItem(QString::fromLatin1(p.title));
-    m_size->setCurrentIndex(1);
-    connect(m_size, &QComboBox::activated, this, &EditorWindowController::chooseSize);
-    row->addWidget(m_size);
-
-    make(QStringLiteral("−"), QStringLiteral("Zoom out"), [this] {
-        canvas()->setZoom(canvas()->zoom() / 1.25);
-    })->setObjectName(QStringLiteral("zoomOut"));
-    m_zoomLabel = new QLabel(QStringLiteral("100%"));
-    row->addWidget(m_zoomLabel);
-    make(QStringLiteral("+"), QStringLiteral("Zoom in. You can also pinch, and scroll to move around."),
-         [this] { canvas()->setZoom(canvas()->zoom() * 1.25); })
-        ->setObjectName(QStringLiteral("zoomIn"));
-    make(QStringLiteral("Remove Screen"),
-         QStringLiteral("Remove this screen from the set. Command-Z brings it back."),
-         [this] { removeCurrentPage(); })
-        ->setObjectName(QStringLiteral("removeScreen"));
-    QToolButton* minimiseButton =
-        make(QString(), QStringLiteral("Minimise to a small thumbnail"), [this] { minimise(); });
-    minimiseButton->setObjectName(QStringLiteral("minimise"));
-    minimiseButton->setIcon(Symbols::icon(QStringLiteral("arrow.down.right.and.arrow.up.left"),
-                                          palette().color(QPalette::ButtonText)));
-    minimiseButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    make(QStringLiteral("Close"), QString(), [this] { closeEditor(); });
-}
-
-void EditorWindowController::buildWindow() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setSizeConstraint(QLayout::SetNoConstraint); // rows squeeze rather than widen the window
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    outer->addWidget(buildToolbar());
-    outer->addWidget(buildSecondRow());
-
-    m_stack = new QStackedWidget;
-    m_stack->setMinimumHeight(200);
-    outer->addWidget(m_stack, 1);
-
-    m_strip = new QWidget;
-    new QHBoxLayout(m_strip);
-    m_strip->layout()->setContentsMargins(8, 2, 8, 2);
-    outer->addWidget(m_strip);
-
-    auto* scroll = new QScrollArea;
-    scroll->setWidgetResizable(true);
-    scroll->setMaximumHeight(190);
-    scroll->setMinimumHeight(96); // the whole-picture comment and at least two marks stay in view
-    scroll->setFrameShape(QFrame::NoFrame);
-    m_notes = new QWidget;
-    m_notesLayout = new QVBoxLayout(m_notes);
-    m_notesLayout->setContentsMargins(10, 4, 10, 4);
-    m_notesLayout->setSpacing(4);
-    scroll->setWidget(m_notes);
-    outer->addWidget(scroll);
-
-    auto* footer = new QWidget;
-    auto* f = new QHBoxLayout(footer);
-    f->setContentsMargins(10, 2, 10, 6);
-    m_status = new QLabel;
-    m_status->setObjectName(QStringLiteral("status"));
-    m_status->setMinimumWidth(0);
-    f->addWidget(m_status, 1);
-    f->addSpacing(12);
-    buildViewControls(f);
-    outer->addWidget(footer);
-    refreshTargetLine();
 }
 
 // ---------- pages ----------
@@ -333,41 +123,56 @@ void EditorWindowController::addPage(const QImage& image, QRect areaGlobal, qint
 void EditorWindowController::wireCanvas(CanvasView* c) {
     c->onSelect = [this, c] {
         if (c != canvas()) return;
-        rebuildNotes();
+        syncNotes();
         refreshUndoButtons();
-        if (NoteLooks::current() != NoteLook::List && c->selected() &&
-            !c->markup().boxes.at(*c->selected()).hides)
-            c->setEditingNote(c->selected());
-        else
+        // Selecting a mark moves the typing to its note; anything else ends typing.
+        const std::optional<qsizetype> selected = c->selected();
+        if (selected && !c->markup().boxes.at(*selected).hides) {
+            moveTypingTo(selected);
+        } else {
             c->setEditingNote(std::nullopt);
-        focusNoteOf(c->selected());
+            if (isTyping() && QApplication::focusWidget() != m_find &&
+                QApplication::focusWidget() != m_comment)
+                c->setFocus();
+        }
     };
     c->onCrop = [this, c] {
         if (c == canvas()) setStatus(QStringLiteral("Cropped. Undo brings the whole screen back."));
     };
-    c->onNoteTyped = [this, c](qsizetype index, const QString& text) {
-        if (index < c->markup().boxes.size()) {
-            c->markupForEditing().boxes[index].note = text;
-            c->update();
-            if (NoteField* field = noteFieldFor(index); field && field->text() != text) field->setText(text);
-        }
-    };
+    c->onNoteTyped = [this](qsizetype index, const QString& text) { noteTyped(index, text); };
     c->onNoteReturn = [this] { moveToNextNote(1); };
+    c->onZoom = [this, c] {
+        if (c == canvas()) refreshZoomLabel();
+    };
+    c->noteField()->installEventFilter(this); // Tab, Escape and Command-Return while typing on the picture
 }
 
 CanvasView* EditorWindowController::canvas() const {
+    if (m_current < 0 || size_t(m_current) >= m_pages.size()) return nullptr;
     return m_pages.at(size_t(m_current)).canvas;
 }
 
 void EditorWindowController::showPage(int index) {
     if (index < 0 || index >= pageCount()) return;
+    if (CanvasView* old = canvas(); old && old != m_pages.at(size_t(index)).canvas)
+        old->setEditingNote(std::nullopt, false);
     m_current = index;
     m_stack->setCurrentWidget(canvas());
     startReadings(m_pages.at(size_t(index)));
-    rebuildNotes();
+    m_notesBuiltFor.clear();
+    syncNotes();
     rebuildPageStrip();
     refreshUndoButtons();
-    m_zoomLabel->setText(QStringLiteral("%1%").arg(qRound(canvas()->zoom() * 100)));
+    refreshZoomLabel();
+}
+
+void EditorWindowController::refreshZoomLabel() {
+    if (m_zoomLabel && canvas())
+        m_zoomLabel->setText(QStringLiteral("%1%").arg(qRound(canvas()->zoom() * 100)));
+}
+
+QString EditorWindowController::zoomText() const {
+    return m_zoomLabel->text();
 }
 
 void EditorWindowController::rebuildPageStrip() {
@@ -383,7 +188,7 @@ void EditorWindowController::rebuildPageStrip() {
         chip->setObjectName(QStringLiteral("pageChip%1").arg(i + 1));
         chip->setIcon(thumbnail(p.canvas->markup().image, 40));
         chip->setIconSize(QSize(72, 40));
-        chip->setText(QString::number(i + 1));
+        chip->setText(p.isIncluded ? QString::number(i + 1) : QStringLiteral("%1 (not sent)").arg(i + 1));
         chip->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         chip->setCheckable(true);
         chip->setChecked(i == m_current);
@@ -396,8 +201,10 @@ void EditorWindowController::rebuildPageStrip() {
         chip->setProperty("page", i);
         chip->installEventFilter(this);
         layout->addWidget(chip);
+        if (m_strip->isVisible()) chip->show(); // counted by the footer's height at once
     }
     static_cast<QHBoxLayout*>(layout)->addStretch(1);
+    layoutPanels();
 }
 
 void EditorWindowController::receiveCapture(const QImage& image, QRect areaGlobal, qint64 sourcePid) {
@@ -435,10 +242,37 @@ void EditorWindowController::removeCurrentPage() {
     removed.canvas->setParent(this);
     removed.canvas->hide();
     m_pages.erase(m_pages.begin() + index);
-    const int shown = std::min(index, pageCount() - 1);
-    showPage(shown);
+    m_current = std::min(index, pageCount() - 1);
+    showPage(m_current);
     m_removed = RemovedPage{removed, index, canvas()->undoCount()};
     setStatus(QStringLiteral("Screen removed. Undo brings it back."));
+}
+
+// ---------- tiles ----------
+
+void EditorWindowController::cropIntoTiles() {
+    CapturePage& source = m_pages.at(size_t(m_current));
+    const QList<TileSheet::Tile> pieces = TileSheet::tiles(source.canvas->markup());
+    const std::optional<TileSheet::Sheet> sheet = TileSheet::render(pieces);
+    if (!sheet) {
+        setProblem(QStringLiteral("Draw a box around each part you want first. Then they become tiles."));
+        return;
+    }
+    m_untiled = PageSet{m_pages, m_current, 0};
+    m_tiled.reset();
+    const QPointer<CanvasView> from = source.canvas;
+    source.isIncluded = false;
+    auto* canvas = new CanvasView(TileSheet::sheetMarkup(*sheet, pieces, from->markup()));
+    wireCanvas(canvas);
+    m_stack->addWidget(canvas);
+    CapturePage page;
+    page.canvas = canvas;
+    page.tilesSource = from;
+    page.readings = new PageReadings(sheet->image, std::nullopt, canvas);
+    m_pages.push_back(page);
+    showPage(pageCount() - 1);
+    m_untiled->undoCount = canvas->undoCount();
+    setStatus(QStringLiteral("Cropped into tiles. Undo takes you back to your marks."));
 }
 
 // ---------- undo ----------
@@ -452,19 +286,48 @@ void EditorWindowController::undo() {
         showPage(r.index);
         return;
     }
+    // Right after the tiles were made, undo takes the sheet away and sends the page again.
+    if (m_untiled && canvas() == m_pages.back().canvas && m_pages.back().tilesSource &&
+        canvas()->undoCount() == m_untiled->undoCount) {
+        const int sheetSteps = canvas()->undoCount();
+        const PageSet back = *m_untiled;
+        m_untiled.reset();
+        CanvasView* sheetCanvas = canvas();
+        m_stack->removeWidget(sheetCanvas);
+        sheetCanvas->hide();
+        m_tiled = PageSet{m_pages, m_current, sheetSteps};
+        m_pages = back.pages; // the page cut from is sent again
+        showPage(back.current);
+        m_tiledFromSteps = canvas()->undoCount();
+        setStatus(QStringLiteral("Back to your marks. Redo makes the tiles again."));
+        return;
+    }
     canvas()->undo();
     refreshUndoButtons();
 }
 
 void EditorWindowController::redo() {
+    // Right after that undo, redo makes the tiles again.
+    if (m_tiled && canvas()->undoCount() == m_tiledFromSteps && !canvas()->canRedo()) {
+        const PageSet again = *m_tiled;
+        m_tiled.reset();
+        m_untiled = PageSet{m_pages, m_current, again.undoCount};
+        m_pages = again.pages;
+        m_stack->addWidget(m_pages.at(size_t(again.current)).canvas);
+        showPage(again.current);
+        setStatus(QStringLiteral("Cropped into tiles. Undo takes you back to your marks."));
+        return;
+    }
     canvas()->redo();
     refreshUndoButtons();
 }
 
 void EditorWindowController::refreshUndoButtons() {
+    if (!canvas()) return;
     if (QToolButton* u = button(QStringLiteral("Undo")))
-        u->setEnabled(canvas()->canUndo() || m_removed.has_value());
-    if (QToolButton* r = button(QStringLiteral("Redo"))) r->setEnabled(canvas()->canRedo());
+        u->setEnabled(canvas()->canUndo() || m_removed.has_value() || m_untiled.has_value());
+    if (QToolButton* r = button(QStringLiteral("Redo")))
+        r->setEnabled(canvas()->canRedo() || m_tiled.has_value());
 }
 
 // ---------- notes list ----------
@@ -475,9 +338,43 @@ NoteField* EditorWindowController::noteFieldFor(qsizetype boxIndex) const {
     return nullptr;
 }
 
+void EditorWindowController::syncNotes() {
+    CanvasView* c = canvas();
+    const Markup& m = c->markup();
+    // The list is built anew only when its rows change; otherwise a field being typed in
+    // keeps the keyboard.
+    QString builtFor = QString::number(quintptr(c)) + m.color.name() + QString::number(m.links.size());
+    for (const Markup::Box& box : m.boxes)
+        builtFor += QStringLiteral("|%1%2%3").arg(box.id).arg(box.hides).arg(box.element.value_or(QString()));
+    if (builtFor != m_notesBuiltFor) {
+        m_notesBuiltFor = builtFor;
+        rebuildNotes();
+    } else {
+        for (const auto& [index, field] : m_boxFields)
+            if (index < m.boxes.size() && !field->hasFocus()) field->setText(m.boxes.at(index).note);
+        if (m_comment && !m_comment->hasFocus()) m_comment->setText(m.comment);
+    }
+    // The row of the selected mark is the current one.
+    for (const auto& [index, field] : m_boxFields) {
+        QWidget* row = field->parentWidget();
+        const bool current = c->selected() == index;
+        if (row->property("current").toBool() != current) {
+            row->setProperty("current", current);
+            row->style()->unpolish(row);
+            row->style()->polish(row);
+        }
+    }
+    layoutPanels();
+}
+
 void EditorWindowController::rebuildNotes() {
+    const std::optional<qsizetype> typing = typingBox();
+    const bool commentTyping = m_comment && m_comment->hasFocus();
     while (QLayoutItem* item = m_notesLayout->takeAt(0)) {
-        if (item->widget()) item->widget()->deleteLater();
+        if (QWidget* w = item->widget()) {
+            w->hide();
+            w->deleteLater();
+        }
         delete item;
     }
     m_boxFields.clear();
@@ -500,11 +397,14 @@ void EditorWindowController::rebuildNotes() {
         tick->setToolTip(QStringLiteral(
             "Ticked, this web address goes in the picture, so whoever reads it knows which page it is"));
         tick->setChecked(m.links.at(i).included);
+        tick->setFocusPolicy(Qt::NoFocus);
         auto* row = new QWidget;
         auto* h = new QHBoxLayout(row);
         h->setContentsMargins(0, 0, 0, 0);
         h->addWidget(tick);
-        h->addWidget(new QLabel(m.links.at(i).url), 1);
+        auto* url = new QLabel(m.links.at(i).url);
+        url->setObjectName(QStringLiteral("secondary"));
+        h->addWidget(url, 1);
         connect(tick, &QCheckBox::toggled, this, [c, i](bool on) {
             if (i < c->markup().links.size()) {
                 c->markupForEditing().links[i].included = on;
@@ -518,69 +418,115 @@ void EditorWindowController::rebuildNotes() {
         const Markup::Box& box = m.boxes.at(i);
         if (box.hides) continue;
         auto* row = new QWidget;
+        row->setObjectName(QStringLiteral("noteRow"));
+        row->setAttribute(Qt::WA_StyledBackground);
         auto* h = new QHBoxLayout(row);
-        h->setContentsMargins(0, 0, 0, 0);
+        h->setContentsMargins(2, 2, 2, 2);
         auto* badge = new QLabel(QString::number(m.number(i)));
         badge->setAlignment(Qt::AlignCenter);
         badge->setFixedSize(24, 24);
         badge->setStyleSheet(QStringLiteral("background:%1; color:%2; border-radius:12px; font-weight:bold;")
                                  .arg(m.color.name(), HighlightPalette::numberColor(m.color).name()));
-        h->addWidget(badge);
+        h->addWidget(badge, 0, Qt::AlignTop);
         if (box.element) {
             auto* chip = new QLabel(*box.element);
-            chip->setStyleSheet(QStringLiteral("background:#e4e8f7; border-radius:8px; padding:2px 6px;"));
-            h->addWidget(chip);
+            chip->setStyleSheet(
+                QStringLiteral("background: rgba(150,120,255,70); border-radius: 8px; padding: 2px 6px;"));
+            h->addWidget(chip, 0, Qt::AlignTop);
         }
         auto* field = new NoteField(NoteField::Look::Boxed, box.note);
         field->setPlaceholderText(QStringLiteral("Your comment"));
         field->setToolTip(QStringLiteral("Your comment on this mark"));
-        connect(field, &NoteField::textEdited, this, [c, i](const QString& text) {
-            if (i < c->markup().boxes.size()) {
-                c->markupForEditing().boxes[i].note = text;
-                c->update();
-            }
-        });
+        field->setProperty("box", i);
+        connect(field, &NoteField::textEdited, this, [this, i](const QString& text) { noteTyped(i, text); });
         connect(field, &NoteField::returnPressed, this, [this] { moveToNextNote(1); });
         field->installEventFilter(this);
         h->addWidget(field, 1);
         auto* remove = new QToolButton;
-        remove->setText(QStringLiteral("✕"));
+        remove->setIcon(Symbols::icon(QStringLiteral("xmark"), QColor(235, 236, 240)));
         remove->setToolTip(QStringLiteral("Remove this mark (Delete)"));
         remove->setFocusPolicy(Qt::NoFocus);
-        connect(remove, &QToolButton::clicked, this, [this, c, i] { c->remove(i); });
-        h->addWidget(remove);
+        connect(remove, &QToolButton::clicked, this, [c, i] { c->remove(i); });
+        h->addWidget(remove, 0, Qt::AlignTop);
         m_notesLayout->addWidget(row);
         m_boxFields.emplace_back(i, field);
     }
     m_notesLayout->addStretch(1);
+    // Shown now rather than by the layout later, so the keyboard can go to a new row at once.
+    for (int i = 0; i < m_notesLayout->count(); ++i)
+        if (QWidget* w = m_notesLayout->itemAt(i)->widget(); w && m_notes->isVisible()) w->show();
+    if (commentTyping) m_comment->setFocus();
+    // The keyboard stays in the notes: in the selected mark's row (a new mark is selected).
+    if (typing && NoteLooks::current() == NoteLook::List && c->selected())
+        if (NoteField* field = noteFieldFor(*c->selected())) field->setFocus();
 }
 
-void EditorWindowController::focusNoteOf(std::optional<qsizetype> box) {
-    if (!box) return;
-    if (NoteField* field = noteFieldFor(*box); field && NoteLooks::current() == NoteLook::List)
-        field->setFocus();
+void EditorWindowController::noteTyped(qsizetype box, const QString& text) {
+    // One note, two fields (its row and, in the sticky and glass looks, on the picture):
+    // both show the same words at every keystroke.
+    CanvasView* c = canvas();
+    if (box < 0 || box >= c->markup().boxes.size()) return;
+    c->markupForEditing().boxes[box].note = text;
+    if (NoteField* field = noteFieldFor(box); field && field->text() != text) field->setText(text);
+    c->showNoteText(box, text);
+    c->update();
+}
+
+std::optional<qsizetype> EditorWindowController::typingBox() const {
+    CanvasView* c = canvas();
+    if (!c) return std::nullopt;
+    if (c->noteField()->hasFocus() && c->editingNote()) return c->editingNote();
+    for (const auto& [index, field] : m_boxFields)
+        if (field->hasFocus()) return index;
+    return std::nullopt;
+}
+
+void EditorWindowController::moveTypingTo(std::optional<qsizetype> box) {
+    CanvasView* c = canvas();
+    if (box && (*box < 0 || *box >= c->markup().boxes.size() || c->markup().boxes.at(*box).hides))
+        box.reset();
+    c->select(box);
+    if (!box) {
+        c->setEditingNote(std::nullopt);
+        c->setFocus();
+    } else if (NoteLooks::current() == NoteLook::List) {
+        c->setEditingNote(std::nullopt);
+        if (NoteField* field = noteFieldFor(*box)) {
+            field->setFocus();
+            m_notesScroll->ensureWidgetVisible(field);
+        }
+    } else {
+        c->setEditingNote(box, true);
+    }
+    syncNotes();
 }
 
 void EditorWindowController::moveToNextNote(int step) {
-    // The numbered marks in box order; after the last one typing ends.
+    // The numbered marks in box order. Return goes on to the next one and, after the last,
+    // ends typing; Tab and Shift-Tab go round.
     CanvasView* c = canvas();
     QList<qsizetype> marks;
     for (const auto& [index, field] : m_boxFields)
         marks.append(index);
     if (marks.isEmpty()) return;
-    const qsizetype at = c->selected() ? marks.indexOf(*c->selected()) : -1;
-    const qsizetype next = at + step;
-    if (step > 0 && next >= marks.size()) {
-        c->select(std::nullopt);
-        c->setFocus();
-        return;
-    }
-    c->select(marks.at((next + marks.size()) % marks.size()));
+    const std::optional<qsizetype> typing = typingBox();
+    const std::optional<qsizetype> from = typing ? typing : c->selected();
+    const qsizetype at = from ? marks.indexOf(*from) : -1;
+    const qsizetype next = at < 0 && step < 0 ? marks.size() - 1 : at + step;
+    moveTypingTo(marks.at((next + marks.size()) % marks.size()));
 }
 
 bool EditorWindowController::isTyping() const {
-    QWidget* focus = QApplication::focusWidget();
-    return qobject_cast<QLineEdit*>(focus) || qobject_cast<NoteField*>(focus);
+    QWidget* focus = focusWidget();
+    return qobject_cast<QLineEdit*>(focus) || (qobject_cast<NoteField*>(focus) && focus->isVisible());
+}
+
+// Return in a mark's note: on to the next mark's note, and after the last one typing ends.
+static bool isPlainReturn(QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+           !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::MetaModifier));
 }
 
 bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
@@ -590,20 +536,45 @@ bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
         else if ((event->type() == QEvent::Leave || event->type() == QEvent::Hide) && m_chipPreview)
             m_chipPreview->hide();
     }
-    if (event->type() == QEvent::KeyPress &&
-        (qobject_cast<QLineEdit*>(watched) || qobject_cast<NoteField*>(watched))) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (watched != m_find && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-            moveToNextNote(key->key() == Qt::Key_Tab ? 1 : -1);
-            if (!canvas()->selected() && !m_boxFields.empty()) // wrap around from the end
-                canvas()->select(m_boxFields.front().first);
-            return true;
+    auto* field = qobject_cast<NoteField*>(watched);
+    const bool rowField = field && field->property("box").isValid();
+    const bool canvasField = field && canvas() && field == canvas()->noteField();
+    // Clicking into a mark's comment makes that mark the selected one, so Return and Tab
+    // go on from it.
+    if (event->type() == QEvent::FocusIn && rowField) {
+        const qsizetype box = field->property("box").toLongLong();
+        CanvasView* c = canvas();
+        if (c->selected() != box || (NoteLooks::current() != NoteLook::List && c->editingNote() != box)) {
+            c->select(box);
+            if (NoteLooks::current() != NoteLook::List) c->setEditingNote(box, false);
+            syncNotes();
         }
-        if (key->key() == Qt::Key_Escape) {
-            canvas()->select(std::nullopt);
-            canvas()->setFocus();
-            return true;
-        }
+    }
+    if (event->type() != QEvent::KeyPress || !(qobject_cast<QLineEdit*>(watched) || field))
+        return QWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers().testFlag(Qt::ControlModifier) &&
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        sendToChat();
+        return true;
+    }
+    if ((rowField || canvasField) && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+        moveToNextNote(key->key() == Qt::Key_Tab ? 1 : -1);
+        return true;
+    }
+    if ((rowField || canvasField) && isPlainReturn(event)) {
+        const std::optional<qsizetype> typing =
+            rowField ? std::optional<qsizetype>(field->property("box").toLongLong())
+                     : canvas()->editingNote();
+        if (!m_boxFields.empty() && typing == m_boxFields.back().first)
+            moveTypingTo(std::nullopt);
+        else
+            moveToNextNote(1);
+        return true;
+    }
+    if (key->key() == Qt::Key_Escape) {
+        moveTypingTo(std::nullopt);
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -618,12 +589,13 @@ void EditorWindowController::chooseTool(CanvasView::Tool tool) {
 }
 
 void EditorWindowController::setStatus(const QString& text) {
+    m_status->setObjectName(QStringLiteral("status"));
     m_status->setStyleSheet(QString());
     m_status->setText(text);
 }
 
 void EditorWindowController::setProblem(const QString& text) {
-    m_status->setStyleSheet(QStringLiteral("color: #c0392b;"));
+    m_status->setStyleSheet(QStringLiteral("color: rgb(255,140,120);"));
     m_status->setText(text);
 }
 QString EditorWindowController::statusText() const {
@@ -634,22 +606,24 @@ QString EditorWindowController::targetText() const {
 }
 
 void EditorWindowController::refreshTargetLine() {
+    QString tip;
     if (m_handsBack) {
         m_target->setText(QStringLiteral("Your picture goes back to Ombrel Prompts."));
-        if (QToolButton* send = button(QStringLiteral("sendButton")))
-            send->setToolTip(
-                QStringLiteral("Saves your picture and takes you back to Ombrel Prompts, which adds it to "
-                               "your message. Shortcut: Command-Return."));
-        return;
+        tip = QStringLiteral("Saves your picture and takes you back to Ombrel Prompts, which adds it to your "
+                             "message. Shortcut: Command-Return.");
+    } else {
+        const std::optional<QString> chat = ChatSender::chatWithCursor();
+        m_target->setText(chat ? QStringLiteral("I see your cursor in ") + *chat +
+                                     QStringLiteral("'s chat box.")
+                               : QStringLiteral("Click in your chat, then Send to Chat."));
+        tip = QStringLiteral("Click in your chat, then press this. It pastes") +
+              (ChatSender::pressesEnter() ? QStringLiteral(" and sends.") : QStringLiteral(".")) +
+              QStringLiteral(" Shortcut: Command-Return.");
     }
-    const std::optional<QString> chat = ChatSender::chatWithCursor();
-    m_target->setText(chat ? QStringLiteral("I see your cursor in ") + *chat + QStringLiteral("'s chat box.")
-                           : QStringLiteral("Click in your chat, then Send to Chat."));
-    const bool pressesEnter = ChatSender::pressesEnter();
-    if (QToolButton* send = button(QStringLiteral("sendButton")))
-        send->setToolTip(QStringLiteral("Click in your chat, then press this. It pastes") +
-                         (pressesEnter ? QStringLiteral(" and sends.") : QStringLiteral(".")) +
-                         QStringLiteral(" Shortcut: Command-Return."));
+    if (QToolButton* send = button(QStringLiteral("sendButton"))) {
+        send->setProperty("baseTip", words(tip));
+        refreshShortcutLabels();
+    }
 }
 
 void EditorWindowController::handBackToPrompts() {
@@ -665,7 +639,7 @@ void EditorWindowController::restoreMarks(const MarkStore::Saved& saved, const Q
     page.canvas->markupForEditing() = saved.applied(now.image, now.blurred);
     page.savedURL = file;
     page.canvas->update();
-    rebuildNotes();
+    syncNotes();
     setStatus(QStringLiteral("Your marks are back, so you can change them."));
 }
 
@@ -675,12 +649,114 @@ void EditorWindowController::redrawAll() {
 }
 
 void EditorWindowController::noteLookChanged() {
-    m_look->setCurrentIndex(int(NoteLooks::current()));
-    rebuildNotes();
+    refreshStyleControls();
+    // The typing moves with the look: to the row in the list look, onto the picture in the others.
+    const std::optional<qsizetype> typing = typingBox();
+    m_notesBuiltFor.clear();
+    syncNotes();
+    for (CapturePage& p : m_pages)
+        p.canvas->setEditingNote(std::nullopt, false);
+    if (typing) moveTypingTo(typing);
     redrawAll();
 }
 
+void EditorWindowController::nextNoteLook() {
+    NoteLooks::setCurrent(NoteLook((int(NoteLooks::current()) + 1) % 3));
+    noteLookChanged();
+}
+
+void EditorWindowController::chooseFont(const QString& name) {
+    MarkStyle::setFontName(name);
+    redrawAll();
+    refreshStyleControls();
+}
+
+void EditorWindowController::chooseTextSize(const QString& name) {
+    MarkStyle::setSizeName(name);
+    redrawAll();
+    refreshStyleControls();
+}
+
+void EditorWindowController::chooseBorder(const QString& name) {
+    MarkStyle::setBorderName(name);
+    redrawAll();
+}
+
+void EditorWindowController::choosePaper(int index) {
+    CanvasView* c = canvas();
+    const std::optional<qsizetype> selected = c->selected();
+    if (NoteLooks::current() == NoteLook::Sticky && selected && !c->markup().boxes.at(*selected).hides) {
+        c->markupForEditing().boxes[*selected].paper = NotePaper::clamped(index);
+        c->update();
+        return;
+    }
+    NotePaper::setCurrent(index);
+    redrawAll();
+}
+
+void EditorWindowController::showShortcuts() {
+    ShortcutsWindow::open(this);
+}
+
 // ---------- keyboard ----------
+
+void EditorWindowController::perform(EditorShortcut shortcut) {
+    switch (shortcut) {
+    case EditorShortcut::Send:
+        sendToChat();
+        break;
+    case EditorShortcut::Copy:
+        copy();
+        break;
+    case EditorShortcut::Edit:
+        if (const std::optional<qsizetype> s = canvas()->selected();
+            s && !canvas()->markup().boxes.at(*s).hides)
+            moveTypingTo(s);
+        else if (!m_boxFields.empty())
+            moveTypingTo(m_boxFields.back().first);
+        else if (m_comment)
+            m_comment->setFocus();
+        break;
+    case EditorShortcut::Add:
+        // In the on-screen style the editor steps aside for the next screen first; the mini
+        // panel is left out of the grab and captures at once.
+        if (m_waitingForNextScreen || !stepOutForNextScreen())
+            if (onWantsAnotherCapture) onWantsAnotherCapture();
+        break;
+    case EditorShortcut::Blur:
+        autoBlur();
+        break;
+    case EditorShortcut::Tiles:
+        cropIntoTiles();
+        break;
+    case EditorShortcut::Organise:
+        canvas()->organise();
+        setStatus(QStringLiteral("Organised top to bottom and renumbered. Undo puts it back."));
+        break;
+    case EditorShortcut::Find:
+        m_find->setFocus();
+        m_find->selectAll();
+        break;
+    case EditorShortcut::Look:
+        nextNoteLook();
+        break;
+    case EditorShortcut::Undo:
+        undo();
+        break;
+    case EditorShortcut::Redo:
+        redo();
+        break;
+    case EditorShortcut::Keys:
+        showShortcuts();
+        break;
+    case EditorShortcut::Share:
+        share();
+        break;
+    case EditorShortcut::Speak: // dictation and rewording come with their own work
+    case EditorShortcut::Wand:
+        break;
+    }
+}
 
 void EditorWindowController::keyPressEvent(QKeyEvent* event) {
     const bool command = event->modifiers().testFlag(Qt::ControlModifier);
@@ -694,23 +770,23 @@ void EditorWindowController::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (event->key() == Qt::Key_Escape) {
-        if (canvas()->selected() || canvas()->editingNote()) {
-            canvas()->select(std::nullopt);
-            canvas()->setEditingNote(std::nullopt);
-            canvas()->setFocus();
-        } else {
+        if (canvas()->selected() || canvas()->editingNote())
+            moveTypingTo(std::nullopt);
+        else
             closeEditor(true);
-        }
         return;
     }
-    if (!isTyping()) {
-        if (!command && event->key() >= Qt::Key_1 && event->key() <= Qt::Key_4) {
+    if (!isTyping() && !command && !event->modifiers().testFlag(Qt::AltModifier)) {
+        if (event->key() >= Qt::Key_1 && event->key() <= Qt::Key_4) {
             chooseTool(CanvasView::Tool(event->key() - Qt::Key_1));
             return;
         }
         if ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) && canvas()->selected()) {
             canvas()->remove(*canvas()->selected());
-            rebuildNotes();
+            return;
+        }
+        if (const std::optional<EditorShortcut> s = EditorShortcuts::action(event->text())) {
+            perform(*s);
             return;
         }
     }
@@ -725,40 +801,44 @@ QString EditorWindowController::saveURL(CapturePage& page) {
     return *page.savedURL;
 }
 
+static const char* const diskFullWarning =
+    "Couldn't save the picture. Your disk may be full. Free up some space, then try again.";
+
 void EditorWindowController::savedFiles(bool all, std::function<void(QStringList)> done) {
     QList<SaveJob> jobs;
+    bool failed = false;
     const MarkLook look = MarkLook::current();
     for (int i = 0; i < pageCount(); ++i) {
         CapturePage& page = m_pages.at(size_t(i));
         if (!page.isIncluded || (!all && i != m_current)) continue;
         try {
             jobs.append({page.canvas->markup(), saveURL(page), look});
-        } catch (const StoreError&) {
-            Toast::warn(QStringLiteral(
-                            "Couldn't save the picture. Your disk may be full. Free up some space, then try "
-                            "again."),
-                        this);
+        } catch (const StoreError& e) {
+            qCWarning(logEditor) << "no library file for a page:" << e.what();
+            failed = true;
         }
     }
+    ++m_savesRunning;
+    // The watcher belongs to the editor, which lives until its saves have ended.
     auto* watcher = new QFutureWatcher<QList<SaveOutcome>>(this);
-    connect(watcher, &QFutureWatcher<QList<SaveOutcome>>::finished, this, [this, watcher, done] {
-        QStringList files;
-        bool failed = false;
-        for (const SaveOutcome& o : watcher->result()) {
-            if (o.written)
-                files.append(o.path);
-            else if (o.rendered)
-                failed = true;
-        }
-        watcher->deleteLater();
-        if (failed)
-            Toast::warn(QStringLiteral(
-                            "Couldn't save the picture. Your disk may be full. Free up some space, then try "
-                            "again."),
-                        isVisible() ? this : nullptr);
-        Q_EMIT saved(files);
-        if (done) done(files);
-    });
+    connect(watcher, &QFutureWatcher<QList<SaveOutcome>>::finished, this,
+            [this, watcher, done, failed]() mutable {
+                QStringList files;
+                for (const SaveOutcome& o : watcher->result()) {
+                    if (o.written)
+                        files.append(o.path);
+                    else if (o.rendered) {
+                        qCWarning(logEditor) << "couldn't write" << o.path;
+                        failed = true;
+                    }
+                }
+                watcher->deleteLater();
+                --m_savesRunning;
+                if (failed) Toast::warn(QString::fromLatin1(diskFullWarning), isVisible() ? this : nullptr);
+                Q_EMIT saved(files);
+                if (done) done(files);
+                if (m_finished) closingSavesEnded(failed);
+            });
     watcher->setFuture(QtConcurrent::run([jobs] {
         QList<SaveOutcome> outcomes;
         for (const SaveJob& job : jobs)
@@ -772,6 +852,16 @@ void EditorWindowController::saveAll(std::function<void(QStringList)> done) {
 }
 
 void EditorWindowController::withChosenFiles(const QString& verb, std::function<void(QStringList)> act) {
+    if (m_ending || m_finished) return; // one press, one ending
+    // Whatever the ending, the pictures must be saved before it can act; a failed save
+    // leaves the editor open to try again.
+    auto guarded = [this, act = std::move(act)](const QStringList& files) {
+        if (files.isEmpty()) {
+            m_ending = false;
+            return;
+        }
+        act(files);
+    };
     int included = 0;
     QList<QImage> pictures;
     for (const CapturePage& p : m_pages)
@@ -780,18 +870,21 @@ void EditorWindowController::withChosenFiles(const QString& verb, std::function<
             pictures.append(p.canvas->markup().image);
         }
     if (included < 2) {
-        saveAll(std::move(act));
+        m_ending = true;
+        saveAll(guarded);
         return;
     }
     // With several pages the user chooses this picture or all of them.
-    SendChoiceWindow::ask(verb, canvas()->markup().image, pictures, included,
-                          [this, act = std::move(act)](bool all) { savedFiles(all, act); });
+    SendChoiceWindow::ask(verb, canvas()->markup().image, pictures, included, [this, guarded](bool all) {
+        if (m_ending || m_finished) return;
+        m_ending = true;
+        savedFiles(all, guarded);
+    });
 }
 
 void EditorWindowController::sendToChat() {
     if (m_handsBack) {
-        withChosenFiles(QStringLiteral("Add to Ombrel Prompts"), [this](const QStringList& files) {
-            if (files.isEmpty()) return;
+        withChosenFiles(QStringLiteral("Add to Ombrel Prompts"), [this](const QStringList&) {
             finish(false);
             Toast::show(QStringLiteral("Added to Ombrel Prompts."));
             Platform::workspace().openApplication(QStringLiteral("com.ombrel.prompts"));
@@ -799,15 +892,15 @@ void EditorWindowController::sendToChat() {
         return;
     }
     withChosenFiles(QStringLiteral("Send to your chat"), [this](const QStringList& files) {
-        if (files.isEmpty()) return;
         finish(false);
-        ChatSender::send(files);
+        // The chat gets the keyboard only once this window has gone from the screen, so the
+        // paste cannot land in a window that is still closing.
+        QTimer::singleShot(0, qApp, [files] { ChatSender::send(files); });
     });
 }
 
 void EditorWindowController::copy() {
     withChosenFiles(QStringLiteral("Copy"), [this](const QStringList& files) {
-        if (files.isEmpty()) return;
         Clipboard::put(files);
         const qint64 previous = m_previousPid;
         finish(false);
@@ -827,13 +920,16 @@ void EditorWindowController::share() {
 }
 
 void EditorWindowController::closeEditor(bool byEscape) {
-    if (m_finished) return;
-    // Only pages the user marked are kept: an unmarked capture is not written again.
+    if (m_finished || m_ending) return;
+    // Only pages the user marked are kept: an unmarked capture is not written again. A
+    // tile sheet is kept even without marks.
     bool anyMarked = false;
+    m_includedBeforeClose.clear();
     for (CapturePage& page : m_pages) {
-        const bool marked = page.canvas->markup().hasAnnotations();
-        anyMarked = anyMarked || marked;
-        page.isIncluded = page.isIncluded && marked;
+        m_includedBeforeClose.push_back(page.isIncluded);
+        const bool keep = page.canvas->markup().hasAnnotations() || page.tilesSource;
+        anyMarked = anyMarked || keep;
+        page.isIncluded = page.isIncluded && keep;
     }
     if (anyMarked) saveAll({});
     if (byEscape && anyMarked) Toast::show(QStringLiteral("Closed. Your marked picture is in Recent."));
@@ -847,8 +943,30 @@ void EditorWindowController::finish(bool) {
     m_resizeSettled.stop();
     m_thumb.reset();
     m_chipPreview.reset();
+    if (ShortcutsWindow* keys = ShortcutsWindow::current()) keys->close();
     hide();
     if (onClose) onClose();
+}
+
+void EditorWindowController::closingSavesEnded(bool failed) {
+    if (failed && m_finished) {
+        // Nothing is lost: the pictures come back, to be saved again once there is room.
+        m_finished = false;
+        m_ending = false;
+        m_deleteWhenSaved = false;
+        for (size_t i = 0; i < m_pages.size() && i < m_includedBeforeClose.size(); ++i)
+            m_pages[i].isIncluded = m_includedBeforeClose[i];
+        bringToFront();
+        Toast::warn(QString::fromLatin1(diskFullWarning), this);
+        if (onReopen) onReopen();
+        return;
+    }
+    if (m_deleteWhenSaved && m_savesRunning == 0) deleteLater();
+}
+
+void EditorWindowController::deleteWhenSaved() {
+    m_deleteWhenSaved = true;
+    if (m_savesRunning == 0) deleteLater();
 }
 
 void EditorWindowController::closeEvent(QCloseEvent* event) {

@@ -4,7 +4,9 @@
 // finished pictures kept in the library and their marks beside them.
 
 #include "editor/CanvasView.h"
+#include "editor/EditorShortcut.h"
 #include "editor/PagePreviews.h"
+#include "editor/TileSheet.h"
 #include "library/CaptureStyle.h"
 #include "markup/MarkStore.h"
 #include "understanding/PageReadings.h"
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -33,6 +36,8 @@ struct CapturePage {
     QRect sourceAreaGlobal;          // where the picture came from on screen, when known
     qint64 sourcePid = 0;            // the application it shows, when known
     bool isIncluded = true;
+    // For a tile sheet: the canvas of the page it was cut from.
+    QPointer<CanvasView> tilesSource;
     // Its text, element and page-address readings, started when the page is first shown
     // (owned by the canvas).
     QPointer<PageReadings> readings;
@@ -63,8 +68,14 @@ class EditorWindowController : public QWidget {
     void restoreMarks(const MarkStore::Saved& saved, const QString& file);
     void noteLookChanged();
 
-    // Callbacks to the shell.
-    std::function<void()> onWantsAnotherCapture, onPaste, onChooseFiles, onAddFromPhone, onClose;
+    // Callbacks to the shell. `onClose` comes as soon as the window has closed; the shell
+    // forgets the editor then and hands it `deleteWhenSaved`. When the pictures of a closed
+    // editor cannot be saved it comes back with the warning, and says so with `onReopen`.
+    std::function<void()> onWantsAnotherCapture, onPaste, onChooseFiles, onAddFromPhone, onClose, onReopen;
+    // Deletes the editor once the saves it started have ended (at once when none is running).
+    void deleteWhenSaved();
+    // Closed (or closing), and so no place for new pictures.
+    bool isClosing() const { return m_finished; }
 
     // Endings.
     void copy();
@@ -76,6 +87,9 @@ class EditorWindowController : public QWidget {
     // Closes the window, keeping every marked page in the library. `byEscape` adds the
     // toast saying where the picture went.
     void closeEditor(bool byEscape = false);
+    // True from the moment a copy, send or hand-back has chosen its pictures until the
+    // editor has closed: a second press does nothing.
+    bool isEnding() const { return m_ending; }
 
     // Saving: renders and writes every included page (or the current one), in the
     // background; `done` receives the written files in page order on the GUI thread.
@@ -95,6 +109,25 @@ class EditorWindowController : public QWidget {
     void undo();
     void redo();
 
+    // Cuts every numbered mark of the current page out onto a new tile sheet page; the page
+    // it was cut from is then not sent.
+    void cropIntoTiles();
+    // Runs the command of an editor shortcut.
+    void perform(EditorShortcut shortcut);
+    void showShortcuts();
+    // The next note look, wrapping: list, sticky, glass.
+    void nextNoteLook();
+    void chooseFont(const QString& name);
+    void chooseTextSize(const QString& name);
+    void chooseBorder(const QString& name);
+    // The paper of the selected sticky note, or of new notes when none is selected.
+    void choosePaper(int index);
+    // Moves the typing to the note of a numbered mark (its row, or its note on the picture
+    // in the sticky and glass looks); none ends typing and gives the keys to the canvas.
+    void moveTypingTo(std::optional<qsizetype> box);
+    // The numbered mark whose note has the keyboard, if any.
+    std::optional<qsizetype> typingBox() const;
+
     // Orders the window out and shows the set as a small thumbnail; clicking a picture of
     // the thumbnail brings the editor back on that page.
     void minimise();
@@ -113,6 +146,14 @@ class EditorWindowController : public QWidget {
     NoteField* noteFieldFor(qsizetype boxIndex) const;
     NoteField* commentField() const { return m_comment; }
     QToolButton* button(const QString& title) const;
+    QString zoomText() const;
+    QString sizeChoice() const;
+    QComboBox* lookBox() const { return m_look; }
+    // The floating panels: the toolbar, the notes list and the footer.
+    QWidget* toolbarPanel() const { return m_toolbarPanel; }
+    QWidget* notesPanel() const { return m_notesPanel; }
+    QWidget* footerPanel() const { return m_footerPanel; }
+    CaptureStyle style() const { return m_style; }
 
     // The window's size for a preset picture width on a work area.
     static QSize presetWindowSize(int pictureWidth, QSize imageSize, QRect workArea, int controlsHeight);
@@ -122,6 +163,7 @@ class EditorWindowController : public QWidget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,10 +173,22 @@ class EditorWindowController : public QWidget {
     void bringToFront();
     void buildWindow();
     QWidget* buildToolbar();
-    QWidget* buildSecondRow();
-    void buildViewControls(QHBoxLayout* row);
-    QToolButton* addButton(QHBoxLayout* row, const QString& title, const QString& tip,
+    QWidget* buildNotesPanel();
+    QWidget* buildFooter();
+    void buildStyleControls(QLayout* row);
+    QToolButton* addButton(QLayout* row, const QString& title, const QString& tip,
                            std::function<void()> action);
+    // Lays the panels over (on screen) or around (mini panel) the picture.
+    void layoutPanels();
+    int controlsHeight(int width) const;
+    void placeOnScreen();
+    void refreshShortcutLabels();
+    void refreshZoomLabel();
+    void refreshSizeChoice();
+    void refreshStyleControls();
+    void syncNotes();
+    void noteTyped(qsizetype box, const QString& text);
+    void fillPaperMenu();
     void addPage(const QImage& image, QRect areaGlobal, qint64 sourcePid);
     void wireCanvas(CanvasView* canvas);
     void rebuildNotes();
@@ -145,7 +199,7 @@ class EditorWindowController : public QWidget {
     // A status that says something went wrong or found nothing.
     void setProblem(const QString& text);
     void startReadings(CapturePage& page);
-    void buildUnderstandingControls(QHBoxLayout* row);
+    void buildUnderstandingControls(QLayout* row);
     void chooseTool(CanvasView::Tool tool);
     void chooseSize(int presetIndex);
     void storeWindowSize(QSize size);
@@ -159,6 +213,8 @@ class EditorWindowController : public QWidget {
     void finish(bool byEscape);
     // With several included pages asks "this one or all" first; then saves and acts.
     void withChosenFiles(const QString& verb, std::function<void(QStringList)> act);
+    // The saves of a closed editor ended; a failure brings the editor back.
+    void closingSavesEnded(bool failed);
 
     std::vector<CapturePage> m_pages;
     int m_current = 0;
@@ -167,6 +223,10 @@ class EditorWindowController : public QWidget {
     bool m_handsBack = false;
     bool m_waitingForNextScreen = false;
     bool m_finished = false;
+    bool m_ending = false;
+    bool m_deleteWhenSaved = false;
+    int m_savesRunning = 0;
+    std::vector<bool> m_includedBeforeClose; // which pages were sent before closing left out the unmarked
     qint64 m_previousPid = 0;
 
     struct RemovedPage {
@@ -176,9 +236,22 @@ class EditorWindowController : public QWidget {
     };
     std::optional<RemovedPage> m_removed;
 
+    // Before a tile sheet was made: the pages and the page shown, for undo; and the set
+    // with the sheet, for redo after that undo.
+    struct PageSet {
+        std::vector<CapturePage> pages;
+        int current = 0;
+        int undoCount = 0; // the shown canvas's undo count when the set was left
+    };
+    std::optional<PageSet> m_untiled;
+    std::optional<PageSet> m_tiled;
+    int m_tiledFromSteps = 0; // the undo count of the page cut from when the tiles were undone
+
     QStackedWidget* m_stack = nullptr;
     QWidget* m_strip = nullptr;
+    std::optional<QPoint> m_dragOffset;
     QWidget* m_notes = nullptr;
+    QScrollArea* m_notesScroll = nullptr;
     QVBoxLayout* m_notesLayout = nullptr;
     NoteField* m_comment = nullptr;
     std::vector<std::pair<qsizetype, NoteField*>> m_boxFields;
@@ -189,6 +262,14 @@ class EditorWindowController : public QWidget {
     QComboBox* m_look = nullptr;
     QComboBox* m_size = nullptr;
     QComboBox* m_color = nullptr;
+    QComboBox* m_font = nullptr;
+    QComboBox* m_textSize = nullptr;
+    QToolButton* m_paperButton = nullptr;
+    QWidget* m_toolbarPanel = nullptr;
+    QWidget* m_notesPanel = nullptr;
+    QWidget* m_footerPanel = nullptr;
+    // What the notes list was built from: the marks by identity, the links and the colour.
+    QString m_notesBuiltFor;
     QList<QToolButton*> m_toolButtons;
     QList<QToolButton*> m_buttons;
     QTimer m_cursorTimer;

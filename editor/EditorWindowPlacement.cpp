@@ -6,11 +6,13 @@
 #include "markup/MarkupRender.h"
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
+#include "ui/Glass.h"
 
 #include <QGuiApplication>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
+#include <climits>
 #include <cmath>
 
 namespace ombrel {
@@ -32,15 +34,51 @@ QSize EditorWindowController::presetWindowSize(int pictureWidth, QSize imageSize
 
 void EditorWindowController::chooseSize(int presetIndex) {
     const SizePreset& preset = sizePresets().at(presetIndex);
-    QScreen* screen = QGuiApplication::screenAt(m_screenGlobal.center());
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-    const int controls = height() - m_stack->height();
-    const QSize size = presetWindowSize(preset.pictureWidth, canvas()->markup().imageSize(), work, controls);
+    const QRect work = workArea();
+    const int width =
+        preset.pictureWidth <= 0 ? work.width() - 24 : std::min(preset.pictureWidth, work.width() - 24);
+    const QSize size =
+        presetWindowSize(preset.pictureWidth, canvas()->markup().imageSize(), work, controlsHeight(width));
     m_sizingItself = true;
-    resize(size);
+    QRect frame(geometry().topLeft(), size);
+    if (preset.pictureWidth <= 0) frame.moveTopLeft(work.topLeft() + QPoint(12, 12));
+    // Grown, the window stays on its screen.
+    frame.moveRight(std::min(frame.right(), work.right()));
+    frame.moveBottom(std::min(frame.bottom(), work.bottom()));
+    frame.moveLeft(std::max(frame.left(), work.left()));
+    frame.moveTop(std::max(frame.top(), work.top()));
+    setGeometry(frame);
     m_sizingItself = false;
     storeWindowSize(size);
+    refreshSizeChoice();
+}
+
+QString EditorWindowController::sizeChoice() const {
+    return m_size ? m_size->currentText() : QString();
+}
+
+void EditorWindowController::refreshSizeChoice() {
+    if (!m_size) return;
+    // The preset nearest the window's size: full screen when it fills the work area, else
+    // the preset whose picture width is closest to the window's.
+    const QRect work = workArea();
+    const QSize full = presetWindowSize(0, {}, work, 0);
+    int best = 0;
+    if (std::abs(width() - full.width()) <= 2 && std::abs(height() - full.height()) <= 2) {
+        best = int(sizePresets().size()) - 1;
+    } else {
+        int bestDistance = INT_MAX;
+        for (int i = 0; i < sizePresets().size(); ++i) {
+            const int presetWidth = sizePresets().at(i).pictureWidth;
+            if (presetWidth <= 0) continue;
+            const int distance = std::abs(std::min(presetWidth, work.width() - 24) - width());
+            if (distance < bestDistance) {
+                best = i;
+                bestDistance = distance;
+            }
+        }
+    }
+    m_size->setCurrentIndex(best);
 }
 
 void EditorWindowController::storeWindowSize(QSize size) {
@@ -50,6 +88,9 @@ void EditorWindowController::storeWindowSize(QSize size) {
 
 void EditorWindowController::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    layoutPanels();
+    refreshSizeChoice();
+    if (m_style == CaptureStyle::MiniPanel) roundCornersWithoutCompositor(this, 16);
     // Only a mini panel resized by hand: the full-screen style and the program's own
     // presets say nothing about the size the user wants next time.
     if (m_style == CaptureStyle::MiniPanel && isVisible() && !m_sizingItself && !m_finished)
@@ -106,29 +147,44 @@ void EditorWindowController::bringToFront() {
     m_cursorTimer.start();
 }
 
+void EditorWindowController::placeOnScreen() {
+    const QRect work = workArea();
+    if (m_style == CaptureStyle::OnScreen) {
+        // Over the screen the picture was taken from, so it lies exactly over what it shows.
+        QScreen* screen =
+            QGuiApplication::screenAt(m_screenGlobal.isEmpty() ? work.center() : m_screenGlobal.center());
+        if (!screen) screen = QGuiApplication::primaryScreen();
+        setGeometry(screen ? screen->geometry() : m_screenGlobal);
+        return;
+    }
+    QSize size = presetWindowSize(800, canvas()->markup().imageSize(), work,
+                                  controlsHeight(std::min(800, work.width() - 24)));
+    const QStringList parts = Defaults::store()
+                                  .value(QString::fromLatin1(sizeKey))
+                                  .toString()
+                                  .remove(QLatin1Char('{'))
+                                  .remove(QLatin1Char('}'))
+                                  .split(QLatin1Char(','));
+    if (parts.size() == 2 && parts[0].trimmed().toInt() > 200 && parts[1].trimmed().toInt() > 150)
+        size = QSize(parts[0].trimmed().toInt(), parts[1].trimmed().toInt()).boundedTo(work.size());
+    m_sizingItself = true;
+    // Centred on the work area of its screen.
+    setGeometry(QRect(work.center() - QPoint(size.width() / 2, size.height() / 2), size));
+    m_sizingItself = false;
+}
+
 void EditorWindowController::present() {
     if (auto front = Platform::windows().frontApplication();
         front && front->pid != Platform::windows().ownPid())
         m_previousPid = front->pid;
-    if (m_style == CaptureStyle::OnScreen && !m_screenGlobal.isEmpty()) {
-        setGeometry(m_screenGlobal);
-    } else {
-        QRect work = m_screenGlobal.isEmpty() && QGuiApplication::primaryScreen()
-                         ? QGuiApplication::primaryScreen()->availableGeometry()
-                         : m_screenGlobal;
-        const QVariant stored = Defaults::store().value(QString::fromLatin1(sizeKey));
-        QSize size = presetWindowSize(800, canvas()->markup().imageSize(), work, 260);
-        const QStringList parts =
-            stored.toString().remove(QLatin1Char('{')).remove(QLatin1Char('}')).split(QLatin1Char(','));
-        if (parts.size() == 2 && parts[0].trimmed().toInt() > 200 && parts[1].trimmed().toInt() > 150)
-            size = QSize(parts[0].trimmed().toInt(), parts[1].trimmed().toInt());
-        m_sizingItself = true;
-        resize(size);
-        m_sizingItself = false;
-        move(work.center() - QPoint(size.width() / 2, size.height() / 2));
-    }
+    placeOnScreen();
     chooseTool(CanvasView::Tool::Mark);
     bringToFront();
+    // Some window managers place a new window themselves: put it back where it belongs.
+    const QPoint wanted = pos();
+    QTimer::singleShot(0, this, [this, wanted] {
+        if (pos() != wanted && !m_finished) move(wanted);
+    });
 }
 
 } // namespace ombrel

@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <atomic>
 
 namespace ombrel {
 
@@ -24,8 +25,16 @@ QString tidiedNote(const QString& text) {
 
 Markup::Box::Box(QRectF imageRect, QString note, bool hides, std::optional<QString> element,
                  std::optional<QPointF> notePosition, std::optional<int> paper)
-    : imageRect(imageRect), note(std::move(note)), hides(hides), element(std::move(element)),
-      notePosition(notePosition), paper(paper ? *paper : NotePaper::current()) {}
+    : imageRect(imageRect), note(std::move(note)), id(0), hides(hides), element(std::move(element)),
+      notePosition(notePosition), paper(paper ? *paper : NotePaper::current()) {
+    static std::atomic<quint64> lastId{0};
+    id = ++lastId;
+}
+
+bool Markup::Box::operator==(const Box& other) const {
+    return imageRect == other.imageRect && note == other.note && hides == other.hides &&
+           element == other.element && notePosition == other.notePosition && paper == other.paper;
+}
 
 Markup::Markup(const QImage& image)
     : Markup(image, MarkupRender::heavyBlur(image), HighlightPalette::current()) {}

@@ -32,12 +32,16 @@ class Markup {
 
         QRectF imageRect;
         QString note;
+        // Who the box is, for as long as the program runs: copies (the undo history's
+        // snapshots among them) keep it, every new box gets a new one. It is not a value of
+        // the box, so it takes no part in comparing boxes and is not saved.
+        quint64 id;
         bool hides = false;                  // a blur box rather than a numbered mark
         std::optional<QString> element;      // the UI element the box was made from
         std::optional<QPointF> notePosition; // where the user put the note; absent: placed automatically
         int paper = 0;                       // index into NotePaper::colors
 
-        bool operator==(const Box&) const = default;
+        bool operator==(const Box& other) const;
     };
 
     struct PageLink {

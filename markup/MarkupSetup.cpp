@@ -73,9 +73,14 @@ int renderCommand(const QStringList& args) {
         err << "Couldn't make the finished picture. The picture may be too large.\n";
         return 1;
     }
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*png) != png->size() || !file.commit()) {
-        err << "Couldn't write " << output << ". Check that its folder exists and can be written.\n";
+    return writeCommandPng(*png, output);
+}
+
+int writeCommandPng(const QByteArray& png, const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
+        QTextStream(stderr) << "Couldn't write " << path
+                            << ". Check that its folder exists and can be written.\n";
         return 1;
     }
     return 0;

@@ -12,4 +12,8 @@ void installMarkupIntoLibrary();
 // with its marks (the library's side file when --marks is absent) to a finished PNG.
 int renderCommand(const QStringList& args);
 
+// Writes a command's finished PNG whole to `path`; answers the exit status, saying on
+// stderr why it could not be written.
+int writeCommandPng(const QByteArray& png, const QString& path);
+
 } // namespace ombrel

@@ -311,6 +311,7 @@ struct Delivery {
     AppInfo app;
     int rounds = 0;
     int checks = 0;
+    bool broughtBack = false; // the target lost the front before the first paste once already
 };
 
 constexpr int clearRounds = 150;
@@ -361,7 +362,21 @@ class DeliverySteps {
             if (ChatSender::pressesEnter() && isFront(d->app)) ChatSender::press(SyntheticKey::Return);
             return;
         }
-        if (!isFront(d->app)) return; // the user went elsewhere: paste nothing more and do not press Return
+        if (!isFront(d->app)) {
+            // Nothing pasted yet: the target lost the front in the moment before the first
+            // paste (a window of this program going away can take it). Ending here would
+            // leave the user with nothing in the chat and no word: bring the target forward
+            // once more, and ask with the cursor prompt when it will not stay.
+            if (index == 0 && !d->broughtBack) {
+                d->broughtBack = true;
+                d->checks = 0;
+                Platform::windows().activate(d->app.pid);
+                after(frontCheckMs, [d] { checkFront(d); });
+            } else if (index == 0) {
+                ChatSender::askWithCursorPrompt(d->files);
+            }
+            return; // the user went elsewhere: paste nothing more and do not press Return
+        }
         Clipboard::put(QStringList{d->files.at(index)});
         ChatSender::press(SyntheticKey::V, true);
         const bool last = index == d->files.size() - 1;

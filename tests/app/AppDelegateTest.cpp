@@ -7,6 +7,7 @@
 #include "sending/ChatSender.h"
 #include "support/TestEnv.h"
 #include "ui/Permissions.h"
+#include "ui/Toast.h"
 #include "video/VideoEditorWindow.h"
 
 #include <QDir>
@@ -438,4 +439,46 @@ TEST_F(AppDelegateTest, ACancelledLongPageCaptureOpensNothing) {
     EXPECT_EQ(presented.count(), 0);
     EXPECT_EQ(app->editor(), nullptr);
     ChatSender::reset();
+}
+
+TEST_F(AppDelegateTest, PicturesThatCannotBeSavedWhenTheEditorClosesBringItBackWithTheWarning) {
+    auto app = launch();
+    QImage image(300, 200, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    app->openEditor(image);
+    QPointer<EditorWindowController> editor = app->editor();
+    ASSERT_NE(editor, nullptr);
+    editor->canvas()->add({Markup::Box(QRectF(10, 10, 50, 40), "keep me")});
+    // Today's folder leads where nothing can be written, even by the superuser.
+    const QString day = libraryPath(CaptureStore::dateFolderName());
+    QDir().mkpath(QFileInfo(day).absolutePath());
+    ASSERT_TRUE(QFile::link("/proc/self/fdinfo", day));
+    editor->closeEditor();
+    EXPECT_EQ(app->editor(), nullptr) << "the shell forgets a closed editor at once";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor && editor->isVisible(); }, 10000))
+        << "the editor comes back rather than losing the marks";
+    EXPECT_EQ(Toast::currentText(),
+              "Couldn't save the picture. Your disk may be full. Free up some space, then try again.");
+    EXPECT_EQ(app->editor(), editor.data());
+    EXPECT_EQ(editor->canvas()->markup().boxes.first().note, "keep me");
+
+    // With room again, closing saves it and the editor goes.
+    QFile::remove(day);
+    editor->closeEditor();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor.isNull(); }, 10000));
+    EXPECT_EQ(CaptureStore::all().size(), 1);
+}
+
+TEST_F(AppDelegateTest, TheNoteLookIsTheSameInSettingsAndInAnOpenEditor) {
+    auto app = launch();
+    QImage image(300, 200, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    app->openEditor(image);
+    item(app->settingsMenu(), "Glass Bubbles")->trigger();
+    EXPECT_EQ(app->editor()->lookBox()->currentText(), "Glass bubbles") << "Settings reach the editor";
+    app->editor()->nextNoteLook(); // back round to the list
+    Q_EMIT app->settingsMenu()->aboutToShow();
+    EXPECT_TRUE(item(app->settingsMenu(), "List Under the Picture")->isChecked()) << "and the other way";
+    EXPECT_FALSE(item(app->settingsMenu(), "Glass Bubbles")->isChecked());
+    app->editor()->closeEditor();
 }

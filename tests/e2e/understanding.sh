@@ -8,6 +8,7 @@
 set -euo pipefail
 APP=$1
 PROBE=$2
+FIND=$3 # the editor's own controls are found on the accessibility bus
 SHOTS=${E2E_SCREENSHOTS:-}
 source "$(dirname "$0")/desktop.sh"
 trap desktop_stop EXIT
@@ -35,6 +36,14 @@ screen_spot() { # WORDS [FILTER]
         jq -r "[.rects[] ${2:+| select($2)}] | first | select(. != null) | \"\(.[0] + .[2] / 2 | floor) \(.[1] + .[3] / 2 | floor)\""
 }
 sees() { [ -n "$(screen_spot "$@")" ]; }
+# The centre of one of the editor's own controls, by its role and name.
+control_spot() { # ROLE NAME
+    local x y w h
+    read -r x y w h < <("$FIND" "Ombrel Capture" "$1" "$2") || return 1
+    echo "$((x + w / 2)) $((y + h / 2))"
+}
+# The editor's status line says WORDS.
+status_says() { { "$FIND" "Ombrel Capture" --list - || true; } | grep -qi "$1"; }
 
 desktop_start 1280x800
 library="$HOME/Pictures/Ombrel Capture"
@@ -164,7 +173,7 @@ xdotool click 1
 sleep 0.5
 
 # The find field marks both login buttons by their element names.
-read -r fx fy < <(screen_spot "find login button images") || { echo "no find field on the screen" >&2; on_failure >&2; exit 1; }
+read -r fx fy < <(control_spot text Find) || { echo "no find field on the screen" >&2; on_failure >&2; exit 1; }
 xdotool mousemove "$fx" "$fy" click 1
 xdotool type "login button"
 xdotool key Return
@@ -173,9 +182,9 @@ sleep 2
 xdotool key Escape
 
 # Auto-Blur blurs what is private on the page.
-read -r bx by < <(screen_spot "auto-blur") || { echo "no Auto-Blur button on the screen" >&2; on_failure >&2; exit 1; }
+read -r bx by < <(control_spot "push button" Auto-Blur) || { echo "no Auto-Blur button on the screen" >&2; on_failure >&2; exit 1; }
 xdotool mousemove "$bx" "$by" click 1
-check "Auto-Blur says how many it blurred" wait_for 40 sees "it can miss things"
+check "Auto-Blur says how many it blurred" wait_for 40 status_says "it can miss things"
 [ -n "$SHOTS" ] && import -window root "$SHOTS/understanding-blurred.png"
 
 # Closing keeps the picture with its marks and its page link.

@@ -411,7 +411,7 @@ TEST_F(CanvasHistory, UndoKeepsNotesTypedOnBoxesThatComeBackUnchanged) {
     EXPECT_EQ(c.view.markup().boxes[0].note, "Typed after the step") << "redo brings back the notes it saw";
 }
 
-TEST_F(CanvasHistory, RestoreTakesTheFirstNoteForBoxesWithTheSameRectangle) {
+TEST_F(CanvasHistory, BoxesOnTheSameRectangleKeepNotesOfTheirOwnAcrossUndoAndRedo) {
     Canvas c(markupOf());
     const QRectF same(100, 100, 80, 60);
     c.view.add({mark(same), mark(same)});
@@ -419,8 +419,23 @@ TEST_F(CanvasHistory, RestoreTakesTheFirstNoteForBoxesWithTheSameRectangle) {
     c.view.markupForEditing().boxes[1].note = "second";
     c.view.add({mark({400, 400, 20, 20})});
     c.view.undo();
+    ASSERT_EQ(c.view.markup().boxes.size(), 2);
     EXPECT_EQ(c.view.markup().boxes[0].note, "first");
-    EXPECT_EQ(c.view.markup().boxes[1].note, "first");
+    EXPECT_EQ(c.view.markup().boxes[1].note, "second");
+    // Organised, the two change places; undo and redo still leave each its own note.
+    c.view.markupForEditing().boxes[0].imageRect = QRectF(300, 100, 80, 60);
+    c.view.organise();
+    c.view.undo();
+    c.view.redo();
+    EXPECT_EQ(c.view.markup().boxes[0].note, "Second");
+    EXPECT_EQ(c.view.markup().boxes[1].note, "First");
+    // A box moved since the step keeps its note although its rectangle changed.
+    c.view.remove(0);
+    c.view.markupForEditing().boxes[0].note = "typed after removing";
+    c.view.markupForEditing().boxes[0].imageRect = QRectF(320, 120, 80, 60);
+    c.view.undo();
+    ASSERT_EQ(c.view.markup().boxes.size(), 2);
+    EXPECT_EQ(c.view.markup().boxes[1].note, "typed after removing");
 }
 
 TEST_F(CanvasHistory, UndoSelectsTheLastMarkOfTheRestoredBoxes) {

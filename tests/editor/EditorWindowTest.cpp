@@ -65,7 +65,7 @@ TEST_F(EditorWindowTest, TheButtonsCarryTheirTextsAndTheSendTipFollowsTheEnterSe
     EXPECT_EQ(editor->button("Crop")->toolTip(), "Drag around the section to keep");
     EXPECT_EQ(editor->targetText(), "Click in your chat, then Send to Chat.");
     EXPECT_EQ(editor->button("sendButton")->toolTip(),
-              "Click in your chat, then press this. It pastes and sends. Shortcut: Command-Return.");
+              "Click in your chat, then press this. It pastes and sends. Shortcut: Ctrl+Return. Key: S");
     EXPECT_EQ(editor->statusText(), "Drag to draw a box.");
     QTest::keyClick(editor.get(), Qt::Key_3);
     EXPECT_EQ(editor->canvas()->tool(), CanvasView::Tool::Hide);
@@ -159,7 +159,8 @@ TEST_F(EditorWindowTest, ShareSavesTheChosenPagesClosesAndPopsUpTheShareMenuForT
     auto editor = open();
     editor->receiveCapture(picture(Qt::gray));
     EXPECT_EQ(editor->button("Share")->toolTip(),
-              "Mail, Bluetooth, or save to a drive. With several screens, Alt+click to share just this one.");
+              "Mail, Bluetooth, or save to a drive. With several screens, Alt+click to share just this one. "
+              "Key: H");
     editor->button("Share")->click();
     ASSERT_NE(SendChoiceWindow::current(), nullptr) << "two pages: this one or all?";
     SendChoiceWindow::current()->choose(true);

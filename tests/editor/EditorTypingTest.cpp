@@ -1,0 +1,318 @@
+// The editor's typing, keys and controls: where the keyboard goes after Return, Tab and a
+// click into a comment, the two fields of a note in the sticky and glass looks, the look,
+// font, size, border and paper controls, zoom, window sizes and one ending per press.
+#include "editor/EditorWindow.h"
+#include "editor/FlowLayout.h"
+#include "editor/ShortcutsWindow.h"
+#include "library/CaptureStore.h"
+#include "markup/MarkStyle.h"
+#include "markup/MarkupSetup.h"
+#include "platform/Defaults.h"
+#include "sending/SendChoiceWindow.h"
+#include "support/TestEnv.h"
+#include "ui/Toast.h"
+#include "understanding/PageReadings.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMenu>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSizeGrip>
+#include <QTest>
+#include <QWheelEvent>
+
+using namespace ombrel;
+
+namespace {
+
+QImage picture(QSize size = QSize(1000, 600)) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(240, 240, 236));
+    return image;
+}
+
+Markup::Box mark(QRectF rect, QString note = {}) {
+    return Markup::Box(rect, note);
+}
+
+class EditorTyping : public ombrel::test::LibraryTest {
+  protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        installMarkupIntoLibrary();
+    }
+    void TearDown() override {
+        PageReadings::waitForAll();
+        if (SendChoiceWindow* choice = SendChoiceWindow::current()) choice->cancel();
+        if (ShortcutsWindow* keys = ShortcutsWindow::current()) delete keys;
+        LibraryTest::TearDown();
+    }
+    std::unique_ptr<EditorWindowController> open(CaptureStyle style = CaptureStyle::MiniPanel,
+                                                 QSize size = QSize(1000, 600)) {
+        auto editor = std::make_unique<EditorWindowController>(picture(size), style, screen());
+        editor->onClose = [this] { ++closes; };
+        editor->onWantsAnotherCapture = [this] { ++captures; };
+        editor->present();
+        QApplication::setActiveWindow(editor.get());
+        return editor;
+    }
+    // Three marks and, between the first two, a blur box.
+    void threeMarks(EditorWindowController& editor) {
+        editor.canvas()->add({mark({20, 20, 80, 60}), Markup::Box({150, 20, 60, 60}, {}, true),
+                              mark({300, 20, 80, 60}), mark({500, 200, 80, 60})});
+    }
+    static QRect screen() {
+        return QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
+                                                : QRect(0, 0, 1280, 800);
+    }
+    // The note field that has the keyboard in the editor, and the mark it belongs to.
+    static QWidget* keyboard(EditorWindowController& editor) { return editor.focusWidget(); }
+    int closes = 0;
+    int captures = 0;
+};
+
+TEST_F(EditorTyping, ReturnMovesTheTypingToTheNextMarksNoteAndEndsItAfterTheLast) {
+    auto editor = open();
+    threeMarks(*editor);
+    editor->moveTypingTo(0);
+    ASSERT_EQ(keyboard(*editor), editor->noteFieldFor(0));
+    QTest::keyClicks(editor->noteFieldFor(0), "first");
+    QTest::keyClick(editor->noteFieldFor(0), Qt::Key_Return);
+    EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(2)) << "the blur box has no note: on to mark 2";
+    EXPECT_EQ(editor->canvas()->selected(), 2);
+    QTest::keyClicks(keyboard(*editor), "second");
+    QTest::keyClick(keyboard(*editor), Qt::Key_Return);
+    QTest::keyClicks(keyboard(*editor), "third");
+    QTest::keyClick(keyboard(*editor), Qt::Key_Return);
+    const QList<Markup::Box>& boxes = editor->canvas()->markup().boxes;
+    EXPECT_EQ(boxes[0].note, "first");
+    EXPECT_EQ(boxes[2].note, "second");
+    EXPECT_EQ(boxes[3].note, "third");
+    EXPECT_EQ(keyboard(*editor), editor->canvas()) << "after the last mark typing ends";
+    EXPECT_EQ(editor->canvas()->selected(), std::nullopt);
+    QTest::keyClick(editor.get(), Qt::Key_3);
+    EXPECT_EQ(editor->canvas()->tool(), CanvasView::Tool::Hide) << "keys choose tools again";
+    EXPECT_EQ(boxes[3].note, "third");
+}
+
+TEST_F(EditorTyping, ABoxDrawnWhileTypingTakesTheTypingToItsOwnNote) {
+    auto editor = open();
+    editor->canvas()->add({mark({20, 20, 80, 60})});
+    QTest::keyClicks(QApplication::focusWidget(), "First thing");
+    editor->canvas()->add({mark({300, 20, 80, 60})});
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), editor->noteFieldFor(1));
+    QTest::keyClicks(QApplication::focusWidget(), "Second thing");
+    EXPECT_EQ(editor->canvas()->markup().boxes[0].note, "First thing");
+    EXPECT_EQ(editor->canvas()->markup().boxes[1].note, "Second thing");
+}
+
+TEST_F(EditorTyping, TabAndShiftTabGoRoundTheNotesWithTheTyping) {
+    auto editor = open();
+    threeMarks(*editor);
+    editor->moveTypingTo(3);
+    QTest::keyClick(keyboard(*editor), Qt::Key_Tab);
+    EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(0)) << "wraps round to the first";
+    QTest::keyClick(keyboard(*editor), Qt::Key_Backtab);
+    EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(3));
+    QTest::keyClicks(keyboard(*editor), "last");
+    EXPECT_EQ(editor->canvas()->markup().boxes[3].note, "last");
+}
+
+TEST_F(EditorTyping, InTheStickyLookTypingMovesFromNoteToNoteOnThePicture) {
+    NoteLooks::setCurrent(NoteLook::Sticky);
+    auto editor = open();
+    threeMarks(*editor);
+    CanvasView* c = editor->canvas();
+    editor->moveTypingTo(0);
+    ASSERT_EQ(keyboard(*editor), c->noteField());
+    EXPECT_EQ(c->editingNote(), 0);
+    QTest::keyClicks(c->noteField(), "on the paper");
+    QTest::keyClick(c->noteField(), Qt::Key_Return);
+    EXPECT_EQ(c->editingNote(), 2) << "the field moves to the next note";
+    EXPECT_EQ(keyboard(*editor), c->noteField());
+    EXPECT_EQ(c->noteField()->text(), "") << "showing that note's words, not the last one's";
+    QTest::keyClick(c->noteField(), Qt::Key_Return);
+    QTest::keyClick(c->noteField(), Qt::Key_Return);
+    EXPECT_EQ(c->editingNote(), std::nullopt) << "after the last note";
+    EXPECT_FALSE(c->noteField()->isVisible());
+    EXPECT_EQ(keyboard(*editor), c);
+    EXPECT_EQ(c->markup().boxes[0].note, "on the paper");
+}
+
+TEST_F(EditorTyping, ClickingIntoACommentSelectsItsMarkSoReturnGoesOnFromThere) {
+    auto editor = open();
+    threeMarks(*editor);
+    editor->canvas()->select(0); // a mark picked on the picture
+    NoteField* second = editor->noteFieldFor(2);
+    QTest::mouseClick(second->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(editor->canvas()->selected(), 2);
+    QTest::keyClicks(second, "typed");
+    QTest::keyClick(second, Qt::Key_Return);
+    EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(3));
+    QTest::keyClicks(keyboard(*editor), "kept");
+    EXPECT_EQ(editor->canvas()->markup().boxes[2].note, "typed");
+    EXPECT_EQ(editor->canvas()->markup().boxes[3].note, "kept") << "the words after Return are not lost";
+}
+
+TEST_F(EditorTyping, InTheGlassLookTheNoteOnThePictureShowsTheWordsTypedInItsRow) {
+    NoteLooks::setCurrent(NoteLook::Glass);
+    auto editor = open();
+    threeMarks(*editor);
+    NoteField* row = editor->noteFieldFor(2);
+    QTest::mouseClick(row->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    CanvasView* c = editor->canvas();
+    EXPECT_EQ(c->editingNote(), 2);
+    for (const QString& word : {QString("Log"), QString("in")}) {
+        QTest::keyClicks(row, word);
+        EXPECT_EQ(c->noteField()->text(), row->text()) << "at every keystroke";
+    }
+    EXPECT_TRUE(c->noteField()->isVisible());
+    QTest::keyClicks(c->noteField(), " here");
+    EXPECT_EQ(row->text(), "Login here") << "and the other way round";
+}
+
+TEST_F(EditorTyping, TheLookControlsStoreTheirChoicesAndAPaperGoesToTheSelectedStickyNote) {
+    auto editor = open();
+    threeMarks(*editor);
+    auto* font = editor->findChild<QComboBox*>("fontBox");
+    auto* size = editor->findChild<QComboBox*>("textSizeBox");
+    ASSERT_TRUE(font && size);
+    EXPECT_EQ(font->toolTip(), "Comment font");
+    font->setCurrentText("Serif");
+    Q_EMIT font->textActivated("Serif");
+    Q_EMIT size->textActivated("Large");
+    editor->chooseBorder("Thick");
+    EXPECT_EQ(MarkStyle::fontName(), "Serif");
+    EXPECT_EQ(MarkStyle::sizeName(), "Large");
+    EXPECT_EQ(MarkStyle::borderName(), "Thick");
+
+    auto* menu = editor->findChild<QMenu*>("borderPaperMenu");
+    ASSERT_NE(menu, nullptr);
+    auto sections = [menu] {
+        Q_EMIT menu->aboutToShow();
+        QStringList titles;
+        for (QAction* a : menu->actions())
+            if (a->isSeparator()) titles.append(a->text());
+        return titles;
+    };
+    EXPECT_EQ(sections(), QStringList({"Mark Border", "Paper colours are for sticky notes"}));
+    NoteLooks::setCurrent(NoteLook::Sticky);
+    editor->noteLookChanged();
+    EXPECT_EQ(editor->lookBox()->currentIndex(), int(NoteLook::Sticky));
+    editor->canvas()->select(2);
+    EXPECT_EQ(sections().last(), "Paper colour for this sticky note");
+    editor->choosePaper(3);
+    EXPECT_EQ(editor->canvas()->markup().boxes[2].paper, 3);
+    EXPECT_EQ(NotePaper::current(), 0) << "new notes keep theirs";
+    editor->canvas()->select(std::nullopt);
+    EXPECT_EQ(sections().last(), "Paper colour for new sticky notes");
+    editor->choosePaper(2);
+    EXPECT_EQ(NotePaper::current(), 2);
+}
+
+TEST_F(EditorTyping, TheZoomLabelFollowsButtonsAndTheWheel) {
+    auto editor = open();
+    editor->button("zoomIn")->click();
+    EXPECT_EQ(editor->zoomText(), "125%");
+    CanvasView* c = editor->canvas();
+    const QPointF at = QRectF(c->rect()).center();
+    QWheelEvent wheel(at, c->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(c, &wheel);
+    EXPECT_EQ(editor->zoomText(), QString("%1%").arg(qRound(c->zoom() * 100)));
+    EXPECT_EQ(editor->zoomText(), "150%");
+}
+
+TEST_F(EditorTyping, CaptureAnotherScreenFromTheMiniPanelCapturesAtOnce) {
+    auto editor = open(CaptureStyle::MiniPanel);
+    auto* add = editor->button("addButton");
+    ASSERT_NE(add, nullptr);
+    auto* menu = add->findChild<QMenu*>("addMenu");
+    ASSERT_NE(menu, nullptr);
+    menu->actions().first()->trigger();
+    EXPECT_EQ(captures, 1);
+    EXPECT_TRUE(editor->isVisible()) << "the mini panel stays; the grab leaves it out";
+}
+
+TEST_F(EditorTyping, EveryMiniPanelPresetShowsEveryControlWholeAndTheBoxNamesTheNearest) {
+    auto editor = open(CaptureStyle::MiniPanel, QSize(1600, 900));
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(std::abs(editor->geometry().center().x() - work.center().x()), 2) << "opens centred";
+    for (int i = 0; i < EditorWindowController::sizePresets().size(); ++i) {
+        auto* box = editor->findChild<QComboBox*>("sizeBox");
+        ASSERT_NE(box, nullptr);
+        Q_EMIT box->activated(i);
+        const QString preset = EditorWindowController::sizePresets().at(i).title;
+        // On a small screen the larger presets come to the same size; any of them will do.
+        const auto widthOf = [&](int preset) {
+            const int w = EditorWindowController::sizePresets().at(preset).pictureWidth;
+            return w <= 0 ? work.width() - 24 : std::min(w, work.width() - 24);
+        };
+        EXPECT_EQ(widthOf(box->currentIndex()), widthOf(i)) << preset.toStdString();
+        EXPECT_EQ(editor->width(), widthOf(i)) << preset.toStdString();
+        QList<QRect> taken;
+        for (QWidget* panel : {editor->toolbarPanel(), editor->footerPanel()}) {
+            EXPECT_TRUE(editor->rect().contains(panel->geometry())) << preset.toStdString();
+            for (QWidget* w : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (!w->isVisible() || qobject_cast<QSizeGrip*>(w)) continue;
+                const QRect at(w->mapTo(editor.get(), QPoint(0, 0)), w->size());
+                EXPECT_GE(w->width(), w->sizeHint().width())
+                    << preset.toStdString() << " cuts " << w->objectName().toStdString();
+                EXPECT_TRUE(panel->geometry().contains(at)) << preset.toStdString();
+                for (const QRect& other : taken)
+                    EXPECT_FALSE(at.intersects(other)) << preset.toStdString() << ": controls overlap";
+                taken.append(at);
+            }
+        }
+    }
+    editor->resize(560, 500);
+    EXPECT_EQ(editor->sizeChoice(), "Small") << "a size made by hand shows the nearest preset";
+}
+
+TEST_F(EditorTyping, TheMiniPanelMovesWithItsToolbarsBackground) {
+    auto editor = open(CaptureStyle::MiniPanel);
+    QWidget* bar = editor->toolbarPanel();
+    const QPoint before = editor->pos();
+    const QPoint grab(bar->width() - 4, bar->height() - 4); // a corner with no control
+    ASSERT_EQ(bar->childAt(grab), nullptr);
+    QTest::mousePress(bar, Qt::LeftButton, {}, grab);
+    QMouseEvent move(QEvent::MouseMove, grab + QPoint(40, 30), bar->mapToGlobal(grab + QPoint(40, 30)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, grab + QPoint(40, 30));
+    EXPECT_EQ(editor->pos(), before + QPoint(40, 30));
+}
+
+TEST_F(EditorTyping, OnScreenThePictureLiesOverItsScreenAtItsOwnSizeUnderFloatingPanels) {
+    auto editor = open(CaptureStyle::OnScreen, screen().size());
+    EXPECT_EQ(editor->geometry(), screen());
+    CanvasView* c = editor->canvas();
+    EXPECT_EQ(c->geometry(), editor->rect());
+    EXPECT_EQ(c->imageToView().map(QPointF(100, 100)), QPointF(100, 100))
+        << "one picture pixel per screen pixel";
+    for (QWidget* panel : {editor->toolbarPanel(), editor->notesPanel(), editor->footerPanel()}) {
+        EXPECT_TRUE(panel->isVisible());
+        EXPECT_TRUE(editor->rect().contains(panel->geometry()));
+    }
+    EXPECT_FALSE(editor->toolbarPanel()->geometry().intersects(editor->footerPanel()->geometry()));
+    editor->button("zoomIn")->click();
+    EXPECT_EQ(editor->zoomText(), "125%");
+}
+
+TEST_F(EditorTyping, ADoublePressSendsOrCopiesOnce) {
+    auto editor = open();
+    editor->canvas()->add({mark({10, 10, 50, 40})});
+    QSignalSpy saved(editor.get(), &EditorWindowController::saved);
+    editor->copy();
+    editor->copy();
+    QTest::keyClick(editor.get(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(saved.wait(10000));
+    QTest::qWait(300);
+    EXPECT_EQ(saved.size(), 1);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(CaptureStore::all().size(), 1);
+}
+
+} // namespace

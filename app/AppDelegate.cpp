@@ -9,6 +9,9 @@
 #include "library/RecentPanel.h"
 #include "longpage/ScrollCaptureSession.h"
 #include "markup/MarkStore.h"
+#include "onboarding/HelpWindow.h"
+#include "onboarding/WelcomeWindow.h"
+#include "onboarding/WhatsNew.h"
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
 #include "sending/ChatSender.h"
@@ -41,6 +44,9 @@ AppDelegate::AppDelegate(QString bundleId, QObject* parent)
 }
 AppDelegate::~AppDelegate() {
     RecentPanel::onOpenPicture = nullptr;
+    RecentPanel::onShowHelp = nullptr;
+    WelcomeWindow::cameraButtonFrame = nullptr;
+    delete WelcomeWindow::current(); // it checks permissions in the background until it goes
 }
 
 bool AppDelegate::isReleaseBuild() const {
@@ -53,6 +59,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     // 2. The floating buttons come with their own work; until then the tray item carries the menu.
     // 3. The Recent panel opens pictures in the editor (it receives the Settings submenu when made).
     RecentPanel::onOpenPicture = [this](const QString& path) { openPicture(path); };
+    RecentPanel::onShowHelp = [] { HelpWindow::present(); };
     // 4. Window motion: windows appear without animation.
     // 5. The tray item.
     buildStatusItem();
@@ -69,7 +76,19 @@ void AppDelegate::applicationDidFinishLaunching() {
     refreshSettingsMenu();
     refreshAppMenu();
     // 10. The crash check and update checks run here once they exist (real build only).
-    // 11, 12. The welcome window, help page and release notes arrive with onboarding.
+    // 11. The welcome window on the first run (the help page follows it), else the help page
+    // once. Until the floating buttons exist, the tray item is where the camera is.
+    WelcomeWindow::cameraButtonFrame = [this]() -> std::optional<QRect> {
+        if (!m_statusItem || !m_statusItem->isVisible()) return std::nullopt;
+        return m_statusItem->geometry();
+    };
+    const bool newInstall = !WelcomeWindow::hasBeenShown();
+    if (newInstall)
+        WelcomeWindow::present([] { HelpWindow::presentOnFirstLaunch(); });
+    else
+        HelpWindow::presentOnFirstLaunch();
+    // 12. The release notes of an update, a moment later.
+    QTimer::singleShot(1200, this, [newInstall] { WhatsNew::showIfUpdated(newInstall); });
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
@@ -160,8 +179,8 @@ void AppDelegate::refreshAppMenu() {
                                                      : QStringLiteral("Hide Floating Buttons"),
             nullptr);
     m->addSeparator();
-    addItem(m, QStringLiteral("Help and What This Can Do"), nullptr);
-    addItem(m, QStringLiteral("What's New"), nullptr);
+    addItem(m, QStringLiteral("Help and What This Can Do"), [] { HelpWindow::present(); });
+    addItem(m, QStringLiteral("What's New"), [] { WhatsNew::showLatest(); });
     addItem(m, QStringLiteral("Check for Updates…"), nullptr);
     addItem(m, QStringLiteral("Contact Us…"),
             [] { Platform::workspace().open(QUrl(AppConfig::website + QStringLiteral("/contact"))); });

@@ -1,4 +1,5 @@
 #include "EditorWindow.h"
+#include "CommentWording.h"
 
 #include "library/CaptureStore.h"
 #include "library/Clipboard.h"
@@ -75,6 +76,7 @@ EditorWindowController::EditorWindowController(const QImage& image, CaptureStyle
     setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint |
                    (style == CaptureStyle::OnScreen ? Qt::FramelessWindowHint : Qt::Widget));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    m_wording = new CommentWording(this, [this](const QString& message) { setStatus(message); });
     buildWindow();
     addPage(image, areaGlobal, sourcePid);
     showPage(0);
@@ -188,6 +190,8 @@ QWidget* EditorWindowController::buildSecondRow() {
     make(QStringLiteral("Clear All"),
          QStringLiteral("Removes every mark and blur on this screen. Undo brings them back."),
          [this] { canvas()->clearMarks(); });
+    m_wording->explainWith(
+        make(QStringLiteral("Improve Wording"), {}, [this] { m_wording->improveFocused(); }));
     make(QStringLiteral("Organise Steps"),
          QStringLiteral("Puts your marks in reading order, renumbers them, and tidies the wording"), [this] {
              canvas()->organise();
@@ -486,6 +490,12 @@ void EditorWindowController::rebuildNotes() {
         c->update();
     });
     m_comment->installEventFilter(this);
+    m_wording->attach(m_comment, QStringLiteral("%1/comment").arg(quintptr(c)),
+                      [this, c](const QString& text) {
+                          c->markupForEditing().comment = text;
+                          c->update();
+                          if (m_comment && c == canvas()) m_comment->setText(text);
+                      });
     m_notesLayout->addWidget(m_comment);
 
     for (qsizetype i = 0; i < m.links.size(); ++i) {
@@ -536,6 +546,16 @@ void EditorWindowController::rebuildNotes() {
         connect(field, &NoteField::returnPressed, this, [this] { moveToNextNote(1); });
         field->installEventFilter(this);
         h->addWidget(field, 1);
+        h->addWidget(m_wording->wandFor(field, QStringLiteral("%1/%2").arg(quintptr(c)).arg(i),
+                                        [this, c, i](const QString& text) {
+                                            if (i >= c->markup().boxes.size()) return;
+                                            c->markupForEditing().boxes[i].note = text;
+                                            if (c->editingNote() == i && c->noteField())
+                                                c->noteField()->setText(text);
+                                            c->update();
+                                            if (NoteField* f = noteFieldFor(i); f && c == canvas())
+                                                f->setText(text);
+                                        }));
         auto* remove = new QToolButton;
         remove->setText(QStringLiteral("✕"));
         remove->setToolTip(QStringLiteral("Remove this mark (Delete)"));

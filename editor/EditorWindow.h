@@ -26,6 +26,8 @@
 
 namespace ombrel {
 
+class CommentWording;
+
 // One page of the set.
 struct CapturePage {
     CanvasView* canvas = nullptr;    // owned by the window
@@ -111,6 +113,8 @@ class EditorWindowController : public QWidget {
     NoteField* noteFieldFor(qsizetype boxIndex) const;
     NoteField* commentField() const { return m_comment; }
     QToolButton* button(const QString& title) const;
+    // The wand of the comment rows and "Improve Wording".
+    CommentWording* wording() const { return m_wording; }
 
     // The window's size for a preset picture width on a work area.
     static QSize presetWindowSize(int pictureWidth, QSize imageSize, QRect workArea, int controlsHeight);
@@ -196,6 +200,7 @@ class EditorWindowController : public QWidget {
     // window system reports every step of the drag, not its end.
     QTimer m_resizeSettled;
     bool m_sizingItself = false;
+    CommentWording* m_wording = nullptr;
 };
 
 } // namespace ombrel

@@ -41,6 +41,8 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.keys, s.keys);
     keepOrReplace(p.recording, s.recording);
     keepOrReplace(p.vision, s.vision);
+    keepOrReplace(p.spelling, s.spelling);
+    keepOrReplace(p.languageModel, s.languageModel);
 }
 
 void Platform::uninstall() {
@@ -88,6 +90,13 @@ RecordingSources& Platform::recording() {
 }
 Vision& Platform::vision() {
     return need(installed().vision, "vision");
+}
+
+Spelling& Platform::spelling() {
+    return need(installed().spelling, "spelling");
+}
+LanguageModel& Platform::languageModel() {
+    return need(installed().languageModel, "languageModel");
 }
 
 } // namespace ombrel

@@ -4,12 +4,14 @@
 
 #include "Accessibility.h"
 #include "AccessibleTree.h"
+#include "LanguageModel.h"
 #include "LoginItem.h"
 #include "Pasteboard.h"
 #include "Permissions.h"
 #include "Recording.h"
 #include "Screens.h"
 #include "Sounds.h"
+#include "Spelling.h"
 #include "SyntheticKeys.h"
 #include "Trash.h"
 #include "Vision.h"
@@ -34,6 +36,8 @@ struct PlatformServices {
     std::unique_ptr<SyntheticKeys> keys;
     std::unique_ptr<RecordingSources> recording;
     std::unique_ptr<Vision> vision;
+    std::unique_ptr<Spelling> spelling;
+    std::unique_ptr<LanguageModel> languageModel;
 };
 
 class Platform {
@@ -56,6 +60,8 @@ class Platform {
     static SyntheticKeys& keys();
     static RecordingSources& recording();
     static Vision& vision();
+    static Spelling& spelling();
+    static LanguageModel& languageModel();
 };
 
 // The backends of this build (the Linux ones), chosen by the build system.

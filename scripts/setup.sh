@@ -26,6 +26,8 @@ PACKAGES=(
   libcanberra-dev sound-theme-freedesktop fonts-dejavu-core
   # a handwriting face for sticky notes
   fonts-dkg-handwriting
+  # spelling of comments and the guess of their language (German for the tests of a second language)
+  libhunspell-dev hunspell-en-gb hunspell-en-us hunspell-de-de libexttextcat-dev libexttextcat-data
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl xdg-utils

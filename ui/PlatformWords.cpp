@@ -9,14 +9,15 @@ namespace {
 
 // Whole sentences that only hold on the Mac, dropped with the space before them.
 const QRegularExpression& macOnlySentence() {
-    static const QRegularExpression re(QStringLiteral(R"(\s*[^.!?]*\b(iCloud|Apple Account|AirDrop)\b[^.!?]*[.!?])"));
+    static const QRegularExpression re(
+        QStringLiteral(R"(\s*[^.!?]*\b(iCloud|Apple Account|AirDrop)\b[^.!?]*[.!?])"));
     return re;
 }
 
 // Modifier names, with the "-" that joins them to the next key in a combination.
 const QRegularExpression& combination() {
-    static const QRegularExpression re(
-        QStringLiteral(R"(\b((?:(?:Shift|Command|Cmd|Option|Control|Ctrl)-)+)(?=[A-Za-z0-9]|Return|Space|Click|click|Tab|Delete))"));
+    static const QRegularExpression re(QStringLiteral(
+        R"(\b((?:(?:Shift|Command|Cmd|Option|Control|Ctrl)-)+)(?=[A-Za-z0-9]|Return|Space|Click|click|Tab|Delete))"));
     return re;
 }
 
@@ -40,6 +41,9 @@ QString modifiers(const QString& joined) {
 // Plain replacements, applied in order (longer phrases first).
 const QList<std::pair<QString, QString>>& phrases() {
     static const QList<std::pair<QString, QString>> table{
+        // Comments are rewritten by a model server the user runs, not by the system.
+        {QStringLiteral("Rewriting needs Apple Intelligence, on macOS 26 or newer."),
+         QStringLiteral("Rewriting needs a language model running on this computer, such as Ollama.")},
         {QStringLiteral("Your Mac"), QStringLiteral("Your computer")},
         {QStringLiteral("your Mac"), QStringLiteral("your computer")},
         {QStringLiteral("this Mac"), QStringLiteral("this computer")},
@@ -68,7 +72,8 @@ QString words(const QString& text) {
     // A dropped first sentence leaves the space that stood before the next one.
     if (out.size() != text.size() && !text.isEmpty() && !text.front().isSpace()) {
         qsizetype lead = 0;
-        while (lead < out.size() && out.at(lead).isSpace()) ++lead;
+        while (lead < out.size() && out.at(lead).isSpace())
+            ++lead;
         out.remove(0, lead);
     }
     // Combinations first, so "Shift-Command-Z" becomes "Shift+Ctrl+Z" as a whole.
@@ -87,7 +92,8 @@ QString words(const QString& text) {
         // Whole words only: "the Mac" is not the start of "the Machine".
         const bool wordStart = mac.front().isLetter(), wordEnd = mac.back().isLetter();
         const QRegularExpression re((wordStart ? QStringLiteral("\\b") : QString()) +
-                                    QRegularExpression::escape(mac) + (wordEnd ? QStringLiteral("\\b") : QString()));
+                                    QRegularExpression::escape(mac) +
+                                    (wordEnd ? QStringLiteral("\\b") : QString()));
         out.replace(re, here);
     }
     // A "Mac" left on its own ("same Wi-Fi as this Mac" is handled above) is the computer.
@@ -99,7 +105,8 @@ QString words(const QString& text) {
 QStringList words(const QStringList& texts) {
     QStringList out;
     out.reserve(texts.size());
-    for (const QString& t : texts) out << words(t);
+    for (const QString& t : texts)
+        out << words(t);
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QUuid>
 #include <chrono>
 #include <cmath>
@@ -177,6 +178,29 @@ Outcome<std::unique_ptr<FrameSource>> FakeRecording::window(WindowId) {
     return display(0);
 }
 
+bool FakeAccessibility::requestTrust() {
+    ++trustRequests;
+    if (trustGranted && fakes().access) fakes().access->accessibility = true;
+    return trustGranted;
+}
+
+std::optional<WordRange> FakeSpelling::nextMisspelled(const QString& text, qsizetype from,
+                                                      const QString& lang) {
+    languagesAsked.append(lang);
+    static const QRegularExpression word(QStringLiteral("\\p{L}+"));
+    for (auto it = word.globalMatch(text, from); it.hasNext();) {
+        const auto m = it.next();
+        if (misspelled.contains(m.captured())) return WordRange{m.capturedStart(), m.capturedLength()};
+    }
+    return std::nullopt;
+}
+
+Outcome<QString> FakeLanguageModel::respond(const QString&, const QString& prompt, double) {
+    ++requests;
+    if (!failWith.isEmpty()) return Outcome<QString>::fail(Failure::Permanent, failWith);
+    return Outcome<QString>::ok(answerFor ? answerFor(prompt) : answer);
+}
+
 bool FakeRecording::requestMicrophoneAccess() {
     ++accessRequests;
     access = answerWhenAsked ? MicrophoneAccess::Authorized : MicrophoneAccess::Denied;
@@ -254,9 +278,11 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     auto recording = std::make_unique<FakeRecording>();
     auto tree = std::make_unique<FakeAccessibleTree>();
     auto vision = std::make_unique<FakeVision>();
+    auto spelling = std::make_unique<FakeSpelling>();
+    auto model = std::make_unique<FakeLanguageModel>();
     h = {screens.get(),   windows.get(),   pasteboard.get(), sounds.get(),        trash.get(),
          login.get(),     workspace.get(), access.get(),     accessibility.get(), keys.get(),
-         recording.get(), tree.get(),      vision.get()};
+         recording.get(), tree.get(),      vision.get(),     spelling.get(),      model.get()};
     s.screens = std::move(screens);
     s.windows = std::move(windows);
     s.pasteboard = std::move(pasteboard);
@@ -270,6 +296,8 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     s.recording = std::move(recording);
     s.accessibleTree = std::move(tree);
     s.vision = std::move(vision);
+    s.spelling = std::move(spelling);
+    s.languageModel = std::move(model);
     Platform::install(std::move(s));
     fakes() = h;
     return h;

@@ -1,12 +1,15 @@
 #include "LinuxServices.h"
 #include "AtspiAccessibility.h"
 #include "AtspiTree.h"
+#include "HunspellSpelling.h"
+#include "LocalChatModel.h"
 #include "OpenCvVision.h"
 #include "X11Recording.h"
 #include "X11Screens.h"
 #include "X11Windows.h"
 #include "XTestKeys.h"
 
+#include "platform/Defaults.h"
 #include "platform/Platform.h"
 
 #include <QBuffer>
@@ -273,6 +276,9 @@ PlatformServices makeNativePlatform() {
     s.keys = std::make_unique<XTestKeys>();
     s.recording = std::make_unique<LinuxRecordingSources>(pid, QCoreApplication::applicationName());
     s.vision = std::make_unique<OpenCvVision>();
+    s.spelling = std::make_unique<HunspellSpelling>();
+    s.languageModel = std::make_unique<LocalChatModel>(QUrl(Defaults::get(LocalChatModel::addressKey)),
+                                                       Defaults::get(LocalChatModel::modelKey));
     return s;
 }
 

@@ -180,7 +180,7 @@ Outcome<std::unique_ptr<FrameSource>> FakeRecording::window(WindowId) {
 
 bool FakeAccessibility::requestTrust() {
     ++trustRequests;
-    if (trustGranted && fakes().access) fakes().access->accessibility = true;
+    if (trustGranted && trustTurnsAccessOn && fakes().access) fakes().access->accessibility = true;
     return trustGranted;
 }
 

@@ -142,8 +142,9 @@ class FakeAccessibility : public Accessibility {
         switchedOn.append(pid);
         switchedOnAsBrowser.append(isBrowser);
     }
-    // What asking for trust answers; a granted request also makes `access` trusted.
+    // What asking for trust answers, and whether a yes makes `access` trusted at once.
     bool trustGranted = true;
+    bool trustTurnsAccessOn = false;
     bool settingsPage = true;
     bool requestTrust() override;
     bool openSettings() override {

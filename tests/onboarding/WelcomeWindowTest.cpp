@@ -93,6 +93,7 @@ TEST_F(WelcomeWindowTest, AllowSwitchesAccessibilityOnOrOpensItsSettingsAndTries
     EXPECT_EQ(platform.accessibility->trustRequests, 1);
     EXPECT_EQ(platform.accessibility->settingsOpened, 1) << "refused: its settings page opens";
     platform.accessibility->trustGranted = true;
+    platform.accessibility->trustTurnsAccessOn = true;
     w->allowButton(1)->click();
     EXPECT_EQ(platform.accessibility->settingsOpened, 1);
     settle(w);

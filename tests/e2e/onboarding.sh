@@ -45,7 +45,7 @@ sleep 0.5
 click_button "Start Using It"
 check "Start Using It closes the welcome window" wait_for 10 window_gone "Welcome to Ombrel Capture"
 check "and the help page opens" wait_for 10 window_up "Ombrel Capture Help"
-sleep 0.5
+sleep 0.8 # the rings pointing at the camera are still pulsing
 [ -n "$SHOTS" ] && import -window root "$SHOTS/help.png"
 app_stop
 check "the welcome is remembered as shown" grep -q '^welcomeShown=true' "$settings"

@@ -13,6 +13,9 @@
 #include "library/RecentPanel.h"
 #include "longpage/ScrollCaptureSession.h"
 #include "markup/MarkStore.h"
+#include "onboarding/HelpWindow.h"
+#include "onboarding/WelcomeWindow.h"
+#include "onboarding/WhatsNew.h"
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
 #include "platform/ScreenSpace.h"
@@ -53,6 +56,9 @@ AppDelegate::~AppDelegate() {
     Updater::setQuit(nullptr);
     RecentPanel::onOpenVideo = nullptr;
     VideoEditorWindow::onShare = nullptr;
+    RecentPanel::onShowHelp = nullptr;
+    WelcomeWindow::cameraButtonFrame = nullptr;
+    delete WelcomeWindow::current(); // it checks permissions in the background until it goes
 }
 
 bool AppDelegate::isReleaseBuild() const {
@@ -71,6 +77,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     VideoEditorWindow::onShare = [](const QString& file, QWidget* anchor) {
         ShareMenu::popUpBelow(QStringList{file}, anchor);
     };
+    RecentPanel::onShowHelp = [] { HelpWindow::present(); };
     // 4. Window motion: windows appear without animation.
     // 5. The tray item.
     buildStatusItem();
@@ -97,7 +104,23 @@ void AppDelegate::applicationDidFinishLaunching() {
         connect(updateTimer, &QTimer::timeout, this, [] { Updater::check(false); });
         updateTimer->start(Updater::repeatSeconds * 1000);
     }
-    // 11, 12. The welcome window, help page and release notes arrive with onboarding.
+    // 11. The welcome window on the first run (the help page follows it), else the help page
+    // once. Its rings point at the floating camera button, else at the tray item.
+    WelcomeWindow::cameraButtonFrame = [this]() -> std::optional<QRect> {
+        if (m_buttonPanel && m_buttonPanel->isVisible()) {
+            const QWidget* camera = m_buttonPanel->camera();
+            return QRect(camera->mapToGlobal(QPoint(0, 0)), camera->size());
+        }
+        if (!m_statusItem || !m_statusItem->isVisible()) return std::nullopt;
+        return m_statusItem->geometry();
+    };
+    const bool newInstall = !WelcomeWindow::hasBeenShown();
+    if (newInstall)
+        WelcomeWindow::present([] { HelpWindow::presentOnFirstLaunch(); });
+    else
+        HelpWindow::presentOnFirstLaunch();
+    // 12. The release notes of an update, a moment later.
+    QTimer::singleShot(1200, this, [newInstall] { WhatsNew::showIfUpdated(newInstall); });
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
@@ -198,8 +221,8 @@ void AppDelegate::refreshAppMenu() {
                                                      : QStringLiteral("Hide Floating Buttons"),
             [this] { toggleFloatingButtons(); });
     m->addSeparator();
-    addItem(m, QStringLiteral("Help and What This Can Do"), nullptr);
-    addItem(m, QStringLiteral("What's New"), nullptr);
+    addItem(m, QStringLiteral("Help and What This Can Do"), [] { HelpWindow::present(); });
+    addItem(m, QStringLiteral("What's New"), [] { WhatsNew::showLatest(); });
     addItem(m, QStringLiteral("Check for Updates…"), [] { Updater::check(true); });
     addItem(m, QStringLiteral("Contact Us…"),
             [] { Platform::workspace().open(QUrl(AppConfig::website + QStringLiteral("/contact"))); });

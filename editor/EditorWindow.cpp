@@ -1,4 +1,5 @@
 #include "EditorWindow.h"
+#include "CommentWording.h"
 
 #include "editor/ShortcutsWindow.h"
 #include "library/CaptureStore.h"
@@ -76,6 +77,7 @@ EditorWindowController::EditorWindowController(const QImage& image, CaptureStyle
     // title bar: the mini panel is moved by their background and resized from a corner.
     setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    m_wording = new CommentWording(this, [this](const QString& message) { setStatus(message); });
     buildWindow();
     addPage(image, areaGlobal, sourcePid);
     showPage(0);
@@ -390,6 +392,12 @@ void EditorWindowController::rebuildNotes() {
         c->update();
     });
     m_comment->installEventFilter(this);
+    m_wording->attach(m_comment, QStringLiteral("%1/comment").arg(quintptr(c)),
+                      [this, c](const QString& text) {
+                          c->markupForEditing().comment = text;
+                          c->update();
+                          if (m_comment && c == canvas()) m_comment->setText(text);
+                      });
     m_notesLayout->addWidget(m_comment);
 
     for (qsizetype i = 0; i < m.links.size(); ++i) {
@@ -442,6 +450,16 @@ void EditorWindowController::rebuildNotes() {
         connect(field, &NoteField::returnPressed, this, [this] { moveToNextNote(1); });
         field->installEventFilter(this);
         h->addWidget(field, 1);
+        h->addWidget(m_wording->wandFor(field, QStringLiteral("%1/%2").arg(quintptr(c)).arg(i),
+                                        [this, c, i](const QString& text) {
+                                            if (i >= c->markup().boxes.size()) return;
+                                            c->markupForEditing().boxes[i].note = text;
+                                            if (c->editingNote() == i && c->noteField())
+                                                c->noteField()->setText(text);
+                                            c->update();
+                                            if (NoteField* f = noteFieldFor(i); f && c == canvas())
+                                                f->setText(text);
+                                        }));
         auto* remove = new QToolButton;
         remove->setIcon(Symbols::icon(QStringLiteral("xmark"), QColor(235, 236, 240)));
         remove->setToolTip(QStringLiteral("Remove this mark (Delete)"));
@@ -752,8 +770,10 @@ void EditorWindowController::perform(EditorShortcut shortcut) {
     case EditorShortcut::Share:
         share();
         break;
-    case EditorShortcut::Speak: // dictation and rewording come with their own work
     case EditorShortcut::Wand:
+        m_wording->improveFocused();
+        break;
+    case EditorShortcut::Speak: // dictation comes with its own work
         break;
     }
 }

@@ -29,6 +29,8 @@
 
 namespace ombrel {
 
+class CommentWording;
+
 // One page of the set.
 struct CapturePage {
     CanvasView* canvas = nullptr;    // owned by the window
@@ -154,6 +156,8 @@ class EditorWindowController : public QWidget {
     QWidget* notesPanel() const { return m_notesPanel; }
     QWidget* footerPanel() const { return m_footerPanel; }
     CaptureStyle style() const { return m_style; }
+    // The wand of the comment rows and "Improve Wording".
+    CommentWording* wording() const { return m_wording; }
 
     // The window's size for a preset picture width on a work area.
     static QSize presetWindowSize(int pictureWidth, QSize imageSize, QRect workArea, int controlsHeight);
@@ -279,6 +283,7 @@ class EditorWindowController : public QWidget {
     // window system reports every step of the drag, not its end.
     QTimer m_resizeSettled;
     bool m_sizingItself = false;
+    CommentWording* m_wording = nullptr;
 };
 
 } // namespace ombrel

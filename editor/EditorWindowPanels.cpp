@@ -2,6 +2,7 @@
 // footer) that float over the picture when it lies over its own screen, and stand around
 // it in the mini panel. Also the look controls (note look, font, text size, border, paper,
 // colour) and the shortcut keys shown in the tool tips.
+#include "CommentWording.h"
 #include "EditorWindow.h"
 
 #include "editor/FlowLayout.h"
@@ -232,6 +233,11 @@ QWidget* EditorWindowController::buildToolbar() {
              canvas()->organise();
              setStatus(QStringLiteral("Organised top to bottom and renumbered. Undo puts it back."));
          });
+    QToolButton* improve =
+        make(QStringLiteral("Improve Wording"), {}, [this] { m_wording->improveFocused(); });
+    improve->setObjectName(QStringLiteral("improveWording"));
+    m_wording->explainWith(improve);
+    connect(m_wording, &CommentWording::tipsChanged, this, &EditorWindowController::refreshShortcutLabels);
     buildStyleControls(row);
     QToolButton* keys =
         iconButton(QStringLiteral("questionmark.circle"),
@@ -523,6 +529,7 @@ void EditorWindowController::refreshShortcutLabels() {
     label(button(QStringLiteral("Auto-Blur")), EditorShortcut::Blur);
     label(button(QStringLiteral("Crop into Tiles")), EditorShortcut::Tiles);
     label(button(QStringLiteral("Organise Steps")), EditorShortcut::Organise);
+    label(button(QStringLiteral("improveWording")), EditorShortcut::Wand);
     label(button(QStringLiteral("Undo")), EditorShortcut::Undo);
     label(button(QStringLiteral("Redo")), EditorShortcut::Redo);
     label(button(QStringLiteral("keysButton")), EditorShortcut::Keys);

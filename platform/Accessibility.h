@@ -47,11 +47,12 @@ class Accessibility {
     virtual void switchOnReading(qint64 pid, bool isBrowser) = 0;
 
     // Asks the system to let this program read other applications (on Linux: switches the
-    // desktop's accessibility on, starting its bus where it is not running).
-    virtual void requestTrust() = 0;
+    // desktop's accessibility on, starting its bus where it is not running). True when the
+    // system took the request.
+    virtual bool requestTrust() = 0;
 
-    // Opens the desktop's accessibility settings, where the desktop has such a page.
-    virtual void openSettings() = 0;
+    // Opens the desktop's accessibility settings; false when the desktop has no such page.
+    virtual bool openSettings() = 0;
 };
 
 } // namespace ombrel

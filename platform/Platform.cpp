@@ -43,6 +43,8 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.vision, s.vision);
     keepOrReplace(p.sharing, s.sharing);
     keepOrReplace(p.hotKeys, s.hotKeys);
+    keepOrReplace(p.spelling, s.spelling);
+    keepOrReplace(p.languageModel, s.languageModel);
 }
 
 void Platform::uninstall() {
@@ -96,6 +98,13 @@ Sharing& Platform::sharing() {
 }
 HotKeys& Platform::hotKeys() {
     return need(installed().hotKeys, "hotKeys");
+}
+
+Spelling& Platform::spelling() {
+    return need(installed().spelling, "spelling");
+}
+LanguageModel& Platform::languageModel() {
+    return need(installed().languageModel, "languageModel");
 }
 
 } // namespace ombrel

@@ -5,6 +5,7 @@
 #include "Accessibility.h"
 #include "AccessibleTree.h"
 #include "HotKeys.h"
+#include "LanguageModel.h"
 #include "LoginItem.h"
 #include "Pasteboard.h"
 #include "Permissions.h"
@@ -12,6 +13,7 @@
 #include "Screens.h"
 #include "Sharing.h"
 #include "Sounds.h"
+#include "Spelling.h"
 #include "SyntheticKeys.h"
 #include "Trash.h"
 #include "Vision.h"
@@ -38,6 +40,8 @@ struct PlatformServices {
     std::unique_ptr<Vision> vision;
     std::unique_ptr<Sharing> sharing;
     std::unique_ptr<HotKeys> hotKeys;
+    std::unique_ptr<Spelling> spelling;
+    std::unique_ptr<LanguageModel> languageModel;
 };
 
 class Platform {
@@ -62,6 +66,8 @@ class Platform {
     static Vision& vision();
     static Sharing& sharing();
     static HotKeys& hotKeys();
+    static Spelling& spelling();
+    static LanguageModel& languageModel();
 };
 
 // The backends of this build (the Linux ones), chosen by the build system.

@@ -89,6 +89,9 @@ class RecordingSources {
     // Whether the program may hear the microphone, and asking for it once.
     virtual MicrophoneAccess microphoneAccess() = 0;
     virtual bool requestMicrophoneAccess() = 0;
+    // Opens the desktop's sound settings, where an input can be chosen or switched on; false
+    // when the desktop has no such page.
+    virtual bool openMicrophoneSettings() = 0;
     virtual std::unique_ptr<AudioSource> microphone() = 0;
 
     virtual std::unique_ptr<InputMonitor> inputMonitor() = 0;

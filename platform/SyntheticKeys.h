@@ -13,6 +13,9 @@ class SyntheticKeys {
     // around it when `command` is true. False when no key could be sent (no display, or
     // the display cannot synthesise keys).
     virtual bool press(SyntheticKey key, bool command) = 0;
+
+    // True when the display can synthesise keys at all. Safe from any thread.
+    virtual bool canPress() = 0;
 };
 
 } // namespace ombrel

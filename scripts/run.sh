@@ -19,7 +19,7 @@ command -v update-desktop-database >/dev/null && update-desktop-database "$apps"
 if [ -z "${DISPLAY:-}" ]; then
     source tests/e2e/desktop.sh
     trap desktop_stop EXIT
-    desktop_start 1920x1080
+    DESKTOP_NEW_USER=1 desktop_start 1920x1080
     echo "No display was set, so Ombrel Capture runs on the private display $DISPLAY."
     echo "Look at it with: DISPLAY=$DISPLAY import -window root screen.png"
     "$app" "$@"

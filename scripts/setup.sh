@@ -31,6 +31,8 @@ PACKAGES=(
   fonts-dkg-handwriting
   # the rounded face of captions and notes on videos ("Rounded")
   fonts-comfortaa
+  # spelling of comments and the guess of their language (German for the tests of a second language)
+  libhunspell-dev hunspell-en-gb hunspell-en-us hunspell-de-de libexttextcat-dev libexttextcat-data
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl xdg-utils

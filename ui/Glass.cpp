@@ -22,6 +22,15 @@ void GlassView::paintEvent(QPaintEvent*) {
     p.drawPath(path);
 }
 
+QString glassButtonStyle(bool main) {
+    return main ? QStringLiteral("QPushButton{background:%1;color:white;border:none;border-radius:9px;"
+                                 "padding:7px 18px;font-weight:600;}QPushButton:hover{background:%2;}")
+                      .arg(GlassPalette::accent.name(), GlassPalette::accent.lighter(115).name())
+                : QStringLiteral("QPushButton{background:rgba(255,255,255,0.14);color:white;border:none;"
+                                 "border-radius:9px;padding:7px 18px;}"
+                                 "QPushButton:hover{background:rgba(255,255,255,0.22);}");
+}
+
 void makeFloatingOverlay(QWidget* window, bool ignoresMouse) {
     // A tool tip window is override-redirect on X11: no frame, no focus, no taskbar
     // entry, above normal windows and shown on every desktop.

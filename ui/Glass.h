@@ -26,6 +26,9 @@ class GlassView : public QWidget {
     qreal m_radius;
 };
 
+// The style sheet of a button on glass: the main, highlighted choice or a quiet one.
+QString glassButtonStyle(bool main);
+
 // Makes a frameless top-level window that never takes focus or clicks and stays above
 // ordinary windows on every desktop, as toasts, flashes and prompts must.
 void makeFloatingOverlay(QWidget* window, bool ignoresMouse);

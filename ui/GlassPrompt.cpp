@@ -97,15 +97,6 @@ QImage thumbnail(const QString& path) {
     return reader.read();
 }
 
-QString buttonStyle(bool main) {
-    return main ? QStringLiteral("QPushButton{background:%1;color:white;border:none;border-radius:9px;"
-                                 "padding:7px 18px;font-weight:600;}QPushButton:hover{background:%2;}")
-                      .arg(GlassPalette::accent.name(), GlassPalette::accent.lighter(115).name())
-                : QStringLiteral("QPushButton{background:rgba(255,255,255,0.14);color:white;border:none;"
-                                 "border-radius:9px;padding:7px 18px;}"
-                                 "QPushButton:hover{background:rgba(255,255,255,0.22);}");
-}
-
 } // namespace
 
 GlassPrompt::GlassPrompt(const QString& secondaryTitle, int width, QWidget* parent)
@@ -162,7 +153,7 @@ GlassPrompt::GlassPrompt(const QString& secondaryTitle, int width, QWidget* pare
         b->setFocusPolicy(Qt::NoFocus);
         b->setCursor(Qt::PointingHandCursor);
     }
-    m_secondary->setStyleSheet(buttonStyle(false));
+    m_secondary->setStyleSheet(glassButtonStyle(false));
     setPrimaryHighlighted(false);
     buttons->addWidget(m_secondary);
     buttons->addWidget(m_primary);
@@ -288,7 +279,7 @@ void GlassPrompt::setDetailColor(const QColor& color) {
 }
 
 void GlassPrompt::setPrimaryHighlighted(bool highlighted) {
-    m_primary->setStyleSheet(buttonStyle(highlighted));
+    m_primary->setStyleSheet(glassButtonStyle(highlighted));
     m_primary->setProperty("highlighted", highlighted);
 }
 

@@ -41,6 +41,9 @@ QString modifiers(const QString& joined) {
 // Plain replacements, applied in order (longer phrases first).
 const QList<std::pair<QString, QString>>& phrases() {
     static const QList<std::pair<QString, QString>> table{
+        // Comments are rewritten by a model server the user runs, not by the system.
+        {QStringLiteral("Rewriting needs Apple Intelligence, on macOS 26 or newer."),
+         QStringLiteral("Rewriting needs a language model running on this computer, such as Ollama.")},
         {QStringLiteral("Your Mac"), QStringLiteral("Your computer")},
         {QStringLiteral("your Mac"), QStringLiteral("your computer")},
         {QStringLiteral("this Mac"), QStringLiteral("this computer")},

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QUuid>
 #include <chrono>
 #include <cmath>
@@ -177,6 +178,29 @@ Outcome<std::unique_ptr<FrameSource>> FakeRecording::window(WindowId) {
     return display(0);
 }
 
+bool FakeAccessibility::requestTrust() {
+    ++trustRequests;
+    if (trustGranted && trustTurnsAccessOn && fakes().access) fakes().access->accessibility = true;
+    return trustGranted;
+}
+
+std::optional<WordRange> FakeSpelling::nextMisspelled(const QString& text, qsizetype from,
+                                                      const QString& lang) {
+    languagesAsked.append(lang);
+    static const QRegularExpression word(QStringLiteral("\\p{L}+"));
+    for (auto it = word.globalMatch(text, from); it.hasNext();) {
+        const auto m = it.next();
+        if (misspelled.contains(m.captured())) return WordRange{m.capturedStart(), m.capturedLength()};
+    }
+    return std::nullopt;
+}
+
+Outcome<QString> FakeLanguageModel::respond(const QString&, const QString& prompt, double) {
+    ++requests;
+    if (!failWith.isEmpty()) return Outcome<QString>::fail(Failure::Permanent, failWith);
+    return Outcome<QString>::ok(answerFor ? answerFor(prompt) : answer);
+}
+
 bool FakeRecording::requestMicrophoneAccess() {
     ++accessRequests;
     access = answerWhenAsked ? MicrophoneAccess::Authorized : MicrophoneAccess::Denied;
@@ -284,6 +308,8 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     make(h.vision, s.vision, std::make_unique<FakeVision>());
     make(h.sharing, s.sharing, std::make_unique<FakeSharing>());
     make(h.hotKeys, s.hotKeys, std::make_unique<FakeHotKeys>());
+    make(h.spelling, s.spelling, std::make_unique<FakeSpelling>());
+    make(h.languageModel, s.languageModel, std::make_unique<FakeLanguageModel>());
     Platform::install(std::move(s));
     fakes() = h;
     return h;

@@ -162,8 +162,15 @@ class FakeAccessibility : public Accessibility {
         switchedOn.append(pid);
         switchedOnAsBrowser.append(isBrowser);
     }
-    void requestTrust() override { ++trustRequests; }
-    void openSettings() override { ++settingsOpened; }
+    // What asking for trust answers, and whether a yes makes `access` trusted at once.
+    bool trustGranted = true;
+    bool trustTurnsAccessOn = false;
+    bool settingsPage = true;
+    bool requestTrust() override;
+    bool openSettings() override {
+        ++settingsOpened;
+        return settingsPage;
+    }
 };
 
 // An element of a made-up application; tests build trees of these.
@@ -229,6 +236,8 @@ class FakeKeys : public SyntheticKeys {
         if (onPress) onPress(presses.last());
         return true;
     }
+    std::atomic<bool> available{true};
+    bool canPress() override { return available; }
 };
 
 // Pictures drawn on the spot: a light page with dark lines of "text" and a block that moves
@@ -299,6 +308,11 @@ class FakeRecording : public RecordingSources {
     Outcome<std::unique_ptr<FrameSource>> window(WindowId window) override;
     MicrophoneAccess microphoneAccess() override { return access; }
     bool requestMicrophoneAccess() override;
+    int settingsOpened = 0;
+    bool openMicrophoneSettings() override {
+        ++settingsOpened;
+        return true;
+    }
     std::unique_ptr<AudioSource> microphone() override;
     std::unique_ptr<InputMonitor> inputMonitor() override;
 };
@@ -369,6 +383,35 @@ class FakeHotKeys : public HotKeys {
     bool press();
 };
 
+// Words are runs of letters; a word listed in `misspelled` is wrong in every language.
+class FakeSpelling : public Spelling {
+  public:
+    QStringList languageList{QStringLiteral("en_GB"), QStringLiteral("de_DE")};
+    QString language = QStringLiteral("en");
+    QSet<QString> misspelled;
+    QHash<QString, QStringList> better;
+    QStringList languagesAsked; // the language of every check, in order
+
+    QStringList languages() override { return languageList; }
+    QString dominantLanguage(const QString&) override { return language; }
+    std::optional<WordRange> nextMisspelled(const QString& text, qsizetype from,
+                                            const QString& lang) override;
+    QStringList suggestions(const QString& word, const QString&) override { return better.value(word); }
+};
+
+// Answers every prompt with `answer` (or what `answerFor` makes of it) unless told to fail.
+class FakeLanguageModel : public LanguageModel {
+  public:
+    std::atomic<bool> available{false};
+    QString answer;
+    std::function<QString(const QString&)> answerFor;
+    QString failWith; // when set, respond fails with this message
+    std::atomic<int> requests{0};
+
+    bool isAvailable() override { return available; }
+    Outcome<QString> respond(const QString& instructions, const QString& prompt, double temperature) override;
+};
+
 struct FakePlatformHandles {
     FakeScreens* screens = nullptr;
     FakeWindows* windows = nullptr;
@@ -385,6 +428,8 @@ struct FakePlatformHandles {
     FakeVision* vision = nullptr;
     FakeSharing* sharing = nullptr;
     FakeHotKeys* hotKeys = nullptr;
+    FakeSpelling* spelling = nullptr;
+    FakeLanguageModel* languageModel = nullptr;
 };
 
 // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.

@@ -3,12 +3,13 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QProcess>
 
 #include <deque>
 #include <memory>
 
 #include "AtspiSupport.h"
+#include "DesktopSettings.h"
+#include "platform/Log.h"
 
 namespace ombrel {
 
@@ -143,13 +144,16 @@ FocusedElement describe(AtspiAccessible* element) {
     return out;
 }
 
-void setAccessibilityEnabled() {
+bool setAccessibilityEnabled() {
     QDBusMessage set = QDBusMessage::createMethodCall(
         QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
     set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
         << QVariant::fromValue(QDBusVariant(true));
-    QDBusConnection::sessionBus().call(set, QDBus::Block, 1000);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(set, QDBus::Block, 1000);
+    if (reply.type() == QDBusMessage::ReplyMessage) return true;
+    qCInfo(logPlatform) << "Could not switch accessibility on:" << reply.errorMessage();
+    return false;
 }
 
 } // namespace
@@ -194,12 +198,12 @@ void AtspiAccessibility::switchOnReading(qint64, bool) {
     setAccessibilityEnabled();
 }
 
-void AtspiAccessibility::requestTrust() {
-    setAccessibilityEnabled();
+bool AtspiAccessibility::requestTrust() {
+    return setAccessibilityEnabled();
 }
 
-void AtspiAccessibility::openSettings() {
-    QProcess::startDetached(QStringLiteral("gnome-control-center"), {QStringLiteral("universal-access")});
+bool AtspiAccessibility::openSettings() {
+    return openDesktopSettings(DesktopSettingsPage::Accessibility);
 }
 
 } // namespace ombrel

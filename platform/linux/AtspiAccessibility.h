@@ -9,8 +9,8 @@ class AtspiAccessibility : public Accessibility {
   public:
     FocusReading focusedElement(qint64 pid, int timeoutMs) override;
     void switchOnReading(qint64 pid, bool isBrowser) override;
-    void requestTrust() override;
-    void openSettings() override;
+    bool requestTrust() override;
+    bool openSettings() override;
 
     // The most elements searched for the focus in an application that cannot search itself.
     static constexpr int maxElementsWalked = 4000;

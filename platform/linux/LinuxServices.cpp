@@ -2,6 +2,8 @@
 #include "AtspiAccessibility.h"
 #include "AtspiTree.h"
 #include "DesktopSharing.h"
+#include "HunspellSpelling.h"
+#include "LocalChatModel.h"
 #include "OpenCvVision.h"
 #include "X11HotKeys.h"
 #include "X11Recording.h"
@@ -9,6 +11,7 @@
 #include "X11Windows.h"
 #include "XTestKeys.h"
 
+#include "platform/Defaults.h"
 #include "platform/Platform.h"
 
 #include <QBuffer>
@@ -302,6 +305,9 @@ PlatformServices makeNativePlatform() {
     s.vision = std::make_unique<OpenCvVision>();
     s.sharing = std::make_unique<DesktopSharing>(desktopId);
     s.hotKeys = std::make_unique<X11HotKeys>();
+    s.spelling = std::make_unique<HunspellSpelling>();
+    s.languageModel = std::make_unique<LocalChatModel>(QUrl(Defaults::get(LocalChatModel::addressKey)),
+                                                       Defaults::get(LocalChatModel::modelKey));
     return s;
 }
 

@@ -1,4 +1,5 @@
 #include "X11Recording.h"
+#include "DesktopSettings.h"
 #include "PulseMicrophone.h"
 #include "X11Screens.h"
 #include "X11TopLevels.h"
@@ -312,6 +313,10 @@ MicrophoneAccess LinuxRecordingSources::microphoneAccess() {
 
 bool LinuxRecordingSources::requestMicrophoneAccess() {
     return microphoneAccess() == MicrophoneAccess::Authorized;
+}
+
+bool LinuxRecordingSources::openMicrophoneSettings() {
+    return openDesktopSettings(DesktopSettingsPage::Sound);
 }
 
 std::unique_ptr<AudioSource> LinuxRecordingSources::microphone() {

@@ -42,6 +42,7 @@ class LinuxRecordingSources : public RecordingSources {
     Outcome<std::unique_ptr<FrameSource>> window(WindowId window) override;
     MicrophoneAccess microphoneAccess() override;
     bool requestMicrophoneAccess() override;
+    bool openMicrophoneSettings() override;
     std::unique_ptr<AudioSource> microphone() override;
     std::unique_ptr<InputMonitor> inputMonitor() override;
 

@@ -3,11 +3,27 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <mutex>
 
 namespace ombrel {
 
 XTestKeys::~XTestKeys() {
     if (m_display) XCloseDisplay(m_display);
+}
+
+bool XTestKeys::canPress() {
+    // The extension does not come and go while the display runs: one look is enough. A
+    // connection of its own, so the question may come from any thread.
+    static std::once_flag looked;
+    static bool present = false;
+    std::call_once(looked, [] {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display) return;
+        int event = 0, error = 0, major = 0, minor = 0;
+        present = XTestQueryExtension(display, &event, &error, &major, &minor);
+        XCloseDisplay(display);
+    });
+    return present;
 }
 
 bool XTestKeys::press(SyntheticKey key, bool command) {

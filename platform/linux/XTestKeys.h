@@ -15,6 +15,7 @@ class XTestKeys : public SyntheticKeys {
     XTestKeys& operator=(const XTestKeys&) = delete;
 
     bool press(SyntheticKey key, bool command) override;
+    bool canPress() override;
 
   private:
     _XDisplay* m_display = nullptr; // a connection of our own, opened at the first press

@@ -26,6 +26,16 @@ desktop_start() {
     chmod 700 "$XDG_RUNTIME_DIR"
     # Keep the user's folders where we expect them, with no desktop settings of the machine.
     printf 'XDG_PICTURES_DIR="$HOME/Pictures"\n' >"$XDG_CONFIG_HOME/user-dirs.dirs"
+    # Someone who has used the program before, so no welcome window, help page or release
+    # notes stand in the tests' way; DESKTOP_NEW_USER=1 starts as a new user instead.
+    if [ "${DESKTOP_NEW_USER:-}" != 1 ]; then
+        mkdir -p "$XDG_CONFIG_HOME/Ombrel"
+        printf '[General]\nwelcomeShown=true\nhasSeenHelp=true\n' >"$XDG_CONFIG_HOME/Ombrel/Ombrel Capture.conf"
+        if [ -n "${APP:-}" ]; then
+            printf 'whatsNewSeenVersion=%s\n' "$("$APP" --version | awk '{print $2}')" \
+                >>"$XDG_CONFIG_HOME/Ombrel/Ombrel Capture.conf"
+        fi
+    fi
 
     # The session bus first, so no X client autolaunches a stray one.
     local bus

@@ -6,6 +6,7 @@
 #include "CapturePicker.h"
 #include "ImageImport.h"
 #include "library/CaptureStyle.h"
+#include "ui/PlatformWords.h"
 
 #include "editor/EditorWindow.h"
 #include "editor/ShortcutsWindow.h"
@@ -17,6 +18,7 @@
 #include "onboarding/WelcomeWindow.h"
 #include "onboarding/WhatsNew.h"
 #include "platform/Defaults.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 #include "platform/ScreenSpace.h"
 #include "sending/ChatSender.h"
@@ -616,7 +618,8 @@ void AppDelegate::addFromPhone() {
 void AppDelegate::openImage() {
     const QStringList files = QFileDialog::getOpenFileNames(
         nullptr,
-        QStringLiteral("Choose one or more pictures or videos. iCloud Drive and Photos are in the sidebar."),
+        words(QStringLiteral(
+            "Choose one or more pictures or videos. iCloud Drive and Photos are in the sidebar.")),
         QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
         QStringLiteral(
             "Pictures and videos (*.png *.jpg *.jpeg *.gif *.bmp *.tif *.tiff *.webp *.heic *.mp4 *.mov "
@@ -632,18 +635,14 @@ void AppDelegate::bringIn(const QString& path, bool keepOriginal) {
         if (!keepOriginal) QFile::remove(path);
         return;
     }
-    QString source = path;
-    if (keepOriginal) {
-        const QString copy =
-            QDir::temp().filePath(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
-                                  QLatin1Char('-') + QFileInfo(path).fileName());
-        if (!QFile::copy(path, copy)) return;
-        source = copy;
-    }
     try {
-        const QString adopted = CaptureStore::adopt(source);
+        // Kept originals are copied straight into the library (whole, under a passing name
+        // first), never through the shared temporary folder.
+        const QString adopted = CaptureStore::adopt(path, keepOriginal);
         if (CaptureStore::isVideo(adopted)) openVideo(adopted);
-    } catch (const StoreError&) {
+    } catch (const StoreError& e) {
+        qCWarning(logApp) << "Couldn't bring" << path << "in:" << e.what();
+        Toast::show(QString::fromStdString(e.what()));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "Commands.h"
 
 #include "platform/Platform.h"
+#include "platform/StopSignals.h"
 #include "recording/ScreenRecorder.h"
 #include "recording/ZoomPlanCommand.h"
 
@@ -14,7 +15,6 @@
 #include <QTextStream>
 #include <QTimer>
 #include <cmath>
-#include <csignal>
 #include <unistd.h>
 
 namespace ombrel {
@@ -134,17 +134,8 @@ int recordCommand(const QStringList& args) {
     });
 
     // Ctrl-C or a polite stop ends the recording and saves it.
-    static std::function<void()> stopNow;
-    stopNow = [&] { stop(); };
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(sig, [](int) {
-            QMetaObject::invokeMethod(
-                qApp, [] { stopNow(); }, Qt::QueuedConnection);
-        });
+    StopSignals stopSignals([&](int) { stop(); });
     const int result = QCoreApplication::exec();
-    stopNow = nullptr;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(sig, SIG_DFL);
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include "app/SingleInstance.h"
 #include "markup/MarkupSetup.h"
 #include "platform/Platform.h"
+#include "platform/StopSignals.h"
 #include "updates/CrashHandler.h"
 #include "updates/Updater.h"
 #include "updates/UpdatesConfig.h"
@@ -14,7 +15,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
-#include <csignal>
+#include <QThreadPool>
 #include <memory>
 
 using namespace ombrel;
@@ -65,14 +66,9 @@ int runProgram(int argc, char** argv, const QStringList& handOver) {
 
     // A polite stop from the session or a terminal quits like the Quit item does (a running
     // recording is saved first).
-    static AppDelegate* running = &delegate;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(sig, [](int) {
-            QMetaObject::invokeMethod(
-                running, [] { running->terminate(); }, Qt::QueuedConnection);
-        });
+    StopSignals stopSignals([&delegate](int) { delegate.terminate(); });
     const int status = QApplication::exec();
-    running = nullptr;
+    QThreadPool::globalInstance()->waitForDone(2000); // readings still under way use the platform
     Platform::uninstall();
     CrashHandler::uninstall();
     return status;

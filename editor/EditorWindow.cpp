@@ -609,7 +609,7 @@ void EditorWindowController::chooseTool(CanvasView::Tool tool) {
 void EditorWindowController::setStatus(const QString& text) {
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setStyleSheet(QString());
-    m_status->setText(text);
+    m_status->setText(words(text));
 }
 
 void EditorWindowController::setProblem(const QString& text) {
@@ -630,10 +630,20 @@ void EditorWindowController::refreshTargetLine() {
         tip = QStringLiteral("Saves your picture and takes you back to Ombrel Prompts, which adds it to your "
                              "message. Shortcut: Command-Return.");
     } else {
-        const std::optional<QString> chat = ChatSender::chatWithCursor();
-        m_target->setText(chat ? QStringLiteral("I see your cursor in ") + *chat +
-                                     QStringLiteral("'s chat box.")
-                               : QStringLiteral("Click in your chat, then Send to Chat."));
+        if (m_target->text().isEmpty() ||
+            m_target->text() == QStringLiteral("Your picture goes back to Ombrel Prompts."))
+            m_target->setText(QStringLiteral("Click in your chat, then Send to Chat."));
+        // Read off the GUI thread: the caret of a busy browser can take long to find.
+        if (!m_readingCursor) {
+            m_readingCursor = true;
+            ChatSender::chatWithCursorLater(this, [this](const std::optional<QString>& chat) {
+                m_readingCursor = false;
+                if (m_handsBack) return;
+                m_target->setText(chat ? QStringLiteral("I see your cursor in ") + *chat +
+                                             QStringLiteral("'s chat box.")
+                                       : QStringLiteral("Click in your chat, then Send to Chat."));
+            });
+        }
         tip = QStringLiteral("Click in your chat, then press this. It pastes") +
               (ChatSender::pressesEnter() ? QStringLiteral(" and sends.") : QStringLiteral(".")) +
               QStringLiteral(" Shortcut: Command-Return.");

@@ -225,6 +225,7 @@ class EditorWindowController : public QWidget {
     CaptureStyle m_style;
     QRect m_screenGlobal;
     bool m_handsBack = false;
+    bool m_readingCursor = false; // a reading of the chat's caret is under way off the GUI thread
     bool m_waitingForNextScreen = false;
     bool m_finished = false;
     bool m_ending = false;

@@ -104,8 +104,8 @@ QToolButton* iconButton(const QString& symbol, const QString& tip) {
     auto* b = new QToolButton;
     b->setIcon(Symbols::icon(symbol, iconColour));
     b->setIconSize(QSize(14, 14));
-    b->setToolTip(tip);
-    b->setAccessibleName(tip);
+    b->setToolTip(words(tip));
+    b->setAccessibleName(words(tip));
     b->setToolButtonStyle(Qt::ToolButtonIconOnly);
     b->setFocusPolicy(Qt::NoFocus);
     return b;
@@ -431,7 +431,6 @@ QWidget* EditorWindowController::buildFooter() {
         iconButton(QStringLiteral("trash"),
                    QStringLiteral("Remove this screen from the set. Command-Z brings it back."));
     remove->setObjectName(QStringLiteral("removeScreen"));
-    remove->setToolTip(words(remove->toolTip()));
     connect(remove, &QToolButton::clicked, this, [this] { removeCurrentPage(); });
     row->addWidget(remove);
     m_buttons.append(remove);

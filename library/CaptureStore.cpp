@@ -1,8 +1,10 @@
 #include "CaptureStore.h"
 
 #include "platform/Defaults.h"
+#include "platform/Log.h"
 #include "platform/Notifier.h"
 #include "platform/Platform.h"
+#include "platform/PrivateFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -16,6 +18,9 @@
 #include <QTimeZone>
 #include <QUuid>
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace ombrel {
 
@@ -54,17 +59,6 @@ QDateTime distantPast() {
 void ensureFolder(const QString& folder) {
     if (!QDir().mkpath(folder))
         throw StoreError(QStringLiteral("Couldn't create the folder %1.").arg(folder).toStdString());
-}
-
-bool moveFile(const QString& from, const QString& to) {
-    if (QFile::rename(from, to)) return true;
-    // Across file systems rename fails: copy whole, then remove the source.
-    if (!QFile::copy(from, to)) return false;
-    if (!QFile::remove(from)) {
-        QFile::remove(to);
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -173,7 +167,7 @@ bool CaptureStore::save(const QByteArray& data, const QString& path) {
     return true;
 }
 
-QString CaptureStore::adopt(const QString& path) {
+QString CaptureStore::adopt(const QString& path, bool keepOriginal) {
     const QFileInfo source(path);
     if (!source.exists())
         throw StoreError(QStringLiteral("The file %1 doesn't exist.").arg(path).toStdString());
@@ -184,9 +178,14 @@ QString CaptureStore::adopt(const QString& path) {
     QString target = day + QLatin1Char('/') + source.fileName();
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = day + QLatin1Char('/') + stem + QLatin1Char(' ') + QString::number(n) + dotExt;
-    if (!moveFile(path, target))
+    // Whole or not at all: the library's name only ever holds the complete file.
+    const QString error =
+        keepOriginal ? PrivateFiles::copyFile(path, target) : PrivateFiles::moveFile(path, target);
+    if (!error.isEmpty()) {
+        qCWarning(logLibrary) << "Couldn't bring" << path << "into the library:" << error;
         throw StoreError(
             QStringLiteral("Couldn't move %1 into the library.").arg(source.fileName()).toStdString());
+    }
     noteChange();
     return target;
 }
@@ -314,7 +313,7 @@ int CaptureStore::sortIntoDateFolders() {
         if (!QDir().mkpath(day)) continue;
         const QString target = day + QLatin1Char('/') + info.fileName();
         if (QFileInfo::exists(target)) continue;
-        if (moveFile(info.filePath(), target)) ++moved;
+        if (PrivateFiles::moveFile(info.filePath(), target).isEmpty()) ++moved;
     }
     if (moved > 0) noteChange();
     return moved;
@@ -325,25 +324,66 @@ void CaptureStore::noteChange() {
 }
 
 QString RecordingFiles::newTemporaryFile(const QString& folder) {
-    const QString dir = folder.isEmpty() ? QDir::tempPath() : folder;
-    return QDir(dir).filePath(prefix + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
-                              QStringLiteral(".mp4"));
+    const Outcome<QString> made =
+        PrivateFiles::makeFile(prefix, QStringLiteral(".mp4"), PrivateFiles::Size::Large, folder);
+    if (!made) {
+        qCWarning(logLibrary) << "No private file for a recording:" << made.message();
+        return {};
+    }
+    return made.value();
 }
 
-int RecordingFiles::recoverStranded(const QString& folder) {
-    const QDir dir(folder.isEmpty() ? QDir::tempPath() : folder);
+RecordingFiles::Lease::Lease(const QString& path) {
+    m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+RecordingFiles::Lease::~Lease() {
+    if (m_fd >= 0) ::close(m_fd); // closing releases the lock
+}
+
+namespace {
+
+int recoverIn(const QString& folder, bool othersMayWriteHere) {
+    const QDir dir(folder);
     int moved = 0;
     const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     for (const QFileInfo& info : files) {
-        if (!info.fileName().startsWith(prefix) || info.suffix() != QLatin1String("mp4")) continue;
-        if (info.size() > 0) {
-            try {
-                if (moveFile(info.filePath(), CaptureStore::newRecordingURL())) ++moved;
-            } catch (const StoreError&) {
-            }
-        } else {
-            QFile::remove(info.filePath());
+        if (!info.fileName().startsWith(RecordingFiles::prefix) || info.suffix() != QLatin1String("mp4"))
+            continue;
+        if (othersMayWriteHere && info.ownerId() != ::getuid()) continue; // another user's, not ours to take
+        const RecordingFiles::Lease lease(info.filePath());
+        if (!lease.isHeld()) continue; // still being written
+        if (info.size() == 0) {
+            // Just made and not yet locked by its writer, or left empty by a failed start.
+            if (info.lastModified().secsTo(QDateTime::currentDateTime()) > 60) QFile::remove(info.filePath());
+            continue;
         }
+        try {
+            const QString to = CaptureStore::newRecordingURL();
+            if (const QString error = PrivateFiles::moveFile(info.filePath(), to); error.isEmpty())
+                ++moved;
+            else
+                qCWarning(logLibrary) << "Couldn't recover the recording" << info.filePath() << ":" << error;
+        } catch (const StoreError& e) {
+            qCWarning(logLibrary) << "Couldn't recover the recording" << info.filePath() << ":" << e.what();
+        }
+    }
+    return moved;
+}
+
+} // namespace
+
+int RecordingFiles::recoverStranded(const QString& folder) {
+    int moved = 0;
+    if (!folder.isEmpty()) {
+        moved = recoverIn(folder, false);
+    } else {
+        moved = recoverIn(PrivateFiles::folder(PrivateFiles::Size::Large), false) +
+                recoverIn(QDir::tempPath(), true);
     }
     if (moved > 0) CaptureStore::noteChange();
     return moved;

@@ -53,9 +53,10 @@ class CaptureStore {
 
     // Writes `data` whole and atomically, creating folders; announces the change.
     static bool save(const QByteArray& data, const QString& path);
-    // Moves a file from elsewhere into today's folder under its own name, adding " 2",
-    // " 3"… before the extension when taken. Throws StoreError.
-    static QString adopt(const QString& path);
+    // Moves a file from elsewhere (or copies it, keeping the original) into today's folder
+    // under its own name, adding " 2", " 3"… before the extension when taken. The name in
+    // the library only ever holds the whole file. Throws StoreError.
+    static QString adopt(const QString& path, bool keepOriginal = false);
 
     static QStringList all();
     static QStringList recent();
@@ -91,12 +92,34 @@ class CaptureStore {
 // last week, else "EEE d MMM" (with the year when not the current one).
 QString dayTitle(const QDateTime& date, const QDateTime& now = QDateTime::currentDateTime());
 
+// The raw file of a recording while it is written, before it moves into the library.
 class RecordingFiles {
   public:
     static inline const QString prefix = QStringLiteral("ombrel-recording-");
+
+    // Creates a new, empty, private (0600) file for a recording in `folder`, by default the
+    // program's private work folder on the home disk (0700). Empty when it could not be made.
     static QString newTemporaryFile(const QString& folder = QString());
-    // Moves non-empty recordings a previous run left in `folder` into the library and
-    // deletes empty ones. Answers how many were moved.
+
+    // Whoever writes a recording holds its lease until the file has left its temporary
+    // place: an exclusive lock on the file, so that a recovery, in this process or another
+    // one (the `record` command beside the program), never takes a recording being written.
+    class Lease {
+      public:
+        explicit Lease(const QString& path);
+        ~Lease();
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+        bool isHeld() const { return m_fd >= 0; }
+
+      private:
+        int m_fd = -1;
+    };
+
+    // Moves non-empty recordings that a previous run left in `folder` (by default the private
+    // work folder, and the shared temporary folder where older versions wrote them, taking
+    // only this user's files there) into the library, and deletes empty ones. A recording
+    // whose lease is held is left alone. Answers how many were moved.
     static int recoverStranded(const QString& folder = QString());
 };
 

@@ -1,4 +1,5 @@
 #include "RecentPanel.h"
+#include "ui/PlatformWords.h"
 
 #include "CaptureStore.h"
 #include "Clipboard.h"
@@ -72,8 +73,8 @@ QToolButton* iconButton(const QString& symbol, const QString& tip, QWidget* pare
     auto* b = new QToolButton(parent);
     b->setIcon(Symbols::icon(symbol, iconColour));
     b->setIconSize(QSize(16, 16));
-    b->setToolTip(tip);
-    b->setAccessibleName(tip);
+    b->setToolTip(words(tip));
+    b->setAccessibleName(words(tip));
     b->setAutoRaise(true);
     b->setFocusPolicy(Qt::NoFocus);
     b->setCursor(Qt::PointingHandCursor);

@@ -2,6 +2,7 @@
 
 #include "MarkStyle.h"
 #include "library/CaptureStore.h"
+#include "platform/Log.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -250,10 +251,16 @@ void MarkStore::save(const Markup& markup, const QString& picturePath) {
         QImageWriter writer(&buffer, "png");
         if (markup.image.isNull() || !writer.write(markup.image)) return;
     }
-    if (!QDir().mkpath(CaptureStore::marksFolder())) return;
+    // The picture itself is saved; only editing it again later is lost, so this is logged.
+    if (!QDir().mkpath(CaptureStore::marksFolder())) {
+        qCWarning(logMarkup) << "Couldn't make the marks folder" << CaptureStore::marksFolder();
+        return;
+    }
     const QString copy = unmarkedCopy(picturePath);
-    if (!QFileInfo::exists(copy)) writeWhole(copy, png); // the unmarked picture of the first save stays
-    writeWhole(marksFile(picturePath), *json);
+    if (!QFileInfo::exists(copy) && !writeWhole(copy, png)) // the unmarked picture of the first save stays
+        qCWarning(logMarkup) << "Couldn't write the unmarked copy" << copy;
+    if (!writeWhole(marksFile(picturePath), *json))
+        qCWarning(logMarkup) << "Couldn't write the marks of" << picturePath;
 }
 
 std::optional<MarkStore::Loaded> MarkStore::load(const QString& picturePath) {
@@ -264,10 +271,17 @@ std::optional<MarkStore::Loaded> MarkStore::load(const QString& picturePath) {
     const qint64 pictureAheadMs = marks.lastModified().msecsTo(picture.lastModified());
     if (pictureAheadMs >= staleAfterMs) return std::nullopt;
     auto saved = read(marks.filePath());
-    if (!saved) return std::nullopt;
+    if (!saved) {
+        qCWarning(logMarkup) << "The marks of" << picturePath << "can't be read; it opens without them";
+        return std::nullopt;
+    }
     QImageReader reader(unmarkedCopy(picturePath));
     const QImage unmarked = reader.read();
-    if (unmarked.isNull()) return std::nullopt;
+    if (unmarked.isNull()) {
+        qCWarning(logMarkup) << "The unmarked copy of" << picturePath
+                             << "can't be read:" << reader.errorString();
+        return std::nullopt;
+    }
     return Loaded{unmarked, std::move(*saved)};
 }
 

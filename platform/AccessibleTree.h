@@ -38,6 +38,8 @@ class AccessibleNode {
     // It is not hidden (it may still be covered by other windows): a pop-up that is closed
     // answers false.
     virtual bool isVisible() = 0;
+    // It is shown on screen now: a page in a background tab answers false.
+    virtual bool isShowing() = 0;
     // Its frame in global screen pixels, origin at the top left of the primary screen;
     // none when the element has no position and size.
     virtual std::optional<QRectF> frameGlobal() = 0;

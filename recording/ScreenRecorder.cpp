@@ -1,7 +1,9 @@
 #include "recording/ScreenRecorder.h"
 
 #include "library/CaptureStore.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
+#include "platform/PrivateFiles.h"
 #include "recording/ContentMap.h"
 #include "recording/DemoZoom.h"
 #include "recording/RecordingWriter.h"
@@ -33,26 +35,6 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Moves a file, also to another file system: there it is copied under a passing name first,
-// so the destination name only ever holds the whole file. Answers the reason on failure.
-QString moveFile(const QString& from, const QString& to) {
-    if (QFileInfo::exists(to)) QFile::remove(to);
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) return {};
-    const QString partial = to + QStringLiteral(".part");
-    QFile::remove(partial);
-    QFile source(from);
-    if (!source.copy(partial)) {
-        QFile::remove(partial);
-        return source.errorString();
-    }
-    if (!QFile::rename(partial, to)) {
-        QFile::remove(partial);
-        return QStringLiteral("Couldn't name the recording %1.").arg(to);
-    }
-    QFile::remove(from);
-    return {};
 }
 
 struct Saved {
@@ -146,13 +128,24 @@ ScreenRecorder::ScreenRecorder(bool zoomsOnClicks, QString temporaryFile, QStrin
       m_temporaryFile(temporaryFile.isEmpty() ? RecordingFiles::newTemporaryFile()
                                               : std::move(temporaryFile)),
       m_destination(std::move(destination)) {
+    // Held until the file has left its temporary place, so that a recovery started meanwhile
+    // (the program starting beside the `record` command) leaves it alone.
+    if (!m_temporaryFile.isEmpty()) m_lease = std::make_unique<RecordingFiles::Lease>(m_temporaryFile);
     av_log_set_level(AV_LOG_QUIET); // the program keeps no log; FFmpeg need not talk either
     m_pointerTimer.setTimerType(Qt::PreciseTimer);
     m_pointerTimer.setInterval(int(pointerInterval * 1000));
     connect(&m_pointerTimer, &QTimer::timeout, this, &ScreenRecorder::samplePointer);
     m_stopTimer.setSingleShot(true);
     m_stopTimer.setInterval(stopWaitMs);
-    connect(&m_stopTimer, &QTimer::timeout, this, [this] { finish(QString()); });
+    connect(&m_stopTimer, &QTimer::timeout, this, [this] {
+        // The file is never moved while the encoder may still be writing its tail: when
+        // closing is under way, its end finishes the recording instead.
+        if (m_closing.isRunning()) {
+            qCWarning(logRecording) << "The recording is still being closed after" << stopWaitMs << "ms";
+            return;
+        }
+        finish(QString());
+    });
 }
 
 ScreenRecorder::~ScreenRecorder() {
@@ -188,8 +181,7 @@ void ScreenRecorder::start(const Target& target, bool microphone, std::function<
         m_engine = std::move(result.engine);
         if (m_stopping) {
             // Stopped while setting up: nothing was captured yet.
-            std::shared_ptr<Engine> engine = m_engine;
-            (void)QtConcurrent::run([engine] { engine->close(); });
+            closeEngine([this](const QString&) { finish(QString()); });
             done(QString());
             return;
         }
@@ -203,6 +195,8 @@ void ScreenRecorder::start(const Target& target, bool microphone, std::function<
         done(QString());
     });
     watcher->setFuture(QtConcurrent::run([=]() -> Started {
+        if (file.isEmpty())
+            return {nullptr, QStringLiteral("Couldn't make a private file for the recording.")};
         if (size.isEmpty()) return {nullptr, QStringLiteral("There is nothing to record in that area.")};
         auto engine = std::make_shared<Engine>();
         auto frames =
@@ -291,17 +285,20 @@ void ScreenRecorder::stop() {
     m_stopping = true;
     stopWatchingClicks();
     m_stopTimer.start(); // finish anyway if the capture never says it ended
-    if (!m_engine) {
-        return;
-    }
+    if (!m_engine) return;
+    closeEngine([this](const QString& failure) { engineEnded(failure); });
+}
+
+void ScreenRecorder::closeEngine(std::function<void(const QString& failure)> then) {
     std::shared_ptr<Engine> engine = m_engine;
     auto* watcher = new QFutureWatcher<QString>(this);
-    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [watcher, then = std::move(then)] {
         const QString failure = watcher->result();
         watcher->deleteLater();
-        engineEnded(failure);
+        then(failure);
     });
-    watcher->setFuture(QtConcurrent::run([engine] { return engine->close(); }));
+    m_closing = QtConcurrent::run([engine] { return engine->close(); });
+    watcher->setFuture(m_closing);
 }
 
 void ScreenRecorder::engineEnded(const QString& failure) {
@@ -310,13 +307,7 @@ void ScreenRecorder::engineEnded(const QString& failure) {
         // Writing failed while recording: close what there is, then finish with the reason.
         m_stopping = true;
         stopWatchingClicks();
-        std::shared_ptr<Engine> engine = m_engine;
-        auto* watcher = new QFutureWatcher<QString>(this);
-        connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, failure] {
-            watcher->deleteLater();
-            finish(failure);
-        });
-        watcher->setFuture(QtConcurrent::run([engine] { return engine->close(); }));
+        closeEngine([this, failure](const QString&) { finish(failure); });
         return;
     }
     finish(failure);
@@ -375,15 +366,20 @@ void ScreenRecorder::finish(const QString& failure) {
                 return {destination, QString()};
             }
             QFile::remove(destination); // the zoom failed: keep the plain recording instead
+            qCWarning(logRecording) << "The zoom could not be rendered; the plain recording is kept";
         }
-        const QString error = moveFile(raw, destination);
-        if (!error.isEmpty()) return {std::nullopt, error};
+        const QString error = PrivateFiles::moveFile(raw, destination);
+        if (!error.isEmpty()) {
+            qCWarning(logRecording) << "Couldn't move the recording into the library:" << error;
+            return {std::nullopt, error};
+        }
         return {destination, QString()};
     }));
 }
 
 void ScreenRecorder::saved(std::optional<QString> file, const QString& error) {
     m_engine.reset();
+    m_lease.reset();
     if (onFinish) onFinish(std::move(file), error);
 }
 

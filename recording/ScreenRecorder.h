@@ -7,11 +7,13 @@
 // One recorder makes one recording. It lives on the GUI thread; pictures are read and
 // encoded on a capture thread, sound on the microphone's thread.
 
+#include "library/CaptureStore.h"
 #include "platform/Recording.h"
 #include "platform/Windows.h"
 #include "recording/ZoomPlan.h"
 
 #include <QElapsedTimer>
+#include <QFuture>
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
@@ -103,6 +105,8 @@ class ScreenRecorder : public QObject {
     void samplePointer();
     void engineEnded(const QString& failure);
     void finish(const QString& failure);
+    // Closes the engine off the GUI thread (kept in `m_closing`), then calls `then` here.
+    void closeEngine(std::function<void(const QString& failure)> then);
     void saved(std::optional<QString> file, const QString& error);
 
     bool m_zoomsOnClicks;
@@ -111,6 +115,8 @@ class ScreenRecorder : public QObject {
     QRect m_recordedFrame;
     QSize m_outputSize;
     std::shared_ptr<Engine> m_engine;
+    QFuture<QString> m_closing;
+    std::unique_ptr<RecordingFiles::Lease> m_lease;
     std::unique_ptr<InputMonitor> m_monitor;
     QTimer m_pointerTimer;
     QTimer m_stopTimer;

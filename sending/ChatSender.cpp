@@ -183,12 +183,13 @@ void ChatSender::wakeReading(const AppInfo& app) {
 
 // ---- the caret ----
 
-CursorSpot ChatSender::cursorSpot(const AppInfo& app) {
-    if (!Platform::access().accessibilityTrusted()) return CursorSpot::unknown;
-    wakeReading(app);
+namespace {
+
+// Reads the focused element of `app` and judges it; any thread.
+CursorSpot readSpot(Accessibility& accessibility, const AppInfo& app) {
     QElapsedTimer took;
     took.start();
-    const FocusReading reading = Platform::accessibility().focusedElement(app.pid, readingTimeoutMs);
+    const FocusReading reading = accessibility.focusedElement(app.pid, ChatSender::readingTimeoutMs);
     qCDebug(sendingLog) << "caret reading of" << app.bundleId << "pid" << app.pid << "result"
                         << int(reading.result) << reading.element.role << reading.element.subrole
                         << reading.element.words << "editable" << reading.element.hasEditableAncestor << "in"
@@ -203,7 +204,28 @@ CursorSpot ChatSender::cursorSpot(const AppInfo& app) {
         break;
     }
     const FocusedElement& e = reading.element;
-    return classify(e.role, e.subrole, e.words.join(QLatin1Char(' ')), e.hasEditableAncestor);
+    return ChatSender::classify(e.role, e.subrole, e.words.join(QLatin1Char(' ')), e.hasEditableAncestor);
+}
+
+} // namespace
+
+CursorSpot ChatSender::cursorSpot(const AppInfo& app) {
+    if (!Platform::access().accessibilityTrusted()) return CursorSpot::unknown;
+    wakeReading(app);
+    return readSpot(Platform::accessibility(), app);
+}
+
+void ChatSender::cursorSpotLater(const AppInfo& app, QObject* guard, std::function<void(CursorSpot)> then) {
+    if (!Platform::access().accessibilityTrusted()) {
+        then(CursorSpot::unknown);
+        return;
+    }
+    wakeReading(app); // on this thread: it keeps the sender's state
+    Accessibility* accessibility = &Platform::accessibility();
+    Scheduler::current().offThread(guard, [accessibility, app, then = std::move(then)] {
+        const CursorSpot spot = readSpot(*accessibility, app);
+        return std::function<void()>([then, spot] { then(spot); });
+    });
 }
 
 CursorSpot ChatSender::classify(const QString& role, const QString& subrole, const QString& words,
@@ -222,6 +244,18 @@ CursorSpot ChatSender::classify(const QString& role, const QString& subrole, con
 std::optional<QString> ChatSender::chatWithCursor() {
     if (!isRunningTarget() || cursorSpot(*state().target) != CursorSpot::chatBox) return std::nullopt;
     return state().target->name.isEmpty() ? QStringLiteral("your chat") : state().target->name;
+}
+
+void ChatSender::chatWithCursorLater(QObject* guard, std::function<void(std::optional<QString>)> then) {
+    if (!isRunningTarget()) {
+        then(std::nullopt);
+        return;
+    }
+    const AppInfo target = *state().target;
+    cursorSpotLater(target, guard, [target, then = std::move(then)](CursorSpot spot) {
+        if (spot != CursorSpot::chatBox) return then(std::nullopt);
+        then(target.name.isEmpty() ? QStringLiteral("your chat") : target.name);
+    });
 }
 
 // ---- sending ----
@@ -274,7 +308,11 @@ class FocusSteps {
     }
 
     static void readCaret(const std::shared_ptr<FocusTask>& task) {
-        const CursorSpot spot = ChatSender::cursorSpot(task->target);
+        ChatSender::cursorSpotLater(task->target, nullptr,
+                                    [task](CursorSpot spot) { caretRead(task, spot); });
+    }
+
+    static void caretRead(const std::shared_ptr<FocusTask>& task, CursorSpot spot) {
         if (spot != CursorSpot::chatBox && task->readings < maxRereads) {
             ++task->readings;
             after(rereadMs, [task] { readCaret(task); });

@@ -10,7 +10,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
+
+class QObject;
 
 namespace ombrel {
 
@@ -44,14 +47,20 @@ class ChatSender {
     static std::optional<AppInfo> target();
     static std::optional<QString> targetName();
 
-    // Where the caret of `app` is.
+    // Where the caret of `app` is. The reading may walk thousands of elements of a busy
+    // browser: the program's own callers use `cursorSpotLater`.
     static CursorSpot cursorSpot(const AppInfo& app);
+    // Reads where the caret of `app` is off the GUI thread and calls `then` with the answer
+    // on the GUI thread, unless `guard` is destroyed first.
+    static void cursorSpotLater(const AppInfo& app, QObject* guard, std::function<void(CursorSpot)> then);
     // Judges the focused element: text roles and editable content are a chat box, unless
     // it is a search field or its words say it is an address bar or a search box.
     static CursorSpot classify(const QString& role, const QString& subrole, const QString& words,
                                bool isEditable);
     // The name to show when the caret is already in the target's chat box, else none.
     static std::optional<QString> chatWithCursor();
+    // The same, read off the GUI thread; `then` runs on the GUI thread unless `guard` is gone.
+    static void chatWithCursorLater(QObject* guard, std::function<void(std::optional<QString>)> then);
 
     // Sends files to the chat. True when sending has started (or a prompt to finish it is
     // showing); false when there is nothing to send or the accessibility permission has to

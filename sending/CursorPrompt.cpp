@@ -45,6 +45,8 @@ std::optional<AppInfo> CursorPrompt::chatApplication() {
 void CursorPrompt::begin() {
     m_openedMs = Scheduler::current().nowMs();
     m_open = true;
+    // Until the first reading answers, the prompt asks for a click.
+    show(chatApplication(), CursorSpot::unknown);
     refresh();
     open();
     // The panel is an override-redirect window, shown on every desktop by the X server
@@ -65,8 +67,18 @@ void CursorPrompt::refresh() {
         dismiss();
         return;
     }
+    if (m_reading) return; // the last reading is still under way: one at a time
     const auto app = chatApplication();
-    const bool sees = app && ChatSender::cursorSpot(*app) == CursorSpot::chatBox;
+    if (!app) return show(std::nullopt, CursorSpot::unknown);
+    m_reading = true;
+    ChatSender::cursorSpotLater(*app, this, [this, app](CursorSpot spot) {
+        m_reading = false;
+        if (m_open) show(app, spot);
+    });
+}
+
+void CursorPrompt::show(const std::optional<AppInfo>& app, CursorSpot spot) {
+    const bool sees = app && spot == CursorSpot::chatBox;
     const QString heading = sees ? QStringLiteral("I see your cursor") : QStringLiteral("Click in your chat");
     if (heading == this->heading())
         return; // the same state again: leave the panel alone so it does not flicker

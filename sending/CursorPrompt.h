@@ -4,6 +4,7 @@
 // message box. At most one is open at a time.
 
 #include "platform/Windows.h"
+#include "sending/ChatSender.h"
 #include "ui/GlassPrompt.h"
 
 #include <QPointer>
@@ -39,11 +40,14 @@ class CursorPrompt : public GlassPrompt {
     void begin();
     void scheduleRefresh();
     void sendNow();
+    // Shows what a reading of `app`'s caret found.
+    void show(const std::optional<AppInfo>& app, CursorSpot spot);
 
     OnSend m_onSend;
     qint64 m_openedMs = 0;
     bool m_open = false;
     bool m_seesCursor = false;
+    bool m_reading = false; // a caret reading is under way off the GUI thread
 };
 
 } // namespace ombrel

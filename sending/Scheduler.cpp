@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace ombrel {
@@ -15,6 +17,20 @@ class EventLoopScheduler : public Scheduler {
     void after(int delayMs, QObject* guard, std::function<void()> work) override {
         QObject* context = guard ? guard : QCoreApplication::instance();
         QTimer::singleShot(delayMs, Qt::PreciseTimer, context, std::move(work));
+    }
+
+    void offThread(QObject* guard, std::function<std::function<void()>()> work) override {
+        const QPointer<QObject> context(guard);
+        const bool guarded = guard != nullptr;
+        QThreadPool::globalInstance()->start([work = std::move(work), context, guarded] {
+            std::function<void()> then = work();
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [then = std::move(then), context, guarded] {
+                    if (then && (!guarded || context)) then();
+                },
+                Qt::QueuedConnection);
+        });
     }
 
   private:

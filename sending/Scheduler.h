@@ -19,6 +19,11 @@ class Scheduler {
     // first. A null guard means the work always runs.
     virtual void after(int delayMs, QObject* guard, std::function<void()> work) = 0;
 
+    // Runs `work` off the GUI thread, then what it answers on the GUI thread, unless `guard`
+    // is destroyed by then (a null guard: always). For readings that may take long, such as
+    // a walk through a busy browser's elements, so the interface never waits for them.
+    virtual void offThread(QObject* guard, std::function<std::function<void()>()> work) = 0;
+
     // The scheduler in use: the event loop's unless a test installed another.
     static Scheduler& current();
     // Installs `scheduler` (not owned); null returns to the event loop's.

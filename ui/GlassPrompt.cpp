@@ -1,6 +1,7 @@
 #include "GlassPrompt.h"
 #include "Glass.h"
 #include "platform/ScreenSpace.h"
+#include "ui/PlatformWords.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -189,7 +190,10 @@ QString GlassPrompt::detail() const {
     return m_detail->text();
 }
 
-void GlassPrompt::say(const QString& heading, const QString& detail, const QString& button) {
+void GlassPrompt::say(const QString& givenHeading, const QString& givenDetail, const QString& givenButton) {
+    const QString heading = words(givenHeading);
+    const QString detail = words(givenDetail);
+    const QString button = words(givenButton);
     m_heading->setText(heading);
     m_detail->setText(detail);
     m_primary->setText(button);

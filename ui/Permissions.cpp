@@ -1,6 +1,7 @@
 #include "Permissions.h"
 
 #include "platform/Platform.h"
+#include "ui/PlatformWords.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -16,7 +17,11 @@ Permissions::Presenter& presenter() {
     return p;
 }
 
-int runAlert(const QString& title, const QString& message, const QStringList& buttons) {
+int runAlert(const QString& givenTitle, const QString& givenMessage, const QStringList& givenButtons) {
+    // Every alert reads in this desktop's names ("your computer", "Files", "Ctrl+").
+    const QString title = words(givenTitle);
+    const QString message = words(givenMessage);
+    const QStringList buttons = words(givenButtons);
     if (presenter()) return presenter()(title, message, buttons);
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Ombrel Capture"));

@@ -51,6 +51,9 @@ const QList<std::pair<QString, QString>>& phrases() {
         {QStringLiteral("the Mac"), QStringLiteral("the computer")},
         {QStringLiteral("a busy Mac"), QStringLiteral("a busy computer")},
         {QStringLiteral("a Mac"), QStringLiteral("a computer")},
+        // Programs started at login are listed by the desktop, not under a settings path.
+        {QStringLiteral("System Settings > General > Login Items"),
+         QStringLiteral("your desktop's Startup Applications")},
         {QStringLiteral("System Settings"), QStringLiteral("Settings")},
         {QStringLiteral("Finder"), QStringLiteral("Files")},
         {QStringLiteral("the Option key"), QStringLiteral("the Alt key")},

@@ -2,6 +2,7 @@
 #include "Glass.h"
 #include "Symbols.h"
 #include "platform/ScreenSpace.h"
+#include "ui/PlatformWords.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -74,7 +75,8 @@ void Toast::warn(const QString& text, QWidget* over) {
     show(text, warningSymbol, over, true);
 }
 
-void Toast::show(const QString& text, const QString& symbol, QWidget* over, bool longer) {
+void Toast::show(const QString& givenText, const QString& symbol, QWidget* over, bool longer) {
+    const QString text = words(givenText);
     // 1. Only one toast: the old one goes at once, and its pending fade-out with it.
     if (hideWork()) hideWork()->deleteLater();
     hideWork() = nullptr;

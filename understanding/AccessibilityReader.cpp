@@ -147,14 +147,20 @@ bool containsAny(const QString& text, std::initializer_list<const char*> words) 
     return false;
 }
 
+// The address of a document that is on screen now; a page in a background tab, which
+// browsers keep in the tree too, does not count.
+std::optional<QString> shownAddress(const AccessibleNodePtr& document) {
+    if (!document || !document->isShowing()) return std::nullopt;
+    return cleanAddress(document->documentAddress());
+}
+
 // Breadth first through a browser window: the page's document address, else the value of
 // its address bar. A window that can search itself is first asked for its documents in one
 // question, which a busy browser answers far sooner than a walk through its tree.
 std::optional<QString> searchWindow(const AccessibleNodePtr& window) {
     if (const auto documents = window->descendants({QStringLiteral("document web")}, maxDocumentsAsked))
         for (const AccessibleNodePtr& document : *documents)
-            if (auto address = document ? cleanAddress(document->documentAddress()) : std::nullopt)
-                return address;
+            if (auto address = shownAddress(document)) return address;
     std::deque<AccessibleNodePtr> queue{window};
     QDeadlineTimer deadline(addressSearchMs);
     std::optional<QString> addressBar;
@@ -165,7 +171,7 @@ std::optional<QString> searchWindow(const AccessibleNodePtr& window) {
         ++seen;
         const QString role = node->role();
         if (role == QLatin1String("document web")) {
-            if (auto address = cleanAddress(node->documentAddress())) return address;
+            if (auto address = shownAddress(node)) return address;
             continue; // the page's own elements are not searched
         }
         if (isTextEntry(role) && !addressBar) {
@@ -198,8 +204,7 @@ std::optional<QString> builtInAddress(const AccessibleNodePtr& window, const QSe
                     address && !isOwn(*address, ownHosts))
                     return address;
         } else if (role == QLatin1String("document web")) {
-            if (auto address = cleanAddress(node->documentAddress()); address && !isOwn(*address, ownHosts))
-                return address;
+            if (auto address = shownAddress(node); address && !isOwn(*address, ownHosts)) return address;
         }
         for (AccessibleNodePtr& child : node->children())
             if (child) queue.push_back(std::move(child));

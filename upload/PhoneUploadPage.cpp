@@ -1,11 +1,12 @@
 // The page a phone opens after scanning the QR code. One self-contained document: no
 // external resources, so it works on a network without internet access.
+#include "ui/PlatformWords.h"
 #include "upload/PhoneUploadServer.h"
 
 namespace ombrel {
 
 QString PhoneUploadServer::page() {
-    static const QString text = QString::fromUtf8(R"HTML(<!DOCTYPE html>
+    static const QString text = words(QString::fromUtf8(R"HTML(<!DOCTYPE html>
 <html lang="en">
 <head>
 <meta charset="utf-8">
@@ -76,7 +77,7 @@ QString PhoneUploadServer::page() {
 </script>
 </body>
 </html>
-)HTML");
+)HTML"));
     return text;
 }
 

@@ -1,5 +1,7 @@
 #include "upload/PhoneUploadServer.h"
 
+#include "platform/PrivateFiles.h"
+
 #include "upload/UploadConnection.h"
 
 #include <QDir>
@@ -17,7 +19,9 @@ namespace ombrel {
 namespace {
 
 QString defaultInbox() {
-    return QDir(QDir::tempPath())
+    // Inside the program's private work folder (0700), on the home disk like the library, so
+    // that adopting a received file is a rename; the inbox itself is made 0700 on first use.
+    return QDir(PrivateFiles::folder(PrivateFiles::Size::Large))
         .filePath(QStringLiteral("ombrel-phone-") +
                   QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
 }

@@ -1,5 +1,6 @@
 #include "upload/PhoneUploadWindow.h"
 #include "platform/ScreenSpace.h"
+#include "ui/PlatformWords.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -51,10 +52,10 @@ PhoneUploadWindow::PhoneUploadWindow(const PhoneUploadServer::Options& options, 
     heading->setFont(headingFont);
     heading->setAlignment(Qt::AlignCenter);
 
-    auto* info =
-        new QLabel(QStringLiteral("Your phone must be on the same Wi-Fi as this Mac. Pick photos or files "
-                                  "on the page that opens, and they'll appear here."),
-                   this);
+    auto* info = new QLabel(
+        words(QStringLiteral("Your phone must be on the same Wi-Fi as this Mac. Pick photos or files "
+                             "on the page that opens, and they'll appear here.")),
+        this);
     info->setWordWrap(true);
     info->setAlignment(Qt::AlignCenter);
     QPalette secondary = info->palette();
@@ -64,6 +65,16 @@ PhoneUploadWindow::PhoneUploadWindow(const PhoneUploadServer::Options& options, 
     m_qrView = new QLabel(this);
     m_qrView->setFixedSize(qrViewPoints, qrViewPoints);
     m_qrView->setAlignment(Qt::AlignCenter);
+
+    // The address as text under the code, for a phone that cannot scan: typed into its
+    // browser, it opens the same page. Selectable, so it can be copied too.
+    m_addressLine = new QLabel(this);
+    m_addressLine->setObjectName(QStringLiteral("pageAddress"));
+    m_addressLine->setAlignment(Qt::AlignCenter);
+    m_addressLine->setWordWrap(true);
+    m_addressLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_addressLine->setPalette(secondary);
+    m_addressLine->hide();
 
     m_status = new QLabel(QStringLiteral("Starting…"), this);
     m_status->setWordWrap(true);
@@ -76,6 +87,7 @@ PhoneUploadWindow::PhoneUploadWindow(const PhoneUploadServer::Options& options, 
     stack->addWidget(heading, 0, Qt::AlignHCenter);
     stack->addWidget(info);
     stack->addWidget(m_qrView, 0, Qt::AlignHCenter);
+    stack->addWidget(m_addressLine);
     stack->addWidget(m_status);
     stack->addStretch(1);
 
@@ -88,6 +100,10 @@ PhoneUploadWindow::PhoneUploadWindow(const PhoneUploadServer::Options& options, 
 
 PhoneUploadWindow::~PhoneUploadWindow() {
     m_server.stop();
+}
+
+QString PhoneUploadWindow::shownAddress() const {
+    return m_addressLine->isVisibleTo(this) ? m_addressLine->text() : QString();
 }
 
 QString PhoneUploadWindow::statusText() const {
@@ -103,7 +119,7 @@ void PhoneUploadWindow::begin() {
 
     const std::optional<QString> address = m_addressSource ? m_addressSource() : std::nullopt;
     if (!address) {
-        m_status->setText(QStringLiteral("This Mac isn't on a network. Join Wi-Fi, then try again."));
+        m_status->setText(words(QStringLiteral("This Mac isn't on a network. Join Wi-Fi, then try again.")));
         return;
     }
     m_address = *address;
@@ -123,6 +139,8 @@ void PhoneUploadWindow::serverStarted(quint16 port) {
         pixmap.setDevicePixelRatio(ratio);
         m_qrView->setPixmap(pixmap);
     }
+    m_addressLine->setText(m_pageAddress);
+    m_addressLine->show();
     m_status->setText(QStringLiteral("Ready. It stops when you close this window."));
 }
 

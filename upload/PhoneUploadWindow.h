@@ -34,6 +34,8 @@ class PhoneUploadWindow : public QWidget {
     QString statusText() const;
     // The page's address once the server is ready, else empty.
     QString pageAddress() const { return m_pageAddress; }
+    // The address as the window shows it under the code (empty until the server is ready).
+    QString shownAddress() const;
     const PhoneUploadServer& server() const { return m_server; }
 
     // A QR code of `text`: level M, 12 pixels per module, black on white with a quiet
@@ -60,6 +62,7 @@ class PhoneUploadWindow : public QWidget {
     QString m_address;
     QString m_pageAddress;
     QLabel* m_qrView = nullptr;
+    QLabel* m_addressLine = nullptr;
     QLabel* m_status = nullptr;
     int m_received = 0;
 };

@@ -1,27 +1,14 @@
 #include "upload/ServePhoneCommand.h"
 
+#include "platform/StopSignals.h"
 #include "upload/PhoneUploadServer.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace ombrel {
 
 namespace {
-
-// A signal handler may only do async-signal-safe work: it writes one byte into a socket
-// pair, and the event loop, watching the other end, quits.
-int stopPipe[2] = {-1, -1};
-
-void onStopSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(stopPipe[0], &byte, 1);
-}
 
 bool isAnyAddress(const QHostAddress& address) {
     return address == QHostAddress(QHostAddress::Any) || address == QHostAddress(QHostAddress::AnyIPv4) ||
@@ -71,23 +58,11 @@ int servePhoneCommand(const QStringList& args) {
                    : options.bindAddress.toString();
     }
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stopPipe) != 0) {
+    StopSignals stopSignals([](int) { QCoreApplication::quit(); });
+    if (!stopSignals.isWatching()) {
         err << "Couldn't start: no way to listen for the stop signal.\n";
         return 1;
     }
-    QSocketNotifier stopNotifier(stopPipe[1], QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, qApp, [] {
-        char byte;
-        [[maybe_unused]] const ssize_t got = ::read(stopPipe[1], &byte, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    struct sigaction oldInt = {}, oldTerm = {};
-    sigaction(SIGINT, &action, &oldInt);
-    sigaction(SIGTERM, &action, &oldTerm);
 
     int status = 0;
     PhoneUploadServer server(options);
@@ -107,11 +82,6 @@ int servePhoneCommand(const QStringList& args) {
     QCoreApplication::exec();
     server.stop();
 
-    sigaction(SIGINT, &oldInt, nullptr);
-    sigaction(SIGTERM, &oldTerm, nullptr);
-    ::close(stopPipe[0]);
-    ::close(stopPipe[1]);
-    stopPipe[0] = stopPipe[1] = -1;
     return status;
 }
 

@@ -2,16 +2,27 @@
 
 #include "upload/PhoneUploadServer.h"
 
+#include "platform/Log.h"
+
 #include <QDir>
 #include <QFile>
 #include <QNetworkProxy>
 #include <QTcpSocket>
 #include <QTemporaryFile>
 #include <QUuid>
+#include <sys/stat.h>
 
 namespace ombrel::upload {
 
 namespace {
+
+// Makes the inbox when it is missing, the last folder 0700 from the start (its parents as
+// usual). An inbox that exists is used as it is: the user may have chosen it.
+bool makeInbox(const QString& inbox) {
+    if (QFileInfo(inbox).isDir()) return true;
+    if (!QDir().mkpath(QFileInfo(inbox).absolutePath())) return false;
+    return ::mkdir(QFile::encodeName(inbox).constData(), 0700) == 0 || QFileInfo(inbox).isDir();
+}
 constexpr QByteArrayView headEnd = "\r\n\r\n";
 } // namespace
 
@@ -133,7 +144,8 @@ void UploadConnection::completeRequest() {
 }
 
 void UploadConnection::openInboxFile() {
-    if (!QDir().mkpath(m_settings.inbox)) {
+    if (!makeInbox(m_settings.inbox)) {
+        qCWarning(logUpload) << "Couldn't make the inbox" << m_settings.inbox;
         m_saveFailed = true;
         return;
     }
@@ -153,10 +165,7 @@ std::optional<QString> UploadConnection::keepInboxFile() {
     // replaces an existing file, so nothing already received is lost.
     if (!m_file->rename(path)) return std::nullopt; // the temporary file goes with m_file
     m_file->setAutoRemove(false);
-    m_file.reset();
-    // Temporary files are private to their owner; a received picture is an ordinary file.
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                    QFileDevice::ReadOther);
+    m_file.reset(); // created 0600 and kept so: a photo from the phone is the user's alone
     return path;
 }
 

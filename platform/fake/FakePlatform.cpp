@@ -113,6 +113,13 @@ QString FakeLoginItem::disable() {
 
 FocusReading FakeAccessibility::focusedElement(qint64 pid, int) {
     ++readings;
+    if (answerDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answerDelayMs));
+    if (holdAnswers) {
+        ++waiting;
+        for (int i = 0; i < 2000 && holdAnswers; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        --waiting;
+    }
     if (!nextReadings.isEmpty()) return nextReadings.takeFirst();
     return focus.value(pid, FocusReading{FocusReading::Result::Failed, {}});
 }
@@ -164,7 +171,8 @@ Outcome<bool> FakeAudioSource::start(std::function<void(const AudioChunk&)> onCh
 }
 
 void FakeAudioSource::stop() {
-    m_stopping = true;
+    if (m_stopping.exchange(true)) return;
+    if (m_stopDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_stopDelayMs));
     if (m_thread.joinable()) m_thread.join();
 }
 
@@ -208,7 +216,7 @@ bool FakeRecording::requestMicrophoneAccess() {
 }
 
 std::unique_ptr<AudioSource> FakeRecording::microphone() {
-    return std::make_unique<FakeAudioSource>(toneAmplitude);
+    return std::make_unique<FakeAudioSource>(toneAmplitude, microphoneStopDelayMs);
 }
 
 std::unique_ptr<InputMonitor> FakeRecording::inputMonitor() {

@@ -151,7 +151,12 @@ class FakeAccessibility : public Accessibility {
     QHash<qint64, FocusReading> focus;
     // Answers used first, one per reading, before `focus` (to change the answer over time).
     QList<FocusReading> nextReadings;
-    int readings = 0;
+    std::atomic<int> readings{0};
+    // While set, a reading waits (up to ten seconds), as a walk through a busy browser
+    // does; `waiting` counts the readings held so.
+    std::atomic<bool> holdAnswers{false};
+    std::atomic<int> answerDelayMs{0}; // every reading takes this long
+    std::atomic<int> waiting{0};
     QList<qint64> switchedOn;
     QList<bool> switchedOnAsBrowser;
     int trustRequests = 0;
@@ -180,6 +185,7 @@ class FakeNode : public AccessibleNode {
     bool editable = false;
     bool active = false;
     bool visible = true;
+    bool showing = true;
     std::optional<QRectF> frame;
     QMap<NodeText, QString> texts;
     QString docURL;
@@ -191,6 +197,7 @@ class FakeNode : public AccessibleNode {
     bool isEditable() override { return ask(), editable; }
     bool isActive() override { return ask(), active; }
     bool isVisible() override { return ask(), visible; }
+    bool isShowing() override { return ask(), showing; }
     std::optional<QRectF> frameGlobal() override { return ask(), frame; }
     QString text(NodeText which) override { return ask(), texts.value(which); }
     QString documentAddress() override { return ask(), docURL; }
@@ -256,13 +263,16 @@ class FakeFrameSource : public FrameSource {
 // A steady tone of the given loudness, delivered in real time on a thread of its own.
 class FakeAudioSource : public AudioSource {
   public:
-    explicit FakeAudioSource(double amplitude) : m_amplitude(amplitude) {}
+    // `stopDelayMs`: how long stopping takes, as a device that is slow to close.
+    explicit FakeAudioSource(double amplitude, int stopDelayMs = 0)
+        : m_amplitude(amplitude), m_stopDelayMs(stopDelayMs) {}
     ~FakeAudioSource() override { stop(); }
     Outcome<bool> start(std::function<void(const AudioChunk&)> onChunk) override;
     void stop() override;
 
   private:
     double m_amplitude;
+    int m_stopDelayMs;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
 };
@@ -299,6 +309,7 @@ class FakeRecording : public RecordingSources {
     bool answerWhenAsked = true;
     int accessRequests = 0;
     double toneAmplitude = 0.25;
+    int microphoneStopDelayMs = 0; // how long the microphone takes to stop
     std::optional<QPoint> pointerAt;
     std::atomic<int> grabs{0};
     // The monitor handed out last, to press and scroll through.

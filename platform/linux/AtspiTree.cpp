@@ -37,6 +37,11 @@ class AtspiNode : public AccessibleNode {
         return hasState(m_element.get(), ATSPI_STATE_VISIBLE);
     }
 
+    bool isShowing() override {
+        std::lock_guard guard(lock());
+        return hasState(m_element.get(), ATSPI_STATE_SHOWING);
+    }
+
     std::optional<QRectF> frameGlobal() override {
         std::lock_guard guard(lock());
         AtspiComponent* component = atspi_accessible_get_component_iface(m_element.get());

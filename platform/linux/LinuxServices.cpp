@@ -12,7 +12,9 @@
 #include "XTestKeys.h"
 
 #include "platform/Defaults.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
+#include "platform/PrivateFiles.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -134,9 +136,10 @@ std::optional<QString> FreedesktopTrash::moveToTrash(const QString& path) {
 bool FreedesktopTrash::putBack(const QString& trashedPath, const QString& originalPath) {
     if (!QFileInfo::exists(trashedPath) || QFileInfo::exists(originalPath)) return false;
     if (!QDir().mkpath(QFileInfo(originalPath).absolutePath())) return false;
-    if (!QFile::rename(trashedPath, originalPath)) {
-        if (!QFile::copy(trashedPath, originalPath)) return false;
-        QFile::remove(trashedPath);
+    // One rename, or across file systems a whole copy under a passing name first.
+    if (const QString error = PrivateFiles::moveFile(trashedPath, originalPath); !error.isEmpty()) {
+        qCWarning(logPlatform) << "Couldn't put back" << originalPath << ":" << error;
+        return false;
     }
     // The trash keeps "files/NAME" beside "info/NAME.trashinfo"; forget the record too.
     const QFileInfo trashed(trashedPath);

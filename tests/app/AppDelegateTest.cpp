@@ -10,10 +10,15 @@
 #include "ui/Toast.h"
 #include "video/VideoEditorWindow.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -146,8 +151,8 @@ TEST_F(AppDelegateTest, AFailingLoginItemChangeIsExplained) {
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Couldn't change Open at Startup");
     EXPECT_EQ(alerts[0].message,
-              "The autostart folder is read-only. You can also change it in System Settings > "
-              "General > Login Items.");
+              "The autostart folder is read-only. You can also change it in your desktop's "
+              "Startup Applications.");
 }
 
 TEST_F(AppDelegateTest, OnlyTheRealBuildSortsTheLibraryAndRecoversRecordings) {
@@ -205,7 +210,7 @@ TEST_F(AppDelegateTest, AFailedGrabIsExplainedAndCapturingEnds) {
         << "waited for: !app->isCapturing()";
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Couldn't capture the screen");
-    EXPECT_TRUE(alerts[0].message.endsWith("Your Mac said: The X server didn't hand over the screen."));
+    EXPECT_TRUE(alerts[0].message.endsWith("Your computer said: The X server didn't hand over the screen."));
     EXPECT_TRUE(platform.sounds->events.isEmpty());
 }
 
@@ -282,7 +287,9 @@ TEST_F(AppDelegateTest, BringingInAChosenVideoLeavesTheChosenFileInPlace) {
     EXPECT_TRUE(QFileInfo::exists(chosen));
     const QStringList all = CaptureStore::all();
     ASSERT_EQ(all.size(), 1);
-    EXPECT_TRUE(all.first().endsWith("-talk.mp4"));
+    // Copied straight into the library under its own name, never through the shared /tmp.
+    EXPECT_EQ(QFileInfo(all.first()).fileName(), "talk.mp4");
+    EXPECT_EQ(QDir(dir.filePath("tmp")).entryList(QDir::Files | QDir::Hidden), QStringList{"talk.mp4"});
     ASSERT_EQ(VideoEditorWindow::openEditors().size(), 1) << "the video opens in the video editor";
     EXPECT_EQ(VideoEditorWindow::openEditors().first()->file(), QFileInfo(all.first()).absoluteFilePath());
     // A video of the library opens where it is, also from the command line and from Recent.
@@ -309,7 +316,51 @@ TEST_F(AppDelegateTest, AStoredPictureThatCannotBeReadIsExplained) {
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Couldn't open that picture");
     EXPECT_EQ(alerts[0].message,
-              "The file may have been moved or damaged. Show the folder in Finder to check on it.");
+              "The file may have been moved or damaged. Show the folder in Files to check on it.");
+}
+
+namespace {
+// Every text a person can read on the program's windows and menus: labels, buttons, tips,
+// names read out by a screen reader, titles, placeholders and menu items.
+QStringList shownTexts() {
+    QStringList texts;
+    for (QWidget* w : QApplication::allWidgets()) {
+        texts << w->toolTip() << w->accessibleName() << w->windowTitle();
+        if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
+        if (auto* line = qobject_cast<QLineEdit*>(w)) texts << line->placeholderText();
+        for (QAction* a : w->actions())
+            texts << a->text() << a->toolTip();
+    }
+    texts.removeAll(QString());
+    return texts;
+}
+} // namespace
+
+TEST_F(AppDelegateTest, EveryTextShownUsesThisDesktopsNamesNotTheMacs) {
+    auto app = launch();
+    const QString picture = CaptureStore::newFileURL();
+    QImage image(60, 40, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    ASSERT_TRUE(image.save(picture));
+    QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
+    item(app->appMenu(), "Capture Screen")->trigger();
+    ASSERT_TRUE(presented.wait(5000));
+    app->toggleRecent();
+    app->addFromPhone();
+    app->openPicture(libraryPath("gone.png"));
+    Toast::show(QStringLiteral("Moved to the Trash. Press Command-Z to undo."));
+
+    static const QRegularExpression mac(QStringLiteral(R"(\bMac\b|Finder|Command-|Option-|iCloud|macOS)"));
+    QStringList seen = shownTexts();
+    for (const Alert& alert : alerts)
+        seen << alert.title << alert.message;
+    seen << Toast::shownText();
+    ASSERT_GT(seen.size(), 50) << "the editor, Recent and the phone window are open";
+    for (const QString& text : seen)
+        EXPECT_FALSE(mac.match(text).hasMatch()) << text.toStdString();
+    EXPECT_TRUE(seen.contains(QStringLiteral("Show the folder in Files")));
+    app->editor()->closeEditor();
 }
 
 TEST_F(AppDelegateTest, RecentFromTheTrayTogglesThePanelReopenShowsItAndATileOpensTheEditor) {

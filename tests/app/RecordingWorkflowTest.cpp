@@ -101,9 +101,10 @@ TEST_F(RecordingWorkflow, ARefusedMicrophoneIsExplainedAndTheRecordingGoesOnWith
     EXPECT_FALSE(app->microphoneAllowed());
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Recording without your voice");
-    EXPECT_EQ(alerts[0].message,
-              "Ombrel Capture isn't allowed to use the microphone. You can turn it on in System "
-              "Settings > Privacy & Security > Microphone.");
+    EXPECT_EQ(
+        alerts[0].message,
+        "Ombrel Capture isn't allowed to use the microphone. You can turn it on in Settings > Privacy & "
+        "Security > Microphone.");
 
     platform.recording->access = MicrophoneAccess::NotDetermined;
     platform.recording->answerWhenAsked = true;

@@ -114,20 +114,32 @@ check "and shows the window, not the one covering it" \
     test "$("$PROBE" differing "$T/window-frame.png" 300 150 100 50 '#c03030' 60)" -gt 4000
 xdotool search --name '^cover$' windowunmap >/dev/null 2>&1 || true
 
-# --- 3. a recorder killed halfway leaves a file that the next start recovers ---
+# --- 3. the raw recording is private; a start leaves a live one alone and recovers a killed one ---
 mkdir -p "$T/tmp"
+work="$XDG_CACHE_HOME/ombrel-capture/work"
 before=$(video_count)
 TMPDIR="$T/tmp" timeout 60 "$APP" record --seconds 30 --no-zoom --no-sound >"$T/rec3.out" 2>"$T/rec3.err" &
 REC=$!
-sleep 5
+wait_for 15 sh -c "find '$work' -name 'ombrel-recording-*.mp4' -size +0 2>/dev/null | grep -q ."
+live=$(find "$work" -name 'ombrel-recording-*.mp4' -size +0 | head -1)
+check "the raw recording is written in the private work folder" test -n "$live"
+check "only its owner can read it (0600 in a 0700 folder), and nothing is in the shared /tmp" \
+    sh -c "[ \$(stat -c %a '$live') = 600 ] && [ \$(stat -c %a '$work') = 700 ] && [ -z \"\$(find '$T/tmp' -name 'ombrel-recording-*')\" ]"
+# The program starting meanwhile must not take the file the command is still writing.
+TMPDIR="$T/tmp" OMBREL_BUNDLE_ID=com.ombrel.capture desktop_spawn 60 "$APP" >"$T/app-early.log" 2>&1
+early=${DESKTOP_PIDS[-1]}
+sleep 4
+check "a start while recording leaves the live recording where it is" \
+    sh -c "[ -s '$live' ] && [ \$(find '$LIBRARY' -name '*.mp4' | wc -l) -eq $before ]"
+kill -TERM "$early" 2>/dev/null || true
+wait_for 15 sh -c "! kill -0 $early 2>/dev/null"
 kill -9 $REC
 wait $REC 2>/dev/null || true
-stranded=$(find "$T/tmp" -name 'ombrel-recording-*.mp4' -size +0 | head -1)
-check "the killed recorder left its raw file behind" test -n "$stranded"
+check "the killed recorder left its raw file behind" test -s "$live"
 TMPDIR="$T/tmp" OMBREL_BUNDLE_ID=com.ombrel.capture desktop_spawn 120 "$APP" >"$T/app.log" 2>&1
 check "the next start moves it into the library" wait_for 20 sh -c "[ \$(find '$LIBRARY' -name '*.mp4' | wc -l) -gt $before ]"
 recovered=$(videos | while read -r f; do [ "$(basename "$f")" != "$(basename "$first")" ] && echo "$f"; done | tail -1)
-check "and the temporary folder is empty" test -z "$(find "$T/tmp" -name 'ombrel-recording-*')"
+check "and the work folder holds no recording any more" test -z "$(find "$work" -name 'ombrel-recording-*')"
 rlen=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$recovered")
 check "the recovered recording plays ($rlen s)" sh -c "ffmpeg -v error -i '$recovered' -f null - && awk -v d='$rlen' 'BEGIN { exit !(d >= 1.5) }'"
 

@@ -124,7 +124,7 @@ TEST_F(EditorFindTest, AStaleFindIsDroppedWithoutAMessage) {
 TEST_F(EditorFindTest, AutoBlurCoversThePasswordAndTheElementsPointAtButtons) {
     auto editor = open();
     editor->autoBlur();
-    EXPECT_EQ(editor->statusText(), "Reading carefully. This can take a moment on a busy Mac…");
+    EXPECT_EQ(editor->statusText(), "Reading carefully. This can take a moment on a busy computer…");
     EXPECT_EQ(waitForStatus(*editor), "Blurred 1. It can miss things, so have a quick look.");
     const QList<Markup::Box>& boxes = editor->canvas()->markup().boxes;
     ASSERT_EQ(boxes.size(), 1);

@@ -245,13 +245,38 @@ TEST_F(CaptureStoreMaintenance, StrandedRecordingsAreAdoptedAndEmptyOnesDeleted)
     write("ombrel-recording-empty.mp4", "");
     write("ombrel-recording-C.mov", "data");
     write("other.mp4", "data");
+    {
+        QFile old(tmp + "/ombrel-recording-empty.mp4"); // left empty by a failed start long ago
+        ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+        old.setFileTime(QDateTime::currentDateTime().addSecs(-600), QFileDevice::FileModificationTime);
+    }
+    // A recording being written (by `ombrel-capture record` beside the program) is never taken,
+    // nor one just made whose writer has not started yet.
+    write("ombrel-recording-live.mp4", "being written");
+    const RecordingFiles::Lease writing(tmp + "/ombrel-recording-live.mp4");
+    ASSERT_TRUE(writing.isHeld());
+    write("ombrel-recording-new.mp4", "");
     EXPECT_EQ(RecordingFiles::recoverStranded(tmp), 2);
-    EXPECT_EQ(QDir(tmp).entryList(QDir::Files), (QStringList{"ombrel-recording-C.mov", "other.mp4"}));
+    EXPECT_EQ(QDir(tmp).entryList(QDir::Files),
+              (QStringList{"ombrel-recording-C.mov", "ombrel-recording-live.mp4", "ombrel-recording-new.mp4",
+                           "other.mp4"}));
     const QStringList videos = CaptureStore::all();
     ASSERT_EQ(videos.size(), 2);
     for (const QString& v : videos)
         EXPECT_TRUE(QFileInfo(v).fileName().startsWith("Ombrel Capture Video_"));
-    EXPECT_TRUE(RecordingFiles::newTemporaryFile(tmp).startsWith(tmp + "/ombrel-recording-"));
+}
+
+TEST_F(CaptureStoreMaintenance, ARecordingIsWrittenIntoAPrivateFileOutsideTheSharedTemporaryFolder) {
+    const QString raw = RecordingFiles::newTemporaryFile();
+    ASSERT_FALSE(raw.isEmpty());
+    EXPECT_TRUE(QFileInfo(raw).fileName().startsWith("ombrel-recording-"));
+    EXPECT_FALSE(raw.startsWith(QDir::tempPath() + "/"));
+    EXPECT_EQ(QFileInfo(raw).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ReadUser | QFileDevice::WriteUser);
+    EXPECT_EQ(QFileInfo(QFileInfo(raw).absolutePath()).permissions(),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                  QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    QFile::remove(raw);
 }
 
 TEST_F(CaptureStoreMaintenance, PageAddressIsOnUnlessTurnedOff) {

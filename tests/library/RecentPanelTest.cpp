@@ -359,7 +359,7 @@ TEST_F(RecentPanelTest, TheFolderButtonMakesTheLibraryFolderAndOpensIt) {
     p.folderButton()->click();
     EXPECT_TRUE(QFileInfo(CaptureStore::folder()).isDir());
     EXPECT_EQ(platform.workspace->opened.value(0), QUrl::fromLocalFile(CaptureStore::folder()));
-    EXPECT_EQ(p.folderButton()->toolTip(), "Show the folder in Finder");
+    EXPECT_EQ(p.folderButton()->toolTip(), "Show the folder in Files");
     EXPECT_FALSE(p.settingsButton()->isVisible()) << "no Settings menu handed over";
     QMenu settings;
     p.setSettingsMenu(&settings);

@@ -214,6 +214,24 @@ TEST_F(ScreenRecorderTest, WithoutPointerSamplesOrClicksTheRecordingIsSavedPlain
     EXPECT_GE(decodablePictures(*result.file, 0.8), 15) << "about 30 pictures a second";
 }
 
+TEST_F(ScreenRecorderTest, ARecordingThatTakesLongToCloseIsMovedOnlyOnceClosed) {
+    // A microphone that takes longer to stop than the recorder's stop timer: the file must
+    // not move while the encoder is still writing its tail.
+    platform.recording->microphoneStopDelayMs = ScreenRecorder::stopWaitMs + 1500;
+    ScreenRecorder recorder(false, temporary());
+    Result result;
+    watch(recorder, result);
+    record(recorder, true, 0.6);
+    QTest::qWait(ScreenRecorder::stopWaitMs + 500);
+    EXPECT_FALSE(result.finished) << "finished while the file was still being closed";
+    EXPECT_TRUE(QFileInfo::exists(temporary()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.finished; }, 20000));
+    ASSERT_TRUE(result.file) << result.error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(temporary()));
+    EXPECT_TRUE(hasAudio(*result.file));
+    EXPECT_GE(decodablePictures(*result.file, 0.6), 10) << "the whole recording, not a cut-off head";
+}
+
 TEST_F(ScreenRecorderTest, ClicksInsideTheAreaAreSampledAndTheSavedVideoIsZoomed) {
     platform.recording->pointerAt = QPoint(160, 90);
     ScreenRecorder recorder(true, temporary());

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QThreadPool>
 
 using namespace ombrel;
 using namespace ombrel::test;
@@ -59,6 +60,26 @@ TEST_F(CursorPromptTest, ClickingIntoTheChatTurnsThePromptIntoSendWithinOneRefre
     prompt->primaryButton()->click();
     EXPECT_EQ(sentTo, QList<qint64>{chat.pid});
     EXPECT_EQ(CursorPrompt::current(), nullptr);
+}
+
+TEST_F(CursorPromptTest, TheCaretIsReadOffTheGuiThreadOneReadingAtATime) {
+    Scheduler::install(nullptr); // the event loop's timers and a real worker thread
+    platform.windows->front = chat;
+    platform.accessibility->focus[chat.pid] = textArea();
+    platform.accessibility->holdAnswers = true; // a walk through a busy browser
+    CursorPrompt* prompt = askAbout({picture(QStringLiteral("a.png"), 10)});
+    // The interface goes on while the reading waits: were it read here, the prompt would only
+    // come back once the reading had ended.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.accessibility->waiting == 1; }, 5000));
+    EXPECT_EQ(prompt->heading(), QStringLiteral("Click in your chat"));
+    QTest::qWait(CursorPrompt::refreshMs * 3);
+    EXPECT_EQ(platform.accessibility->readings, 1) << "no second reading while the first is under way";
+    platform.accessibility->holdAnswers = false;
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return prompt->heading() == QStringLiteral("I see your cursor"); }, 5000));
+    prompt->dismiss();
+    QThreadPool::globalInstance()->waitForDone();
+    Scheduler::install(&clock);
 }
 
 TEST_F(CursorPromptTest, AnUnchangedStateIsNotAppliedAgain) {

@@ -38,7 +38,8 @@ TEST_F(PermissionsTest, AFailureGivesTheGenericAdviceAndTheSystemsWords) {
         shown[0].message,
         "Please try again. If it keeps happening, quit Ombrel Capture from the menu bar and open it again. "
         "If "
-        "your disk is nearly full, free up some space first.\n\nYour Mac said: The X server didn't hand over "
+        "your disk is nearly full, free up some space first.\n\nYour computer said: The X server didn't hand "
+        "over "
         "the screen.");
     EXPECT_FALSE(Permissions::failureMessage("").contains("said"));
 }

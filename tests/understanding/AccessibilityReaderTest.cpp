@@ -149,6 +149,10 @@ TEST_F(ReaderTest, PageAddressesComeFromVisibleBrowserWindowsFrontFirst) {
     auto browserWindow = app->add("frame", QRectF(0, 0, 1200, 800));
     auto bar = browserWindow->add("entry", QRectF(0, 0, 1200, 30), "Address and search bar");
     bar->texts.insert(NodeText::Value, "example.com/from-bar");
+    // A tab in the background comes first in the tree but is not the page shown.
+    auto background = browserWindow->add("document web", QRectF(0, 40, 1200, 760));
+    background->docURL = "https://example.com/background-tab";
+    background->showing = false;
     auto page = browserWindow->add("document web", QRectF(0, 40, 1200, 760));
     page->docURL = "https://example.com/page#top";
     putWindow(pid, "Chromium", QRect(0, 0, 1200, 800));
@@ -181,6 +185,9 @@ TEST_F(ReaderTest, PageAddressesComeFromVisibleBrowserWindowsFrontFirst) {
 TEST_F(ReaderTest, TheDesktopChatAppNeverReportsItsOwnPages) {
     app->kids.clear();
     auto w = app->add("frame", QRectF(0, 0, 1200, 800));
+    auto hidden = w->add("document web", QRectF(0, 0, 1200, 800));
+    hidden->docURL = "https://docs.example.org/another-tab";
+    hidden->showing = false;
     w->add("document web", QRectF(0, 0, 1200, 800))->docURL = "https://claude.ai/chat/1";
     auto shown = w->add("panel", QRectF(0, 0, 600, 800));
     shown->add("document web", QRectF(0, 0, 600, 800))->docURL = "https://docs.example.org/guide";

@@ -162,6 +162,13 @@ TEST_F(UploadServerAnswers, AnUploadIsSavedAnnouncedAndAnsweredOk) {
     EXPECT_EQ(readFile(paths[0]), "picture bytes");
     EXPECT_EQ(readFile(paths[1]), "no name");
     EXPECT_EQ(inboxEntries().size(), 2) << "no temporary file stays behind";
+    // Photos from the phone are the user's alone: a 0700 inbox and 0600 files.
+    EXPECT_EQ(QFileInfo(server->inbox()).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                            QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                                                            QFileDevice::WriteUser | QFileDevice::ExeUser);
+    for (const QString& path : paths)
+        EXPECT_EQ(QFileInfo(path).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
 TEST_F(UploadServerAnswers, TraversalNamesLandInTheInboxUnderTheirFinalComponent) {

@@ -54,14 +54,18 @@ TEST_F(PhoneUploadWindowTest, ShowsItsTextsThenTheQrCodeOfThePageAddressOnceRead
     EXPECT_TRUE(window.isVisible());
     ASSERT_TRUE(waitUntil([&] { return window.statusText() != "Starting…"; }, 5000));
 
-    EXPECT_EQ(labelTexts(window),
-              (QStringList{
-                  "Scan with your phone's camera",
-                  "Your phone must be on the same Wi-Fi as this Mac. Pick photos or files on the page that "
-                  "opens, and they'll appear here.",
-                  "Ready. It stops when you close this window."}));
     const quint16 port = window.server().port();
-    EXPECT_EQ(window.pageAddress(), QString("http://127.0.0.1:%1/%2").arg(port).arg(window.server().token()));
+    const QString address = QString("http://127.0.0.1:%1/%2").arg(port).arg(window.server().token());
+    EXPECT_EQ(window.pageAddress(), address);
+    // The address is also written under the code, for a phone that cannot scan.
+    EXPECT_EQ(
+        labelTexts(window),
+        (QStringList{
+            "Scan with your phone's camera",
+            "Your phone must be on the same Wi-Fi as this computer. Pick photos or files on the page that "
+            "opens, and they'll appear here.",
+            address, "Ready. It stops when you close this window."}));
+    EXPECT_EQ(window.shownAddress(), address);
     const QLabel* qr = qrView(window);
     ASSERT_NE(qr, nullptr);
     EXPECT_EQ(qr->size(), QSize(260, 260));
@@ -95,9 +99,10 @@ TEST_F(PhoneUploadWindowTest, CountsReceivedFilesAndHandsEachOn) {
 TEST_F(PhoneUploadWindowTest, WithoutANetworkItSaysSoAndServesNothing) {
     PhoneUploadWindow window(localOptions(), [] { return std::optional<QString>(); });
     window.begin();
-    EXPECT_EQ(window.statusText(), "This Mac isn't on a network. Join Wi-Fi, then try again.");
+    EXPECT_EQ(window.statusText(), "This computer isn't on a network. Join Wi-Fi, then try again.");
     EXPECT_FALSE(window.server().isRunning());
     EXPECT_TRUE(window.pageAddress().isEmpty());
+    EXPECT_TRUE(window.shownAddress().isEmpty());
     EXPECT_TRUE(qrView(window)->pixmap().isNull());
 }
 

@@ -1,4 +1,5 @@
 // The rules of the upload server that need no socket: lengths, names, addresses, routes, the page.
+#include "platform/PrivateFiles.h"
 #include "support/TestEnv.h"
 #include "upload/PhoneUploadServer.h"
 #include "upload/UploadProtocol.h"
@@ -106,7 +107,8 @@ TEST(UploadServerIdentity, TokenIs32UpperCaseHexDigitsAndTheDefaultInboxIsFreshA
     EXPECT_TRUE(hex32.match(a.token()).hasMatch()) << a.token().toStdString();
     EXPECT_NE(a.token(), b.token());
     const QFileInfo inbox(a.inbox());
-    EXPECT_EQ(inbox.absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    // Photos go to the program's private work folder, never the shared temporary one.
+    EXPECT_EQ(inbox.absolutePath(), PrivateFiles::folder(PrivateFiles::Size::Large));
     EXPECT_TRUE(QRegularExpression("^ombrel-phone-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")
                     .match(inbox.fileName())
                     .hasMatch())
@@ -122,7 +124,7 @@ TEST(UploadPage, CarriesItsTextsAndColoursAndNeedsNothingFromOutside) {
     for (const char* text : {"<html lang=\"en\"",
                              "name=\"viewport\"",
                              "<title>Send to Ombrel Capture</title>",
-                             "Send to your Mac",
+                             "Send to your computer",
                              "Pick photos or files. They go straight to Ombrel Capture over your Wi-Fi.",
                              "Choose Photos or Files",
                              "type=\"file\" multiple",

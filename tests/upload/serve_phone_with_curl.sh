@@ -40,7 +40,7 @@ program_pid=$(pgrep -P "$server_pid")
 # The page.
 fetch -o "$work/page.html" -w '%{http_code} %{content_type}' "$url" >"$work/page.status" || fail "page request failed"
 [[ "$(cat "$work/page.status")" == "200 text/html; charset=utf-8" ]] || fail "page: $(cat "$work/page.status")"
-grep -q "Send to your Mac" "$work/page.html" || fail "the page lacks its heading"
+grep -q "Send to your computer" "$work/page.html" || fail "the page lacks its heading"
 
 # An upload, with a name that tries to leave the inbox.
 head -c 200000 /dev/urandom >"$work/photo.jpg"

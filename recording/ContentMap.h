@@ -58,6 +58,9 @@ class ContentMap {
     std::optional<QPointF> bestCenter(double x, double y, QPointF keeping, double scale,
                                       double atSeconds) const;
 
+    // The content grid of a picture, drawn into a 480 × 270 grey bitmap first.
+    static Cells cells(const QImage& picture);
+
     bool isEmpty() const { return samples_.empty(); }
     int sampleCount() const { return int(samples_.size()); }
 
@@ -77,8 +80,6 @@ class ContentMap {
         double share = 0;                                    // fraction of cells that are true
     };
 
-    // The content grid of a picture, drawn into a 480 × 270 grey bitmap first.
-    static Cells cells(const QImage& picture);
     // The content grid of a 480 × 270 grey bitmap, 480 bytes per row, top row first.
     static Cells cellsOfGrey(const uint8_t* grey480x270);
     // Clears thinly connected cells around the pointer: the arrow itself is not content.

@@ -1,10 +1,10 @@
 #include "recording/DemoZoom.h"
 
+#include "recording/DemoZoomResample.h"
 #include "recording/Reencoder.h"
 
 extern "C" {
 #include <libavutil/frame.h>
-#include <libswscale/swscale.h>
 }
 
 #include <QtConcurrent>
@@ -49,17 +49,6 @@ void drawRipple(AVFrame* f, QPointF centre, double progress) {
     blendPlane(2, 2, rippleV);
 }
 
-// The crop of a picture of W × H in whole pixels: even origin and size, so that the
-// half-size colour planes are cut at the same place, and the picture's own shape.
-QRect cropOf(QRectF shown, int W, int H) {
-    if (shown.width() >= W - 1) return QRect(0, 0, W, H);
-    int w = std::clamp(int(std::lround(shown.width() / 2)) * 2, 2, W);
-    int h = std::clamp(int(std::lround(double(w) * H / W / 2)) * 2, 2, H);
-    const int x = std::clamp(int(std::lround(shown.x() / 2)) * 2, 0, (W - w) & ~1);
-    const int y = std::clamp(int(std::lround(shown.y() / 2)) * 2, 0, (H - h) & ~1);
-    return QRect(x, y, w, h);
-}
-
 bool newFrame(AVFrame* f, int w, int h) {
     f->format = AV_PIX_FMT_YUV420P;
     f->width = w;
@@ -87,7 +76,6 @@ QRectF sourceRect(const ZoomPlan& plan, double atSeconds, QSize pictureSize) {
 }
 
 Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& to, const Progress& progress) {
-    SwsContext* zoomer = nullptr;
     AVFrame* zoomed = av_frame_alloc();
     int width = 0, height = 0;
     Reencoding how;
@@ -110,23 +98,17 @@ Outcome<bool> render(const ZoomPlan& plan, const QString& from, const QString& t
             const QPointF centre(ripple->pointPixelsYUp.x(), height - ripple->pointPixelsYUp.y());
             drawRipple(picture, centre, ripple->progress);
         }
-        const QRect crop = cropOf(sourceRect(plan, t, QSize(width, height)), width, height);
-        if (crop.size() == QSize(width, height)) return picture;
-        zoomer = sws_getCachedContext(zoomer, crop.width(), crop.height(), AV_PIX_FMT_YUV420P, width, height,
-                                      AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (!zoomer || av_frame_make_writable(zoomed) < 0) {
-            failure = QStringLiteral("The pictures can't be scaled.");
+        // Cropped at the camera's own fractional position, so that slow glides move smoothly.
+        const QRectF shown = sourceRect(plan, t, QSize(width, height));
+        if (shown.width() >= width && shown.height() >= height) return picture;
+        if (av_frame_make_writable(zoomed) < 0) {
+            failure = QStringLiteral("Out of memory.");
             return nullptr;
         }
-        const uint8_t* from[3] = {
-            picture->data[0] + qsizetype(crop.y()) * picture->linesize[0] + crop.x(),
-            picture->data[1] + qsizetype(crop.y() / 2) * picture->linesize[1] + crop.x() / 2,
-            picture->data[2] + qsizetype(crop.y() / 2) * picture->linesize[2] + crop.x() / 2};
-        sws_scale(zoomer, from, picture->linesize, 0, crop.height(), zoomed->data, zoomed->linesize);
+        resamplePicture(picture, shown, zoomed);
         return zoomed;
     };
     const Outcome<bool> result = reencode(from, to, how);
-    sws_freeContext(zoomer);
     av_frame_free(&zoomed);
     return result;
 }

@@ -25,6 +25,9 @@ constexpr double cameraEasingRate = 6.0;
 constexpr double deadZoneFactor = 0.55;
 // How far a settled pointer draws the aim towards itself each frame.
 constexpr double settlePull = 0.35;
+// A centre chosen for its content is given up once the target is farther from it than this
+// share of half the visible size.
+constexpr double keepInViewFactor = 0.85;
 // Below this zoom the camera jumps to its target rather than gliding.
 constexpr double snappingScale = 1.05;
 // How far from a blank spot the camera looks for content.
@@ -105,6 +108,13 @@ std::vector<ZoomPlan::Camera> ZoomPlan::simulate(const std::vector<PointerSample
     double stillSeconds = 0;
     double lastMoveSeconds = minusInfinity;
     double lastFocusSeconds = minusInfinity;
+    // The content decision in force: a better-filled centre to aim at, or that there is none
+    // near, and the target it was made for. Asking the map afresh every frame, at an aim that
+    // the settle pull keeps dragging, makes its answer flip on and off and the camera shake;
+    // a decision is kept until the target really moves away from it.
+    bool decided = false;
+    std::optional<QPointF> decidedCentre;
+    QPointF decidedForTarget;
 
     const long long lastIndex = static_cast<long long>(std::trunc(endSeconds / step)) + 1;
     if (lastIndex >= 0) frames.reserve(static_cast<size_t>(lastIndex) + 1);
@@ -151,6 +161,7 @@ std::vector<ZoomPlan::Camera> ZoomPlan::simulate(const std::vector<PointerSample
 
         if (scale < snappingScale) {
             cameraCentre = target;
+            decided = false;
         } else {
             // The target may wander inside a dead zone around the centre; beyond it the camera
             // is dragged so that the target sits on the zone's edge.
@@ -164,9 +175,22 @@ std::vector<ZoomPlan::Camera> ZoomPlan::simulate(const std::vector<PointerSample
             const double pull = stillSeconds >= settleTime ? settlePull : 0.0;
             aim += (target - aim) * pull;
 
-            if (content)
-                if (const auto better = content->bestCenter(aim.x(), aim.y(), target, scale, t))
-                    aim = *better;
+            if (decided) {
+                const QPointF moved = target - decidedForTarget;
+                const bool targetMoved = std::abs(moved.x()) > dead / 2 || std::abs(moved.y()) > dead / 2;
+                // A held centre must keep the target well inside the view.
+                const double keep = (0.5 / scale) * keepInViewFactor;
+                const bool targetLeaving =
+                    decidedCentre && (std::abs(target.x() - decidedCentre->x()) > keep ||
+                                      std::abs(target.y() - decidedCentre->y()) > keep);
+                if (targetMoved || targetLeaving) decided = false;
+            }
+            if (content && !decided) {
+                decided = true;
+                decidedCentre = content->bestCenter(aim.x(), aim.y(), target, scale, t);
+                decidedForTarget = target;
+            }
+            if (decided && decidedCentre) aim = *decidedCentre;
 
             cameraCentre += (aim - cameraCentre) * cameraEasing;
         }

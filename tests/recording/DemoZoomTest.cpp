@@ -1,9 +1,11 @@
 // Zoom rendering of real video files made here with the ffmpeg program.
 #include "recording/DemoZoom.h"
+#include "recording/DemoZoomResample.h"
 #include "recording/VideoThumbnails.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/frame.h>
 }
 
 #include <QFileInfo>
@@ -89,6 +91,70 @@ TEST(DemoZoomRules, TheRippleGrowsFromOneToFourPercentOfTheWidthAndFades) {
     EXPECT_NEAR(DemoZoom::rippleOpacity(half, (half.innerRadius + half.outerRadius) / 2), half.opacity / 2,
                 1e-12);
     EXPECT_EQ(DemoZoom::rippleOpacity(half, half.outerRadius), 0);
+}
+
+TEST(DemoZoomResampling, ThePictureIsTakenAtTheCamerasFractionalPosition) {
+    // A sharp vertical edge: columns 0–31 black, 32–63 at 200.
+    constexpr int w = 64, h = 8;
+    std::vector<uint8_t> edge(size_t(w * h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            edge[size_t(y * w + x)] = x < 32 ? 0 : 200;
+    const DemoZoom::Plane source{edge.data(), w, w, h};
+    std::vector<uint8_t> out(size_t(w * h));
+    const DemoZoom::Plane to{out.data(), w, w, h};
+    const auto at = [&](int x) { return int(out[size_t(3 * w + x)]); };
+
+    // Unmoved, the edge stays sharp; moved by half a pixel, the pixel on it takes the value
+    // half-way between the two sides.
+    DemoZoom::resamplePlane(source, QRectF(0, 0, w, h), to);
+    EXPECT_EQ(at(31), 0);
+    EXPECT_EQ(at(32), 200);
+    DemoZoom::resamplePlane(source, QRectF(0.5, 0, w, h), to);
+    EXPECT_EQ(at(30), 0);
+    EXPECT_EQ(at(31), 100);
+    EXPECT_EQ(at(32), 200);
+    // A quarter pixel gives a quarter of the step.
+    DemoZoom::resamplePlane(source, QRectF(0.25, 0, w, h), to);
+    EXPECT_NEAR(at(31), 50, 1);
+
+    // Zoomed twice, a camera half a source pixel further right moves the picture by exactly
+    // one output pixel: renders at x and x + 0.5 differ, and by the right amount.
+    std::vector<uint8_t> at16(out.size()), at16half(out.size());
+    DemoZoom::resamplePlane(source, QRectF(16, 2, 32, 4), {at16.data(), w, w, h});
+    DemoZoom::resamplePlane(source, QRectF(16.5, 2, 32, 4), {at16half.data(), w, w, h});
+    EXPECT_NE(at16, at16half);
+    for (int x = 1; x < w - 2; ++x)
+        EXPECT_EQ(at16half[size_t(3 * w + x)], at16[size_t(3 * w + x + 1)]) << "column " << x;
+}
+
+TEST(DemoZoomResampling, TheColourPlanesAreCutAtHalfTheLumaPosition) {
+    // A 4:2:0 picture whose luma and colour planes both step at the same place (luma column
+    // 32, colour column 16); a 1.5-pixel move must shift both the same distance.
+    AVFrame* source = av_frame_alloc();
+    AVFrame* zoomed = av_frame_alloc();
+    for (AVFrame* f : {source, zoomed}) {
+        f->format = AV_PIX_FMT_YUV420P;
+        f->width = 64;
+        f->height = 16;
+        ASSERT_GE(av_frame_get_buffer(f, 0), 0);
+    }
+    for (int plane = 0; plane < 3; ++plane) {
+        const int pw = plane ? 32 : 64, ph = plane ? 8 : 16;
+        for (int y = 0; y < ph; ++y)
+            for (int x = 0; x < pw; ++x)
+                source->data[plane][y * source->linesize[plane] + x] = x < pw / 2 ? 20 : 220;
+    }
+    DemoZoom::resamplePicture(source, QRectF(3, 0, 64, 16), zoomed);
+    const auto row = [&](int plane) { return zoomed->data[plane] + 4 * zoomed->linesize[plane]; };
+    EXPECT_EQ(row(0)[28], 20);
+    EXPECT_EQ(row(0)[29], 220) << "luma edge moved 3 pixels left";
+    EXPECT_EQ(row(1)[13], 20);
+    EXPECT_EQ(row(1)[14], 120) << "colour edge moved 1.5 of its pixels: the in-between value";
+    EXPECT_EQ(row(2)[14], 120);
+    EXPECT_EQ(row(2)[15], 220);
+    av_frame_free(&source);
+    av_frame_free(&zoomed);
 }
 
 TEST_F(DemoZoomTest, AClickNearTheTopZoomsOnTheTopOfThePictureAndKeepsSizeLengthAndSound) {

@@ -10,6 +10,7 @@
 #include <QSet>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace ombrel {
@@ -256,13 +257,15 @@ class FakeFrameSource : public FrameSource {
 // A steady tone of the given loudness, delivered in real time on a thread of its own.
 class FakeAudioSource : public AudioSource {
   public:
-    explicit FakeAudioSource(double amplitude) : m_amplitude(amplitude) {}
+    explicit FakeAudioSource(double amplitude, QString failStart = {})
+        : m_amplitude(amplitude), m_failStart(std::move(failStart)) {}
     ~FakeAudioSource() override { stop(); }
     Outcome<bool> start(std::function<void(const AudioChunk&)> onChunk) override;
     void stop() override;
 
   private:
     double m_amplitude;
+    QString m_failStart;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
 };
@@ -299,6 +302,8 @@ class FakeRecording : public RecordingSources {
     bool answerWhenAsked = true;
     int accessRequests = 0;
     double toneAmplitude = 0.25;
+    // When set, the microphone fails to start with this message.
+    QString microphoneFails;
     std::optional<QPoint> pointerAt;
     std::atomic<int> grabs{0};
     // The monitor handed out last, to press and scroll through.
@@ -412,6 +417,57 @@ class FakeLanguageModel : public LanguageModel {
     Outcome<QString> respond(const QString& instructions, const QString& prompt, double temperature) override;
 };
 
+// A live pass driven by the test: `say` delivers a result as the engine would.
+class FakeSpeechTask : public SpeechTask {
+  public:
+    FakeSpeechTask(Handler handler, QList<FakeSpeechTask*>* alive)
+        : m_handler(std::move(handler)), m_alive(alive) {
+        m_alive->append(this);
+    }
+    ~FakeSpeechTask() override { m_alive->removeAll(this); }
+    void append(const AudioChunk&) override { ++chunks; }
+    void endAudio() override { ended = true; }
+    void cancel() override { cancelled = true; }
+    // Hands (text, done) to the pass's handler, unless the pass was cancelled.
+    void say(std::optional<QString> text, bool done) {
+        if (!cancelled) m_handler(std::move(text), done);
+    }
+    std::atomic<int> chunks{0};
+    bool ended = false;
+    bool cancelled = false;
+
+  private:
+    Handler m_handler;
+    QList<FakeSpeechTask*>* m_alive;
+};
+
+// Hears a "word" in every run of loud samples of a sound file (runs closer than 50 ms are
+// one word), named "word"; silence gives no speech. Languages in `unavailable` have no model.
+class FakeSpeech : public Speech {
+  public:
+    bool authorized = true;
+    bool grantWhenAsked = true;
+    int authorizationRequests = 0;
+    QSet<QString> unavailable;
+    // The files asked about, with their length in seconds, in order.
+    QList<std::pair<QString, double>> filesHeard;
+    QList<QString> languagesAsked;
+    // Calls (counted from 0) that fail as the engine breaking down.
+    QSet<int> failCalls;
+    // The passes alive now, oldest first; owned by whoever started them.
+    QList<FakeSpeechTask*> tasks;
+    int tasksStarted = 0;
+
+    bool isAuthorized() override { return authorized; }
+    bool requestAuthorization() override;
+    bool isAvailable(const QString& language) override { return !unavailable.contains(language); }
+    Recognition recognizeFile(const QString& soundFile, const QString& language) override;
+    std::unique_ptr<SpeechTask> startTask(const QString& language, SpeechTask::Handler handler) override;
+
+  private:
+    std::mutex m_mutex;
+};
+
 struct FakePlatformHandles {
     FakeScreens* screens = nullptr;
     FakeWindows* windows = nullptr;
@@ -430,6 +486,7 @@ struct FakePlatformHandles {
     FakeHotKeys* hotKeys = nullptr;
     FakeSpelling* spelling = nullptr;
     FakeLanguageModel* languageModel = nullptr;
+    FakeSpeech* speech = nullptr;
 };
 
 // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.

@@ -8,12 +8,14 @@
 #include "video/SpeechReader.h"
 #include "video/VideoEditorWindow.h"
 
+#include <QApplication>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QtConcurrent>

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <pocketsphinx.h>
@@ -75,6 +76,9 @@ struct SphinxModel {
         cmd_ln_t* config =
             cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(), "-dict",
                         dict.constData(), "-logfn", "/dev/null", "-samprate", "16000",
+                        // The engine's own silence removal shifts the times of words
+                        // heard after a long pause: silence is told by VoiceGate.
+                        "-remove_silence", "no",
                         // A narrower search: several times faster than the default
                         // beams, and hardly less accurate on clear speech.
                         "-maxhmmpf", "3000", "-maxwpf", "10", "-pl_window", "5", nullptr);
@@ -105,6 +109,47 @@ QList<SpeechWord> segmentWords(ps_decoder_t* d) {
     }
     return words;
 }
+
+// Tells speech from silence by loudness, in frames of 10 ms: a voice is a run of 30 ms
+// louder than the quiet so far (and than a fixed floor), and it has stopped after 0.6 s
+// below that.
+class VoiceGate {
+  public:
+    static constexpr size_t frame = Speech::soundRate / 100;
+    static constexpr double floorLevel = 200; // about -44 dBFS
+    static constexpr int onFrames = 3, offFrames = 60;
+
+    static double level(const qint16* s, size_t n) {
+        double sum = 0;
+        for (size_t i = 0; i < n; ++i)
+            sum += double(s[i]) * s[i];
+        return n ? std::sqrt(sum / double(n)) : 0;
+    }
+    bool loud(double rms) const { return rms > std::max(floorLevel, m_noise * 4); }
+
+    // Takes samples; answers whether a voice is heard at their end.
+    bool push(const qint16* s, size_t n) {
+        for (size_t at = 0; at < n; at += frame) {
+            const double rms = level(s + at, std::min(frame, n - at));
+            if (loud(rms)) {
+                m_quiet = 0;
+                if (++m_loud >= onFrames) m_inSpeech = m_heard = true;
+            } else {
+                m_loud = 0;
+                if (++m_quiet >= offFrames) m_inSpeech = false;
+                // The quiet level follows the room: down at once, up slowly.
+                m_noise = rms < m_noise ? rms : m_noise + (rms - m_noise) * 0.01;
+            }
+        }
+        return m_inSpeech;
+    }
+    bool heard() const { return m_heard; }
+
+  private:
+    double m_noise = floorLevel / 4;
+    int m_loud = 0, m_quiet = 0;
+    bool m_inSpeech = false, m_heard = false;
+};
 
 // Microphone samples brought to 16 kHz mono 16-bit: channels are averaged, and higher rates
 // are averaged down over each output sample's span (a box filter, enough for speech).
@@ -182,6 +227,7 @@ class SphinxTask : public SpeechTask {
         }
         ps_start_utt(m_decoder);
         bool heardSpeech = false;
+        VoiceGate gate;
         qint64 samples = 0, sinceUpdate = 0;
         QString lastText;
         std::vector<qint16> work;
@@ -196,15 +242,14 @@ class SphinxTask : public SpeechTask {
                 ended = m_ended;
             }
             bool pauseAfterSpeech = false;
-            // Fed in steps of 100 ms, so the speech detector's state is read often enough to
-            // end the pass soon after the speaker pauses.
+            // Fed in steps of 100 ms, so a pause ends the pass soon after the speaker stops.
             constexpr size_t step = Speech::soundRate / 10;
             for (size_t at = 0; at < work.size(); at += step) {
                 const size_t n = std::min(step, work.size() - at);
                 ps_process_raw(m_decoder, work.data() + at, n, FALSE, FALSE);
                 samples += qint64(n);
                 sinceUpdate += qint64(n);
-                const bool inSpeech = ps_get_in_speech(m_decoder);
+                const bool inSpeech = gate.push(work.data() + at, n);
                 if (inSpeech) heardSpeech = true;
                 if (heardSpeech && !inSpeech) {
                     pauseAfterSpeech = true;
@@ -307,18 +352,30 @@ Recognition SphinxSpeech::recognizeFile(const QString& soundFile, const QString&
     const std::vector<qint16>& samples = read.value().samples;
     ps_decoder_t* d = m->acquire();
     if (!d) return Recognition::failed(Recognition::Status::NotAvailable, QString::fromUtf8(unavailable));
-    ps_start_utt(d);
-    bool heardSpeech = false;
-    constexpr size_t step = Speech::soundRate / 10;
-    for (size_t at = 0; at < samples.size(); at += step) {
-        ps_process_raw(d, samples.data() + at, std::min(step, samples.size() - at), FALSE, FALSE);
-        heardSpeech = heardSpeech || ps_get_in_speech(d);
+    VoiceGate gate;
+    gate.push(samples.data(), samples.size());
+    // Silence is not searched for words: nothing could be said in it.
+    if (!gate.heard()) {
+        m->release(d);
+        return Recognition::heard({});
     }
+    ps_start_utt(d);
+    constexpr size_t step = Speech::soundRate / 10;
+    for (size_t at = 0; at < samples.size(); at += step)
+        ps_process_raw(d, samples.data() + at, std::min(step, samples.size() - at), FALSE, FALSE);
     ps_end_utt(d);
-    // Noise that the speech detector never took for a voice yields no words, even when the
-    // search guessed some.
-    QList<SpeechWord> words = heardSpeech ? segmentWords(d) : QList<SpeechWord>();
+    QList<SpeechWord> words = segmentWords(d);
     m->release(d);
+    // A word guessed where the sound is quiet throughout is noise, not speech.
+    words.removeIf([&](const SpeechWord& w) {
+        const size_t first = std::min(samples.size(), size_t(w.time * Speech::soundRate));
+        const size_t last = std::min(samples.size(), size_t((w.time + w.duration) * Speech::soundRate));
+        for (size_t at = first; at < last; at += VoiceGate::frame)
+            if (VoiceGate::level(samples.data() + at, std::min(VoiceGate::frame, last - at)) >
+                VoiceGate::floorLevel)
+                return false;
+        return true;
+    });
     return Recognition::heard(std::move(words));
 }
 

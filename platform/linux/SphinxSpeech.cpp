@@ -103,15 +103,20 @@ struct SphinxModel {
 
 namespace {
 
-// The words of the utterance just ended, timed from the start of the utterance.
+// The words of the utterance just ended, timed from the start of the utterance. The
+// engine counts frames on from earlier utterances of the same decoder; its first segment
+// (the utterance's start marker) begins where this utterance began.
 QList<SpeechWord> segmentWords(ps_decoder_t* d) {
     QList<SpeechWord> words;
+    std::optional<int> start;
     for (ps_seg_t* seg = ps_seg_iter(d); seg; seg = ps_seg_next(seg)) {
-        const QString word = spokenWord(ps_seg_word(seg));
-        if (word.isEmpty()) continue;
         int first = 0, last = 0;
         ps_seg_frames(seg, &first, &last);
-        words.append({word, first / framesPerSecond, std::max(1, last - first + 1) / framesPerSecond});
+        if (!start) start = first;
+        const QString word = spokenWord(ps_seg_word(seg));
+        if (word.isEmpty()) continue;
+        words.append(
+            {word, (first - *start) / framesPerSecond, std::max(1, last - first + 1) / framesPerSecond});
     }
     return words;
 }

@@ -54,6 +54,23 @@ check "words of both sentences are heard (\"$words\")" \
 check "the captions file is an edit the renderer reads" \
     "$APP" video-render "$T/talk.mp4" "$T/talk.json" --output "$T/captioned.mp4"
 
+# A longer video heard in three parts: each sentence's caption starts where it is said, also
+# in the later parts (the recogniser is used again for them).
+ffmpeg -v error -y -f lavfi -i "color=c=gray:s=320x180:r=30:d=26" -f lavfi -i "anullsrc=r=16000:cl=mono" \
+    -i "$T/one.wav" -i "$T/two.wav" \
+    -filter_complex "[2:a]adelay=13000[a1];[3:a]adelay=22000[a2];[1:a][a1][a2]amix=inputs=3:duration=first:normalize=0[a]" \
+    -map 0:v -map "[a]" -t 26 -c:v libx264 -pix_fmt yuv420p -c:a aac "$T/long.mp4"
+"$APP" transcribe "$T/long.mp4" --output "$T/long.json" >/dev/null
+jq -c '.captions[]' "$T/long.json"
+starts_near() { # a caption starts within 0.8 s after $1
+    jq -e --argjson t "$1" '[.captions[] | select(.time >= $t - 0.1 and .time <= $t + 0.8)] | length > 0' \
+        "$T/long.json" >/dev/null
+}
+check "the sentence at 13 s (second part) is captioned at its time" starts_near 13
+check "the sentence at 22 s (third part) is captioned at its time" starts_near 22
+check "and nothing is captioned before them" \
+    sh -c "jq -e '[.captions[] | select(.time < 12.9)] | length == 0' '$T/long.json' >/dev/null"
+
 ffmpeg -v error -y -f lavfi -i "color=c=gray:s=320x180:r=30:d=6" -f lavfi -i "anullsrc=r=48000:cl=stereo" \
     -t 6 -c:v libx264 -pix_fmt yuv420p -c:a aac "$T/silent.mp4"
 check "a silent video gives no error" "$APP" transcribe "$T/silent.mp4" --output "$T/silent.json"

@@ -6,6 +6,9 @@
 #include "platform/SoundFile.h"
 
 #include <QFile>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -192,33 +195,42 @@ SpeechReader::Result SpeechReader::wordsIn(const QString& video, const QString& 
     if (onUpdate) onUpdate(QStringLiteral("Listening to your whole video…"));
 
     const SoundFile::Mono& all = sound.value();
-    std::optional<Error> remembered;
-    for (const auto& [start, length] : partRanges(all.seconds())) {
+    // Each part is written to its own private file and heard; two parts at a time where the
+    // computer has the cores for it. The words are then taken in the order of the parts.
+    struct Heard {
+        QList<Word> words; // shifted to the video's time
+        std::optional<Error> error;
+    };
+    const auto hear = [&](const std::pair<double, double>& part) -> Heard {
+        const auto& [start, length] = part;
         const size_t first = size_t(std::llround(start * all.rate));
         const size_t count = std::min(all.samples.size() - first, size_t(std::llround(length * all.rate)));
         const Outcome<QString> partFile =
             PrivateFiles::makeFile(QStringLiteral("ombrel-part-"), QStringLiteral(".wav"));
-        if (!partFile) {
-            remembered = Error{QStringLiteral("SpeechReader"), 1, partFile.message(), false};
-            continue;
-        }
+        if (!partFile) return {{}, Error{QStringLiteral("SpeechReader"), 1, partFile.message(), false}};
         const Temporary partGuard{partFile.value()};
         if (const Outcome<bool> written =
                 SoundFile::write(partFile.value(), all.samples.data() + first, count, all.rate);
-            !written) {
-            remembered = Error{QStringLiteral("SpeechReader"), 2, written.message(), false};
-            continue;
-        }
+            !written)
+            return {{}, Error{QStringLiteral("SpeechReader"), 2, written.message(), false}};
         const Recognition heard = speech.recognizeFile(partFile.value(), language);
         if (heard.isFailure()) {
             qCWarning(logVideo) << "the part at" << start << "s could not be heard:" << heard.message;
-            remembered = errorOf(heard);
-            continue;
+            return {{}, errorOf(heard)};
         }
-        QList<Word> shifted = heard.words;
-        for (Word& w : shifted)
+        Heard out{heard.words, std::nullopt};
+        for (Word& w : out.words)
             w.time += start;
-        addHeard(result.words, shifted);
+        return out;
+    };
+    QThreadPool pool; // its own: the caller may already run on the global pool
+    pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 2));
+    const QList<std::pair<double, double>> parts = partRanges(all.seconds());
+    const QList<Heard> heard = QtConcurrent::blockingMapped<QList<Heard>>(&pool, parts, hear);
+    std::optional<Error> remembered;
+    for (const Heard& part : heard) {
+        if (part.error) remembered = part.error;
+        addHeard(result.words, part.words);
     }
     if (result.words.isEmpty()) result.error = remembered;
     return result;

@@ -294,10 +294,8 @@ bool FakeSpeech::requestAuthorization() {
 }
 
 Recognition FakeSpeech::recognizeFile(const QString& soundFile, const QString& language) {
-    int call = 0;
     {
         std::lock_guard lock(m_mutex);
-        call = int(filesHeard.size());
         languagesAsked.append(language);
     }
     const Outcome<SoundFile::Mono> sound = SoundFile::read(soundFile);
@@ -310,7 +308,7 @@ Recognition FakeSpeech::recognizeFile(const QString& soundFile, const QString& l
             Recognition::Status::NotAvailable,
             QStringLiteral("Speech recognition isn't available on this Mac right now."));
     if (!sound) return Recognition::failed(Recognition::Status::Failed, sound.message());
-    if (failCalls.contains(call))
+    if (failFor && failFor(sound.value()))
         return Recognition::failed(Recognition::Status::Failed, QStringLiteral("The recogniser broke down."));
     const SoundFile::Mono& s = sound.value();
     const int gap = s.rate / 20;

@@ -3,6 +3,7 @@
 // `fakes()` after installing them with `installFakePlatform()`.
 
 #include "platform/Platform.h"
+#include "platform/SoundFile.h"
 
 #include <QHash>
 #include <QMap>
@@ -452,8 +453,8 @@ class FakeSpeech : public Speech {
     // The files asked about, with their length in seconds, in order.
     QList<std::pair<QString, double>> filesHeard;
     QList<QString> languagesAsked;
-    // Calls (counted from 0) that fail as the engine breaking down.
-    QSet<int> failCalls;
+    // Sounds for which the engine breaks down (files may be heard from several threads).
+    std::function<bool(const SoundFile::Mono&)> failFor;
     // The passes alive now, oldest first; owned by whoever started them.
     QList<FakeSpeechTask*> tasks;
     int tasksStarted = 0;

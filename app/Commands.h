@@ -18,5 +18,7 @@ int libraryCommand(const QStringList& args);
 int holdClipboardCommand(const QStringList& args);
 // Records the screen or a window headless and saves it (see RecordCommand.cpp).
 int recordCommand(const QStringList& args);
+// Writes the captions of what is said in a video (see TranscribeCommand.cpp).
+int transcribeCommand(const QStringList& args);
 
 } // namespace ombrel

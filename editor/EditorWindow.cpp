@@ -1,5 +1,6 @@
 #include "EditorWindow.h"
 #include "CommentWording.h"
+#include "understanding/CommentDictation.h"
 
 #include "editor/ShortcutsWindow.h"
 #include "library/CaptureStore.h"
@@ -78,6 +79,7 @@ EditorWindowController::EditorWindowController(const QImage& image, CaptureStyle
     setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_wording = new CommentWording(this, [this](const QString& message) { setStatus(message); });
+    m_dictation = new CommentDictation(this);
     buildWindow();
     addPage(image, areaGlobal, sourcePid);
     showPage(0);
@@ -392,12 +394,7 @@ void EditorWindowController::rebuildNotes() {
         c->update();
     });
     m_comment->installEventFilter(this);
-    m_wording->attach(m_comment, QStringLiteral("%1/comment").arg(quintptr(c)),
-                      [this, c](const QString& text) {
-                          c->markupForEditing().comment = text;
-                          c->update();
-                          if (m_comment && c == canvas()) m_comment->setText(text);
-                      });
+    m_wording->attach(m_comment, QStringLiteral("%1/comment").arg(quintptr(c)), commentWriter(c));
     m_notesLayout->addWidget(m_comment);
 
     for (qsizetype i = 0; i < m.links.size(); ++i) {
@@ -450,16 +447,9 @@ void EditorWindowController::rebuildNotes() {
         connect(field, &NoteField::returnPressed, this, [this] { moveToNextNote(1); });
         field->installEventFilter(this);
         h->addWidget(field, 1);
-        h->addWidget(m_wording->wandFor(field, QStringLiteral("%1/%2").arg(quintptr(c)).arg(i),
-                                        [this, c, i](const QString& text) {
-                                            if (i >= c->markup().boxes.size()) return;
-                                            c->markupForEditing().boxes[i].note = text;
-                                            if (c->editingNote() == i && c->noteField())
-                                                c->noteField()->setText(text);
-                                            c->update();
-                                            if (NoteField* f = noteFieldFor(i); f && c == canvas())
-                                                f->setText(text);
-                                        }));
+        h->addWidget(microphoneFor(field, boxNoteWriter(c, i)));
+        h->addWidget(
+            m_wording->wandFor(field, QStringLiteral("%1/%2").arg(quintptr(c)).arg(i), boxNoteWriter(c, i)));
         auto* remove = new QToolButton;
         remove->setIcon(Symbols::icon(QStringLiteral("xmark"), QColor(235, 236, 240)));
         remove->setToolTip(QStringLiteral("Remove this mark (Delete)"));
@@ -571,6 +561,14 @@ bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !(qobject_cast<QLineEdit*>(watched) || field))
         return QWidget::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    if (m_dictation->isListening()) { // any key ends dictation
+        m_dictation->stop();
+        return true;
+    }
+    if (key->modifiers().testFlag(Qt::ControlModifier) && key->key() == Qt::Key_D) {
+        speakComment(); // into the comment being typed
+        return true;
+    }
     if (key->modifiers().testFlag(Qt::ControlModifier) &&
         (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
         sendToChat();
@@ -783,14 +781,23 @@ void EditorWindowController::perform(EditorShortcut shortcut) {
     case EditorShortcut::Wand:
         m_wording->improveFocused();
         break;
-    case EditorShortcut::Speak: // dictation comes with its own work
+    case EditorShortcut::Speak:
+        speakComment();
         break;
     }
 }
 
 void EditorWindowController::keyPressEvent(QKeyEvent* event) {
+    if (m_dictation->isListening()) { // any key ends dictation
+        m_dictation->stop();
+        return;
+    }
     const bool command = event->modifiers().testFlag(Qt::ControlModifier);
     const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
+    if (command && event->key() == Qt::Key_D) {
+        speakComment();
+        return;
+    }
     if (command && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         sendToChat();
         return;
@@ -969,6 +976,7 @@ void EditorWindowController::closeEditor(bool byEscape) {
 void EditorWindowController::finish(bool) {
     if (m_finished) return;
     m_finished = true;
+    m_dictation->stop();
     m_cursorTimer.stop();
     m_resizeSettled.stop();
     m_thumb.reset();
@@ -1006,6 +1014,99 @@ void EditorWindowController::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
+}
+
+// ——— Dictation ———
+
+std::function<void(const QString&)> EditorWindowController::boxNoteWriter(CanvasView* c, qsizetype i) {
+    return [this, c = QPointer<CanvasView>(c), i](const QString& text) {
+        if (!c || i >= c->markup().boxes.size()) return;
+        c->markupForEditing().boxes[i].note = text;
+        if (c->editingNote() == i && c->noteField()) c->noteField()->setText(text);
+        c->update();
+        if (NoteField* f = noteFieldFor(i); f && c == canvas()) f->setText(text);
+    };
+}
+
+std::function<void(const QString&)> EditorWindowController::commentWriter(CanvasView* c) {
+    return [this, c = QPointer<CanvasView>(c)](const QString& text) {
+        if (!c) return;
+        c->markupForEditing().comment = text;
+        c->update();
+        if (m_comment && c == canvas()) m_comment->setText(text);
+    };
+}
+
+QToolButton* EditorWindowController::microphoneFor(NoteField* field,
+                                                   std::function<void(const QString&)> write) {
+    auto* mic = new QToolButton;
+    mic->setObjectName(QStringLiteral("microphone"));
+    mic->setIcon(Symbols::icon(QStringLiteral("mic"), mic->palette().color(QPalette::ButtonText)));
+    mic->setToolTip(
+        words(QStringLiteral("Speak this comment instead of typing (Command-D). Press any key to stop.")));
+    mic->setCheckable(true);
+    mic->setFocusPolicy(Qt::NoFocus); // the keyboard stays in the comment
+    mic->setAutoRaise(true);
+    connect(mic, &QToolButton::clicked, this,
+            [this, mic, field = QPointer<NoteField>(field), write = std::move(write)] {
+                if (m_dictation->isListening() && m_dictatingButton == mic) {
+                    m_dictation->stop();
+                    return;
+                }
+                mic->setChecked(false); // checked once listening has begun
+                if (field) dictateInto(field, mic, write);
+            });
+    return mic;
+}
+
+void EditorWindowController::dictateInto(NoteField* field, QToolButton* button,
+                                         std::function<void(const QString&)> write) {
+    const QPointer<QToolButton> mic(button);
+    const QPointer<NoteField> target(field);
+    m_dictation->start(
+        field->text(),
+        [this, mic, target] {
+            m_dictatingButton = mic;
+            m_dictatingField = target;
+            if (mic) {
+                mic->setChecked(true);
+                mic->setIcon(Symbols::icon(QStringLiteral("mic"), QColor(255, 80, 80)));
+            }
+            if (target) target->setFocus();
+        },
+        [write](const QString& text) { write(text); },
+        [this, mic] {
+            if (mic) {
+                mic->setChecked(false);
+                mic->setIcon(
+                    Symbols::icon(QStringLiteral("mic"), mic->palette().color(QPalette::ButtonText)));
+            }
+            m_dictatingButton = nullptr;
+            m_dictatingField = nullptr;
+        },
+        [this](const QString& problem) { Toast::warn(problem, this); });
+}
+
+void EditorWindowController::speakComment() {
+    if (m_dictation->isListening()) {
+        m_dictation->stop();
+        return;
+    }
+    CanvasView* c = canvas();
+    if (!c) return;
+    std::optional<qsizetype> box = typingBox();
+    if (!box && !(m_comment && m_comment->hasFocus())) box = c->selected();
+    if (box) {
+        NoteField* field = noteFieldFor(*box);
+        if (!field) return;
+        QToolButton* mic = field->parentWidget()
+                               ? field->parentWidget()->findChild<QToolButton*>(QStringLiteral("microphone"),
+                                                                                Qt::FindDirectChildrenOnly)
+                               : nullptr;
+        dictateInto(field, mic, boxNoteWriter(c, *box));
+        return;
+    }
+    if (m_comment) dictateInto(m_comment, nullptr, commentWriter(c));
 }
 
 } // namespace ombrel

@@ -29,6 +29,7 @@
 
 namespace ombrel {
 
+class CommentDictation;
 class CommentWording;
 
 // One page of the set.
@@ -158,6 +159,11 @@ class EditorWindowController : public QWidget {
     CaptureStyle style() const { return m_style; }
     // The wand of the comment rows and "Improve Wording".
     CommentWording* wording() const { return m_wording; }
+    // Dictation into a comment field: the microphone button of a row, or "Speak a comment".
+    CommentDictation* dictation() const { return m_dictation; }
+    // Starts dictating into the comment being typed (else the selected mark's, else the
+    // comment on the whole picture), or stops a dictation that is running.
+    void speakComment();
 
     // The window's size for a preset picture width on a work area.
     static QSize presetWindowSize(int pictureWidth, QSize imageSize, QRect workArea, int controlsHeight);
@@ -285,6 +291,13 @@ class EditorWindowController : public QWidget {
     QTimer m_resizeSettled;
     bool m_sizingItself = false;
     CommentWording* m_wording = nullptr;
+    CommentDictation* m_dictation = nullptr;
+    QPointer<QToolButton> m_dictatingButton; // the microphone shown as listening
+    QPointer<NoteField> m_dictatingField;
+    QToolButton* microphoneFor(NoteField* field, std::function<void(const QString&)> write);
+    void dictateInto(NoteField* field, QToolButton* button, std::function<void(const QString&)> write);
+    std::function<void(const QString&)> boxNoteWriter(CanvasView* c, qsizetype box);
+    std::function<void(const QString&)> commentWriter(CanvasView* c);
 };
 
 } // namespace ombrel

@@ -237,6 +237,9 @@ QWidget* EditorWindowController::buildToolbar() {
         make(QStringLiteral("Improve Wording"), {}, [this] { m_wording->improveFocused(); });
     improve->setObjectName(QStringLiteral("improveWording"));
     m_wording->explainWith(improve);
+    make(QStringLiteral("Speak"),
+         QStringLiteral("Speak this comment instead of typing (Command-D). Press any key to stop."),
+         [this] { speakComment(); });
     connect(m_wording, &CommentWording::tipsChanged, this, &EditorWindowController::refreshShortcutLabels);
     buildStyleControls(row);
     QToolButton* keys =
@@ -529,6 +532,7 @@ void EditorWindowController::refreshShortcutLabels() {
     label(button(QStringLiteral("Crop into Tiles")), EditorShortcut::Tiles);
     label(button(QStringLiteral("Organise Steps")), EditorShortcut::Organise);
     label(button(QStringLiteral("improveWording")), EditorShortcut::Wand);
+    label(button(QStringLiteral("Speak")), EditorShortcut::Speak);
     label(button(QStringLiteral("Undo")), EditorShortcut::Undo);
     label(button(QStringLiteral("Redo")), EditorShortcut::Redo);
     label(button(QStringLiteral("keysButton")), EditorShortcut::Keys);

@@ -45,6 +45,7 @@ void Platform::install(PlatformServices s) {
     keepOrReplace(p.hotKeys, s.hotKeys);
     keepOrReplace(p.spelling, s.spelling);
     keepOrReplace(p.languageModel, s.languageModel);
+    keepOrReplace(p.speech, s.speech);
 }
 
 void Platform::uninstall() {
@@ -105,6 +106,10 @@ Spelling& Platform::spelling() {
 }
 LanguageModel& Platform::languageModel() {
     return need(installed().languageModel, "languageModel");
+}
+
+Speech& Platform::speech() {
+    return need(installed().speech, "speech");
 }
 
 } // namespace ombrel

@@ -13,6 +13,7 @@
 #include "Screens.h"
 #include "Sharing.h"
 #include "Sounds.h"
+#include "Speech.h"
 #include "Spelling.h"
 #include "SyntheticKeys.h"
 #include "Trash.h"
@@ -42,6 +43,7 @@ struct PlatformServices {
     std::unique_ptr<HotKeys> hotKeys;
     std::unique_ptr<Spelling> spelling;
     std::unique_ptr<LanguageModel> languageModel;
+    std::unique_ptr<Speech> speech;
 };
 
 class Platform {
@@ -68,9 +70,12 @@ class Platform {
     static HotKeys& hotKeys();
     static Spelling& spelling();
     static LanguageModel& languageModel();
+    static Speech& speech();
 };
 
 // The backends of this build (the Linux ones), chosen by the build system.
 PlatformServices makeNativePlatform();
+// Only the speech service of this build, for jobs that need nothing else (no display).
+std::unique_ptr<Speech> makeNativeSpeech();
 
 } // namespace ombrel

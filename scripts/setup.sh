@@ -33,7 +33,10 @@ PACKAGES=(
   fonts-comfortaa
   # spelling of comments and the guess of their language (German for the tests of a second language)
   libhunspell-dev hunspell-en-gb hunspell-en-us hunspell-de-de libexttextcat-dev libexttextcat-data
-  # tests and benchmarks
+  # speech recognition on this computer (transcription, dictated comments) and its English model
+  libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
+  # tests and benchmarks (flite speaks the test sentences; bc does the script's sums)
+  flite bc
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl xdg-utils
   desktop-file-utils

@@ -44,6 +44,10 @@ const QList<std::pair<QString, QString>>& phrases() {
         // Comments are rewritten by a model server the user runs, not by the system.
         {QStringLiteral("Rewriting needs Apple Intelligence, on macOS 26 or newer."),
          QStringLiteral("Rewriting needs a language model running on this computer, such as Ollama.")},
+        // Speech is recognised on this computer alone: no online service to check or to name.
+        {QStringLiteral("Check your internet connection and try again."), QStringLiteral("Try again.")},
+        {QStringLiteral("Arabic (uses Apple's speech service)"), QStringLiteral("Arabic")},
+        {QStringLiteral("Same as My Mac"), QStringLiteral("Same as My Computer")},
         {QStringLiteral("Your Mac"), QStringLiteral("Your computer")},
         {QStringLiteral("your Mac"), QStringLiteral("your computer")},
         {QStringLiteral("this Mac"), QStringLiteral("this computer")},

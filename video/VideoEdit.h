@@ -9,6 +9,8 @@
 // Positions are unit coordinates of the video picture: x from 0 (left) to 1 (right), y from
 // 0 (top) to 1 (bottom). Times and durations are seconds from the start of the video.
 
+#include "platform/Speech.h" // SpeechWord: one word heard, as transcription gives it
+
 #include <QColor>
 #include <QFont>
 #include <QList>
@@ -93,13 +95,6 @@ struct CaptionStyle {
     static CaptionStyle last;
 
     friend bool operator==(const CaptionStyle&, const CaptionStyle&) = default;
-};
-
-// One word heard in the video, as transcription gives it.
-struct SpeechWord {
-    QString text;
-    double time = 0;
-    double duration = 0;
 };
 
 struct VideoEdit {

@@ -289,9 +289,6 @@ void VideoEditorWindow::buildContent() {
     m_languageAnchor = makeButton(QString(), QStringLiteral("globe"),
                                   QStringLiteral("Choose the language Transcribe listens for"), false, this);
     m_languageAnchor->setObjectName(QStringLiteral("Transcribe Language"));
-    // Speech recognition comes with its own work; until then the buttons show where it will be.
-    m_transcribeButton->setEnabled(false);
-    m_languageAnchor->setEnabled(false);
     m_captionButton = makeButton(
         QStringLiteral("Caption Design"), QStringLiteral("captions.bubble"),
         QStringLiteral("Choose how your captions look: design, position, font, size, colour and background"),
@@ -382,6 +379,8 @@ void VideoEditorWindow::buildContent() {
     connect(m_muteButton, &QToolButton::clicked, this, &VideoEditorWindow::toggleMute);
     connect(m_addTextButton, &QToolButton::clicked, this, &VideoEditorWindow::toggleAddText);
     connect(m_captionButton, &QToolButton::clicked, this, &VideoEditorWindow::showCaptionMenu);
+    connect(m_transcribeButton, &QToolButton::clicked, this, &VideoEditorWindow::transcribe);
+    connect(m_languageAnchor, &QToolButton::clicked, this, &VideoEditorWindow::showLanguageMenu);
     connect(m_organiseButton, &QToolButton::clicked, this, &VideoEditorWindow::organiseSteps);
     connect(m_resetButton, &QToolButton::clicked, this, &VideoEditorWindow::resetEdits);
     connect(m_saveButton, &QToolButton::clicked, this, &VideoEditorWindow::saveVersion);

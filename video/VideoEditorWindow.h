@@ -83,6 +83,17 @@ class VideoEditorWindow : public QWidget {
     // Applies a change to the edit and updates everything that depends on it.
     void setEdit(const std::function<void(VideoEdit&)>& change);
 
+    // Transcription: captions from what is said in the video.
+    void transcribe();
+    void askForSpeechRecognition();
+    void askToTurnOn(const QString& title, const QString& why, const QString& then, const QString& settings);
+    // Whether a transcription error means the desktop's dictation is switched off.
+    static bool dictationIsOff(const QString& domain, int code, const QString& description);
+    void showLanguageMenu();
+    // The language menu, made fresh with the current choice ticked.
+    std::unique_ptr<QMenu> makeLanguageMenu();
+    bool isTranscribing() const { return m_transcribing; }
+
     // Output.
     void saveVersion();
     void saveChanges(std::function<void(const QString& file)> then = {});
@@ -112,6 +123,8 @@ class VideoEditorWindow : public QWidget {
     void versionSaved(const QString& file);
     void saveFailed(const QString& why);
     void firstPictureShown();
+    // A transcription ended, whatever its outcome.
+    void transcribed();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -157,6 +170,7 @@ class VideoEditorWindow : public QWidget {
     std::optional<VideoEdit> m_beforeReset;
     QPointer<QMessageBox> m_question;
     bool m_saving = false;
+    bool m_transcribing = false;
     bool m_closeConfirmed = false;
     bool m_firstPictureShown = false;
 };

@@ -1,5 +1,7 @@
 #include "FakePlatform.h"
 
+#include "platform/SoundFile.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -150,6 +152,7 @@ Outcome<bool> FakeFrameSource::grab(const std::function<void(const QImage&)>& us
 
 Outcome<bool> FakeAudioSource::start(std::function<void(const AudioChunk&)> onChunk) {
     stop();
+    if (!m_failStart.isEmpty()) return Outcome<bool>::fail(Failure::Permanent, m_failStart);
     m_stopping = false;
     m_thread = std::thread([this, onChunk = std::move(onChunk)] {
         constexpr int rate = 48000;
@@ -172,7 +175,8 @@ Outcome<bool> FakeAudioSource::start(std::function<void(const AudioChunk&)> onCh
 
 void FakeAudioSource::stop() {
     if (m_stopping.exchange(true)) return;
-    if (m_stopDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_stopDelayMs));
+    if (m_stopDelayMs > 0 && m_thread.joinable())
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_stopDelayMs));
     if (m_thread.joinable()) m_thread.join();
 }
 
@@ -216,7 +220,7 @@ bool FakeRecording::requestMicrophoneAccess() {
 }
 
 std::unique_ptr<AudioSource> FakeRecording::microphone() {
-    return std::make_unique<FakeAudioSource>(toneAmplitude, microphoneStopDelayMs);
+    return std::make_unique<FakeAudioSource>(toneAmplitude, microphoneFails, microphoneStopDelayMs);
 }
 
 std::unique_ptr<InputMonitor> FakeRecording::inputMonitor() {
@@ -292,6 +296,52 @@ bool FakeHotKeys::press() {
     return true;
 }
 
+bool FakeSpeech::requestAuthorization() {
+    ++authorizationRequests;
+    authorized = authorized || grantWhenAsked;
+    return authorized;
+}
+
+Recognition FakeSpeech::recognizeFile(const QString& soundFile, const QString& language) {
+    {
+        std::lock_guard lock(m_mutex);
+        languagesAsked.append(language);
+    }
+    const Outcome<SoundFile::Mono> sound = SoundFile::read(soundFile);
+    {
+        std::lock_guard lock(m_mutex);
+        filesHeard.append({soundFile, sound ? sound.value().seconds() : -1.0});
+    }
+    if (unavailable.contains(language))
+        return Recognition::failed(
+            Recognition::Status::NotAvailable,
+            QStringLiteral("Speech recognition isn't available on this Mac right now."));
+    if (!sound) return Recognition::failed(Recognition::Status::Failed, sound.message());
+    if (failFor && failFor(sound.value()))
+        return Recognition::failed(Recognition::Status::Failed, QStringLiteral("The recogniser broke down."));
+    const SoundFile::Mono& s = sound.value();
+    const int gap = s.rate / 20;
+    QList<SpeechWord> words;
+    qsizetype start = -1, last = -1;
+    for (qsizetype i = 0; i <= qsizetype(s.samples.size()); ++i) {
+        const bool loud = i < qsizetype(s.samples.size()) && std::abs(int(s.samples[size_t(i)])) > 1000;
+        if (loud) {
+            if (start < 0) start = i;
+            last = i;
+        } else if (start >= 0 && (i - last > gap || i == qsizetype(s.samples.size()))) {
+            words.append({QStringLiteral("word"), double(start) / s.rate, double(last + 1 - start) / s.rate});
+            start = -1;
+        }
+    }
+    return Recognition::heard(std::move(words));
+}
+
+std::unique_ptr<SpeechTask> FakeSpeech::startTask(const QString& language, SpeechTask::Handler handler) {
+    if (unavailable.contains(language)) return nullptr;
+    ++tasksStarted;
+    return std::make_unique<FakeSpeechTask>(std::move(handler), &tasks);
+}
+
 FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     PlatformServices s;
     FakePlatformHandles h;
@@ -318,6 +368,7 @@ FakePlatformHandles installFakePlatform(const QString& trashFolder) {
     make(h.hotKeys, s.hotKeys, std::make_unique<FakeHotKeys>());
     make(h.spelling, s.spelling, std::make_unique<FakeSpelling>());
     make(h.languageModel, s.languageModel, std::make_unique<FakeLanguageModel>());
+    make(h.speech, s.speech, std::make_unique<FakeSpeech>());
     Platform::install(std::move(s));
     fakes() = h;
     return h;

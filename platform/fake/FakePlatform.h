@@ -3,6 +3,7 @@
 // `fakes()` after installing them with `installFakePlatform()`.
 
 #include "platform/Platform.h"
+#include "platform/SoundFile.h"
 
 #include <QHash>
 #include <QMap>
@@ -10,6 +11,7 @@
 #include <QSet>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace ombrel {
@@ -263,15 +265,17 @@ class FakeFrameSource : public FrameSource {
 // A steady tone of the given loudness, delivered in real time on a thread of its own.
 class FakeAudioSource : public AudioSource {
   public:
-    // `stopDelayMs`: how long stopping takes, as a device that is slow to close.
-    explicit FakeAudioSource(double amplitude, int stopDelayMs = 0)
-        : m_amplitude(amplitude), m_stopDelayMs(stopDelayMs) {}
+    // `failStart`: when set, starting fails with this message. `stopDelayMs`: how long
+    // stopping takes, as a device that is slow to close.
+    explicit FakeAudioSource(double amplitude, QString failStart = {}, int stopDelayMs = 0)
+        : m_amplitude(amplitude), m_failStart(std::move(failStart)), m_stopDelayMs(stopDelayMs) {}
     ~FakeAudioSource() override { stop(); }
     Outcome<bool> start(std::function<void(const AudioChunk&)> onChunk) override;
     void stop() override;
 
   private:
     double m_amplitude;
+    QString m_failStart;
     int m_stopDelayMs;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
@@ -310,6 +314,8 @@ class FakeRecording : public RecordingSources {
     int accessRequests = 0;
     double toneAmplitude = 0.25;
     int microphoneStopDelayMs = 0; // how long the microphone takes to stop
+    // When set, the microphone fails to start with this message.
+    QString microphoneFails;
     std::optional<QPoint> pointerAt;
     std::atomic<int> grabs{0};
     // The monitor handed out last, to press and scroll through.
@@ -423,6 +429,57 @@ class FakeLanguageModel : public LanguageModel {
     Outcome<QString> respond(const QString& instructions, const QString& prompt, double temperature) override;
 };
 
+// A live pass driven by the test: `say` delivers a result as the engine would.
+class FakeSpeechTask : public SpeechTask {
+  public:
+    FakeSpeechTask(Handler handler, QList<FakeSpeechTask*>* alive)
+        : m_handler(std::move(handler)), m_alive(alive) {
+        m_alive->append(this);
+    }
+    ~FakeSpeechTask() override { m_alive->removeAll(this); }
+    void append(const AudioChunk&) override { ++chunks; }
+    void endAudio() override { ended = true; }
+    void cancel() override { cancelled = true; }
+    // Hands (text, done) to the pass's handler, unless the pass was cancelled.
+    void say(std::optional<QString> text, bool done) {
+        if (!cancelled) m_handler(std::move(text), done);
+    }
+    std::atomic<int> chunks{0};
+    bool ended = false;
+    bool cancelled = false;
+
+  private:
+    Handler m_handler;
+    QList<FakeSpeechTask*>* m_alive;
+};
+
+// Hears a "word" in every run of loud samples of a sound file (runs closer than 50 ms are
+// one word), named "word"; silence gives no speech. Languages in `unavailable` have no model.
+class FakeSpeech : public Speech {
+  public:
+    bool authorized = true;
+    bool grantWhenAsked = true;
+    int authorizationRequests = 0;
+    QSet<QString> unavailable;
+    // The files asked about, with their length in seconds, in order.
+    QList<std::pair<QString, double>> filesHeard;
+    QList<QString> languagesAsked;
+    // Sounds for which the engine breaks down (files may be heard from several threads).
+    std::function<bool(const SoundFile::Mono&)> failFor;
+    // The passes alive now, oldest first; owned by whoever started them.
+    QList<FakeSpeechTask*> tasks;
+    int tasksStarted = 0;
+
+    bool isAuthorized() override { return authorized; }
+    bool requestAuthorization() override;
+    bool isAvailable(const QString& language) override { return !unavailable.contains(language); }
+    Recognition recognizeFile(const QString& soundFile, const QString& language) override;
+    std::unique_ptr<SpeechTask> startTask(const QString& language, SpeechTask::Handler handler) override;
+
+  private:
+    std::mutex m_mutex;
+};
+
 struct FakePlatformHandles {
     FakeScreens* screens = nullptr;
     FakeWindows* windows = nullptr;
@@ -441,6 +498,7 @@ struct FakePlatformHandles {
     FakeHotKeys* hotKeys = nullptr;
     FakeSpelling* spelling = nullptr;
     FakeLanguageModel* languageModel = nullptr;
+    FakeSpeech* speech = nullptr;
 };
 
 // Installs a fresh set of fakes (the trash in `trashFolder`) and answers handles to them.

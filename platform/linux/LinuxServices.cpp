@@ -5,6 +5,7 @@
 #include "HunspellSpelling.h"
 #include "LocalChatModel.h"
 #include "OpenCvVision.h"
+#include "SphinxSpeech.h"
 #include "X11HotKeys.h"
 #include "X11Recording.h"
 #include "X11Screens.h"
@@ -311,7 +312,12 @@ PlatformServices makeNativePlatform() {
     s.spelling = std::make_unique<HunspellSpelling>();
     s.languageModel = std::make_unique<LocalChatModel>(QUrl(Defaults::get(LocalChatModel::addressKey)),
                                                        Defaults::get(LocalChatModel::modelKey));
+    s.speech = makeNativeSpeech();
     return s;
+}
+
+std::unique_ptr<Speech> makeNativeSpeech() {
+    return std::make_unique<SphinxSpeech>();
 }
 
 } // namespace ombrel

@@ -11,6 +11,7 @@
 #include "sending/SendChoiceWindow.h"
 #include "support/TestEnv.h"
 #include "ui/Toast.h"
+#include "understanding/CommentDictation.h"
 #include "understanding/PageReadings.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QSignalSpy>
 #include <QSizeGrip>
 #include <QTest>
+#include <QToolButton>
 #include <QWheelEvent>
 
 using namespace ombrel;
@@ -316,3 +318,40 @@ TEST_F(EditorTyping, ADoublePressSendsOrCopiesOnce) {
 }
 
 } // namespace
+
+// Dictation through the fake speech stream: the microphone of a mark's row writes what is
+// heard after the note's own words, any key stops it, and "Speak a comment" dictates into
+// the selected mark.
+TEST_F(EditorTyping, TheMicrophoneOfARowDictatesIntoThatNoteUntilAKeyIsPressed) {
+    auto editor = open();
+    threeMarks(*editor);
+    editor->moveTypingTo(2);
+    ASSERT_TRUE(editor->noteFieldFor(2));
+    QTest::keyClicks(editor->noteFieldFor(2), "Press ");
+    QWidget* row = editor->noteFieldFor(2)->parentWidget();
+    auto* mic = row->findChild<QToolButton*>("microphone", Qt::FindDirectChildrenOnly);
+    ASSERT_TRUE(mic);
+    mic->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->dictation()->isListening(); }, 2000));
+    EXPECT_TRUE(mic->isChecked()) << "the row shows that it listens";
+    ASSERT_FALSE(platform.speech->tasks.isEmpty());
+    platform.speech->tasks.last()->say(QStringLiteral("the blue button"), false);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return editor->canvas()->markup().boxes[2].note == "Press the blue button"; }, 2000));
+    EXPECT_EQ(editor->noteFieldFor(2)->text(), "Press the blue button");
+
+    QTest::keyClick(editor->noteFieldFor(2), Qt::Key_A);
+    EXPECT_FALSE(editor->dictation()->isListening()) << "any key stops dictation";
+    EXPECT_FALSE(mic->isChecked());
+    EXPECT_EQ(editor->canvas()->markup().boxes[2].note, "Press the blue button")
+        << "and the key is not typed";
+
+    editor->moveTypingTo(std::nullopt);
+    editor->canvas()->select(0);
+    editor->perform(EditorShortcut::Speak);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->dictation()->isListening(); }, 2000));
+    platform.speech->tasks.last()->say(QStringLiteral("open it"), true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->canvas()->markup().boxes[0].note == "open it"; }, 2000));
+    editor->perform(EditorShortcut::Speak);
+    EXPECT_FALSE(editor->dictation()->isListening()) << "Speak again stops";
+}

@@ -5,10 +5,12 @@
 #include "support/TestEnv.h"
 
 #include "library/CaptureStore.h"
+#include "platform/Defaults.h"
 #include "sending/ChatSender.h"
 #include "sending/CursorPrompt.h"
 #include "ui/Toast.h"
 #include "video/CaptionPainter.h"
+#include "video/SpeechReader.h"
 #include "video/VideoEditorWindow.h"
 #include "video/VideoOverlayView.h"
 #include "video/VideoPlayer.h"
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -425,4 +428,72 @@ TEST_F(VideoEditorWindowTest, ClosingWithChangesAsksAndSaveVersionKeepsTheWindow
         if (b->text() == "Don't Save") b->click();
     EXPECT_FALSE(VideoEditorWindow::openEditors().contains(window)) << "closed and the changes lost";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Transcribe, with the fake recogniser hearing one "word" in the clip's tone.
+TEST_F(VideoEditorWindowTest, TranscribeReplacesTheCaptionsWithWhatWasHeard) {
+    window->setEdit([](VideoEdit& e) { e.captions = {{0, 1, "Old"}, {1, 1, "Captions"}}; });
+    QSignalSpy ended(window, &VideoEditorWindow::transcribed);
+    window->button("Transcribe")->click();
+    EXPECT_EQ(status(), "Asking to use speech recognition…");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->isTranscribing(); }, 2000));
+    EXPECT_FALSE(window->button("Transcribe")->isEnabled());
+    EXPECT_FALSE(window->button("Transcribe Language")->isEnabled());
+    ASSERT_TRUE(ended.wait(20000));
+    ASSERT_EQ(window->edit().captions.size(), 1);
+    EXPECT_EQ(window->edit().captions.first().text, "word");
+    EXPECT_EQ(status(), "1 captions added. Pause and click one to change it.");
+    EXPECT_TRUE(window->button("Transcribe")->isEnabled());
+    EXPECT_TRUE(window->button("Caption Design")->isEnabled());
+}
+
+TEST_F(VideoEditorWindowTest, TheLanguageMenuStoresTheChoiceAndALanguageWithoutAModelSaysSo) {
+    std::unique_ptr<QMenu> menu = window->makeLanguageMenu();
+    ASSERT_FALSE(menu->actions().isEmpty());
+    EXPECT_EQ(menu->actions().first()->text(), "Transcribe Language");
+    EXPECT_FALSE(menu->actions().first()->isEnabled());
+    ASSERT_TRUE(action(menu.get(), "Same as My Computer"));
+    EXPECT_TRUE(action(menu.get(), "Same as My Computer")->isChecked());
+    ASSERT_TRUE(action(menu.get(), "Hindi"));
+    action(menu.get(), "Hindi")->trigger();
+    EXPECT_EQ(status(), "Transcribe will listen for Hindi.");
+    EXPECT_EQ(Defaults::get(SpeechReader::languageKey), "hi-IN");
+    EXPECT_TRUE(action(window->makeLanguageMenu().get(), "Hindi")->isChecked());
+
+    platform.speech->unavailable = {"hi-IN"};
+    QSignalSpy ended(window, &VideoEditorWindow::transcribed);
+    window->transcribe();
+    ASSERT_TRUE(ended.wait(20000));
+    EXPECT_EQ(status(),
+              "Speech recognition isn't available on this computer right now. Choose another language "
+              "with the globe button, then press Transcribe.");
+    EXPECT_TRUE(window->edit().captions.isEmpty());
+    EXPECT_TRUE(window->button("Transcribe")->isEnabled()) << "never a dead end";
+
+    action(window->makeLanguageMenu().get(), "Same as My Computer")->trigger();
+    EXPECT_FALSE(Defaults::has(SpeechReader::languageKey.name));
+}
+
+TEST_F(VideoEditorWindowTest, WithoutSpeechRecognitionTheSettingIsOfferedAndTranscribeCanBePressedAgain) {
+    platform.speech->authorized = false;
+    platform.speech->grantWhenAsked = false;
+    window->transcribe();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->question() != nullptr; }, 2000));
+    EXPECT_EQ(status(), "Transcribe needs Speech Recognition turned on.");
+    EXPECT_EQ(window->question()->text(), "Allow Speech Recognition");
+    for (QAbstractButton* b : window->question()->buttons())
+        if (b->text() == "Open Settings") b->click();
+    ASSERT_EQ(platform.workspace->opened.size(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->question() != nullptr; }, 2000));
+    EXPECT_EQ(window->question()->text(), "Turn on Ombrel Capture in that list, then press Transcribe.");
+    platform.speech->grantWhenAsked = true;
+    QSignalSpy ended(window, &VideoEditorWindow::transcribed);
+    for (QAbstractButton* b : window->question()->buttons())
+        if (b->text() == "Transcribe") b->click();
+    ASSERT_TRUE(ended.wait(20000));
+    EXPECT_EQ(window->edit().captions.size(), 1);
+
+    EXPECT_TRUE(VideoEditorWindow::dictationIsOff("kAFAssistantErrorDomain", 1700, "x"));
+    EXPECT_TRUE(VideoEditorWindow::dictationIsOff("other", 1, "Siri and Dictation are disabled"));
+    EXPECT_FALSE(VideoEditorWindow::dictationIsOff("kAFAssistantErrorDomain", 1110, "No speech detected"));
 }

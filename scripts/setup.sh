@@ -33,8 +33,8 @@ PACKAGES=(
   fonts-comfortaa
   # spelling of comments and the guess of their language (German for the tests of a second language)
   libhunspell-dev hunspell-en-gb hunspell-en-us hunspell-de-de libexttextcat-dev libexttextcat-data
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  # tests and benchmarks (the text reading is timed beside the tesseract command)
+  libgtest-dev libgmock-dev libbenchmark-dev tesseract-ocr
   xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl xdg-utils
   desktop-file-utils
   pulseaudio pulseaudio-utils chromium

@@ -1,6 +1,10 @@
 // How long the text readings of a full-HD screenshot take: the quick reading answers the
-// find field first (target under 0.5 s), the careful one feeds Auto-Blur (under 1.5 s).
-// One recogniser thread, as in the program. OMBREL_BENCH_PICTURE names a screenshot to
+// find field first, the careful one feeds Auto-Blur. First the readings are timed beside the
+// `tesseract` command on the same picture, in the same run: rounds alternate the command,
+// the quick reading and the careful reading, and the medians are compared as ratios, since
+// the load of a shared machine changes from minute to minute (OMBREL_BENCH_ROUNDS rounds,
+// 5 by default; the command runs with one OpenMP thread, its fastest setting on a few
+// cores). The process's peak memory follows. OMBREL_BENCH_PICTURE names a screenshot to
 // read instead of the drawn one; OMBREL_BENCH_SAVE saves the drawn one.
 #include "platform/Platform.h"
 #include "platform/linux/OpenCvVision.h"
@@ -13,8 +17,15 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+#include <vector>
 
 using ombrel::TextFinder::read;
 
@@ -67,26 +78,25 @@ void quickReading(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(read(screenshot(), false));
 }
-BENCHMARK(quickReading)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(quickReading)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 void carefulReading(benchmark::State& state) {
     read(screenshot(), true);
     for (auto _ : state)
         benchmark::DoNotOptimize(read(screenshot(), true));
 }
-BENCHMARK(carefulReading)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(carefulReading)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// What the careful reading adds in the editor, where it joins the quick reading already made.
-void enlargedReading(benchmark::State& state) {
-    ombrel::TextFinder::readAtScale(screenshot(), ombrel::TextFinder::enlargement);
+// What the careful reading adds in the editor, where it takes the quick reading already made.
+void carefulAfterQuick(benchmark::State& state) {
+    const QList<ombrel::TextFinder::Line> quick = read(screenshot(), false);
     for (auto _ : state)
-        benchmark::DoNotOptimize(
-            ombrel::TextFinder::readAtScale(screenshot(), ombrel::TextFinder::enlargement));
+        benchmark::DoNotOptimize(ombrel::TextFinder::readCarefully(screenshot(), quick));
 }
-BENCHMARK(enlargedReading)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(carefulAfterQuick)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // The editor's own flow: a page shown starts both readings at once, each on its own thread
-// (the careful one joins its enlarged reading with the quick one). Reported: wall time from
+// (the careful one waits for the quick one and reads only its small letters again). Reported: wall time from
 // the start until the quick lines, and until the careful lines, are back on the GUI thread.
 struct ShownPageTimes {
     double quick = 0, careful = 0;
@@ -121,6 +131,66 @@ void readingsOfAShownPage(benchmark::State& state) {
 }
 BENCHMARK(readingsOfAShownPage)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double secondsOf(const std::function<void()>& work) {
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+double peakMegabytes(int who) {
+    rusage usage{};
+    getrusage(who, &usage); // kilobytes
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+void versusTesseractCommand(int rounds) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.png"));
+    if (!dir.isValid() || !screenshot().save(path)) {
+        std::printf("cannot save the picture for the tesseract command\n");
+        return;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("OMP_THREAD_LIMIT"), QStringLiteral("1"));
+    bool commandRan = true;
+    const auto command = [&] {
+        QProcess tesseract;
+        tesseract.setProcessEnvironment(environment);
+        tesseract.setStandardOutputFile(QProcess::nullDevice());
+        tesseract.setStandardErrorFile(QProcess::nullDevice());
+        tesseract.start(QStringLiteral("tesseract"), {path, QStringLiteral("stdout")});
+        commandRan = tesseract.waitForFinished(-1) && tesseract.exitStatus() == QProcess::NormalExit &&
+                     tesseract.exitCode() == 0 && commandRan;
+    };
+    const double before = peakMegabytes(RUSAGE_SELF);
+    qsizetype quickLines =
+        read(screenshot(), false).size(); // loads the recognisers, as a running program has
+    qsizetype carefulLines = read(screenshot(), true).size();
+    std::vector<double> tesseract, quick, careful;
+    for (int i = 0; i < rounds; ++i) {
+        tesseract.push_back(secondsOf(command));
+        quick.push_back(secondsOf([&] { quickLines = read(screenshot(), false).size(); }));
+        careful.push_back(secondsOf([&] { carefulLines = read(screenshot(), true).size(); }));
+    }
+    if (!commandRan) std::printf("the tesseract command failed: its times are not comparable\n");
+    const double command_s = median(tesseract);
+    std::printf("%dx%d picture, %d rounds, medians: tesseract command %.2f s; quick reading %.2f s "
+                "(%.2fx the command, %lld lines); careful reading %.2f s (%.2fx, %lld lines)\n",
+                screenshot().width(), screenshot().height(), rounds, command_s, median(quick),
+                median(quick) / command_s, qlonglong(quickLines), median(careful),
+                median(careful) / command_s, qlonglong(carefulLines));
+    std::printf("peak memory of this process: %.0f MB before the first reading, %.0f MB after all readings\n",
+                before, peakMegabytes(RUSAGE_SELF));
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -133,6 +203,10 @@ int main(int argc, char** argv) {
     ombrel::Platform::install(std::move(services));
     if (!qEnvironmentVariableIsEmpty("OMBREL_BENCH_SAVE"))
         screenshot().save(qEnvironmentVariable("OMBREL_BENCH_SAVE"));
+    const int rounds = qEnvironmentVariableIsEmpty("OMBREL_BENCH_ROUNDS")
+                           ? 5
+                           : qEnvironmentVariableIntValue("OMBREL_BENCH_ROUNDS");
+    if (rounds > 0) versusTesseractCommand(rounds);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

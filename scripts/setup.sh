@@ -35,8 +35,9 @@ PACKAGES=(
   libhunspell-dev hunspell-en-gb hunspell-en-us hunspell-de-de libexttextcat-dev libexttextcat-data
   # speech recognition on this computer (transcription, dictated comments) and its English model
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
-  # tests and benchmarks (flite speaks the test sentences; bc does the script's sums)
-  flite bc
+  # tests and benchmarks (flite speaks the test sentences, bc does the script's sums, the text
+  # reading is timed beside the tesseract command)
+  flite bc tesseract-ocr
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils x11-xserver-utils xdotool openbox trayer dbus-x11 xclip imagemagick curl xdg-utils
   desktop-file-utils

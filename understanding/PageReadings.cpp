@@ -70,12 +70,13 @@ void PageReadings::start(bool withAddresses) {
             lowerPriority(quickNiceness);
             return TextFinder::read(picture, false);
         });
-        // The careful reading joins an enlarged reading with the quick one, read once.
+        // The careful reading takes the quick one's lines where it reads at the picture's own
+        // size, and reads only the bands of small letters again, enlarged. It waits for the
+        // quick reading, which then has every recogniser to itself.
         const QFuture<Lines> quick = m_quick;
         m_careful = QtConcurrent::run(&pool(Lane::Careful), [picture, quick] {
             lowerPriority(carefulNiceness);
-            const Lines enlarged = TextFinder::readAtScale(picture, TextFinder::enlargement);
-            return TextFinder::joined(enlarged, QFuture<Lines>(quick).result());
+            return TextFinder::readCarefully(picture, QFuture<Lines>(quick).result());
         });
         const std::optional<AccessibilityReader::Source> source = m_source;
         const QSize size = picture.size();

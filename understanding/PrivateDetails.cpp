@@ -136,7 +136,6 @@ QList<std::pair<TextRange, TextRange>> labelledAcross(const Line& first, const L
 
 QList<QRectF> privateAreas(const QList<Line>& lines, QSize imageSize) {
     QList<QRectF> out;
-    qsizetype fromEarlierLines = 0;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const Line& line = lines.at(i);
         QList<QRectF> found;
@@ -147,9 +146,7 @@ QList<QRectF> privateAreas(const QList<Line>& lines, QSize imageSize) {
                 if (auto box = rect(labelPart, line, imageSize)) found.append(*box);
                 if (auto box = rect(secretPart, lines.at(i + 1), imageSize)) found.append(*box);
             }
-        for (const QRectF& box : found)
-            if (!coveredBy(box, out.first(fromEarlierLines))) out.append(box);
-        fromEarlierLines = out.size();
+        out.append(found);
     }
     return out;
 }

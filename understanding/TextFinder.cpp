@@ -30,15 +30,6 @@ QStringList wordsOf(const QString& query) {
 
 } // namespace
 
-bool coveredBy(const QRectF& box, const QList<QRectF>& others) {
-    const double area = box.width() * box.height();
-    for (const QRectF& other : others) {
-        const QRectF both = other.intersected(box);
-        if (area > 0 && both.width() * both.height() >= sameTextShare * area) return true;
-    }
-    return false;
-}
-
 namespace {
 
 // The box around the placed boxes from `from` up to `to` (excluded), or none when none of
@@ -219,13 +210,9 @@ QList<QRectF> find(const QString& query, const QList<Line>& lines, QSize imageSi
         if (attempt.isEmpty()) continue;
         const QString phrase = attempt.join(QLatin1Char(' '));
         QList<QRectF> found;
-        for (const Line& line : lines) {
-            const qsizetype fromEarlierLines = found.size();
+        for (const Line& line : lines)
             for (const TextRange& r : ranges(phrase, line.text))
-                if (auto box = rect(r, line, imageSize);
-                    box && !coveredBy(*box, found.first(fromEarlierLines)))
-                    found.append(*box);
-        }
+                if (auto box = rect(r, line, imageSize)) found.append(*box);
         if (!found.isEmpty()) return found;
     }
     return {};

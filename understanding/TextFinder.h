@@ -61,15 +61,31 @@ inline constexpr double margin = 8;
 // Words dropped in the second try of a text search.
 const QSet<QString>& fillerWords();
 
-// Recognises the lines of text on the picture. The quick level reads the picture as it is,
-// once. The careful level also reads a copy enlarged `enlargement` times, which finds small
-// text the quick level misses, and keeps the lines of both readings (`joined`): enlarging
-// loses thin strokes such as underscores that the picture's own size keeps. It takes about
-// three times as long as the quick level. Both turn a dark page over first, and language
-// correction is off in both. Slow: call off the GUI thread. A picture that cannot be read
-// gives no lines.
+// Recognises the lines of text on the picture. The picture is cut into horizontal bands at
+// rows without ink, between lines, and the bands are read side by side by one recogniser per
+// core (at most `largestRecogniserCount`). The quick level reads every band at the picture's
+// size. The careful level reads each band once at the scale that suits its letters: bands
+// whose letters are lower than `smallLetters` pixels are read enlarged `enlargement` times,
+// which finds small text the quick level misses; the others as the quick level reads them,
+// which keeps thin strokes such as underscores. Both turn a dark page over first, and
+// language correction is off in both. Slow: call off the GUI thread. A picture that cannot
+// be read gives no lines.
 QList<Line> read(const QImage& picture, bool careful = true);
+// The careful reading of a picture whose quick reading is `quick`: the quick reading's lines
+// in the bands the careful level reads at the picture's size, and the enlarged bands read.
+QList<Line> readCarefully(const QImage& picture, const QList<Line>& quick);
+// The whole picture read by one recogniser at its own size, without bands: what the quick
+// reading gives the same lines as.
+QList<Line> readWhole(const QImage& picture);
 inline constexpr double enlargement = 2.0;
+inline constexpr double smallLetters = 10;
+inline constexpr int largestRecogniserCount = 4;
+// Bands per recogniser, so that one done early takes another band.
+inline constexpr int bandsPerRecogniser = 2;
+// Rows of ink closer than this are one strip, never cut apart; strips lower than
+// `thinnestStrip` rows (an underscore, a row of dots) join their neighbour.
+inline constexpr int stripGap = 3;
+inline constexpr int thinnestStrip = 5;
 // Horizontal lines at least this long (pixels of the picture) are drawn lines, not text,
 // and are painted over before reading.
 inline constexpr int ruleLength = 40;
@@ -78,14 +94,6 @@ inline constexpr int ruleLength = 40;
 inline constexpr int solidPanel = 13;
 // Pages darker than this mean grey level (0 to 255) are inverted before reading.
 inline constexpr double darkPageMean = 110;
-// One reading at a scale of the picture, boxes in the picture's own pixels.
-QList<Line> readAtScale(const QImage& picture, double scale);
-// The careful reading's lines: the enlarged reading's, then the plain one's.
-QList<Line> joined(const QList<Line>& enlarged, const QList<Line>& plain);
-// Because a careful reading can hold the same text twice, a rectangle found in one line
-// that another line's rectangle already covers by this share is not reported again.
-inline constexpr double sameTextShare = 0.8;
-bool coveredBy(const QRectF& box, const QList<QRectF>& others);
 
 // The rectangles of the query's words in the lines, in picture pixels.
 QList<QRectF> find(const QString& query, const QList<Line>& lines, QSize imageSize);

@@ -25,17 +25,13 @@ bool overlap(const QRectF& a, const QRectF& b) {
     return a.left() < b.right() && b.left() < a.right() && a.top() < b.bottom() && b.top() < a.bottom();
 }
 
-// One text element per line. The careful reading joins two readings of the picture, so the
-// same text can come twice: a line lying mostly on an earlier one is that line read again,
-// and counting it would make every button hold two texts.
+// One text element per line (the careful reading reads each text once).
 QList<ScreenElement> textElements(const QList<TextFinder::Line>& lines, QSize size) {
     QList<ScreenElement> texts;
-    QList<QRectF> taken;
     for (const TextFinder::Line& line : lines) {
         const std::optional<QRectF> r = TextFinder::rect({0, line.text.size()}, line, size);
-        if (line.text.isEmpty() || !r || TextFinder::coveredBy(*r, taken)) continue;
+        if (line.text.isEmpty() || !r) continue;
         texts.append({ScreenElement::Kind::Text, line.text, *r});
-        taken.append(*r);
     }
     return texts;
 }

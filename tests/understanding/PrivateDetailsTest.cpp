@@ -72,7 +72,7 @@ TEST(PrivateDetails, AreasFollowTheLinesAndSkipRangesWithoutBoxes) {
     EXPECT_TRUE(privateAreas({}, {500, 500}).isEmpty());
 }
 
-TEST(PrivateDetails, ADetailReadTwiceIsBlurredOnceButTwoPatternsOverOneDetailGiveTwo) {
+TEST(PrivateDetails, TwoPatternsOverOneDetailGiveTwoAndEveryLineCounts) {
     auto placed = [](const QString& text, double left) {
         Line line{text, {}};
         for (qsizetype i = 0; i < text.size(); ++i)
@@ -82,8 +82,8 @@ TEST(PrivateDetails, ADetailReadTwiceIsBlurredOnceButTwoPatternsOverOneDetailGiv
     const QString key = QStringLiteral("sk-proj-4fG7hJ2kL9mN3pQ8rS5tV1wX");
     // Patterns 4 and 5 both match the key: two areas from one line.
     EXPECT_EQ(privateAreas({placed(key, 0)}, {1000, 100}).size(), 2);
-    // The same line read twice adds nothing; a different line adds its own.
-    EXPECT_EQ(privateAreas({placed(key, 0), placed(key, 1)}, {1000, 100}).size(), 2);
+    // Two lines over one another (text drawn over text) are both blurred.
+    EXPECT_EQ(privateAreas({placed(key, 0), placed(key, 1)}, {1000, 100}).size(), 4);
     EXPECT_EQ(privateAreas({placed(key, 0), placed(QStringLiteral("pin: 1234"), 500)}, {1000, 100}).size(),
               3);
 }

@@ -5,6 +5,8 @@
 
 #include <QFont>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 using namespace ombrel;
 using namespace ombrel::TextFinder;
@@ -18,6 +20,8 @@ Line lineOf(const QString& text, double left = 100) {
         line.charBoxes.append(text.at(i) == QLatin1Char(' ') ? QRectF() : QRectF(left + 10 * i, 100, 9, 20));
     return line;
 }
+
+QStringList texts(const QList<Line>& lines);
 
 QStringList pieces(const QString& text, const QList<TextRange>& found) {
     QStringList out;
@@ -126,13 +130,103 @@ TEST(TextFinderRead, ReadsRenderedTextAndPlacesItsCharacters) {
     EXPECT_TRUE(read(tiny, true).isEmpty());
 }
 
-TEST(TextFinderFind, TheSameWordReadTwiceInACarefulReadingIsMarkedOnce) {
-    // The enlarged and the plain reading of one line, boxes a pixel apart.
-    Line enlarged = lineOf("Save changes");
-    Line plain = lineOf("Save changes", 101);
-    const QList<QRectF> found = find("save", TextFinder::joined({enlarged}, {plain}), {2000, 1000});
-    EXPECT_EQ(found.size(), 1);
-    // Two words on two different places stay two.
+namespace {
+
+// Pages of several lines with the gaps between lines where a reading is cut into bands. The
+// text is drawn without anti-aliasing: each band is thresholded on its own, and with only two
+// greys every band's threshold falls where the whole picture's does, so that what is left
+// to differ is the cutting and the sharing out.
+QImage settingsPage() {
+    QImage picture(1280, 720, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    p.fillRect(0, 0, 1280, 40, QColor("#f3f4f6"));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(15);
+    p.setFont(font);
+    p.setPen(QColor("#1f2328"));
+    p.drawText(16, 26, QStringLiteral("Account settings"));
+    for (int i = 0; i < 12; ++i)
+        p.drawText(60, 90 + i * 32,
+                   QStringLiteral("Line %1 of the page: member%1@example.com was invited on 2024-05-%2.")
+                       .arg(i + 1)
+                       .arg(i + 10));
+    return picture;
+}
+
+QImage terminalPage() {
+    QImage picture(1000, 500, QImage::Format_RGB32);
+    picture.fill(QColor("#101010"));
+    QPainter p(&picture);
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setPixelSize(16);
+    p.setFont(font);
+    p.setPen(QColor("#d0d0d0"));
+    const char* commands[] = {"$ export GITHUB_TOKEN=ghp_R2d2C3p0x8Yw7Vq6",
+                              "$ git push origin main",
+                              "To github.com:ombrel/capture.git",
+                              "$ make -j2 install",
+                              "$ ls -la /var/log",
+                              "$ echo done"};
+    for (int i = 0; i < 6; ++i)
+        p.drawText(30, 50 + i * 70, QString::fromLatin1(commands[i]));
+    return picture;
+}
+
+// The lines in the order of their text, then of their place.
+QList<Line> sorted(QList<Line> lines) {
+    std::sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+        const double aTop = a.box({0, a.text.size()}).value_or(QRectF()).top();
+        const double bTop = b.box({0, b.text.size()}).value_or(QRectF()).top();
+        return a.text != b.text ? a.text < b.text : aTop < bTop;
+    });
+    return lines;
+}
+
+double farthest(const QRectF& a, const QRectF& b) {
+    return std::max({std::abs(a.left() - b.left()), std::abs(a.top() - b.top()),
+                     std::abs(a.right() - b.right()), std::abs(a.bottom() - b.bottom())});
+}
+
+} // namespace
+
+// Bands cut between lines and read side by side by several recognisers read what one
+// recogniser reads in the whole picture: the same lines, letter for letter, in the same places.
+// (Each band is thresholded on its own: on a page with a side bar beside the text, where a
+// band's threshold differs from the whole picture's, an anti-aliased letter can come out
+// differently, and the recogniser's boxes of single characters can move by a few pixels.)
+TEST(TextFinderRead, TheBandsReadSideBySideGiveTheLinesOfOneWholeReading) {
+    for (const QImage& picture : {terminalPage(), settingsPage()}) {
+        const QList<Line> split = sorted(read(picture, false));
+        const QList<Line> whole = sorted(readWhole(picture));
+        ASSERT_GE(whole.size(), 6);
+        ASSERT_EQ(texts(split), texts(whole));
+        for (qsizetype i = 0; i < whole.size(); ++i) {
+            const TextRange all{0, whole[i].text.size()};
+            EXPECT_LE(farthest(split[i].box(all).value_or(QRectF()), whole[i].box(all).value_or(QRectF())),
+                      1.0)
+                << whole[i].text.toStdString();
+        }
+    }
+}
+
+TEST(TextFinderRead, TheCarefulReadingReadsEachLineOnce) {
+    const QImage picture = settingsPage();
+    const QList<Line> quick = read(picture, false);
+    const QList<Line> careful = readCarefully(picture, quick);
+    EXPECT_EQ(texts(sorted(careful)), texts(sorted(read(picture, true))));
+    QStringList seen;
+    for (const Line& line : careful) {
+        EXPECT_FALSE(seen.contains(line.text)) << line.text.toStdString() << " read twice";
+        seen.append(line.text);
+    }
+    EXPECT_GE(careful.size(), 13);
+    EXPECT_EQ(find("account settings", careful, picture.size()).size(), 1);
+}
+
+TEST(TextFinderFind, EveryOccurrenceIsMarkedEvenWhereLinesOverlap) {
+    // Two lines a pixel apart (text drawn over text) are two finds.
+    EXPECT_EQ(find("save", {lineOf("Save changes"), lineOf("Save changes", 101)}, {2000, 1000}).size(), 2);
     EXPECT_EQ(find("save", {lineOf("Save"), lineOf("Save", 600)}, {2000, 1000}).size(), 2);
     // Within one line, every occurrence counts.
     EXPECT_EQ(find("aa", {lineOf("aa aa")}, {2000, 1000}).size(), 2);

@@ -150,15 +150,14 @@ TEST_F(VisualReaderTest, SalientObjectsHoldingATextCentreOrMostOfThePictureAreDr
     EXPECT_EQ(large.size(), 1);
 }
 
-TEST_F(VisualReaderTest, AButtonTextReadTwiceByTheCarefulReadingStillNamesTheButton) {
-    // The enlarged and the plain reading both placed "Continue", a pixel apart.
+TEST_F(VisualReaderTest, OverlappingLinesAreTextsOfTheirOwn) {
+    // A label drawn over another: both are texts, and the rectangle holding both is a section.
     const QList<TextFinder::Line> lines{line("Continue", QRectF(130, 120, 80, 20)),
-                                        line("Continue", QRectF(131, 121, 79, 20)),
-                                        line("Elsewhere", QRectF(130, 300, 80, 20))};
+                                        line("Contour", QRectF(131, 121, 79, 20))};
     const QList<ScreenElement> found = read({QRectF(100, 100, 160, 60)}, lines);
-    EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Button, "Continue", QRectF(100, 100, 160, 60)),
+    EXPECT_EQ(found, (QList<ScreenElement>{el(Kind::Section, "", QRectF(100, 100, 160, 60)),
                                            el(Kind::Text, "Continue", QRectF(122, 112, 96, 36)),
-                                           el(Kind::Text, "Elsewhere", QRectF(122, 292, 96, 36))}));
+                                           el(Kind::Text, "Contour", QRectF(123, 113, 95, 36))}));
 }
 
 TEST_F(VisualReaderTest, LinesWithoutTextOrBoxesGiveNoElements) {

@@ -253,10 +253,3 @@ TEST_F(CaptureStoreMaintenance, StrandedRecordingsAreAdoptedAndEmptyOnesDeleted)
         EXPECT_TRUE(QFileInfo(v).fileName().startsWith("Ombrel Capture Video_"));
     EXPECT_TRUE(RecordingFiles::newTemporaryFile(tmp).startsWith(tmp + "/ombrel-recording-"));
 }
-
-TEST_F(CaptureStoreMaintenance, PageAddressIsOnUnlessTurnedOff) {
-    EXPECT_TRUE(PageAddress::isOn());
-    PageAddress::setOn(false);
-    EXPECT_TRUE(Defaults::get(Keys::noPageAddress));
-    EXPECT_FALSE(PageAddress::isOn());
-}

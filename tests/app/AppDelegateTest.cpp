@@ -3,6 +3,7 @@
 #include "library/CaptureStore.h"
 #include "library/RecentPanel.h"
 #include "longpage/ScrollCaptureSession.h"
+#include "markup/MarkStore.h"
 #include "platform/Defaults.h"
 #include "sending/ChatSender.h"
 #include "support/TestEnv.h"
@@ -45,57 +46,6 @@ class AppDelegateTest : public ombrel::test::LibraryTest {
         return delegate;
     }
 };
-
-TEST_F(AppDelegateTest, TheTrayMenuHasItsEighteenItemsInOrder) {
-    auto app = launch();
-    EXPECT_EQ(titles(app->appMenu()),
-              (QStringList{"Capture Screen", "Capture a Long Page…", "Record…", "—", "Paste Image",
-                           "Open Files…", "Add from Phone…", "Recent", "—", "Settings",
-                           "Hide Floating Buttons", "—", "Help and What This Can Do", "What's New",
-                           "Check for Updates…", "Contact Us…", "—", "Quit Ombrel Capture"}));
-    EXPECT_TRUE(item(app->appMenu(), "Capture Screen")->isEnabled());
-    EXPECT_TRUE(item(app->appMenu(), "Capture a Long Page…")->isEnabled());
-    EXPECT_TRUE(item(app->appMenu(), "Record…")->isEnabled());
-    item(app->appMenu(), "Contact Us…")->trigger();
-    EXPECT_EQ(platform.workspace->opened.value(0).path(), "/contact");
-}
-
-TEST_F(AppDelegateTest, TheSettingsSubmenuHasItsTwentyEntriesWithChecksShowingState) {
-    auto app = launch();
-    QMenu* s = app->settingsMenu();
-    // Twenty entries; the style, look and layout entries are two, three and two items.
-    EXPECT_EQ(titles(s), (QStringList{"When you click the camera",
-                                      "Mark on Screen",
-                                      "Mini Panel",
-                                      "—",
-                                      "Press Enter After Pasting into Chat",
-                                      "Shutter Sound and Flash",
-                                      "Add Web Address from Browsers",
-                                      "—",
-                                      "Capture Shortcut",
-                                      "Editor Keyboard Shortcuts…",
-                                      "—",
-                                      "Comments Look Like",
-                                      "List Under the Picture",
-                                      "Sticky Notes",
-                                      "Glass Bubbles",
-                                      "—",
-                                      "Floating Buttons",
-                                      "Stacked Up and Down",
-                                      "Side by Side",
-                                      "—",
-                                      "Open at Startup",
-                                      "Send Crash Reports Automatically",
-                                      "—",
-                                      "Designed by Ombrel Studio"}));
-    EXPECT_FALSE(s->actions().first()->isEnabled()) << "headings are disabled";
-    EXPECT_TRUE(item(s, "Mark on Screen")->isChecked());
-    EXPECT_TRUE(item(s, "Shutter Sound and Flash")->isChecked());
-    EXPECT_TRUE(item(s, "List Under the Picture")->isChecked());
-    EXPECT_TRUE(item(s, "Stacked Up and Down")->isChecked());
-    EXPECT_EQ(titles(item(s, "Capture Shortcut")->menu()),
-              (QStringList{"Shift+Ctrl+2", "Alt+Shift+S", "Ctrl+Alt+Space", "Off"}));
-}
 
 TEST_F(AppDelegateTest, EveryToggleIsStoredAndShownChecked) {
     auto app = launch();
@@ -144,15 +94,20 @@ TEST_F(AppDelegateTest, OpenAtLoginIsSetUpOnceOnlyInTheRealBuild) {
     EXPECT_FALSE(platform.loginItem->enabled);
 }
 
-TEST_F(AppDelegateTest, AFailingLoginItemChangeIsExplained) {
+TEST_F(AppDelegateTest, WhatCannotBeDoneIsExplainedAndNothingOpens) {
     auto app = launch();
+    item(app->appMenu(), "Paste Image")->trigger(); // an empty clipboard
+    app->openPicture(libraryPath("gone.png"));
     platform.loginItem->failWith = "The autostart folder is read-only.";
     item(app->settingsMenu(), "Open at Startup")->trigger();
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts[0].title, "Couldn't change Open at Startup");
-    EXPECT_EQ(alerts[0].message,
-              "The autostart folder is read-only. You can also change it in your desktop's "
-              "Startup Applications.");
+    ASSERT_EQ(alerts.size(), 3);
+    EXPECT_EQ(alerts[0].title, "No picture on the clipboard");
+    EXPECT_EQ(alerts[1].title, "Couldn't open that picture");
+    EXPECT_EQ(alerts[2].title, "Couldn't change Open at Startup");
+    EXPECT_TRUE(alerts[2].message.startsWith("The autostart folder is read-only.")) << "the system's words";
+    EXPECT_EQ(app->editor(), nullptr);
+    EXPECT_TRUE(alerts[2].message.endsWith("You can also change it in your desktop's Startup Applications."))
+        << "this desktop's words, not a Mac settings path";
 }
 
 TEST_F(AppDelegateTest, OnlyTheRealBuildSortsTheLibraryAndRecoversRecordings) {
@@ -303,22 +258,6 @@ TEST_F(AppDelegateTest, BringingInAChosenVideoLeavesTheChosenFileInPlace) {
     qDeleteAll(QList<VideoEditorWindow*>(VideoEditorWindow::openEditors()));
 }
 
-TEST_F(AppDelegateTest, PastingWithoutAPictureSaysSo) {
-    auto app = launch();
-    item(app->appMenu(), "Paste Image")->trigger();
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts[0].title, "No picture on the clipboard");
-}
-
-TEST_F(AppDelegateTest, AStoredPictureThatCannotBeReadIsExplained) {
-    auto app = launch();
-    app->openPicture(libraryPath("gone.png"));
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts[0].title, "Couldn't open that picture");
-    EXPECT_EQ(alerts[0].message,
-              "The file may have been moved or damaged. Show the folder in Files to check on it.");
-}
-
 namespace {
 // Every text a person can read on the program's windows and menus: labels, buttons, tips,
 // names read out by a screen reader, titles, placeholders and menu items.
@@ -363,13 +302,21 @@ TEST_F(AppDelegateTest, EveryTextShownUsesThisDesktopsNamesNotTheMacs) {
     app->editor()->closeEditor();
 }
 
-TEST_F(AppDelegateTest, RecentFromTheTrayTogglesThePanelReopenShowsItAndATileOpensTheEditor) {
+TEST_F(AppDelegateTest, RecentFromTheTrayTogglesThePanelAndATileReopensTheUnmarkedPictureWithItsMarks) {
     auto app = launch();
     EXPECT_FALSE(app->hasRecentPanel()) << "made on first use";
-    QImage image(60, 40, QImage::Format_RGB32);
-    image.fill(Qt::green);
+    // A marked library picture: the finished file shows the marks drawn in, the hidden copy
+    // is the picture without them.
+    QImage unmarked(60, 40, QImage::Format_RGB32);
+    unmarked.fill(Qt::green);
+    unmarked.setPixelColor(5, 5, Qt::blue);
+    Markup marked(unmarked, std::nullopt, Qt::red);
+    marked.boxes = {Markup::Box(QRectF(10, 10, 20, 15), QStringLiteral("the button"))};
     const QString picture = CaptureStore::newFileURL();
-    ASSERT_TRUE(image.save(picture));
+    QImage finished = unmarked.copy();
+    finished.fill(Qt::red);
+    ASSERT_TRUE(finished.save(picture));
+    MarkStore::save(marked, picture);
     QAction* recent = item(app->appMenu(), "Recent");
     ASSERT_TRUE(recent->isEnabled());
     recent->trigger();
@@ -390,7 +337,11 @@ TEST_F(AppDelegateTest, RecentFromTheTrayTogglesThePanelReopenShowsItAndATileOpe
     QTest::mouseClick(panel.cells().first()->thumbnail(), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(presented.count(), 1);
     EXPECT_FALSE(panel.isVisible()) << "the editor takes the panel's place";
-    EXPECT_EQ(app->editor()->canvas()->markup().image.size(), QSize(60, 40));
+    const Markup& opened = app->editor()->canvas()->markup();
+    EXPECT_EQ(opened.image.convertToFormat(QImage::Format_RGB32), unmarked)
+        << "the editor opens the unmarked copy, not the picture with the marks drawn in";
+    EXPECT_EQ(opened.boxes, marked.boxes);
+    EXPECT_EQ(opened.comment, marked.comment);
 }
 
 namespace {

@@ -254,18 +254,6 @@ TEST_F(FloatingButtonsTest, TheCameraPulsesWhileTheEditorWaitsForTheNextScreenEx
 
 // ——— The hot key ———
 
-TEST(HotKeyTable, TheChoicesAreTheseKeysHereAndOffIsNone) {
-    const auto& c = hotKeyChoices();
-    EXPECT_EQ(CaptureHotKey::combination(c[0]),
-              QKeyCombination(Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_2));
-    EXPECT_EQ(CaptureHotKey::combination(c[1]),
-              QKeyCombination(Qt::AltModifier | Qt::ShiftModifier, Qt::Key_S));
-    EXPECT_EQ(CaptureHotKey::combination(c[2]),
-              QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_Space));
-    EXPECT_EQ(CaptureHotKey::combination(c[3]), std::nullopt);
-    EXPECT_EQ(CaptureHotKey::title(QString::fromLatin1(c[2].name)), "Ctrl+Alt+Space");
-}
-
 TEST_F(FloatingButtonsTest, TheHotKeyIsRegisteredAtStartAndCapturesTheScreen) {
     Defaults::set(Keys::captureStyle, QString("miniPanel"));
     launch();

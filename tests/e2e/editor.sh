@@ -50,6 +50,10 @@ xdotool key Escape   # leaves typing
 xdotool key 3        # the Blur tool
 drag 700 400 800 460
 [ -n "$SHOTS" ] && import -window root "$SHOTS/editor-on-screen.png"
+xdotool key 1        # back to the Mark tool, as a reopened editor starts
+xdotool mousemove 1000 150 click 1   # a click on nothing: no box selected
+sleep 0.5
+import -window root "$DESKTOP_TMP/before-closing.png"
 xdotool key Escape
 sleep 0.3
 xdotool key Escape
@@ -65,6 +69,12 @@ check "the finished picture is as wide as the screen" test "$("$PROBE" size "$fi
 "$APP" open "$file"
 check "the library picture opens in the editor" wait_for 20 editor_shown
 sleep 0.8
+# It shows the picture as it was left: the same marks and blur at the same places, each
+# drawn once over the unmarked picture.
+import -window root "$DESKTOP_TMP/reopened.png"
+changed=$("$PROBE" compare "$DESKTOP_TMP/before-closing.png" "$DESKTOP_TMP/reopened.png" 250 200 600 300 12)
+echo "reopened picture: $changed pixels differ around the marks"
+check "the reopened picture looks as it did before closing" test "$changed" -lt 300
 drag 300 500 420 580
 xdotool type "Third thing"
 xdotool key Escape Escape

@@ -19,6 +19,7 @@ today=$(date +%Y-%m-%d)
 
 # --- the program and its tray menu ---
 desktop_spawn 300 "$APP" >"$DESKTOP_TMP/app.log" 2>&1
+app_pid=${DESKTOP_PIDS[-1]}
 icon() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -E '^ +0x[0-9a-f]+ "Ombrel Capture": .*[0-9]+x[0-9]+\+[0-9]+\+[0-9]+ +\+[0-9]+\+[0-9]+' | head -1; }
 check "the tray icon is docked in the tray host" wait_for 20 sh -c "xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\").*+1[0-9][0-9][0-9]+'"
 read -r w h ax ay < <(icon | sed -E 's/.* ([0-9]+)x([0-9]+)\+-?[0-9]+\+-?[0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\1 \2 \3 \4/')
@@ -96,6 +97,10 @@ desktop_spawn 20 xclip -selection clipboard -i "$DESKTOP_TMP/other.txt" >/dev/nu
 check "the clipboard keeper leaves once something else is copied" wait_for 10 sh -c "! kill -0 $holder"
 
 # --- quitting from the tray menu ends the program ---
+xdotool mousemove $((ax + w / 2)) $((ay + h / 2)) click 1
+sleep 0.8
+xdotool key Up Return   # the last item: "Quit Ombrel Capture"
+check "Quit in the tray menu ends the program" wait_for 10 sh -c "! kill -0 $app_pid 2>/dev/null"
 desktop_stop
 
 # --- a large screen is captured at 2400 × 1350 ---

@@ -2,7 +2,8 @@
 # End to end on a private X desktop: a window with a fixed header over a tall page becomes
 # the target, the tray menu's "Capture a Long Page…" shows the prompt in the bottom-right
 # corner, the page is scrolled with the mouse wheel while frames are taken, and Done opens
-# the stitched picture in the editor: as wide as the window, taller than it, the header on top.
+# the stitched picture in the editor: as wide as the window, taller than it, the header on top,
+# and the page's lines under it in order, none repeated or dropped.
 set -euo pipefail
 APP=$1
 PROBE=$2
@@ -10,18 +11,7 @@ SHOTS=${E2E_SCREENSHOTS:-}   # a folder to keep screenshots of the prompt and th
 source "$(dirname "$0")/desktop.sh"
 trap desktop_stop EXIT
 
-passed=0
-check() { # description command…
-    local what=$1; shift
-    if "$@"; then
-        passed=$((passed + 1)); echo "ok - $what"
-    else
-        echo "FAILED - $what" >&2
-        [ -n "${DESKTOP_TMP:-}" ] && tail -n 20 "$DESKTOP_TMP/app.log" >&2 || true
-        exit 1
-    fi
-}
-wait_for() { desktop_wait_for "$@"; }
+on_failure() { [ -n "${DESKTOP_TMP:-}" ] && tail -n 20 "$DESKTOP_TMP/app.log" >&2 || true; }
 newest_picture() { find "$HOME/Pictures/Ombrel Capture" -name '*.png' -not -path '*/.marks/*' -printf '%T@ %p\n' | sort -n | tail -1 | cut -d' ' -f2-; }
 PAGE_W=560
 PAGE_H=600
@@ -86,6 +76,13 @@ check "the long picture is as wide as the window" test "${size%x*}" = $PAGE_W
 check "the long picture is taller than the window" test "${size#*x}" -gt $((PAGE_H + 300))
 check "the header is on top of the long picture" \
     test "$("$PROBE" differing "$picture" 200 10 300 20 "$HEADER_COLOUR" 8)" = 0
+# The unmarked copy kept beside it shows the page as stitched: under the header, the line
+# stripes from the first line on, in order, none repeated or dropped, each its own height.
+unmarked="$HOME/Pictures/Ombrel Capture/.marks/$(basename "$picture")"
+stripes=$("$PROBE" stripes "$unmarked" 6 48 || true)
+echo "stitched page: $stripes"
+check "the stitched page shows its lines in order from the first, each once and whole" \
+    sh -c "echo '$stripes' | grep -Eq '^lines 1-[0-9]+\$'"
 
 desktop_stop
-echo "$passed passed, 0 failed"
+e2e_summary

@@ -3,10 +3,16 @@
 //   pngprobe color FILE X Y             prints #rrggbb of one pixel
 //   pngprobe differing FILE X Y W H #rrggbb [TOLERANCE]
 //                                       prints how many pixels of the rectangle differ from the colour
+//   pngprobe compare FILE OTHER X Y W H [TOLERANCE]
+//                                       prints how many pixels of the rectangle differ between the two
 //   pngprobe window TITLE #rrggbb X Y W H
 //                                       shows a plain window until killed
 //   pngprobe longpage TITLE X Y W H     shows a window with a fixed header bar over a tall page of
 //                                       numbered text lines that scrolls with the mouse wheel
+//   pngprobe stripes FILE X TOP         reads the long page's line stripes down column X from row TOP:
+//                                       prints "lines FIRST-LAST" when they come in page order, none
+//                                       repeated or skipped, each its full height (the last may be
+//                                       cut); otherwise says what is wrong and exits 1
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
@@ -57,6 +63,7 @@ class NumberedPage : public QWidget {
   public:
     static constexpr int lineHeight = 24;
     static constexpr int lineCount = 300;
+    static QColor stripe(int line) { return QColor::fromHsv((line * 37) % 360, 200, 220); }
     explicit NumberedPage(QWidget* parent) : QWidget(parent) { setFixedSize(520, lineHeight * lineCount); }
 
   protected:
@@ -68,7 +75,7 @@ class NumberedPage : public QWidget {
         const int last = std::min(lineCount - 1, event->rect().bottom() / lineHeight);
         for (int i = first; i <= last; ++i) {
             const int top = i * lineHeight;
-            p.fillRect(QRect(0, top, 12, lineHeight), QColor::fromHsv((i * 37) % 360, 200, 220));
+            p.fillRect(QRect(0, top, 12, lineHeight), stripe(i));
             p.drawText(QRect(20, top, width() - 20, lineHeight), Qt::AlignVCenter,
                        QStringLiteral("Line %1 of the long page: %2")
                            .arg(i + 1, 3, 10, QLatin1Char('0'))
@@ -109,6 +116,54 @@ int main(int argc, char** argv) {
                     ++differing;
             }
         out << differing << '\n';
+        return 0;
+    }
+    if (a[0] == "compare" && a.size() >= 7) {
+        const QImage i = load(a[1]), j = load(a[2]);
+        const QRect r(a[3].toInt(), a[4].toInt(), a[5].toInt(), a[6].toInt());
+        const int tolerance = a.size() > 7 ? a[7].toInt() : 0;
+        long differing = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QColor c(i.pixel(x, y)), d(j.pixel(x, y));
+                if (std::abs(c.red() - d.red()) > tolerance || std::abs(c.green() - d.green()) > tolerance ||
+                    std::abs(c.blue() - d.blue()) > tolerance)
+                    ++differing;
+            }
+        out << differing << '\n';
+        return 0;
+    }
+    if (a[0] == "stripes" && a.size() == 4) {
+        const QImage i = load(a[1]);
+        const int x = a[2].toInt();
+        auto lineAt = [&](int y) {
+            for (int line = 0; line < NumberedPage::lineCount; ++line)
+                if (qRgb(qRed(i.pixel(x, y)), qGreen(i.pixel(x, y)), qBlue(i.pixel(x, y))) ==
+                    NumberedPage::stripe(line).rgb())
+                    return line;
+            return -1;
+        };
+        int first = -1, line = -1, run = 0;
+        for (int y = a[3].toInt(); y < i.height(); ++y) {
+            const int now = lineAt(y);
+            if (now < 0) {
+                out << "row " << y << " is no stripe of the page\n";
+                return 1;
+            }
+            if (now == line) {
+                ++run;
+                continue;
+            }
+            if (line >= 0 && (now != line + 1 || run != NumberedPage::lineHeight)) {
+                out << "line " << line + 1 << " is " << run << " rows tall and followed by line " << now + 1
+                    << " at row " << y << '\n';
+                return 1;
+            }
+            if (first < 0) first = now;
+            line = now;
+            run = 1;
+        }
+        out << "lines " << first + 1 << '-' << line + 1 << '\n';
         return 0;
     }
     if (a[0] == "window" && a.size() == 7) {

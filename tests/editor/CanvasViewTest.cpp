@@ -553,20 +553,48 @@ TEST_F(CanvasNotes, DraggingANoteMovesItAndSelectsItsBox) {
 
 // MARK: A look at the canvas
 
-TEST_F(CanvasNotes, RendersAReadableCanvas) {
+TEST_F(CanvasNotes, RendersThePictureItsMarksAndItsBlur) {
     NoteLooks::setCurrent(NoteLook::Sticky);
-    Markup markup = markupOf({mark({60, 60, 220, 120}, "The title is cut off"), mark({420, 260, 160, 90}),
-                              blur({100, 400, 200, 60})});
+    // Black and white columns two pixels wide: a blur turns them grey.
+    QImage stripes = picture();
+    for (int x = 0; x < stripes.width(); x += 4)
+        for (int y = 0; y < stripes.height(); ++y)
+            stripes.setPixelColor(x, y, Qt::black), stripes.setPixelColor(x + 1, y, Qt::black);
+    Markup markup(stripes); // with its blurred copy
+    markup.boxes = {mark({60, 60, 220, 120}, "The title is cut off"), mark({420, 260, 160, 90}),
+                    blur({100, 400, 200, 60})};
     markup.comment = "Why does the layout break?";
     Canvas c(markup, {900, 700});
-    c.view.elements = {{ScreenElement::Kind::Button, "Login", {600, 60, 120, 40}}};
     c.view.select(1);
-    c.view.setTool(CanvasView::Tool::Select);
-    c.hover({620, 70});
     const QImage shot = c.view.grab().toImage();
-    EXPECT_FALSE(shot.isNull());
     const QString out = qEnvironmentVariable("OMBREL_CANVAS_PNG");
     if (!out.isEmpty()) shot.save(out);
-    // The view's corners are the dark backdrop, not the picture.
-    EXPECT_LT(QColor(shot.pixel(0, 0)).lightness(), 200);
+    const qreal scale = shot.devicePixelRatio();
+    auto colourAt = [&](QPointF imagePoint) {
+        return shot.pixelColor((QPointF(c.at(imagePoint)) * scale).toPoint());
+    };
+    auto reddish = [](QColor p) { return p.red() > 150 && p.green() < 110 && p.blue() < 110; };
+    auto redNear = [&](QPointF imagePoint) {
+        for (int d = -4; d <= 4; ++d)
+            if (reddish(colourAt(imagePoint + QPointF(d, 0))) ||
+                reddish(colourAt(imagePoint + QPointF(0, d))))
+                return true;
+        return false;
+    };
+    EXPECT_LT(QColor(shot.pixel(0, 0)).lightness(), 200) << "the view's corners are the dark backdrop";
+    int darkest = 255, lightest = 0;
+    for (int x = 640; x < 650; ++x) {
+        darkest = std::min(darkest, colourAt({x + 0.5, 150.5}).lightness());
+        lightest = std::max(lightest, colourAt({x + 0.5, 150.5}).lightness());
+    }
+    EXPECT_TRUE(darkest < 60 && lightest > 180) << "the picture itself, its stripes sharp";
+    EXPECT_TRUE(redNear({60, 120}) && redNear({280, 120})) << "the first mark's outline";
+    EXPECT_TRUE(redNear({500, 260}) && redNear({500, 350})) << "the selected mark's outline";
+    EXPECT_FALSE(reddish(colourAt({500, 305}))) << "a mark is an outline, not a filled box";
+    int grey = 0;
+    for (int x = 150; x < 250; ++x) {
+        const QColor p = colourAt({x + 0.5, 430.5});
+        grey += p.lightness() > 40 && p.lightness() < 210 ? 1 : 0;
+    }
+    EXPECT_GT(grey, 80) << "the stripes under the blur box are blurred";
 }

@@ -278,10 +278,3 @@ TEST_F(CaptureStoreMaintenance, ARecordingIsWrittenIntoAPrivateFileOutsideTheSha
                   QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
     QFile::remove(raw);
 }
-
-TEST_F(CaptureStoreMaintenance, PageAddressIsOnUnlessTurnedOff) {
-    EXPECT_TRUE(PageAddress::isOn());
-    PageAddress::setOn(false);
-    EXPECT_TRUE(Defaults::get(Keys::noPageAddress));
-    EXPECT_FALSE(PageAddress::isOn());
-}

@@ -102,6 +102,14 @@ TEST(RowSignatures, OfANarrowFrameRepeatColumnsAndOfANullFrameAreEmpty) {
     EXPECT_EQ(ScrollStitcher::rowSignatures(QImage()).rowCount, 0);
 }
 
+TEST(StitchPagesHelper, PicturesOfOtherSizesDifferWhereTheyStopAgreeing) {
+    const GreyRows page(100, 9);
+    EXPECT_EQ(firstDifferentRow(page.frame(0, 100), page.frame(0, 100)), -1);
+    EXPECT_EQ(firstDifferentRow(page.frame(0, 100), page.frame(0, 60)), 60) << "the rest is missing";
+    EXPECT_EQ(firstDifferentRow(page.frame(0, 60), page.frame(0, 100)), 60);
+    EXPECT_EQ(firstDifferentRow(page.frame(0, 60), page.frame(0, 60).scaled(32, 60)), 0) << "another width";
+}
+
 // The rules of adding a frame, on pages of random rows
 
 TEST(ScrollStitcherRules, FirstFrameIsTakenWholeAndNothingGivesNoPicture) {

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstring>
 
 namespace ombrel::test {
@@ -122,10 +123,13 @@ QImage TextWindow::expected(int pageRowsPx) const {
 int firstDifferentRow(const QImage& a, const QImage& b) {
     const QImage left = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QImage right = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < left.height(); ++y)
+    if (left.width() != right.width()) return 0;
+    const int rows = std::min(left.height(), right.height());
+    for (int y = 0; y < rows; ++y)
         if (std::memcmp(left.constScanLine(y), right.constScanLine(y), std::size_t(left.width()) * 4) != 0)
             return y;
-    return -1;
+    // Equal as far as the shorter goes: the first row only one of them has.
+    return left.height() == right.height() ? -1 : rows;
 }
 
 } // namespace ombrel::test

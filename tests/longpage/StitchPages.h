@@ -47,7 +47,9 @@ struct TextWindow {
     QImage expected(int pageRowsPx) const;
 };
 
-// The first pixel row in which two pictures of equal size differ; -1 when they are equal.
+// The first pixel row in which two pictures differ; -1 when they are equal. Pictures of
+// different widths differ from row 0; of different heights, at the latest from the first
+// row the shorter lacks.
 int firstDifferentRow(const QImage& a, const QImage& b);
 
 } // namespace ombrel::test

@@ -74,22 +74,11 @@ QString longText(int words) {
 
 using MarkupRendering = LibraryTest;
 
-TEST_F(MarkupRendering, SizesScaleWithTheKeptWidth) {
+TEST_F(MarkupRendering, SizesScaleWithTheKeptWidthBetweenTheirBounds) {
     Markup narrow(picture(1000, 600), std::nullopt, Qt::red);
-    auto m = MarkupRender::metrics(narrow, listLook());
-    EXPECT_DOUBLE_EQ(m.baseFontSize, 22);
-    EXPECT_DOUBLE_EQ(m.badgeUnit, 26);
-    EXPECT_DOUBLE_EQ(m.lineWidth, 1.5);
-    EXPECT_DOUBLE_EQ(m.noteUnit, 20);
-    EXPECT_DOUBLE_EQ(
-        MarkupRender::metrics(narrow, MarkLook{"System", "Auto", "Thick", NoteLook::List}).lineWidth,
-        1.5 * 3.5);
-
+    EXPECT_DOUBLE_EQ(MarkupRender::metrics(narrow, listLook()).baseFontSize, 22) << "never smaller";
     Markup wide(picture(6000, 100), std::nullopt, Qt::red);
-    m = MarkupRender::metrics(wide, listLook());
-    EXPECT_DOUBLE_EQ(m.baseFontSize, 100);
-    EXPECT_NEAR(m.badgeUnit, 130.43, 0.01);
-    EXPECT_NEAR(m.lineWidth, 4.2857, 0.0001);
+    EXPECT_DOUBLE_EQ(MarkupRender::metrics(wide, listLook()).baseFontSize, 100) << "never larger";
     // The crop's width, not the picture's, sets the scale.
     wide.cropImageRect = QRectF(100, 0, 1200, 100);
     EXPECT_DOUBLE_EQ(MarkupRender::metrics(wide, listLook()).baseFontSize, 22);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -116,7 +117,16 @@ TEST(X11Backends, ADisplayGrabLeavesOutOurWindowsAndShowsWhatIsBehindThem) {
     ours.setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint); // unmanaged, like a toast
     ours.setGeometry(300, 250, 300, 200);                       // half over the other window
     ours.show();
-    QTest::qWait(500);
+    // Our window really on the screen first: mapped, painted and seen in the X server's own
+    // picture of the screen, so its absence from the grab below means something.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ours));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] {
+            const QImage seen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            return QColor(seen.pixel(450, 350)) == QColor(255, 255, 0);
+        },
+        5000))
+        << "our window never showed";
 
     X11Screens screens(QCoreApplication::applicationPid(), QString());
     const auto shot = screens.grabDisplay(screens.displays().first().id, QSize(1280, 800));

@@ -48,6 +48,22 @@ int decodablePictures(const QString& path, double seconds) {
     return count;
 }
 
+// The mean height of the dark text lines the fake screen shows, down one column of a
+// 320 × 180 grey picture near `t`, above the moving block at the bottom: 4 rows unzoomed,
+// more the more the picture is enlarged.
+double lineHeightNear(const QString& path, double t) {
+    VideoThumbnails video(path, 320, 180);
+    std::vector<uint8_t> grey;
+    if (!video.greyFrameNear(t, 0.05, grey)) return 0;
+    int runs = 0, dark = 0;
+    for (int y = 0; y < 140; ++y) {
+        const bool isDark = grey[size_t(y) * 320 + 100] < 128;
+        dark += isDark ? 1 : 0;
+        runs += isDark && (y == 0 || grey[size_t(y - 1) * 320 + 100] >= 128) ? 1 : 0;
+    }
+    return runs ? double(dark) / runs : 0;
+}
+
 } // namespace
 
 TEST(RecordingRules, VideoSizeKeepsTheLongEdgeWithin2560AndBothSidesEven) {
@@ -212,6 +228,8 @@ TEST_F(ScreenRecorderTest, WithoutPointerSamplesOrClicksTheRecordingIsSavedPlain
     ASSERT_TRUE(seconds);
     EXPECT_NEAR(*seconds, 0.8, 0.35);
     EXPECT_GE(decodablePictures(*result.file, 0.8), 15) << "about 30 pictures a second";
+    EXPECT_NEAR(lineHeightNear(*result.file, 0.7), lineHeightNear(*result.file, 0.0), 0.5)
+        << "never enlarged";
 }
 
 TEST_F(ScreenRecorderTest, ARecordingThatTakesLongToCloseIsMovedOnlyOnceClosed) {
@@ -253,9 +271,8 @@ TEST_F(ScreenRecorderTest, ClicksInsideTheAreaAreSampledAndTheSavedVideoIsZoomed
     EXPECT_GE(recorder.pointer().size(), 10u) << "20 samples a second";
     EXPECT_FALSE(QFileInfo::exists(temporary()));
     EXPECT_FALSE(hasAudio(*result.file));
-    VideoThumbnails zoomed(*result.file, 320, 180);
-    std::vector<uint8_t> grey;
-    EXPECT_TRUE(zoomed.greyFrameNear(0.9, 0.1, grey));
+    const double before = lineHeightNear(*result.file, 0.0), after = lineHeightNear(*result.file, 0.95);
+    EXPECT_GT(after, before * 1.3) << "by the end the picture is enlarged around the click";
     EXPECT_EQ(recorder.outputSize(), QSize(640, 360))
         << "the display's size, although its pictures are smaller";
 }

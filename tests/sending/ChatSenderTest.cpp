@@ -141,15 +141,22 @@ TEST_F(ChatSenderSend, WithPasteWithoutEnterTheFilesArePastedButReturnIsNotPress
     EXPECT_EQ(keys(), QList<SyntheticKey>{SyntheticKey::V});
 }
 
-TEST_F(ChatSenderSend, PastingStopsWhenTheTargetLosesTheFront) {
-    const QStringList files{picture(QStringLiteral("a.png"), 10), picture(QStringLiteral("b.png"), 20)};
-    targetChatFromEditor();
-    ASSERT_TRUE(ChatSender::send(files));
-    clock.advance(400);
-    ASSERT_EQ(keys().size(), 1);
-    platform.windows->front = editor; // the user clicked elsewhere
-    clock.advance(10'000);
-    EXPECT_EQ(keys(), QList<SyntheticKey>{SyntheticKey::V}) << "no second paste and no Return";
+TEST_F(ChatSenderSend, PastingAndReturnStopWhenTheTargetLosesTheFront) {
+    // Two files: the user leaves between the pastes. One file: the user leaves after the only
+    // paste, so the next key would be the Return, pressed into whatever is now in front.
+    for (const int count : {2, 1}) {
+        SCOPED_TRACE(count);
+        platform.keys->presses.clear();
+        QStringList files{picture(QStringLiteral("a.png"), 10)};
+        if (count == 2) files.append(picture(QStringLiteral("b.png"), 20));
+        targetChatFromEditor();
+        ASSERT_TRUE(ChatSender::send(files));
+        clock.advance(400);
+        ASSERT_EQ(keys(), QList<SyntheticKey>{SyntheticKey::V});
+        platform.windows->front = editor; // the user clicked elsewhere
+        clock.advance(10'000);
+        EXPECT_EQ(keys(), QList<SyntheticKey>{SyntheticKey::V}) << "no second paste and no Return";
+    }
 }
 
 TEST_F(ChatSenderSend, ATargetThatLosesTheFrontJustBeforeTheFirstPasteIsBroughtBackNotLeftSilent) {

@@ -8,17 +8,12 @@ TEST(PlatformWords, MacNamesBecomeThisDesktopsAndOtherWordsStay) {
         {"Your Mac said: the disk is full.", "Your computer said: the disk is full."},
         {"Show the folder in Finder", "Show the folder in Files"},
         {"Go back one step (Command-Z)", "Go back one step (Ctrl+Z)"},
-        {"Go forward again after Undo (Shift-Command-Z)", "Go forward again after Undo (Shift+Ctrl+Z)"},
         {"With several screens, Option-click to send this one.",
          "With several screens, Alt+click to send this one."},
-        {" Shortcut: Command-Return.", " Shortcut: Ctrl+Return."},
-        {"Open the phone on the same Wi-Fi as this Mac.",
-         "Open the phone on the same Wi-Fi as this computer."},
         {"Open System Settings > Privacy & Security.", "Open Settings > Privacy & Security."},
         // A sentence that only holds on the Mac goes, with the space before it.
         {"Choose one or more pictures or videos. iCloud Drive and Photos are in the sidebar.",
          "Choose one or more pictures or videos."},
-        {"iCloud Drive is in the sidebar. Choose a file.", "Choose a file."},
         // Services this desktop lacks leave a list of services; the sentence stays.
         {"AirDrop, Mail, Messages, Bluetooth, or save to a drive. With several screens, Option-click to "
          "share "

@@ -90,27 +90,3 @@ TEST_F(ToastTest, LongTextIsCutToThreeLinesButCountsEveryCharacter) {
     EXPECT_LE(Toast::panel()->findChild<QLabel*>("toastText")->width(), Toast::maxTextWidth);
     EXPECT_DOUBLE_EQ(Toast::visibleSeconds(text, false), text.size() / 18.0);
 }
-
-TEST_F(ToastTest, WarningsAreOrangeAndSuccessesGreen) {
-    // The average of the symbol's strongly coloured pixels.
-    auto symbolColour = [] {
-        const QImage image = Toast::panel()->findChild<QLabel*>("toastSymbol")->pixmap().toImage();
-        long r = 0, g = 0, b = 0, n = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor c = image.pixelColor(x, y);
-                if (c.alpha() == 255 && c.hsvSaturation() > 150) {
-                    r += c.red(), g += c.green(), b += c.blue(), ++n;
-                }
-            }
-        return n ? QColor(int(r / n), int(g / n), int(b / n)) : QColor();
-    };
-    Toast::warn("Couldn't copy. Try again, or drag the picture instead.");
-    const QColor warning = symbolColour();
-    EXPECT_GT(warning.red(), 200);
-    EXPECT_LT(warning.blue(), 60);
-    Toast::show("Copied");
-    const QColor success = symbolColour();
-    EXPECT_GT(success.green(), 150);
-    EXPECT_LT(success.red(), 100);
-}

@@ -16,13 +16,6 @@ using ombrel::test::waitUntil;
 
 namespace {
 
-QStringList labelTexts(const QWidget& window) {
-    QStringList texts;
-    for (const QLabel* label : window.findChildren<QLabel*>())
-        if (!label->text().isEmpty()) texts.append(label->text());
-    return texts;
-}
-
 const QLabel* qrView(const QWidget& window) {
     for (const QLabel* label : window.findChildren<QLabel*>())
         if (label->text().isEmpty()) return label;
@@ -45,30 +38,21 @@ class PhoneUploadWindowTest : public ::testing::Test {
     QTemporaryDir dir;
 };
 
-TEST_F(PhoneUploadWindowTest, ShowsItsTextsThenTheQrCodeOfThePageAddressOnceReady) {
+TEST_F(PhoneUploadWindowTest, ShowsTheQrCodeOfThePageAddressOnceReadyAndTheAddressServesThePage) {
     PhoneUploadWindow window(localOptions(), loopback());
-    EXPECT_EQ(window.windowTitle(), "Add from Phone");
-    EXPECT_EQ(window.size(), QSize(380, 500));
     EXPECT_EQ(window.statusText(), "Starting…");
     window.begin();
     EXPECT_TRUE(window.isVisible());
     ASSERT_TRUE(waitUntil([&] { return window.statusText() != "Starting…"; }, 5000));
-
+    EXPECT_EQ(window.statusText(), "Ready. It stops when you close this window.");
     const quint16 port = window.server().port();
     const QString address = QString("http://127.0.0.1:%1/%2").arg(port).arg(window.server().token());
     EXPECT_EQ(window.pageAddress(), address);
     // The address is also written under the code, for a phone that cannot scan.
-    EXPECT_EQ(
-        labelTexts(window),
-        (QStringList{
-            "Scan with your phone's camera",
-            "Your phone must be on the same Wi-Fi as this computer. Pick photos or files on the page that "
-            "opens, and they'll appear here.",
-            address, "Ready. It stops when you close this window."}));
+    EXPECT_TRUE(labelTexts(window).contains(address));
     EXPECT_EQ(window.shownAddress(), address);
     const QLabel* qr = qrView(window);
     ASSERT_NE(qr, nullptr);
-    EXPECT_EQ(qr->size(), QSize(260, 260));
     EXPECT_FALSE(qr->pixmap().isNull());
     EXPECT_TRUE(exchange(port, request("GET", "/" + window.server().token().toLatin1()))
                     .startsWith("HTTP/1.1 200 OK\r\nContent-Type: text/html"))

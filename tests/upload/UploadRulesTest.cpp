@@ -118,31 +118,11 @@ TEST(UploadServerIdentity, TokenIs32UpperCaseHexDigitsAndTheDefaultInboxIsFreshA
     EXPECT_EQ(a.port(), 0);
 }
 
-TEST(UploadPage, CarriesItsTextsAndColoursAndNeedsNothingFromOutside) {
+TEST(UploadPage, UploadsEachFileByItsEncodedNameAndNeedsNothingFromOutside) {
     const QString page = PhoneUploadServer::page();
-    EXPECT_TRUE(page.startsWith("<!DOCTYPE html>"));
-    for (const char* text : {"<html lang=\"en\"",
-                             "name=\"viewport\"",
-                             "<title>Send to Ombrel Capture</title>",
-                             "Send to your computer",
-                             "Pick photos or files. They go straight to Ombrel Capture over your Wi-Fi.",
-                             "Choose Photos or Files",
-                             "type=\"file\" multiple",
-                             "\"/upload?name=\"",
-                             "encodeURIComponent",
-                             ": sending\\u2026",
-                             ": sent",
-                             ": failed",
-                             "#0b0d14",
-                             "#f2f1f8",
-                             "#b4b5cc",
-                             "#6e8bff",
-                             "#4466e6",
-                             "#151826",
-                             "#6fe3a5",
-                             "#ff8f8f",
-                             "17px"})
-        EXPECT_TRUE(page.contains(QLatin1String(text))) << text;
+    EXPECT_TRUE(page.contains("type=\"file\" multiple"));
+    EXPECT_TRUE(page.contains("\"/upload?name=\"") && page.contains("encodeURIComponent"));
+    EXPECT_TRUE(page.contains("Send to your computer")) << "the heading in this desktop's words";
     EXPECT_FALSE(page.contains("http:")) << "no external resources";
     EXPECT_FALSE(page.contains("https:"));
     EXPECT_FALSE(page.contains("innerHTML")) << "file names are shown as text, never as markup";

@@ -10,6 +10,20 @@ chat_title() { local t; t=$(xdotool getwindowname "$CHAT" 2>/dev/null || true); 
 title_is() { [ "$(chat_title)" = "$1" ]; }
 export -f chat_title title_is 2>/dev/null || true
 prompt_says() { xwininfo -root -tree | grep "\"Ombrel Capture: $1\"" >/dev/null; }
+prompt_shown() { xwininfo -root -tree | grep '"Ombrel Capture: ' >/dev/null; }
+# Closes the cursor prompt with its Cancel button (it takes no focus, so Escape cannot):
+# the buttons sit at its bottom right, Cancel left of the primary, whose width depends on
+# its title, so the click walks left until the prompt has gone.
+prompt_cancel() {
+    local px py pw ph off
+    read -r px py pw ph < <(xwininfo -root -tree | grep '"Ombrel Capture: ' | head -1 |
+        sed -E 's/.* ([0-9]+)x([0-9]+)\+-?[0-9]+\+-?[0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+).*/\3 \4 \1 \2/')
+    for off in 170 200 230 260 290; do
+        xdotool mousemove $((px + pw - off)) $((py + ph - 38)) click 1
+        wait_for 2 sh -c "! xwininfo -root -tree | grep -q '\"Ombrel Capture: '" && return 0
+    done
+    return 1
+}
 
 desktop_start 1280x800
 cp "$(dirname "$0")/chat/chat.html" "$DESKTOP_TMP/chat.html"

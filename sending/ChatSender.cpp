@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QSet>
+#include <algorithm>
 #include <memory>
 
 // Each reading of the caret and how long it took: QT_LOGGING_RULES="ombrel.sending.debug=true".
@@ -285,9 +286,24 @@ constexpr int maxRereads = 3;
 
 } // namespace
 
+// Whether `app` still shows a normal window. Without a window list (no window manager
+// publishes one) nothing can be told, and the answer is yes.
+bool hasWindow(const AppInfo& app) {
+    const QList<WindowInfo> list = Platform::windows().windows();
+    return list.isEmpty() || std::any_of(list.begin(), list.end(), [&](const WindowInfo& w) {
+               return w.pid == app.pid && w.kind == WindowKind::Normal;
+           });
+}
+
 class FocusSteps {
   public:
     static void bringForward(const std::shared_ptr<FocusTask>& task) {
+        if (!isFront(task->target) && !hasWindow(task->target)) {
+            // Its chat was closed (the program may linger without a window): nothing can come
+            // forward, so the prompt asks at once instead of waiting out the budget.
+            ChatSender::askWithCursorPrompt(task->files);
+            return;
+        }
         if (!isFront(task->target) && task->t < focusBudget) {
             WindowSystem& windows = Platform::windows();
             const auto front = windows.frontApplication();

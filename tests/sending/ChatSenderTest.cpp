@@ -219,6 +219,27 @@ TEST_F(ChatSenderSend, ATargetThatNeverComesForwardIsRaised30TimesThenTheCursorP
     EXPECT_TRUE(keys().isEmpty());
 }
 
+TEST_F(ChatSenderSend, AChatWhoseWindowWasClosedGetsTheCursorPromptAtOnce) {
+    targetChatFromEditor();
+    // The chat's program lingers without a window; a pop-up is in front.
+    auto window = [](WindowId id, const AppInfo& app, WindowKind kind) {
+        WindowInfo w;
+        w.id = id;
+        w.pid = app.pid;
+        w.bundleId = app.bundleId;
+        w.kind = kind;
+        return w;
+    };
+    platform.windows->windowList = {window(9, prompt, WindowKind::Dialog),
+                                    window(8, editor, WindowKind::Normal)};
+    platform.windows->front = prompt;
+    platform.windows->ignoreActivation = true;
+    ASSERT_TRUE(ChatSender::send({picture(QStringLiteral("a.png"), 10)}));
+    clock.advance(200);
+    ASSERT_NE(CursorPrompt::current(), nullptr) << "not after waiting out the pop-up for 30 s";
+    EXPECT_TRUE(keys().isEmpty());
+}
+
 TEST_F(ChatSenderSend, ACaretElsewhereIsReadFourTimesThenTheCursorPromptAsks) {
     targetChatFromEditor();
     platform.accessibility->focus[chat.pid] = button();

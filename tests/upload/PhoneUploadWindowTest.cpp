@@ -49,7 +49,6 @@ TEST_F(PhoneUploadWindowTest, ShowsTheQrCodeOfThePageAddressOnceReadyAndTheAddre
     const QString address = QString("http://127.0.0.1:%1/%2").arg(port).arg(window.server().token());
     EXPECT_EQ(window.pageAddress(), address);
     // The address is also written under the code, for a phone that cannot scan.
-    EXPECT_TRUE(labelTexts(window).contains(address));
     EXPECT_EQ(window.shownAddress(), address);
     const QLabel* qr = qrView(window);
     ASSERT_NE(qr, nullptr);

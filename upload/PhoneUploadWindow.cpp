@@ -3,6 +3,7 @@
 #include "ui/PlatformWords.h"
 
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -71,8 +72,11 @@ PhoneUploadWindow::PhoneUploadWindow(const PhoneUploadServer::Options& options, 
     m_addressLine = new QLabel(this);
     m_addressLine->setObjectName(QStringLiteral("pageAddress"));
     m_addressLine->setAlignment(Qt::AlignCenter);
-    m_addressLine->setWordWrap(true);
+    m_addressLine->setTextFormat(Qt::PlainText);
     m_addressLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont addressFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    addressFont.setPixelSize(12);
+    m_addressLine->setFont(addressFont);
     m_addressLine->setPalette(secondary);
     m_addressLine->hide();
 
@@ -103,7 +107,7 @@ PhoneUploadWindow::~PhoneUploadWindow() {
 }
 
 QString PhoneUploadWindow::shownAddress() const {
-    return m_addressLine->isVisibleTo(this) ? m_addressLine->text() : QString();
+    return m_addressLine->isVisibleTo(this) ? m_addressLine->text().remove(QLatin1Char('\n')) : QString();
 }
 
 QString PhoneUploadWindow::statusText() const {
@@ -139,7 +143,9 @@ void PhoneUploadWindow::serverStarted(quint16 port) {
         pixmap.setDevicePixelRatio(ratio);
         m_qrView->setPixmap(pixmap);
     }
-    m_addressLine->setText(m_pageAddress);
+    // The long token cannot wrap by itself: it goes on a line of its own, under the host.
+    const qsizetype tokenAt = m_pageAddress.lastIndexOf(QLatin1Char('/')) + 1;
+    m_addressLine->setText(m_pageAddress.left(tokenAt) + QLatin1Char('\n') + m_pageAddress.mid(tokenAt));
     m_addressLine->show();
     m_status->setText(QStringLiteral("Ready. It stops when you close this window."));
 }

@@ -99,6 +99,18 @@ desktop_spawn() { # seconds command…
     echo $!
 }
 
+# A private sound server with a test microphone: a null sink "speaker" whose monitor is
+# remapped into the source "mic", both the defaults. What is played into the sink is heard on
+# the microphone.
+desktop_microphone() {
+    desktop_spawn 300 pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+        -L module-native-protocol-unix -L "module-null-sink sink_name=speaker" \
+        -L "module-remap-source master=speaker.monitor source_name=mic" >"$DESKTOP_TMP/pulse.log" 2>&1
+    wait_for 20 pactl info || { echo "the sound server did not start" >&2; exit 1; }
+    pactl set-default-sink speaker
+    pactl set-default-source mic
+}
+
 # Checks for the scripts: `check DESCRIPTION COMMAND…` runs the command and says "ok" or
 # "FAILED" with the description; a failure ends the script (after `on_failure`, when the
 # script defines one). `e2e_summary` prints the closing count.

@@ -13,12 +13,7 @@ desktop_start 1280x720
 T=$DESKTOP_TMP
 on_failure() { echo "--- probe output ---"; cat "$T/probe.out" "$T/probe.err" 2>/dev/null || true; }
 
-desktop_spawn 300 pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
-    -L module-native-protocol-unix -L "module-null-sink sink_name=speaker" \
-    -L "module-remap-source master=speaker.monitor source_name=mic" >"$T/pulse.log" 2>&1
-wait_for 20 pactl info || { echo "the sound server did not start" >&2; exit 1; }
-pactl set-default-sink speaker
-pactl set-default-source mic
+desktop_microphone
 flite -voice kal16 -t "Click the blue button at the top of the page." -o "$T/said.wav"
 
 desktop_spawn 120 "$PROBE" 60 "$T/editor.png" >"$T/probe.out" 2>"$T/probe.err"

@@ -26,12 +26,7 @@ on_failure() {
 }
 
 # --- a microphone: a null sink whose monitor is remapped into a source ---
-desktop_spawn 300 pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
-    -L module-native-protocol-unix -L "module-null-sink sink_name=speaker" \
-    -L "module-remap-source master=speaker.monitor source_name=mic" >"$T/pulse.log" 2>&1
-wait_for 20 pactl info || { echo "the sound server did not start" >&2; exit 1; }
-pactl set-default-sink speaker
-pactl set-default-source mic
+desktop_microphone
 ffmpeg -v error -y -f lavfi -i "sine=frequency=660:duration=8" -ac 1 "$T/tone.wav"
 
 # --- something to look at: two windows of text ---

@@ -301,6 +301,7 @@ void VideoEditorWindow::buildContent() {
     m_status = new QLabel(QStringLiteral("Play, then pause on a frame to add text."), this);
     m_status->setMinimumWidth(40);
     m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_status->setWordWrap(true); // a long status takes a second line rather than being cut
     for (QToolButton* b : {m_cropButton, m_muteButton, m_addTextButton, m_transcribeButton, m_languageAnchor,
                            m_captionButton, m_organiseButton, m_resetButton})
         tools->addWidget(b);

@@ -242,11 +242,6 @@ CursorSpot ChatSender::classify(const QString& role, const QString& subrole, con
     return CursorSpot::chatBox;
 }
 
-std::optional<QString> ChatSender::chatWithCursor() {
-    if (!isRunningTarget() || cursorSpot(*state().target) != CursorSpot::chatBox) return std::nullopt;
-    return state().target->name.isEmpty() ? QStringLiteral("your chat") : state().target->name;
-}
-
 void ChatSender::chatWithCursorLater(QObject* guard, std::function<void(std::optional<QString>)> then) {
     if (!isRunningTarget()) {
         then(std::nullopt);

@@ -57,9 +57,8 @@ class ChatSender {
     // it is a search field or its words say it is an address bar or a search box.
     static CursorSpot classify(const QString& role, const QString& subrole, const QString& words,
                                bool isEditable);
-    // The name to show when the caret is already in the target's chat box, else none.
-    static std::optional<QString> chatWithCursor();
-    // The same, read off the GUI thread; `then` runs on the GUI thread unless `guard` is gone.
+    // Calls `then` with the name to show when the caret is already in the target's chat box,
+    // else none. Read off the GUI thread; `then` runs on the GUI thread unless `guard` is gone.
     static void chatWithCursorLater(QObject* guard, std::function<void(std::optional<QString>)> then);
 
     // Sends files to the chat. True when sending has started (or a prompt to finish it is

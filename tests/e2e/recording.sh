@@ -128,7 +128,8 @@ check "a start while recording leaves the live recording where it is" \
     sh -c "[ -s '$live' ] && [ \$(find '$LIBRARY' -name '*.mp4' | wc -l) -eq $before ]"
 kill -TERM "$early" 2>/dev/null || true
 wait_for 15 sh -c "! kill -0 $early 2>/dev/null"
-kill -9 $REC
+# Kill the recorder itself, not the `timeout` around it (that would leave it writing).
+pkill -9 -P $REC || true
 wait $REC 2>/dev/null || true
 check "the killed recorder left its raw file behind" test -s "$live"
 TMPDIR="$T/tmp" OMBREL_BUNDLE_ID=com.ombrel.capture desktop_spawn 120 "$APP" >"$T/app.log" 2>&1

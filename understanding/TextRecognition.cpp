@@ -322,6 +322,11 @@ std::vector<Strip> stripsOf(const QImage& grey, int groundLevel) {
     cv::Mat upright;
     cv::morphologyEx(ink, upright, cv::MORPH_OPEN,
                      cv::getStructuringElement(cv::MORPH_RECT, {1, 2 * ruleLength}));
+    // Only thin ones: a filled area as tall (a small picture that is all one tone, such as a
+    // cut-out of a button) is ground with writing on it, not a line.
+    cv::Mat filled;
+    cv::morphologyEx(upright, filled, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {5, 1}));
+    upright.setTo(0, filled);
     ink.setTo(0, upright);
     cv::Mat rows;
     cv::reduce(ink / 255, rows, 1, cv::REDUCE_SUM, CV_32S);

@@ -35,7 +35,15 @@ QHash<QString, QString> attributesOf(AtspiAccessible* element) {
 }
 
 bool initialised() {
-    static const bool ready = atspi_init() >= 0; // 1 means another part of the process did it already
+    static const bool ready = [] {
+        if (atspi_init() < 0) return false; // 1 means another part of the process did it already
+        // libatspi hooks its bus connection into the default GLib context, which the GUI
+        // thread's event loop runs; readings made on a worker then race that loop inside
+        // libdbus. Its own context, never run by the event loop, leaves the connection to the
+        // blocking calls made under `lock()`, whatever thread they come from.
+        atspi_set_main_context(g_main_context_new());
+        return true;
+    }();
     return ready;
 }
 

@@ -128,6 +128,20 @@ TEST(TextFinderRead, ReadsRenderedTextAndPlacesItsCharacters) {
     QImage tiny(30, 20, QImage::Format_RGB32); // narrower than any line painted over
     tiny.fill(Qt::white);
     EXPECT_TRUE(read(tiny, true).isEmpty());
+
+    // A cut-out of a name plate: dark writing on a mid-tone fill that covers the whole
+    // picture. The fill is ground, not an upright line to be taken out with the writing.
+    QImage plate(390, 72, QImage::Format_RGB32);
+    plate.fill(QColor(186, 153, 25));
+    {
+        QPainter p(&plate);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(40);
+        p.setFont(font);
+        p.setPen(QColor(20, 20, 20));
+        p.drawText(12, 52, QStringLiteral("Button Login"));
+    }
+    EXPECT_EQ(find("buttonlogin", read(plate), plate.size()).size(), 1);
 }
 
 namespace {

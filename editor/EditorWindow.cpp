@@ -628,8 +628,8 @@ void EditorWindowController::refreshTargetLine() {
         tip = QStringLiteral("Saves your picture and takes you back to Ombrel Prompts, which adds it to your "
                              "message. Shortcut: Command-Return.");
     } else {
-        if (m_target->text().isEmpty() ||
-            m_target->text() == QStringLiteral("Your picture goes back to Ombrel Prompts."))
+        // Until the first reading answers (handing back to Prompts is never undone).
+        if (m_target->text().isEmpty())
             m_target->setText(QStringLiteral("Click in your chat, then Send to Chat."));
         // Read off the GUI thread: the caret of a busy browser can take long to find.
         if (!m_readingCursor) {

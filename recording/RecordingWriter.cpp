@@ -1,5 +1,7 @@
 #include "recording/RecordingWriter.h"
 
+#include "recording/AvError.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -18,12 +20,6 @@ extern "C" {
 namespace ombrel {
 
 namespace {
-
-QString avError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 // Opens an encoder and gives it a stream of the file, whose parameters and time base are
 // the encoder's. The FFmpeg status: negative when the encoder did not start or the stream

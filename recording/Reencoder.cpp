@@ -1,6 +1,7 @@
 #include "recording/Reencoder.h"
 
 #include "platform/PrivateFiles.h"
+#include "recording/AvError.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -17,12 +18,6 @@ extern "C" {
 namespace ombrel {
 
 namespace {
-
-QString avError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 Outcome<bool> failed(const QString& why) {
     return Outcome<bool>::fail(Failure::Permanent, why);

@@ -4,6 +4,7 @@
 #include "EditorWindow.h"
 #include "understanding/CommentDictation.h"
 
+#include "markup/MarkStyle.h"
 #include "platform/Platform.h"
 #include "ui/PlatformWords.h"
 #include "ui/Symbols.h"

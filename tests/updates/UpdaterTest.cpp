@@ -161,6 +161,7 @@ TEST_F(UpdaterCheckTest, WithoutATeamTheOfferSendsTheUserToTheWebSite) {
     ASSERT_TRUE(waitForPrompt());
     GlassPrompt* prompt = Updater::prompt();
     EXPECT_EQ(prompt->heading(), QStringLiteral("Version 99.0 is ready"));
+    EXPECT_EQ(prompt->detail(), QStringLiteral("A newer Ombrel Capture is available.")) << "without notes";
     EXPECT_EQ(prompt->primaryButton()->text(), QStringLiteral("Get It"));
     prompt->primaryButton()->click();
     EXPECT_FALSE(prompt->isVisible());

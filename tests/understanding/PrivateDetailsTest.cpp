@@ -15,6 +15,14 @@ QStringList found(const QString& text) {
     return out;
 }
 
+// A line whose characters sit 10 px apart from x, 14 px high from y.
+Line placed(const QString& text, double x, double y = 0) {
+    Line line{text, {}};
+    for (qsizetype i = 0; i < text.size(); ++i)
+        line.charBoxes.append(QRectF(x + 10 * i, y, 9, 14));
+    return line;
+}
+
 } // namespace
 
 TEST(PrivateDetails, EmailAddressesInAnyCase) {
@@ -63,41 +71,18 @@ TEST(PrivateDetails, PhoneNumbersInNationalAndInternationalForms) {
     EXPECT_TRUE(found("Version 2.14.3 released 2024-05-01").isEmpty());
 }
 
-TEST(PrivateDetails, AreasFollowTheLinesAndSkipRangesWithoutBoxes) {
-    Line line{QStringLiteral("pin: 1234"), {}};
-    for (qsizetype i = 0; i < line.text.size(); ++i)
-        line.charBoxes.append(QRectF(10 * i, 0, 9, 10));
-    Line unplaced{QStringLiteral("a@b.io"), QList<QRectF>(6)};
-    EXPECT_EQ(privateAreas({line, unplaced}, {500, 500}), QList<QRectF>{QRectF(0, 0, 89 + 8, 18)});
+TEST(PrivateDetails, AreasFollowTheLinesAndEveryLineCounts) {
+    // A range without boxes gives no area; an area is the range's box grown by 8.
+    const Line unplaced{QStringLiteral("a@b.io"), QList<QRectF>(6)};
+    EXPECT_EQ(privateAreas({placed("pin: 1234", 0), unplaced}, {500, 500}),
+              QList<QRectF>{QRectF(0, 0, 89 + 8, 22)});
     EXPECT_TRUE(privateAreas({}, {500, 500}).isEmpty());
-}
-
-TEST(PrivateDetails, TwoPatternsOverOneDetailGiveTwoAndEveryLineCounts) {
-    auto placed = [](const QString& text, double left) {
-        Line line{text, {}};
-        for (qsizetype i = 0; i < text.size(); ++i)
-            line.charBoxes.append(QRectF(left + 10 * i, 0, 9, 10));
-        return line;
-    };
+    // Two lines over one another (text drawn over text) are both blurred, each key twice as
+    // two patterns match it.
     const QString key = QStringLiteral("sk-proj-4fG7hJ2kL9mN3pQ8rS5tV1wX");
-    // Patterns 4 and 5 both match the key: two areas from one line.
-    EXPECT_EQ(privateAreas({placed(key, 0)}, {1000, 100}).size(), 2);
-    // Two lines over one another (text drawn over text) are both blurred.
     EXPECT_EQ(privateAreas({placed(key, 0), placed(key, 1)}, {1000, 100}).size(), 4);
-    EXPECT_EQ(privateAreas({placed(key, 0), placed(QStringLiteral("pin: 1234"), 500)}, {1000, 100}).size(),
-              3);
+    EXPECT_EQ(privateAreas({placed(key, 0), placed("pin: 1234", 500)}, {1000, 100}).size(), 3);
 }
-
-namespace {
-
-Line placed(const QString& text, double x, double y) {
-    Line line{text, {}};
-    for (qsizetype i = 0; i < text.size(); ++i)
-        line.charBoxes.append(QRectF(x + 10 * i, y, 9, 14));
-    return line;
-}
-
-} // namespace
 
 // A label and the field beside it are read as two lines: the secret in the field is found.
 TEST(PrivateDetails, ASecretInTheFieldBesideItsLabelIsBlurred) {

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 using namespace ombrel;
 using namespace ombrel::TextFinder;
@@ -21,13 +22,38 @@ Line lineOf(const QString& text, double left = 100) {
     return line;
 }
 
-QStringList texts(const QList<Line>& lines);
-
 QStringList pieces(const QString& text, const QList<TextRange>& found) {
     QStringList out;
     for (const TextRange& r : found)
         out.append(text.mid(r.start, r.end - r.start));
     return out;
+}
+
+// The texts of lines, each of which must have one box per character.
+QStringList texts(const QList<Line>& lines) {
+    QStringList out;
+    for (const Line& l : lines) {
+        out.append(l.text);
+        EXPECT_EQ(l.charBoxes.size(), l.text.size()) << l.text.toStdString();
+    }
+    return out;
+}
+
+QFont font(int pixels, const char* family = "DejaVu Sans") {
+    QFont f(QString::fromLatin1(family));
+    f.setPixelSize(pixels);
+    return f;
+}
+
+// A picture of `size` on `ground`, painted over by `draw`.
+QImage paint(QSize size, const QColor& ground, const std::function<void(QPainter&)>& draw) {
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(ground);
+    {
+        QPainter p(&picture);
+        draw(p);
+    }
+    return picture;
 }
 
 } // namespace
@@ -70,50 +96,37 @@ TEST(TextFinderFind, TriesAllWordsThenTheMeaningfulOnes) {
 }
 
 TEST(TextFinderRead, ADarkTerminalIsReadUnderscoresAndAll) {
-    QImage picture(900, 300, QImage::Format_RGB32);
-    picture.fill(QColor("#101010"));
-    QFont font(QStringLiteral("DejaVu Sans Mono"));
-    font.setPixelSize(14);
+    const QFont mono = font(14, "DejaVu Sans Mono");
     const QString prompt = QStringLiteral("$ export GITHUB_TOKEN=");
     const QString key = QStringLiteral("ghp_R2d2C3p0x8Yw7Vq6");
-    {
-        QPainter p(&picture);
-        p.setFont(font);
+    const QImage picture = paint({900, 300}, QColor("#101010"), [&](QPainter& p) {
+        p.setFont(mono);
         p.setPen(QColor("#d0d0d0"));
         p.drawText(40, 80, prompt + key);
         p.drawText(40, 180, QStringLiteral("Save changes"));
-    }
+    });
     const QList<Line> lines = read(picture, true);
     EXPECT_EQ(find("save changes", lines, picture.size()).size(), 1);
     // The plain reading keeps the underscores that the enlarged one loses, so the key is
     // blurred from its prefix to its end.
-    bool keptUnderscore = false;
-    for (const Line& line : lines)
-        keptUnderscore = keptUnderscore || line.text.contains(QStringLiteral("ghp_R2d2"));
-    EXPECT_TRUE(keptUnderscore);
-    const QFontMetricsF metrics(font, &picture);
+    EXPECT_TRUE(
+        std::any_of(lines.begin(), lines.end(), [](const Line& l) { return l.text.contains("ghp_R2d2"); }));
+    const QFontMetricsF metrics(mono, &picture);
     const double keyLeft = 40 + metrics.horizontalAdvance(prompt);
     const double keyRight = keyLeft + metrics.horizontalAdvance(key);
-    bool covered = false;
-    for (const QRectF& area : privateAreas(lines, picture.size()))
-        covered =
-            covered || (area.left() <= keyLeft && area.right() >= keyRight && area.contains(keyLeft, 75));
-    EXPECT_TRUE(covered);
+    const QList<QRectF> areas = privateAreas(lines, picture.size());
+    EXPECT_TRUE(std::any_of(areas.begin(), areas.end(), [&](const QRectF& a) {
+        return a.left() <= keyLeft && a.right() >= keyRight && a.contains(keyLeft, 75);
+    }));
 }
 
 TEST(TextFinderRead, ReadsRenderedTextAndPlacesItsCharacters) {
-    QImage picture(900, 300, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    {
-        QPainter p(&picture);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(18);
-        p.setFont(font);
-        p.setPen(Qt::black);
+    const QImage picture = paint({900, 300}, Qt::white, [](QPainter& p) {
+        p.setFont(font(18));
         p.drawText(40, 80, QStringLiteral("Account settings"));
         p.drawText(40, 180, QStringLiteral("Save changes"));
         p.drawText(420, 180, QStringLiteral("Cancel"));
-    }
+    });
     for (bool careful : {false, true}) {
         const QList<Line> lines = read(picture, careful);
         const QList<QRectF> found = find("save", lines, picture.size());
@@ -125,22 +138,16 @@ TEST(TextFinderRead, ReadsRenderedTextAndPlacesItsCharacters) {
         EXPECT_EQ(find("cancel", lines, picture.size()).size(), 1);
     }
     EXPECT_TRUE(read(QImage()).isEmpty());
-    QImage tiny(30, 20, QImage::Format_RGB32); // narrower than any line painted over
-    tiny.fill(Qt::white);
-    EXPECT_TRUE(read(tiny, true).isEmpty());
+    // Narrower than any line painted over.
+    EXPECT_TRUE(read(paint({30, 20}, Qt::white, [](QPainter&) {}), true).isEmpty());
 
     // A cut-out of a name plate: dark writing on a mid-tone fill that covers the whole
     // picture. The fill is ground, not an upright line to be taken out with the writing.
-    QImage plate(390, 72, QImage::Format_RGB32);
-    plate.fill(QColor(186, 153, 25));
-    {
-        QPainter p(&plate);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(40);
-        p.setFont(font);
+    const QImage plate = paint({390, 72}, QColor(186, 153, 25), [](QPainter& p) {
+        p.setFont(font(40));
         p.setPen(QColor(20, 20, 20));
         p.drawText(12, 52, QStringLiteral("Button Login"));
-    }
+    });
     EXPECT_EQ(find("buttonlogin", read(plate), plate.size()).size(), 1);
 }
 
@@ -151,40 +158,32 @@ namespace {
 // greys every band's threshold falls where the whole picture's does, so that what is left
 // to differ is the cutting and the sharing out.
 QImage settingsPage() {
-    QImage picture(1280, 720, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    QPainter p(&picture);
-    p.fillRect(0, 0, 1280, 40, QColor("#f3f4f6"));
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(15);
-    p.setFont(font);
-    p.setPen(QColor("#1f2328"));
-    p.drawText(16, 26, QStringLiteral("Account settings"));
-    for (int i = 0; i < 12; ++i)
-        p.drawText(60, 90 + i * 32,
-                   QStringLiteral("Line %1 of the page: member%1@example.com was invited on 2024-05-%2.")
-                       .arg(i + 1)
-                       .arg(i + 10));
-    return picture;
+    return paint({1280, 720}, Qt::white, [](QPainter& p) {
+        p.fillRect(0, 0, 1280, 40, QColor("#f3f4f6"));
+        p.setFont(font(15));
+        p.setPen(QColor("#1f2328"));
+        p.drawText(16, 26, QStringLiteral("Account settings"));
+        for (int i = 0; i < 12; ++i)
+            p.drawText(60, 90 + i * 32,
+                       QStringLiteral("Line %1 of the page: member%1@example.com was invited on 2024-05-%2.")
+                           .arg(i + 1)
+                           .arg(i + 10));
+    });
 }
 
 QImage terminalPage() {
-    QImage picture(1000, 500, QImage::Format_RGB32);
-    picture.fill(QColor("#101010"));
-    QPainter p(&picture);
-    QFont font(QStringLiteral("DejaVu Sans Mono"));
-    font.setPixelSize(16);
-    p.setFont(font);
-    p.setPen(QColor("#d0d0d0"));
-    const char* commands[] = {"$ export GITHUB_TOKEN=ghp_R2d2C3p0x8Yw7Vq6",
-                              "$ git push origin main",
-                              "To github.com:ombrel/capture.git",
-                              "$ make -j2 install",
-                              "$ ls -la /var/log",
-                              "$ echo done"};
-    for (int i = 0; i < 6; ++i)
-        p.drawText(30, 50 + i * 70, QString::fromLatin1(commands[i]));
-    return picture;
+    return paint({1000, 500}, QColor("#101010"), [](QPainter& p) {
+        p.setFont(font(16, "DejaVu Sans Mono"));
+        p.setPen(QColor("#d0d0d0"));
+        const char* commands[] = {"$ export GITHUB_TOKEN=ghp_R2d2C3p0x8Yw7Vq6",
+                                  "$ git push origin main",
+                                  "To github.com:ombrel/capture.git",
+                                  "$ make -j2 install",
+                                  "$ ls -la /var/log",
+                                  "$ echo done"};
+        for (int i = 0; i < 6; ++i)
+            p.drawText(30, 50 + i * 70, QString::fromLatin1(commands[i]));
+    });
 }
 
 // The lines in the order of their text, then of their place.
@@ -228,12 +227,9 @@ TEST(TextFinderRead, TheCarefulReadingReadsEachLineOnce) {
     const QImage picture = settingsPage();
     const QList<Line> quick = read(picture, false);
     const QList<Line> careful = readCarefully(picture, quick);
-    EXPECT_EQ(texts(sorted(careful)), texts(sorted(read(picture, true))));
-    QStringList seen;
-    for (const Line& line : careful) {
-        EXPECT_FALSE(seen.contains(line.text)) << line.text.toStdString() << " read twice";
-        seen.append(line.text);
-    }
+    const QStringList read_ = texts(sorted(careful));
+    EXPECT_EQ(read_, texts(sorted(read(picture, true))));
+    EXPECT_EQ(QSet<QString>(read_.begin(), read_.end()).size(), read_.size()) << "a line read twice";
     EXPECT_GE(careful.size(), 13);
     EXPECT_EQ(find("account settings", careful, picture.size()).size(), 1);
 }
@@ -255,15 +251,6 @@ Word word(const QString& text, double x, double y = 100, double height = 15, dou
     for (qsizetype i = 0; i < text.size(); ++i)
         w.charBoxes.append(QRectF(x + i * advance, y, advance - 1, height));
     return w;
-}
-
-QStringList texts(const QList<Line>& lines) {
-    QStringList out;
-    for (const Line& l : lines) {
-        out.append(l.text);
-        EXPECT_EQ(l.charBoxes.size(), l.text.size()) << l.text.toStdString();
-    }
-    return out;
 }
 
 } // namespace
@@ -327,25 +314,17 @@ TEST(TextFinderSplitLine, PipesSlashesAndLettersWrittenInTheTextStayText) {
 }
 
 TEST(TextFinderRead, ARowOfDrawnButtonsReadsAsOneLinePerButton) {
-    QImage picture(900, 200, QImage::Format_RGB32);
-    picture.fill(Qt::white);
     const QStringList labels{"Save changes", "Cancel", "Invite", "Export"};
-    {
-        QPainter p(&picture);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(15);
-        p.setFont(font);
-        p.setPen(Qt::black);
+    const QImage picture = paint({900, 200}, Qt::white, [&](QPainter& p) {
+        p.setFont(font(15));
         for (int i = 0; i < labels.size(); ++i) {
             const QRect button(20 + i * 180, 80, 160, 36);
             p.drawRoundedRect(button, 6, 6);
             p.drawText(button, Qt::AlignCenter, labels[i]);
         }
-    }
+    });
     for (bool careful : {false, true}) {
-        QStringList read_;
-        for (const Line& l : read(picture, careful))
-            read_.append(l.text);
+        const QStringList read_ = texts(read(picture, careful));
         for (const QString& label : labels)
             EXPECT_TRUE(read_.contains(label))
                 << label.toStdString() << " in " << read_.join(" / ").toStdString()
@@ -365,24 +344,18 @@ TEST(TextFinderSplitLine, ACharacterBoxThatTookInABorderKeepsToItsLine) {
 
 TEST(TextFinderRead, TheWordInsideALoneDrawnBoxIsRead) {
     // The recogniser alone takes a box drawn around a word for a picture and skips the word.
-    QImage picture(1280, 800, QImage::Format_RGB32);
-    picture.fill(QColor(90, 127, 168));
-    {
-        QPainter p(&picture);
+    const QImage picture = paint({1280, 800}, QColor(90, 127, 168), [](QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing);
         p.fillRect(QRect(200, 150, 880, 500), Qt::white);
         p.setPen(QPen(QColor(96, 96, 96), 2));
         p.setBrush(QColor(240, 240, 240));
         p.drawRoundedRect(QRect(500, 400, 280, 60), 8, 8);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(30);
-        p.setFont(font);
+        p.setFont(font(30));
         p.setPen(Qt::black);
         p.drawText(QRect(500, 400, 280, 60), Qt::AlignCenter, QStringLiteral("Continue"));
-        font.setPixelSize(26);
-        p.setFont(font);
+        p.setFont(font(26));
         p.drawText(260, 230, QStringLiteral("Almost done. Check your details, then continue."));
-    }
+    });
     for (bool careful : {false, true}) {
         const QList<Line> lines = read(picture, careful);
         const QList<QRectF> found = find("Continue", lines, picture.size());
@@ -393,54 +366,44 @@ TEST(TextFinderRead, TheWordInsideALoneDrawnBoxIsRead) {
     }
 }
 
-TEST(TextFinderRead, LightTextOnAFilledButtonOrPanelIsRead) {
-    QImage picture(1280, 600, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    {
-        QPainter p(&picture);
-        p.setRenderHint(QPainter::Antialiasing);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(15);
-        p.setFont(font);
-        // A dark side panel with its menu, a page of text and a green primary button.
-        p.fillRect(QRect(0, 0, 240, 600), QColor(36, 41, 47));
-        p.setPen(QColor(230, 237, 243));
-        p.drawText(24, 60, QStringLiteral("Repositories"));
-        p.drawText(24, 100, QStringLiteral("Discussions"));
-        p.setPen(QColor(31, 35, 40));
-        p.drawText(300, 60, QStringLiteral("Your changes are ready to be saved."));
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(45, 164, 78));
-        p.drawRoundedRect(QRect(300, 120, 160, 36), 6, 6);
-        p.setPen(Qt::white);
-        p.drawText(QRect(300, 120, 160, 36), Qt::AlignCenter, QStringLiteral("Save changes"));
-    }
-    for (bool careful : {false, true}) {
-        const QList<Line> lines = read(picture, careful);
-        for (const char* words : {"save changes", "repositories", "discussions", "ready to be saved"})
-            EXPECT_FALSE(find(words, lines, picture.size()).isEmpty())
-                << words << (careful ? " (careful)" : " (quick)");
-    }
-}
-
-TEST(TextFinderRead, DarkTextOnAMidTonePanelIsRead) {
-    QImage picture(900, 300, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    {
-        QPainter p(&picture);
-        p.fillRect(QRect(40, 60, 420, 120), QColor(120, 150, 200)); // a highlighted card
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(16);
-        p.setFont(font);
-        p.setPen(Qt::black);
-        p.drawText(60, 110, QStringLiteral("Selected invoice number"));
-        p.drawText(60, 150, QStringLiteral("Due on the first of May"));
-    }
-    for (bool careful : {false, true}) {
-        const QList<Line> lines = read(picture, careful);
-        EXPECT_FALSE(find("selected invoice", lines, picture.size()).isEmpty())
-            << (careful ? "careful" : "quick");
-        EXPECT_FALSE(find("first of may", lines, picture.size()).isEmpty())
-            << (careful ? "careful" : "quick");
-    }
+TEST(TextFinderRead, TextOnFilledButtonsAndPanelsIsRead) {
+    const struct {
+        QImage picture;
+        QStringList words;
+    } pages[]{
+        // A dark side panel with its menu, a page of text and a green primary button: light text.
+        {paint({1280, 600}, Qt::white,
+               [](QPainter& p) {
+                   p.setRenderHint(QPainter::Antialiasing);
+                   p.setFont(font(15));
+                   p.fillRect(QRect(0, 0, 240, 600), QColor(36, 41, 47));
+                   p.setPen(QColor(230, 237, 243));
+                   p.drawText(24, 60, QStringLiteral("Repositories"));
+                   p.drawText(24, 100, QStringLiteral("Discussions"));
+                   p.setPen(QColor(31, 35, 40));
+                   p.drawText(300, 60, QStringLiteral("Your changes are ready to be saved."));
+                   p.setPen(Qt::NoPen);
+                   p.setBrush(QColor(45, 164, 78));
+                   p.drawRoundedRect(QRect(300, 120, 160, 36), 6, 6);
+                   p.setPen(Qt::white);
+                   p.drawText(QRect(300, 120, 160, 36), Qt::AlignCenter, QStringLiteral("Save changes"));
+               }),
+         {"save changes", "repositories", "discussions", "ready to be saved"}},
+        // Dark text on a highlighted card of a mid tone.
+        {paint({900, 300}, Qt::white,
+               [](QPainter& p) {
+                   p.fillRect(QRect(40, 60, 420, 120), QColor(120, 150, 200));
+                   p.setFont(font(16));
+                   p.drawText(60, 110, QStringLiteral("Selected invoice number"));
+                   p.drawText(60, 150, QStringLiteral("Due on the first of May"));
+               }),
+         {"selected invoice", "first of may"}},
+    };
+    for (const auto& page : pages)
+        for (bool careful : {false, true}) {
+            const QList<Line> lines = read(page.picture, careful);
+            for (const QString& words : page.words)
+                EXPECT_FALSE(find(words, lines, page.picture.size()).isEmpty())
+                    << words.toStdString() << (careful ? " (careful)" : " (quick)");
+        }
 }

@@ -52,53 +52,40 @@ TEST_F(ManifestTest, ASignedBundlePassesAndNamesItsVersion) {
 }
 
 TEST_F(ManifestTest, AnyChangeAfterSigningIsFound) {
-    ASSERT_TRUE(Signing::signBundle(bundle, path("maker.pem"), team));
     const QString desktop = bundle + QStringLiteral("/share/applications/com.ombrel.capture.desktop");
     const QString program = bundle + QStringLiteral("/bin/ombrel-capture");
     const QString link = bundle + QStringLiteral("/share/doc/desktop-entry");
-    struct Change {
+    const struct {
         const char* what;
-        std::function<void()> make, undo;
+        std::function<void()> make;
         QString found;
-    };
-    const QList<Change> changes{
+    } changes[]{
         {"a changed file", [&] { writeFile(desktop, "[Desktop Entry]\nExec=evil\n"); },
-         [&] { writeFile(desktop, "[Desktop Entry]\nName=Ombrel Capture 2.0\n"); },
          QStringLiteral("“share/applications/com.ombrel.capture.desktop” was changed")},
         {"an extra file", [&] { writeFile(bundle + QStringLiteral("/bin/helper"), "x"); },
-         [&] { QFile::remove(bundle + QStringLiteral("/bin/helper")); },
          QStringLiteral("“bin/helper” isn't in the manifest")},
-        {"a missing file", [&] { QFile::rename(desktop, desktop + QStringLiteral(".gone")); },
-         [&] { QFile::rename(desktop + QStringLiteral(".gone"), desktop); },
+        {"a missing file", [&] { QFile::remove(desktop); },
          QStringLiteral("“share/applications/com.ombrel.capture.desktop” is missing")},
         {"a file made executable",
          [&] { QFile::setPermissions(desktop, QFile::permissions(desktop) | QFile::ExeOwner); },
-         [&] {
-             QFile::setPermissions(desktop,
-                                   QFile::permissions(desktop) & ~(QFile::ExeOwner | QFile::ExeUser));
-         },
          QStringLiteral("“share/applications/com.ombrel.capture.desktop” was changed")},
         {"a link pointing elsewhere",
          [&] { QFile::remove(link), QFile::link(QStringLiteral("../../bin"), link); },
-         [&] {
-             QFile::remove(link),
-                 QFile::link(QStringLiteral("../applications/com.ombrel.capture.desktop"), link);
-         },
          QStringLiteral("“share/doc/desktop-entry” was changed")},
         {"the program replaced by a link",
          [&] {
              QFile::rename(program, program + QStringLiteral("-real")),
                  QFile::link(QStringLiteral("ombrel-capture-real"), program);
          },
-         [&] { QFile::remove(program), QFile::rename(program + QStringLiteral("-real"), program); },
          QStringLiteral("“bin/ombrel-capture” was changed")},
     };
-    ASSERT_EQ(check(), QString());
-    for (const Change& c : changes) {
+    for (const auto& c : changes) {
+        QDir(bundle).removeRecursively();
+        makeBundle(bundle, QStringLiteral("2.0"));
+        ASSERT_TRUE(Signing::signBundle(bundle, path("maker.pem"), team));
+        ASSERT_EQ(check(), QString()) << "before " << c.what;
         c.make();
         EXPECT_EQ(check(), c.found) << c.what;
-        c.undo();
-        EXPECT_EQ(check(), QString()) << "after undoing " << c.what;
     }
 }
 

@@ -5,36 +5,21 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <climits>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace ombrel::test {
 
 bool makeKeyPair(const QString& privatePem, const QString& publicPem) {
-    EVP_PKEY* key = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");
-    if (!key) return false;
-    bool ok = true;
-    if (BIO* out = BIO_new_file(QFile::encodeName(privatePem).constData(), "w")) {
-        ok = PEM_write_bio_PrivateKey(out, key, nullptr, nullptr, 0, nullptr, nullptr) == 1;
-        BIO_free(out);
-    } else {
-        ok = false;
-    }
-    if (ok && !publicPem.isEmpty()) {
-        QDir().mkpath(QFileInfo(publicPem).absolutePath());
-        if (BIO* out = BIO_new_file(QFile::encodeName(publicPem).constData(), "w")) {
-            ok = PEM_write_bio_PUBKEY(out, key) == 1;
-            BIO_free(out);
-        } else {
-            ok = false;
-        }
-    }
-    EVP_PKEY_free(key);
-    return ok;
+    const QString openssl = QStringLiteral("openssl");
+    if (QProcess::execute(openssl, {"genpkey", "-algorithm", "ed25519", "-out", privatePem}) != 0)
+        return false;
+    if (publicPem.isEmpty()) return true;
+    QDir().mkpath(QFileInfo(publicPem).absolutePath());
+    return QProcess::execute(openssl, {"pkey", "-in", privatePem, "-pubout", "-out", publicPem}) == 0;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {

@@ -6,8 +6,8 @@
 
 namespace ombrel::test {
 
-// Makes an Ed25519 key pair: writes the private key to `privatePem` and, when
-// `publicPem` is given, the public key there. Answers false when OpenSSL failed.
+// Makes an Ed25519 key pair with the openssl tool: the private key in `privatePem` and, when
+// `publicPem` is given, the public key there. Answers false when the tool failed.
 bool makeKeyPair(const QString& privatePem, const QString& publicPem = {});
 
 // Writes a bundle of the installed shape into `folder`: a program (a script) that answers

@@ -77,36 +77,17 @@ expect_refused "a truncated download" "$(feed truncated 9.9.9 "$https/truncated/
 grep -qE "did not download: .(Connection closed|the download ended after)" "$work/stderr" ||
     fail "the truncated download was not noticed as such: $(cat "$work/stderr")"
 
-# Archives that try to leave their folder (made by hand, as no tool of ours would).
-/usr/bin/python3 - "$site" "$work" <<'PY'
-import io, os, sys, tarfile, zipfile
-site, work = sys.argv[1], sys.argv[2]
-with zipfile.ZipFile(os.path.join(site, "dotdot.zip"), "w") as z:
+# An archive that tries to leave its folder (made by hand, as no tool of ours would); the
+# other ways out of the folder are refused by the same unpacking, tried in ArchiveTest.
+/usr/bin/python3 - "$site" <<'PY'
+import os, sys, zipfile
+with zipfile.ZipFile(os.path.join(sys.argv[1], "dotdot.zip"), "w") as z:
     z.writestr("ombrel-capture/bin/ombrel-capture", "#!/bin/sh\n")
     z.writestr("ombrel-capture/../../escaped.txt", "outside")
-def tar(name, members):
-    with tarfile.open(os.path.join(site, name), "w") as t:
-        for info, data in members:
-            t.addfile(info, io.BytesIO(data) if data is not None else None)
-def file(name, data):
-    info = tarfile.TarInfo(name); info.size = len(data); return info, data
-def link(name, target):
-    info = tarfile.TarInfo(name); info.type = tarfile.SYMTYPE; info.linkname = target; return info, None
-tar("absolute.tar", [file("ombrel-capture/bin/ombrel-capture", b"#!/bin/sh\n"),
-                     file(os.path.join(work, "absolute-escape.txt"), b"outside")])
-tar("link.tar", [file("ombrel-capture/bin/ombrel-capture", b"#!/bin/sh\n"),
-                 link("ombrel-capture/share/evil", "../../../../../../etc"),
-                 file("ombrel-capture/share/evil/escaped.txt", b"outside")])
 PY
 expect_refused "an archive with ../ entries" "$(feed dotdot 9.9.9 "$https/dotdot.zip" "$(sha "$site/dotdot.zip")")" \
     "The update didn't install" \
     "Couldn't replace the app: The update holds “ombrel-capture/../../escaped.txt”, a path outside its folder."
-expect_refused "an archive with an absolute path" \
-    "$(feed absolute 9.9.9 "$https/absolute.tar" "$(sha "$site/absolute.tar")")" \
-    "Couldn't replace the app: The update holds “$work/absolute-escape.txt”, a path outside its folder."
-[[ ! -e "$work/absolute-escape.txt" ]] || fail "the absolute path was written"
-expect_refused "a symbolic link out of the folder" "$(feed link 9.9.9 "$https/link.tar" "$(sha "$site/link.tar")")" \
-    "Couldn't replace the app: The update holds a link “ombrel-capture/share/evil” that points outside its folder."
 
 notsigned="The update isn't signed by us, so it wasn't installed."
 make_update stranger.zip stranger.pem 9.9.9 com.ombrel.capture
@@ -116,8 +97,6 @@ make_update changed.zip maker.pem 9.9.9 com.ombrel.capture \
     'echo "Exec=/bin/evil" >>share/applications/com.ombrel.capture.desktop'
 expect_refused "a file changed after signing" \
     "$(feed changed 9.9.9 "$https/changed.zip" "$(sha "$site/changed.zip")")" "$notsigned"
-make_update extra.zip maker.pem 9.9.9 com.ombrel.capture 'echo "#!/bin/sh" >bin/helper'
-expect_refused "an extra file" "$(feed extra 9.9.9 "$https/extra.zip" "$(sha "$site/extra.zip")")" "$notsigned"
 make_update other.zip maker.pem 9.9.9 com.example.other
 expect_refused "another identifier" "$(feed other 9.9.9 "$https/other.zip" "$(sha "$site/other.zip")")" "$notsigned"
 current=${version#ombrel-capture }

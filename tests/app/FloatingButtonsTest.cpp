@@ -286,11 +286,13 @@ TEST_F(FloatingButtonsTest, ThePickerOpensAfterTheCameraIsRestedOnAndStaysWhileT
     launch();
     app->cameraHovered(true);
     EXPECT_FALSE(app->picker() && app->picker()->isVisible()) << "not at once";
+    EXPECT_EQ(app->pickerTimer().interval(), 450) << "rested on, not passed over";
     ASSERT_TRUE(QTest::qWaitFor([&] { return app->picker() && app->picker()->isVisible(); }, 2000));
     EXPECT_FALSE(app->picker()->geometry().intersects(app->buttonPanel()->frameGeometry()));
 
-    // The pointer leaves the camera for the picker before the picker closes.
+    // The pointer leaves the camera for the picker within the 0.4 s.
     app->cameraHovered(false);
+    EXPECT_EQ(app->pickerTimer().interval(), 400);
     app->pickerHovered(true);
     QTest::qWait(600); // past both delays
     EXPECT_TRUE(app->picker()->isVisible()) << "the pointer is on the picker";

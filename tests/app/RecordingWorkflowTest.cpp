@@ -85,6 +85,9 @@ TEST_F(RecordingWorkflow, ARefusedMicrophoneIsExplainedAndTheRecordingGoesOnWith
     EXPECT_FALSE(app->microphoneAllowed());
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Recording without your voice");
+    EXPECT_TRUE(
+        alerts[0].message.endsWith("You can turn it on in Settings > Privacy & Security > Microphone."))
+        << "where this desktop keeps the switch";
 
     platform.recording->access = MicrophoneAccess::NotDetermined;
     platform.recording->answerWhenAsked = true;

@@ -42,20 +42,22 @@ class EditorTyping : public EditorTest {
     }
     // The widget that has the keyboard in the editor.
     static QWidget* keyboard(EditorWindowController& editor) { return editor.focusWidget(); }
+    // Types `text` where the keyboard is, then presses Return.
+    static void typeAndReturn(EditorWindowController& editor, const QString& text) {
+        QTest::keyClicks(keyboard(editor), text);
+        QTest::keyClick(keyboard(editor), Qt::Key_Return);
+    }
 };
 
 TEST_F(EditorTyping, ReturnMovesTheTypingToTheNextMarksNoteAndEndsItAfterTheLastAndTabGoesRound) {
     auto editor = openWithThreeMarks();
     editor->moveTypingTo(0);
     ASSERT_EQ(keyboard(*editor), editor->noteFieldFor(0));
-    QTest::keyClicks(editor->noteFieldFor(0), "first");
-    QTest::keyClick(editor->noteFieldFor(0), Qt::Key_Return);
+    typeAndReturn(*editor, "first");
     EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(2)) << "the blur box has no note: on to mark 2";
     EXPECT_EQ(editor->canvas()->selected(), 2);
-    QTest::keyClicks(keyboard(*editor), "second");
-    QTest::keyClick(keyboard(*editor), Qt::Key_Return);
-    QTest::keyClicks(keyboard(*editor), "third");
-    QTest::keyClick(keyboard(*editor), Qt::Key_Return);
+    typeAndReturn(*editor, "second");
+    typeAndReturn(*editor, "third");
     const QList<Markup::Box>& boxes = editor->canvas()->markup().boxes;
     EXPECT_EQ(boxes[0].note, "first");
     EXPECT_EQ(boxes[2].note, "second");
@@ -93,13 +95,12 @@ TEST_F(EditorTyping, InTheStickyLookTypingMovesFromNoteToNoteOnThePicture) {
     editor->moveTypingTo(0);
     ASSERT_EQ(keyboard(*editor), c->noteField());
     EXPECT_EQ(c->editingNote(), 0);
-    QTest::keyClicks(c->noteField(), "on the paper");
-    QTest::keyClick(c->noteField(), Qt::Key_Return);
+    typeAndReturn(*editor, "on the paper");
     EXPECT_EQ(c->editingNote(), 2) << "the field moves to the next note";
     EXPECT_EQ(keyboard(*editor), c->noteField());
     EXPECT_EQ(c->noteField()->text(), "") << "showing that note's words, not the last one's";
-    QTest::keyClick(c->noteField(), Qt::Key_Return);
-    QTest::keyClick(c->noteField(), Qt::Key_Return);
+    typeAndReturn(*editor, {});
+    typeAndReturn(*editor, {});
     EXPECT_EQ(c->editingNote(), std::nullopt) << "after the last note";
     EXPECT_FALSE(c->noteField()->isVisible());
     EXPECT_EQ(keyboard(*editor), c);
@@ -112,8 +113,8 @@ TEST_F(EditorTyping, ClickingIntoACommentSelectsItsMarkSoReturnGoesOnFromThere) 
     NoteField* second = editor->noteFieldFor(2);
     QTest::mouseClick(second->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(editor->canvas()->selected(), 2);
-    QTest::keyClicks(second, "typed");
-    QTest::keyClick(second, Qt::Key_Return);
+    ASSERT_EQ(keyboard(*editor), second);
+    typeAndReturn(*editor, "typed");
     EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(3));
     QTest::keyClicks(keyboard(*editor), "kept");
     EXPECT_EQ(editor->canvas()->markup().boxes[2].note, "typed");
@@ -149,14 +150,27 @@ TEST_F(EditorTyping, TheLookControlsStoreTheirChoicesAndAPaperGoesToTheSelectedS
     EXPECT_EQ(MarkStyle::sizeName(), "Large");
     EXPECT_EQ(MarkStyle::borderName(), "Thick");
 
+    // The paper menu's last heading says what a paper chosen now goes to.
+    auto* menu = editor->findChild<QMenu*>("borderPaperMenu");
+    ASSERT_NE(menu, nullptr);
+    const auto paperHeading = [menu] {
+        Q_EMIT menu->aboutToShow();
+        QString last;
+        for (QAction* a : menu->actions())
+            if (a->isSeparator() && !a->text().isEmpty()) last = a->text();
+        return last.toStdString();
+    };
+    EXPECT_EQ(paperHeading(), "Paper colours are for sticky notes");
     NoteLooks::setCurrent(NoteLook::Sticky);
     editor->noteLookChanged();
     EXPECT_EQ(editor->lookBox()->currentIndex(), int(NoteLook::Sticky));
     editor->canvas()->select(2);
+    EXPECT_EQ(paperHeading(), "Paper colour for this sticky note");
     editor->choosePaper(3);
     EXPECT_EQ(editor->canvas()->markup().boxes[2].paper, 3);
     EXPECT_EQ(NotePaper::current(), 0) << "new notes keep theirs";
     editor->canvas()->select(std::nullopt);
+    EXPECT_EQ(paperHeading(), "Paper colour for new sticky notes");
     editor->choosePaper(2);
     EXPECT_EQ(NotePaper::current(), 2);
 }

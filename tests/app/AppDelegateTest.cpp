@@ -1,4 +1,3 @@
-#include "app/AppDelegate.h"
 #include "ShellTestSupport.h"
 #include "library/CaptureStore.h"
 #include "library/RecentPanel.h"
@@ -6,14 +5,11 @@
 #include "markup/MarkStore.h"
 #include "platform/Defaults.h"
 #include "sending/ChatSender.h"
-#include "support/TestEnv.h"
-#include "ui/Permissions.h"
 #include "ui/Toast.h"
 #include "video/VideoEditorWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -26,55 +22,31 @@
 using namespace ombrel;
 using namespace ombrel::test;
 
-class AppDelegateTest : public ombrel::test::LibraryTest {
-  protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        alerts.clear();
-        Permissions::setPresenter(&recordAlert);
-        qputenv("TMPDIR", dir.filePath("tmp").toLocal8Bit());
-        QDir().mkpath(dir.filePath("tmp"));
-    }
-    void TearDown() override {
-        Permissions::setPresenter(nullptr);
-        qunsetenv("TMPDIR");
-        LibraryTest::TearDown();
-    }
-    std::unique_ptr<AppDelegate> launch(const QString& bundleId = "com.ombrel.capture.tests") {
-        auto delegate = std::make_unique<AppDelegate>(bundleId);
-        delegate->applicationDidFinishLaunching();
-        return delegate;
-    }
-};
+using AppDelegateTest = ShellTest;
 
 TEST_F(AppDelegateTest, EveryToggleIsStoredAndShownChecked) {
-    auto app = launch();
-    QMenu* s = app->settingsMenu();
-    item(s, "Mini Panel")->trigger();
-    EXPECT_EQ(Defaults::get(Keys::captureStyle), "miniPanel");
-    EXPECT_TRUE(item(s, "Mini Panel")->isChecked());
-    EXPECT_FALSE(item(s, "Mark on Screen")->isChecked());
-
-    item(s, "Press Enter After Pasting into Chat")->trigger();
-    EXPECT_TRUE(Defaults::get(Keys::pasteWithoutEnter));
-    EXPECT_FALSE(item(s, "Press Enter After Pasting into Chat")->isChecked());
-
-    item(s, "Shutter Sound and Flash")->trigger();
-    EXPECT_TRUE(Defaults::get(Keys::noShutterEffect));
-    item(s, "Add Web Address from Browsers")->trigger();
-    EXPECT_TRUE(Defaults::get(Keys::noPageAddress));
-    item(s, "Glass Bubbles")->trigger();
-    EXPECT_EQ(Defaults::get(Keys::noteLookChoiceV2), "glass");
-    EXPECT_TRUE(item(s, "Glass Bubbles")->isChecked());
-    item(s, "Send Crash Reports Automatically")->trigger();
-    EXPECT_TRUE(Defaults::get(Keys::crashReportsOff));
-    EXPECT_FALSE(item(s, "Send Crash Reports Automatically")->isChecked());
+    launch();
+    struct Row {
+        const char *title, *key, *stored;
+        bool checked; // settings named for what is turned off are stored as the opposite
+    };
+    for (const Row& r : {Row{"Mini Panel", "captureStyle", "miniPanel", true},
+                         Row{"Press Enter After Pasting into Chat", "pasteWithoutEnter", "true", false},
+                         Row{"Shutter Sound and Flash", "noShutterEffect", "true", false},
+                         Row{"Add Web Address from Browsers", "noPageAddress", "true", false},
+                         Row{"Glass Bubbles", "noteLookChoiceV2", "glass", true},
+                         Row{"Send Crash Reports Automatically", "crashReportsOff", "true", false}}) {
+        item(app->settingsMenu(), r.title)->trigger();
+        EXPECT_EQ(Defaults::store().value(r.key).toString(), r.stored) << r.title;
+        EXPECT_EQ(item(app->settingsMenu(), r.title)->isChecked(), r.checked) << r.title;
+    }
+    EXPECT_FALSE(item(app->settingsMenu(), "Mark on Screen")->isChecked()) << "one capture style at a time";
 }
 
 TEST_F(AppDelegateTest, AnUnknownStoredStyleOrLookMeansTheDefault) {
     Defaults::set(Keys::captureStyle, QString("sideways"));
     Defaults::set(Keys::noteLookChoiceV2, QString("neon"));
-    auto app = launch();
+    launch();
     EXPECT_TRUE(item(app->settingsMenu(), "Mark on Screen")->isChecked());
     EXPECT_TRUE(item(app->settingsMenu(), "List Under the Picture")->isChecked());
 }
@@ -84,18 +56,18 @@ TEST_F(AppDelegateTest, OpenAtLoginIsSetUpOnceOnlyInTheRealBuild) {
     EXPECT_EQ(platform.loginItem->registrations, 0);
     EXPECT_FALSE(Defaults::get(Keys::openAtLoginSetUp));
 
-    auto real = launch("com.ombrel.capture");
+    launch("com.ombrel.capture");
     EXPECT_EQ(platform.loginItem->registrations, 1);
     EXPECT_TRUE(Defaults::get(Keys::openAtLoginSetUp));
-    EXPECT_TRUE(item(real->settingsMenu(), "Open at Startup")->isChecked());
-    item(real->settingsMenu(), "Open at Startup")->trigger(); // the user turns it off
+    EXPECT_TRUE(item(app->settingsMenu(), "Open at Startup")->isChecked());
+    item(app->settingsMenu(), "Open at Startup")->trigger(); // the user turns it off
     launch("com.ombrel.capture");
     EXPECT_EQ(platform.loginItem->registrations, 1) << "turning it off later is respected";
     EXPECT_FALSE(platform.loginItem->enabled);
 }
 
 TEST_F(AppDelegateTest, WhatCannotBeDoneIsExplainedAndNothingOpens) {
-    auto app = launch();
+    launch();
     item(app->appMenu(), "Paste Image")->trigger(); // an empty clipboard
     app->openPicture(libraryPath("gone.png"));
     platform.loginItem->failWith = "The autostart folder is read-only.";
@@ -130,7 +102,7 @@ TEST_F(AppDelegateTest, OnlyTheRealBuildSortsTheLibraryAndRecoversRecordings) {
 
 TEST_F(AppDelegateTest, CaptureGrabsTheScreenAtMost2400WideIntoTheEditorWithTheShutter) {
     platform.screens->displayList = {{7, QRect(0, 0, 5120, 2880), true, "big"}};
-    auto app = launch();
+    launch();
     QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
     item(app->appMenu(), "Capture Screen")->trigger();
     EXPECT_TRUE(app->isCapturing());
@@ -148,8 +120,7 @@ TEST_F(AppDelegateTest, CaptureGrabsTheScreenAtMost2400WideIntoTheEditorWithTheS
     EXPECT_TRUE(app->editor()->isWaitingForNextScreen());
     EXPECT_EQ(platform.screens->grabs, 1);
     app->capture();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (app->editor()->pageCount()) == (2); }, 5000))
-        << "waited for: app->editor()->pageCount() == 2";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->editor()->pageCount() == 2; }, 5000));
     EXPECT_FALSE(app->editor()->isWaitingForNextScreen());
     EXPECT_EQ(app->editor()->statusText(), "Picture 2 added. Point, click and comment.");
     EXPECT_EQ(presented.count(), 1);
@@ -157,43 +128,33 @@ TEST_F(AppDelegateTest, CaptureGrabsTheScreenAtMost2400WideIntoTheEditorWithTheS
     EXPECT_EQ(app->editor(), nullptr);
 }
 
-TEST_F(AppDelegateTest, AFailedGrabIsExplainedAndCapturingEnds) {
-    auto app = launch();
+TEST_F(AppDelegateTest, AFailedOrForbiddenGrabIsExplainedAndCapturingEnds) {
+    launch();
     platform.screens->failNext = "The X server didn't hand over the screen.";
     app->capture();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(!app->isCapturing()); }, 5000))
-        << "waited for: !app->isCapturing()";
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts[0].title, "Couldn't capture the screen");
-    EXPECT_TRUE(alerts[0].message.endsWith("Your computer said: The X server didn't hand over the screen."));
-    EXPECT_TRUE(platform.sounds->events.isEmpty());
-}
-
-TEST_F(AppDelegateTest, WithoutScreenPermissionNothingIsGrabbed) {
-    platform.access->screen = false;
-    auto app = launch();
-    app->capture();
-    EXPECT_FALSE(app->isCapturing());
-    EXPECT_EQ(platform.screens->grabs, 0);
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts[0].title, "Let Ombrel Capture see your screen");
-}
-
-TEST_F(AppDelegateTest, AWindowGrabFailureNamesTheWindow) {
-    auto app = launch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app->isCapturing(); }, 5000));
     WindowInfo gone;
     gone.id = 99;
     gone.frameGlobal = QRect(0, 0, 300, 200);
     app->captureWindow(gone);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(!app->isCapturing()); }, 5000))
-        << "waited for: !app->isCapturing()";
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts[0].title, "Couldn't capture that window");
-    EXPECT_EQ(alerts[0].message, "The window has closed.");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app->isCapturing(); }, 5000));
+    const int grabs = platform.screens->grabs;
+    platform.access->screen = false;
+    app->capture();
+    EXPECT_FALSE(app->isCapturing());
+    EXPECT_EQ(platform.screens->grabs, grabs) << "without permission nothing is grabbed";
+
+    ASSERT_EQ(alerts.size(), 3);
+    EXPECT_EQ(alerts[0].title, "Couldn't capture the screen");
+    EXPECT_TRUE(alerts[0].message.endsWith("Your computer said: The X server didn't hand over the screen."));
+    EXPECT_EQ(alerts[1].title, "Couldn't capture that window");
+    EXPECT_EQ(alerts[1].message, "The window has closed.");
+    EXPECT_EQ(alerts[2].title, "Let Ombrel Capture see your screen");
+    EXPECT_TRUE(platform.sounds->events.isEmpty()) << "no shutter for a failed grab";
 }
 
 TEST_F(AppDelegateTest, TheCaptureUrlHandsBackOnlyForSendZero) {
-    auto app = launch();
+    launch();
     Defaults::set(Keys::captureStyle, QString("miniPanel")); // the camera adds pages straight away
     QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
     app->open({"ombrel-capture://capture?send=1"});
@@ -203,8 +164,7 @@ TEST_F(AppDelegateTest, TheCaptureUrlHandsBackOnlyForSendZero) {
     app->open({"ombrel-capture://capture?send=0"});
     EXPECT_TRUE(app->editor()->handsBack()) << "an open editor hands back at once";
     EXPECT_FALSE(app->handBackNext());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (app->editor()->pageCount()) == (2); }, 5000))
-        << "waited for: app->editor()->pageCount() == 2";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->editor()->pageCount() == 2; }, 5000));
     app->editor()->closeEditor();
 
     app->open({"ombrel-capture://capture?send=0"});
@@ -219,12 +179,10 @@ TEST_F(AppDelegateTest, TheCaptureUrlHandsBackOnlyForSendZero) {
 }
 
 TEST_F(AppDelegateTest, BringingInAPictureKeepsItAndRemovesThePhonesCopy) {
-    auto app = launch();
+    launch();
     QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
     const QString photo = dir.filePath("tmp/photo.png");
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    ASSERT_TRUE(image.save(photo));
+    ASSERT_TRUE(plainImage(QSize(40, 30), Qt::blue).save(photo));
     app->bringIn(photo, false);
     EXPECT_EQ(presented.count(), 1);
     EXPECT_FALSE(QFileInfo::exists(photo));
@@ -232,7 +190,7 @@ TEST_F(AppDelegateTest, BringingInAPictureKeepsItAndRemovesThePhonesCopy) {
 }
 
 TEST_F(AppDelegateTest, BringingInAChosenVideoLeavesTheChosenFileInPlace) {
-    auto app = launch();
+    launch();
     const QString chosen = dir.filePath("tmp/talk.mp4");
     QFile f(chosen);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -277,11 +235,9 @@ QStringList shownTexts() {
 } // namespace
 
 TEST_F(AppDelegateTest, EveryTextShownUsesThisDesktopsNamesNotTheMacs) {
-    auto app = launch();
+    launch();
     const QString picture = CaptureStore::newFileURL();
-    QImage image(60, 40, QImage::Format_RGB32);
-    image.fill(Qt::green);
-    ASSERT_TRUE(image.save(picture));
+    ASSERT_TRUE(plainImage(QSize(60, 40), Qt::green).save(picture));
     QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
     item(app->appMenu(), "Capture Screen")->trigger();
     ASSERT_TRUE(presented.wait(5000));
@@ -303,19 +259,16 @@ TEST_F(AppDelegateTest, EveryTextShownUsesThisDesktopsNamesNotTheMacs) {
 }
 
 TEST_F(AppDelegateTest, RecentFromTheTrayTogglesThePanelAndATileReopensTheUnmarkedPictureWithItsMarks) {
-    auto app = launch();
+    launch();
     EXPECT_FALSE(app->hasRecentPanel()) << "made on first use";
     // A marked library picture: the finished file shows the marks drawn in, the hidden copy
     // is the picture without them.
-    QImage unmarked(60, 40, QImage::Format_RGB32);
-    unmarked.fill(Qt::green);
+    QImage unmarked = plainImage(QSize(60, 40), Qt::green);
     unmarked.setPixelColor(5, 5, Qt::blue);
     Markup marked(unmarked, std::nullopt, Qt::red);
     marked.boxes = {Markup::Box(QRectF(10, 10, 20, 15), QStringLiteral("the button"))};
     const QString picture = CaptureStore::newFileURL();
-    QImage finished = unmarked.copy();
-    finished.fill(Qt::red);
-    ASSERT_TRUE(finished.save(picture));
+    ASSERT_TRUE(plainImage(QSize(60, 40), Qt::red).save(picture));
     MarkStore::save(marked, picture);
     QAction* recent = item(app->appMenu(), "Recent");
     ASSERT_TRUE(recent->isEnabled());
@@ -344,29 +297,14 @@ TEST_F(AppDelegateTest, RecentFromTheTrayTogglesThePanelAndATileReopensTheUnmark
     EXPECT_EQ(opened.comment, marked.comment);
 }
 
-namespace {
-WindowInfo pageWindow(WindowId id, qint64 pid, QRect frame, int layer = 0,
-                      WindowKind kind = WindowKind::Normal) {
-    WindowInfo w;
-    w.id = id;
-    w.pid = pid;
-    w.bundleId = QStringLiteral("org.example.pages");
-    w.title = QStringLiteral("Pages");
-    w.frameGlobal = frame;
-    w.layer = layer;
-    w.kind = kind;
-    return w;
-}
-} // namespace
-
 TEST_F(AppDelegateTest, ALongPageIsTheTargetsLargestNormalWindowAtLeast200Wide) {
     const QList<WindowInfo> windows{
-        pageWindow(1, 50, QRect(0, 0, 400, 300)),
-        pageWindow(2, 50, QRect(0, 0, 199, 3000)),                       // too narrow
-        pageWindow(3, 50, QRect(0, 0, 900, 900), 1),                     // above other windows
-        pageWindow(4, 50, QRect(0, 0, 900, 900), 0, WindowKind::Dialog), // not a normal window
-        pageWindow(5, 60, QRect(0, 0, 1000, 1000)),                      // another process
-        pageWindow(6, 50, QRect(0, 0, 200, 500)),
+        windowInfo(1, 50, {}, {}, QRect(0, 0, 400, 300)),
+        windowInfo(2, 50, {}, {}, QRect(0, 0, 199, 3000)),                       // too narrow
+        windowInfo(3, 50, {}, {}, QRect(0, 0, 900, 900), WindowKind::Normal, 1), // above other windows
+        windowInfo(4, 50, {}, {}, QRect(0, 0, 900, 900), WindowKind::Dialog),    // not a normal window
+        windowInfo(5, 60, {}, {}, QRect(0, 0, 1000, 1000)),                      // another process
+        windowInfo(6, 50, {}, {}, QRect(0, 0, 200, 500)),
     };
     ASSERT_TRUE(AppDelegate::longPageWindow(windows, 50));
     EXPECT_EQ(AppDelegate::longPageWindow(windows, 50)->id, 1u) << "400 × 300 is larger than 200 × 500";
@@ -375,34 +313,45 @@ TEST_F(AppDelegateTest, ALongPageIsTheTargetsLargestNormalWindowAtLeast200Wide) 
         << "exactly 200 wide is enough";
 }
 
-TEST_F(AppDelegateTest, ALongPageCaptureNeedsATargetAndOneOfItsWindows) {
-    ChatSender::reset();
-    auto app = launch();
+// A long page is captured from the program last in front, as the chat sender remembers it.
+class LongPageCapture : public AppDelegateTest {
+  protected:
+    void SetUp() override {
+        AppDelegateTest::SetUp();
+        ChatSender::reset();
+    }
+    void TearDown() override {
+        ChatSender::reset();
+        AppDelegateTest::TearDown();
+    }
+    // The Pages program (pid 50) was in front; its window 7 shows `content`.
+    void pagesWasInFront(const QImage& content) {
+        ChatSender::remember(AppInfo{50, "org.example.pages", "Pages", true});
+        platform.windows->windowList = {
+            windowInfo(7, 50, "org.example.pages", "Pages", QRect(10, 10, 300, 500))};
+        platform.screens->windowContent[7] = content;
+    }
+};
+
+TEST_F(LongPageCapture, NeedsATargetAndOneOfItsWindows) {
+    launch();
     item(app->appMenu(), "Capture a Long Page…")->trigger();
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].title, "Which page?");
-    EXPECT_EQ(alerts[0].message, "Click on the window you want first, then choose this again.");
     EXPECT_EQ(app->scrollSession(), nullptr);
 
     ChatSender::remember(AppInfo{50, "org.example.pages", "Pages", true});
-    platform.windows->windowList = {pageWindow(2, 50, QRect(0, 0, 150, 900))};
+    platform.windows->windowList = {windowInfo(2, 50, "org.example.pages", "Pages", QRect(0, 0, 150, 900))};
     app->startScrollCapture();
     ASSERT_EQ(alerts.size(), 2);
     EXPECT_EQ(alerts[1].title, "No window to capture");
-    EXPECT_EQ(alerts[1].message, "Click on the window you want first, then choose this again.");
     EXPECT_EQ(app->scrollSession(), nullptr);
     EXPECT_TRUE(platform.windows->activations.isEmpty());
-    ChatSender::reset();
 }
 
-TEST_F(AppDelegateTest, ALongPageCaptureActivatesTheTargetAndOpensThePictureInTheEditor) {
-    ChatSender::reset();
-    auto app = launch();
-    ChatSender::remember(AppInfo{50, "org.example.pages", "Pages", true});
-    platform.windows->windowList = {pageWindow(7, 50, QRect(10, 10, 300, 500))};
-    QImage content(300, 500, QImage::Format_RGB32);
-    content.fill(QColor(20, 120, 200));
-    platform.screens->windowContent[7] = content;
+TEST_F(LongPageCapture, ActivatesTheTargetAndOpensThePictureInTheEditor) {
+    launch();
+    pagesWasInFront(plainImage(QSize(300, 500), QColor(20, 120, 200)));
     QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
 
     app->startScrollCapture();
@@ -419,20 +368,13 @@ TEST_F(AppDelegateTest, ALongPageCaptureActivatesTheTargetAndOpensThePictureInTh
     ASSERT_NE(app->editor(), nullptr);
     EXPECT_EQ(app->editor()->canvas()->markup().image.size(), QSize(300, 500));
     EXPECT_EQ(app->scrollSession(), nullptr) << "the ended capture is forgotten";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(session.isNull()); }, 5000))
-        << "waited for: session.isNull()";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.isNull(); }, 5000));
     app->editor()->closeEditor();
-    ChatSender::reset();
 }
 
-TEST_F(AppDelegateTest, ACancelledLongPageCaptureOpensNothing) {
-    ChatSender::reset();
-    auto app = launch();
-    ChatSender::remember(AppInfo{50, "org.example.pages", "Pages", true});
-    platform.windows->windowList = {pageWindow(7, 50, QRect(10, 10, 300, 500))};
-    QImage content(300, 500, QImage::Format_RGB32);
-    content.fill(Qt::white);
-    platform.screens->windowContent[7] = content;
+TEST_F(LongPageCapture, ACancelledOneOpensNothing) {
+    launch();
+    pagesWasInFront(plainImage(QSize(300, 500), Qt::white));
     QSignalSpy presented(app.get(), &AppDelegate::editorPresented);
     app->startScrollCapture();
     ASSERT_NE(app->scrollSession(), nullptr);
@@ -440,14 +382,11 @@ TEST_F(AppDelegateTest, ACancelledLongPageCaptureOpensNothing) {
     EXPECT_EQ(app->scrollSession(), nullptr);
     EXPECT_EQ(presented.count(), 0);
     EXPECT_EQ(app->editor(), nullptr);
-    ChatSender::reset();
 }
 
 TEST_F(AppDelegateTest, PicturesThatCannotBeSavedWhenTheEditorClosesBringItBackWithTheWarning) {
-    auto app = launch();
-    QImage image(300, 200, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    app->openEditor(image);
+    launch();
+    app->openEditor(plainImage(QSize(300, 200), Qt::white));
     QPointer<EditorWindowController> editor = app->editor();
     ASSERT_NE(editor, nullptr);
     editor->canvas()->add({Markup::Box(QRectF(10, 10, 50, 40), "keep me")});
@@ -472,10 +411,8 @@ TEST_F(AppDelegateTest, PicturesThatCannotBeSavedWhenTheEditorClosesBringItBackW
 }
 
 TEST_F(AppDelegateTest, TheNoteLookIsTheSameInSettingsAndInAnOpenEditor) {
-    auto app = launch();
-    QImage image(300, 200, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    app->openEditor(image);
+    launch();
+    app->openEditor(plainImage(QSize(300, 200), Qt::white));
     item(app->settingsMenu(), "Glass Bubbles")->trigger();
     EXPECT_EQ(app->editor()->lookBox()->currentText(), "Glass bubbles") << "Settings reach the editor";
     app->editor()->nextNoteLook(); // back round to the list

@@ -57,8 +57,7 @@ TEST_F(CaptureEffectTest, ShutterAndChimesPlayOnlyWhenTurnedOn) {
     CaptureEffect::play(QRect(0, 0, 800, 600));
     EXPECT_EQ(platform.sounds->events, QStringList{"camera-shutter"});
     EXPECT_TRUE(CaptureEffect::isFlashing());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(!CaptureEffect::isFlashing()); }, 2000))
-        << "waited for: !CaptureEffect::isFlashing()";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !CaptureEffect::isFlashing(); }, 2000));
     Chime::start();
     ASSERT_EQ(platform.sounds->wavs.size(), 1);
     EXPECT_EQ(platform.sounds->volumes.first(), 0.5);

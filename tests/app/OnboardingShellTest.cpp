@@ -1,11 +1,8 @@
 #include "ShellTestSupport.h"
-#include "app/AppDelegate.h"
 #include "onboarding/HelpWindow.h"
 #include "onboarding/OnboardingKeys.h"
 #include "onboarding/WelcomeWindow.h"
 #include "onboarding/WhatsNew.h"
-#include "support/TestEnv.h"
-#include "ui/Permissions.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -13,28 +10,18 @@
 using namespace ombrel;
 using namespace ombrel::test;
 
-class OnboardingShellTest : public LibraryTest {
+class OnboardingShellTest : public ShellTest {
   protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        Permissions::setPresenter(&recordAlert);
-    }
     void TearDown() override {
         if (HelpWindow::exists()) HelpWindow::shared().close();
         if (WhatsNew::window()) delete WhatsNew::window();
-        Permissions::setPresenter(nullptr);
-        LibraryTest::TearDown();
-    }
-    std::unique_ptr<AppDelegate> launch() {
-        auto delegate = std::make_unique<AppDelegate>("com.ombrel.capture.tests");
-        delegate->applicationDidFinishLaunching();
-        return delegate;
+        ShellTest::TearDown();
     }
     static bool helpShown() { return HelpWindow::exists() && HelpWindow::shared().isVisible(); }
 };
 
 TEST_F(OnboardingShellTest, AFreshStartWelcomesTheUserAndTheHelpPageFollowsTheWelcome) {
-    auto app = launch();
+    launch();
     WelcomeWindow* welcome = WelcomeWindow::current();
     ASSERT_NE(welcome, nullptr);
     EXPECT_FALSE(helpShown()) << "the help page waits for the welcome";
@@ -45,9 +32,7 @@ TEST_F(OnboardingShellTest, AFreshStartWelcomesTheUserAndTheHelpPageFollowsTheWe
         QTest::qWaitFor([] { return Defaults::has(OnboardingKeys::whatsNewSeenVersion.name); }, 5000));
     EXPECT_EQ(WhatsNew::window(), nullptr);
     HelpWindow::shared().close();
-    app.reset();
-
-    auto again = launch();
+    launch();
     EXPECT_EQ(WelcomeWindow::current(), nullptr);
     EXPECT_FALSE(helpShown()) << "the help page opens by itself only once";
 }
@@ -55,7 +40,7 @@ TEST_F(OnboardingShellTest, AFreshStartWelcomesTheUserAndTheHelpPageFollowsTheWe
 TEST_F(OnboardingShellTest, TheMenuOpensHelpAndWhatsNewAndTheHelpPageNamesEveryWorkingItem) {
     Defaults::set(OnboardingKeys::welcomeShown, true);
     Defaults::set(OnboardingKeys::hasSeenHelp, true);
-    auto app = launch();
+    launch();
     item(app->appMenu(), "What's New")->trigger();
     ASSERT_NE(WhatsNew::window(), nullptr);
     EXPECT_EQ(WhatsNew::window()->entries().value(0).version, WhatsNew::installedVersion());

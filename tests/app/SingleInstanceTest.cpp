@@ -19,8 +19,7 @@ TEST(SingleInstance, ALaterStartHandsItsRequestToTheRunningOne) {
     auto sent = QtConcurrent::run([&] {
         return SingleInstance(id).sendToRunning({"ombrel-capture://capture?send=0", "/tmp/a b.png"});
     });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (received.count()) == (1); }, 5000))
-        << "waited for: received.count() == 1";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.count() == 1; }, 5000));
     EXPECT_EQ(received.first().first().toStringList(),
               (QStringList{"ombrel-capture://capture?send=0", "/tmp/a b.png"}));
     sent.waitForFinished();

@@ -1,20 +1,16 @@
 #include "editor/CommentWording.h"
 #include "ChatServerDouble.h"
-#include "editor/EditorWindow.h"
-#include "markup/MarkupSetup.h"
+#include "EditorTestSupport.h"
 #include "markup/NoteWriter.h"
 #include "platform/linux/LocalChatModel.h"
-#include "support/TestEnv.h"
-#include "understanding/PageReadings.h"
 
 #include <QJsonArray>
 #include <QMenu>
-#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
 using namespace ombrel;
-using ombrel::test::ChatServerDouble;
+using namespace ombrel::test;
 
 namespace {
 const QString typed = QStringLiteral("login buton dont respnd when clicked twice");
@@ -22,16 +18,11 @@ const QString needsModel =
     QStringLiteral(" Rewriting needs a language model running on this computer, such as Ollama.");
 } // namespace
 
-class CommentWordingTest : public ombrel::test::LibraryTest {
+class CommentWordingTest : public EditorTest {
   protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        installMarkupIntoLibrary();
-    }
     void TearDown() override {
         editor.reset();
-        PageReadings::waitForAll();
-        LibraryTest::TearDown();
+        EditorTest::TearDown();
     }
     // The real model client, talking to the stand-in server on loopback.
     void useServer(const ChatServerDouble& server) {
@@ -41,12 +32,8 @@ class CommentWordingTest : public ombrel::test::LibraryTest {
     }
     // An editor with one mark whose comment reads `note`; answers the mark's field.
     NoteField* openWithNote(const QString& note) {
-        QImage image(400, 300, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        editor =
-            std::make_unique<EditorWindowController>(image, CaptureStyle::MiniPanel, QRect(0, 0, 1280, 800));
-        editor->present();
-        editor->canvas()->add({Markup::Box(QRectF(10, 10, 80, 40), note)});
+        editor = open();
+        editor->canvas()->add({mark(QRectF(10, 10, 80, 40), note)});
         return editor->noteFieldFor(0);
     }
     QToolButton* wandOf(NoteField* field) { return field->parentWidget()->findChild<QToolButton*>("wand"); }
@@ -76,8 +63,6 @@ TEST_F(CommentWordingTest, TheModelRewritesTheCommentAndTheWandPressedAgainBring
     EXPECT_EQ(editor->noteFieldFor(0)->text(), better);
     EXPECT_EQ(note(), better);
     EXPECT_EQ(editor->statusText(), "Rewritten on your computer. Press the wand again to undo.");
-    EXPECT_EQ(wandOf(editor->noteFieldFor(0))->toolTip(),
-              "Fix the spelling and rewrite this comment, on your computer");
     // What went to the model: the instructions, the comment and the temperature, nothing else.
     const QList<QJsonObject> requests = server.requests();
     ASSERT_EQ(requests.size(), 1);

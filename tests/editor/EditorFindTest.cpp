@@ -1,10 +1,7 @@
 // The editor's find field, Auto-Blur and page links over real text readings and a made-up
 // application on the accessibility bus.
-#include "editor/EditorWindow.h"
-#include "markup/MarkupSetup.h"
+#include "EditorTestSupport.h"
 #include "platform/Defaults.h"
-#include "support/TestEnv.h"
-#include "understanding/PageReadings.h"
 
 #include <QFont>
 #include <QPainter>
@@ -34,16 +31,10 @@ const QRect area(100, 100, 900, 400);
 
 } // namespace
 
-class EditorFindTest : public test::LibraryTest {
+class EditorFindTest : public test::EditorTest {
   protected:
-    // No reading of a page may outlive the fake platform it uses.
-    void TearDown() override {
-        PageReadings::waitForAll();
-        LibraryTest::TearDown();
-    }
     void SetUp() override {
-        LibraryTest::SetUp();
-        installMarkupIntoLibrary();
+        EditorTest::SetUp();
         auto app = std::make_shared<FakeNode>();
         auto window = app->add("frame", QRectF(area));
         window->add("push button", QRectF(600, 300, 120, 40), "Login");
@@ -87,8 +78,6 @@ class EditorFindTest : public test::LibraryTest {
 TEST_F(EditorFindTest, FindsElementsFirstThenTextAndSaysWhenNothingMatches) {
     auto editor = open();
     CanvasView* canvas = editor->canvas();
-    EXPECT_EQ(editor->findField()->placeholderText(), "Find: login button, images…");
-
     EXPECT_EQ(find(*editor, "login button"), "Found 2. Add a comment below.");
     ASSERT_EQ(canvas->markup().boxes.size(), 2);
     EXPECT_EQ(canvas->markup().boxes[0].element, QStringLiteral("Button \u201CLogin\u201D"));
@@ -136,9 +125,7 @@ TEST_F(EditorFindTest, AutoBlurCoversThePasswordAndTheElementsPointAtButtons) {
 }
 
 TEST_F(EditorFindTest, AutoBlurWithNothingPrivateSaysSoAsAProblem) {
-    auto editor = std::make_unique<EditorWindowController>(QImage(300, 200, QImage::Format_RGB32),
-                                                           CaptureStyle::MiniPanel, QRect(0, 0, 1280, 800));
-    editor->present();
+    auto editor = EditorTest::open(test::plainPicture()); // from no application
     editor->autoBlur();
     EXPECT_EQ(waitForStatus(*editor), "Found nothing to blur. Have a quick look yourself.");
     EXPECT_TRUE(editor->canvas()->markup().boxes.isEmpty());

@@ -1,92 +1,63 @@
 // The editor's typing, keys and controls: where the keyboard goes after Return, Tab and a
 // click into a comment, the two fields of a note in the sticky and glass looks, the look,
 // font, size, border and paper controls, zoom, window sizes and one ending per press.
-#include "editor/EditorWindow.h"
-#include "editor/FlowLayout.h"
-#include "editor/ShortcutsWindow.h"
+#include "EditorTestSupport.h"
 #include "library/CaptureStore.h"
 #include "markup/MarkStyle.h"
-#include "markup/MarkupSetup.h"
-#include "platform/Defaults.h"
-#include "sending/SendChoiceWindow.h"
-#include "support/TestEnv.h"
-#include "ui/Toast.h"
 #include "understanding/CommentDictation.h"
-#include "understanding/PageReadings.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QMenu>
 #include <QScreen>
-#include <QSignalSpy>
 #include <QSizeGrip>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
 
 using namespace ombrel;
+using namespace ombrel::test;
 
 namespace {
 
-QImage picture(QSize size = QSize(1000, 600)) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(QColor(240, 240, 236));
-    return image;
-}
-
-Markup::Box mark(QRectF rect, QString note = {}) {
-    return Markup::Box(rect, note);
-}
-
-class EditorTyping : public ombrel::test::LibraryTest {
+class EditorTyping : public EditorTest {
   protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        installMarkupIntoLibrary();
-    }
-    void TearDown() override {
-        PageReadings::waitForAll();
-        if (SendChoiceWindow* choice = SendChoiceWindow::current()) choice->cancel();
-        if (ShortcutsWindow* keys = ShortcutsWindow::current()) delete keys;
-        LibraryTest::TearDown();
-    }
+    // An editor on this test screen, its window active.
     std::unique_ptr<EditorWindowController> open(CaptureStyle style = CaptureStyle::MiniPanel,
                                                  QSize size = QSize(1000, 600)) {
-        auto editor = std::make_unique<EditorWindowController>(picture(size), style, screen());
-        editor->onClose = [this] { ++closes; };
-        editor->onWantsAnotherCapture = [this] { ++captures; };
-        editor->present();
+        auto editor = EditorTest::open(plainPicture(Qt::white, size), style, screen());
         QApplication::setActiveWindow(editor.get());
         return editor;
     }
-    // Three marks and, between the first two, a blur box.
-    void threeMarks(EditorWindowController& editor) {
-        editor.canvas()->add({mark({20, 20, 80, 60}), Markup::Box({150, 20, 60, 60}, {}, true),
-                              mark({300, 20, 80, 60}), mark({500, 200, 80, 60})});
+    // An editor with three marks and, between the first two, a blur box.
+    std::unique_ptr<EditorWindowController> openWithThreeMarks() {
+        auto editor = open();
+        editor->canvas()->add({mark({20, 20, 80, 60}), blur({150, 20, 60, 60}), mark({300, 20, 80, 60}),
+                               mark({500, 200, 80, 60})});
+        return editor;
     }
     static QRect screen() {
         return QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
                                                 : QRect(0, 0, 1280, 800);
     }
-    // The note field that has the keyboard in the editor, and the mark it belongs to.
+    // The widget that has the keyboard in the editor.
     static QWidget* keyboard(EditorWindowController& editor) { return editor.focusWidget(); }
-    int closes = 0;
-    int captures = 0;
+    // Types `text` where the keyboard is, then presses Return.
+    static void typeAndReturn(EditorWindowController& editor, const QString& text) {
+        QTest::keyClicks(keyboard(editor), text);
+        QTest::keyClick(keyboard(editor), Qt::Key_Return);
+    }
 };
 
-TEST_F(EditorTyping, ReturnMovesTheTypingToTheNextMarksNoteAndEndsItAfterTheLast) {
-    auto editor = open();
-    threeMarks(*editor);
+TEST_F(EditorTyping, ReturnMovesTheTypingToTheNextMarksNoteAndEndsItAfterTheLastAndTabGoesRound) {
+    auto editor = openWithThreeMarks();
     editor->moveTypingTo(0);
     ASSERT_EQ(keyboard(*editor), editor->noteFieldFor(0));
-    QTest::keyClicks(editor->noteFieldFor(0), "first");
-    QTest::keyClick(editor->noteFieldFor(0), Qt::Key_Return);
+    typeAndReturn(*editor, "first");
     EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(2)) << "the blur box has no note: on to mark 2";
     EXPECT_EQ(editor->canvas()->selected(), 2);
-    QTest::keyClicks(keyboard(*editor), "second");
-    QTest::keyClick(keyboard(*editor), Qt::Key_Return);
-    QTest::keyClicks(keyboard(*editor), "third");
-    QTest::keyClick(keyboard(*editor), Qt::Key_Return);
+    typeAndReturn(*editor, "second");
+    typeAndReturn(*editor, "third");
     const QList<Markup::Box>& boxes = editor->canvas()->markup().boxes;
     EXPECT_EQ(boxes[0].note, "first");
     EXPECT_EQ(boxes[2].note, "second");
@@ -96,6 +67,13 @@ TEST_F(EditorTyping, ReturnMovesTheTypingToTheNextMarksNoteAndEndsItAfterTheLast
     QTest::keyClick(editor.get(), Qt::Key_3);
     EXPECT_EQ(editor->canvas()->tool(), CanvasView::Tool::Hide) << "keys choose tools again";
     EXPECT_EQ(boxes[3].note, "third");
+
+    // Tab and Shift+Tab go round the notes, wrapping at the ends.
+    editor->moveTypingTo(3);
+    QTest::keyClick(keyboard(*editor), Qt::Key_Tab);
+    EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(0));
+    QTest::keyClick(keyboard(*editor), Qt::Key_Backtab);
+    EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(3));
 }
 
 TEST_F(EditorTyping, ABoxDrawnWhileTypingTakesTheTypingToItsOwnNote) {
@@ -110,33 +88,19 @@ TEST_F(EditorTyping, ABoxDrawnWhileTypingTakesTheTypingToItsOwnNote) {
     EXPECT_EQ(editor->canvas()->markup().boxes[1].note, "Second thing");
 }
 
-TEST_F(EditorTyping, TabAndShiftTabGoRoundTheNotesWithTheTyping) {
-    auto editor = open();
-    threeMarks(*editor);
-    editor->moveTypingTo(3);
-    QTest::keyClick(keyboard(*editor), Qt::Key_Tab);
-    EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(0)) << "wraps round to the first";
-    QTest::keyClick(keyboard(*editor), Qt::Key_Backtab);
-    EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(3));
-    QTest::keyClicks(keyboard(*editor), "last");
-    EXPECT_EQ(editor->canvas()->markup().boxes[3].note, "last");
-}
-
 TEST_F(EditorTyping, InTheStickyLookTypingMovesFromNoteToNoteOnThePicture) {
     NoteLooks::setCurrent(NoteLook::Sticky);
-    auto editor = open();
-    threeMarks(*editor);
+    auto editor = openWithThreeMarks();
     CanvasView* c = editor->canvas();
     editor->moveTypingTo(0);
     ASSERT_EQ(keyboard(*editor), c->noteField());
     EXPECT_EQ(c->editingNote(), 0);
-    QTest::keyClicks(c->noteField(), "on the paper");
-    QTest::keyClick(c->noteField(), Qt::Key_Return);
+    typeAndReturn(*editor, "on the paper");
     EXPECT_EQ(c->editingNote(), 2) << "the field moves to the next note";
     EXPECT_EQ(keyboard(*editor), c->noteField());
     EXPECT_EQ(c->noteField()->text(), "") << "showing that note's words, not the last one's";
-    QTest::keyClick(c->noteField(), Qt::Key_Return);
-    QTest::keyClick(c->noteField(), Qt::Key_Return);
+    typeAndReturn(*editor, {});
+    typeAndReturn(*editor, {});
     EXPECT_EQ(c->editingNote(), std::nullopt) << "after the last note";
     EXPECT_FALSE(c->noteField()->isVisible());
     EXPECT_EQ(keyboard(*editor), c);
@@ -144,14 +108,13 @@ TEST_F(EditorTyping, InTheStickyLookTypingMovesFromNoteToNoteOnThePicture) {
 }
 
 TEST_F(EditorTyping, ClickingIntoACommentSelectsItsMarkSoReturnGoesOnFromThere) {
-    auto editor = open();
-    threeMarks(*editor);
+    auto editor = openWithThreeMarks();
     editor->canvas()->select(0); // a mark picked on the picture
     NoteField* second = editor->noteFieldFor(2);
     QTest::mouseClick(second->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(editor->canvas()->selected(), 2);
-    QTest::keyClicks(second, "typed");
-    QTest::keyClick(second, Qt::Key_Return);
+    ASSERT_EQ(keyboard(*editor), second);
+    typeAndReturn(*editor, "typed");
     EXPECT_EQ(keyboard(*editor), editor->noteFieldFor(3));
     QTest::keyClicks(keyboard(*editor), "kept");
     EXPECT_EQ(editor->canvas()->markup().boxes[2].note, "typed");
@@ -160,8 +123,7 @@ TEST_F(EditorTyping, ClickingIntoACommentSelectsItsMarkSoReturnGoesOnFromThere) 
 
 TEST_F(EditorTyping, InTheGlassLookTheNoteOnThePictureShowsTheWordsTypedInItsRow) {
     NoteLooks::setCurrent(NoteLook::Glass);
-    auto editor = open();
-    threeMarks(*editor);
+    auto editor = openWithThreeMarks();
     NoteField* row = editor->noteFieldFor(2);
     QTest::mouseClick(row->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     CanvasView* c = editor->canvas();
@@ -176,12 +138,10 @@ TEST_F(EditorTyping, InTheGlassLookTheNoteOnThePictureShowsTheWordsTypedInItsRow
 }
 
 TEST_F(EditorTyping, TheLookControlsStoreTheirChoicesAndAPaperGoesToTheSelectedStickyNote) {
-    auto editor = open();
-    threeMarks(*editor);
+    auto editor = openWithThreeMarks();
     auto* font = editor->findChild<QComboBox*>("fontBox");
     auto* size = editor->findChild<QComboBox*>("textSizeBox");
     ASSERT_TRUE(font && size);
-    EXPECT_EQ(font->toolTip(), "Comment font");
     font->setCurrentText("Serif");
     Q_EMIT font->textActivated("Serif");
     Q_EMIT size->textActivated("Large");
@@ -190,26 +150,27 @@ TEST_F(EditorTyping, TheLookControlsStoreTheirChoicesAndAPaperGoesToTheSelectedS
     EXPECT_EQ(MarkStyle::sizeName(), "Large");
     EXPECT_EQ(MarkStyle::borderName(), "Thick");
 
+    // The paper menu's last heading says what a paper chosen now goes to.
     auto* menu = editor->findChild<QMenu*>("borderPaperMenu");
     ASSERT_NE(menu, nullptr);
-    auto sections = [menu] {
+    const auto paperHeading = [menu] {
         Q_EMIT menu->aboutToShow();
-        QStringList titles;
+        QString last;
         for (QAction* a : menu->actions())
-            if (a->isSeparator()) titles.append(a->text());
-        return titles;
+            if (a->isSeparator() && !a->text().isEmpty()) last = a->text();
+        return last.toStdString();
     };
-    EXPECT_EQ(sections(), QStringList({"Mark Border", "Paper colours are for sticky notes"}));
+    EXPECT_EQ(paperHeading(), "Paper colours are for sticky notes");
     NoteLooks::setCurrent(NoteLook::Sticky);
     editor->noteLookChanged();
     EXPECT_EQ(editor->lookBox()->currentIndex(), int(NoteLook::Sticky));
     editor->canvas()->select(2);
-    EXPECT_EQ(sections().last(), "Paper colour for this sticky note");
+    EXPECT_EQ(paperHeading(), "Paper colour for this sticky note");
     editor->choosePaper(3);
     EXPECT_EQ(editor->canvas()->markup().boxes[2].paper, 3);
     EXPECT_EQ(NotePaper::current(), 0) << "new notes keep theirs";
     editor->canvas()->select(std::nullopt);
-    EXPECT_EQ(sections().last(), "Paper colour for new sticky notes");
+    EXPECT_EQ(paperHeading(), "Paper colour for new sticky notes");
     editor->choosePaper(2);
     EXPECT_EQ(NotePaper::current(), 2);
 }
@@ -223,7 +184,6 @@ TEST_F(EditorTyping, TheZoomLabelFollowsButtonsAndTheWheel) {
     QWheelEvent wheel(at, c->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(c, &wheel);
-    EXPECT_EQ(editor->zoomText(), QString("%1%").arg(qRound(c->zoom() * 100)));
     EXPECT_EQ(editor->zoomText(), "150%");
 }
 
@@ -299,8 +259,6 @@ TEST_F(EditorTyping, OnScreenThePictureLiesOverItsScreenAtItsOwnSizeUnderFloatin
         EXPECT_TRUE(editor->rect().contains(panel->geometry()));
     }
     EXPECT_FALSE(editor->toolbarPanel()->geometry().intersects(editor->footerPanel()->geometry()));
-    editor->button("zoomIn")->click();
-    EXPECT_EQ(editor->zoomText(), "125%");
 }
 
 TEST_F(EditorTyping, ADoublePressSendsOrCopiesOnce) {
@@ -323,8 +281,7 @@ TEST_F(EditorTyping, ADoublePressSendsOrCopiesOnce) {
 // heard after the note's own words, any key stops it, and "Speak a comment" dictates into
 // the selected mark.
 TEST_F(EditorTyping, TheMicrophoneOfARowDictatesIntoThatNoteUntilAKeyIsPressed) {
-    auto editor = open();
-    threeMarks(*editor);
+    auto editor = openWithThreeMarks();
     editor->moveTypingTo(2);
     ASSERT_TRUE(editor->noteFieldFor(2));
     QTest::keyClicks(editor->noteFieldFor(2), "Press ");

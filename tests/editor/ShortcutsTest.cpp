@@ -1,28 +1,17 @@
+#include "EditorTestSupport.h"
 #include "editor/EditorShortcut.h"
-#include "editor/EditorWindow.h"
-#include "editor/ShortcutsWindow.h"
 #include "markup/MarkStyle.h"
 #include "platform/Defaults.h"
 #include "platform/Notifier.h"
-#include "support/TestEnv.h"
-#include "understanding/PageReadings.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace ombrel;
-using ombrel::test::LibraryTest;
+using namespace ombrel::test;
 
 namespace {
 
-class Shortcuts : public LibraryTest {
-  protected:
-    void TearDown() override {
-        if (ShortcutsWindow* w = ShortcutsWindow::current()) delete w;
-        PageReadings::waitForAll();
-        LibraryTest::TearDown();
-    }
-};
+using Shortcuts = EditorTest;
 
 TEST_F(Shortcuts, KeysAreLookedUpTakenFromOthersTurnedOffAndReset) {
     EXPECT_EQ(EditorShortcuts::action("s"), EditorShortcut::Send);
@@ -57,29 +46,23 @@ TEST_F(Shortcuts, TheWindowChangesAKeyByClickAndPressAndSaysWhatHappened) {
     EXPECT_EQ(w->keyButton(EditorShortcut::Send)->text(), "S");
     w->keyButton(EditorShortcut::Copy)->click();
     EXPECT_EQ(w->keyButton(EditorShortcut::Copy)->text(), "Press a key");
-    EXPECT_EQ(w->note(), "Click, then press the key you want for Copy. Delete turns it off.");
     QTest::keyClick(w, Qt::Key_3);
-    EXPECT_EQ(w->note(), "Use a letter, a number from 5 to 9, or ?.");
-    EXPECT_EQ(w->waitingFor(), EditorShortcut::Copy) << "still waiting";
+    EXPECT_EQ(w->waitingFor(), EditorShortcut::Copy) << "a key that can't be used: still waiting";
     QTest::keyClick(w, Qt::Key_S);
     EXPECT_EQ(w->note(), "Copy is now S. Send to Chat has no key.");
     EXPECT_EQ(w->keyButton(EditorShortcut::Send)->text(), "None");
     w->keyButton(EditorShortcut::Undo)->click();
     QTest::keyClick(w, Qt::Key_Delete);
-    EXPECT_EQ(w->note(), "Undo has no key now.");
     EXPECT_EQ(EditorShortcuts::key(EditorShortcut::Undo), std::nullopt);
     w->reset();
-    EXPECT_EQ(w->note(), "Every shortcut is back to how it started.");
     EXPECT_EQ(w->keyButton(EditorShortcut::Send)->text(), "S");
     EXPECT_EQ(w->keyButton(EditorShortcut::Undo)->text(), "U");
 }
 
 TEST_F(Shortcuts, TheEditorRunsItsKeysOpensTheWindowWithAQuestionMarkAndRelabelsItsTips) {
-    QImage image(400, 300, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    EditorWindowController editor(image, CaptureStyle::MiniPanel, QRect(0, 0, 1280, 800));
-    editor.present();
-    editor.canvas()->add({Markup::Box({10, 10, 50, 50}), Markup::Box({100, 100, 50, 50})});
+    auto opened = open();
+    EditorWindowController& editor = *opened;
+    editor.canvas()->add({mark({10, 10, 50, 50}), mark({100, 100, 50, 50})});
     editor.canvas()->setFocus();
     editor.moveTypingTo(std::nullopt);
     QTest::keyClick(&editor, Qt::Key_U); // undo the two marks

@@ -1,60 +1,43 @@
 #include "editor/TileSheet.h"
-#include "editor/EditorWindow.h"
+#include "EditorTestSupport.h"
 #include "library/CaptureStore.h"
 #include "markup/MarkStore.h"
 #include "markup/MarkupRender.h"
-#include "markup/MarkupSetup.h"
-#include "support/TestEnv.h"
-#include "understanding/PageReadings.h"
 
 #include <QImageReader>
-#include <QSignalSpy>
-#include <QTest>
 
 using namespace ombrel;
-using ombrel::test::LibraryTest;
+using namespace ombrel::test;
 
 namespace {
 
 Markup markupWith(QList<Markup::Box> boxes, QSize size = QSize(2400, 1350)) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(QColor(230, 232, 236));
-    Markup markup(image, std::nullopt, Qt::red);
+    Markup markup(plainPicture(QColor(230, 232, 236), size), std::nullopt, Qt::red);
     markup.boxes = std::move(boxes);
     return markup;
 }
 
-Markup::Box mark(QRectF r, QString note = {}) {
-    return Markup::Box(r, std::move(note));
-}
-
 using TileSheetLayout = LibraryTest;
 
-TEST_F(TileSheetLayout, OneMarkGivesOneColumn836Wide) {
-    const Markup m = markupWith({mark({100, 100, 300, 200}, "the button")});
-    const QList<TileSheet::Tile> tiles = TileSheet::tiles(m);
-    ASSERT_EQ(tiles.size(), 1);
-    EXPECT_EQ(tiles[0].number, 1);
-    EXPECT_EQ(tiles[0].note, "the button");
-    EXPECT_EQ(tiles[0].image.size(), QSize(300, 200));
-    const auto sheet = TileSheet::render(tiles);
-    ASSERT_TRUE(sheet.has_value());
-    EXPECT_EQ(sheet->image.size(), QSize(836, 28 + 240 + 28));
-    EXPECT_EQ(sheet->places, QList<QRectF>{QRectF(48, 48, 300, 200)});
-}
-
-TEST_F(TileSheetLayout, FiveMarksGiveThreeColumns2452WideInTwoRows) {
-    QList<Markup::Box> boxes;
-    for (int i = 0; i < 5; ++i)
-        boxes.append(mark({100.0 + i * 400, 100, 200, 100.0 + i * 20}));
-    const auto sheet = TileSheet::render(TileSheet::tiles(markupWith(boxes)));
-    ASSERT_TRUE(sheet.has_value());
-    EXPECT_EQ(sheet->image.width(), 2452);
-    // Rows as tall as their tallest card: 140 + 40 and 180 + 40, and four gaps of 28... three.
-    EXPECT_EQ(sheet->image.height(), 28 + 180 + 28 + 220 + 28);
-    ASSERT_EQ(sheet->places.size(), 5);
-    EXPECT_EQ(sheet->places[2].topLeft(), QPointF(28 + 2 * 808 + 20, 48));
-    EXPECT_EQ(sheet->places[3].topLeft(), QPointF(48, 28 + 180 + 28 + 20)) << "the second row";
+TEST_F(TileSheetLayout, OneColumnForOneMarkTwoUpToFourThenThreeRowsAsTallAsTheirTallestCard) {
+    // Cards 780 wide with 28 between and around; a piece lies 20 inside its card.
+    struct Row {
+        int marks, width, height;
+        QPointF lastPlace;
+    };
+    for (const Row& r : {Row{1, 836, 28 + 140 + 28, {48, 48}}, Row{2, 1644, 28 + 160 + 28, {856, 48}},
+                         Row{4, 1644, 28 + 160 + 28 + 200 + 28, {856, 236}},
+                         Row{5, 2452, 28 + 180 + 28 + 220 + 28, {856, 256}}}) {
+        QList<Markup::Box> boxes; // 200 wide, each 20 higher than the one before
+        for (int i = 0; i < r.marks; ++i)
+            boxes.append(mark({100.0 + i * 400, 100, 200, 100.0 + i * 20}));
+        const auto sheet = TileSheet::render(TileSheet::tiles(markupWith(boxes)));
+        ASSERT_TRUE(sheet.has_value());
+        EXPECT_EQ(sheet->image.size(), QSize(r.width, r.height)) << r.marks << " marks";
+        ASSERT_EQ(sheet->places.size(), r.marks);
+        EXPECT_EQ(sheet->places.last(), QRectF(r.lastPlace, QSizeF(200, 100 + 20 * (r.marks - 1))))
+            << r.marks;
+    }
 }
 
 TEST_F(TileSheetLayout, WidePiecesShrinkTo740AndTallOnesTo620High) {
@@ -67,9 +50,8 @@ TEST_F(TileSheetLayout, WidePiecesShrinkTo740AndTallOnesTo620High) {
 }
 
 TEST_F(TileSheetLayout, MarksOutsideThePictureAndBlurBoxesAreNotCutOutButTheBlurShows) {
-    Markup m = markupWith({mark({3000, 100, 200, 200}), Markup::Box({100, 100, 100, 100}, {}, true),
-                           mark({50, 50, 300, 300}), mark({2390, 10, 40, 40})},
-                          QSize(2400, 1350));
+    Markup m = markupWith({mark({3000, 100, 200, 200}), blur({100, 100, 100, 100}), mark({50, 50, 300, 300}),
+                           mark({2390, 10, 40, 40})});
     // A picture with detail under the blur box, so the blur can be seen.
     for (int y = 100; y < 200; ++y)
         for (int x = 100; x < 200; ++x)
@@ -100,46 +82,37 @@ TEST_F(TileSheetLayout, TheTilesCommandRendersALibraryPicturesSheet) {
     EXPECT_EQ(TileSheet::tilesCommand({file}), 2);
 }
 
-using TileSheetPages = LibraryTest;
+using TileSheetPages = EditorTest;
 
 TEST_F(TileSheetPages, CroppingIntoTilesAddsASheetPageAndUndoAndRedoGoBetweenThem) {
-    installMarkupIntoLibrary();
-    EditorWindowController editor(markupWith({}, QSize(1200, 700)).image, CaptureStyle::MiniPanel,
-                                  QRect(0, 0, 1280, 800));
-    editor.present();
-    editor.cropIntoTiles();
-    EXPECT_EQ(editor.pageCount(), 1) << "no marks, no sheet";
-    editor.canvas()->add({mark({100, 100, 300, 200}, "first"), Markup::Box({500, 100, 50, 50}, {}, true),
-                          mark({700, 300, 200, 100}, "second")});
-    editor.canvas()->markupForEditing().comment = "the whole page";
-    editor.cropIntoTiles();
-    ASSERT_EQ(editor.pageCount(), 2);
-    EXPECT_EQ(editor.currentIndex(), 1);
-    EXPECT_EQ(editor.statusText(), "Cropped into tiles. Undo takes you back to your marks.");
-    EXPECT_FALSE(editor.page(0).isIncluded) << "the page cut from is not sent";
-    const Markup& sheet = editor.canvas()->markup();
-    EXPECT_EQ(sheet.imageSize().width(), 2 * 780 + 3 * 28);
+    auto editor = open(plainPicture(Qt::white, QSize(1200, 700)));
+    editor->cropIntoTiles();
+    EXPECT_EQ(editor->pageCount(), 1) << "no marks, no sheet";
+    editor->canvas()->add({mark({100, 100, 300, 200}, "first"), blur({500, 100, 50, 50}),
+                           mark({700, 300, 200, 100}, "second")});
+    editor->canvas()->markupForEditing().comment = "the whole page";
+    editor->cropIntoTiles();
+    ASSERT_EQ(editor->pageCount(), 2);
+    EXPECT_EQ(editor->currentIndex(), 1);
+    EXPECT_FALSE(editor->page(0).isIncluded) << "the page cut from is not sent";
+    const Markup& sheet = editor->canvas()->markup();
     ASSERT_EQ(sheet.boxes.size(), 2);
     EXPECT_EQ(sheet.boxes[0].note, "first");
     EXPECT_EQ(sheet.boxes[1].note, "second");
-    EXPECT_EQ(sheet.boxes[0].imageRect, QRectF(48, 48, 300, 200));
+    EXPECT_EQ(sheet.boxes[0].imageRect, QRectF(48, 48, 300, 200)) << "on its piece";
     EXPECT_EQ(sheet.comment, "the whole page");
 
-    editor.undo();
-    EXPECT_EQ(editor.pageCount(), 1);
-    EXPECT_TRUE(editor.page(0).isIncluded);
-    EXPECT_EQ(editor.statusText(), "Back to your marks. Redo makes the tiles again.");
-    editor.redo();
-    ASSERT_EQ(editor.pageCount(), 2);
-    EXPECT_FALSE(editor.page(0).isIncluded);
-    EXPECT_EQ(editor.canvas()->markup().boxes.size(), 2);
+    editor->undo();
+    EXPECT_EQ(editor->pageCount(), 1);
+    EXPECT_TRUE(editor->page(0).isIncluded);
+    editor->redo();
+    ASSERT_EQ(editor->pageCount(), 2);
+    EXPECT_FALSE(editor->page(0).isIncluded);
+    EXPECT_EQ(editor->canvas()->markup().boxes.size(), 2);
 
     // Closed, the sheet is kept and the page it was cut from is not written again.
-    QSignalSpy saved(&editor, &EditorWindowController::saved);
-    editor.closeEditor();
-    ASSERT_TRUE(saved.wait(10000));
-    EXPECT_EQ(saved.first().first().toStringList().size(), 1);
-    PageReadings::waitForAll();
+    editor->closeEditor();
+    EXPECT_EQ(waitForSave(*editor).size(), 1);
 }
 
 } // namespace

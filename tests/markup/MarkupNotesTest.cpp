@@ -41,56 +41,49 @@ int countNear(const QImage& image, const QRect& r, QColor c, int tolerance) {
 
 using NotePlacement = LibraryTest;
 
-TEST_F(NotePlacement, AFreeNoteGoesRightOfItsBox) {
-    Markup markup(picture(3000, 2000), std::nullopt, Qt::red);
-    const QRectF R(1000, 800, 200, 100);
-    markup.boxes = {mark(R)};
-    const auto m = MarkupRender::metrics(markup, sticky);
-    const QRectF frame = onlyFrame(markup, sticky);
-    EXPECT_DOUBLE_EQ(frame.left(), R.right() + m.noteUnit * 1.4);
-    EXPECT_DOUBLE_EQ(frame.top(), R.top());
-    EXPECT_DOUBLE_EQ(frame.width(), std::min(std::max(220.0, m.noteUnit * 13), 3000 * 0.5));
-    EXPECT_GE(frame.height(), m.noteUnit * 6) << "a sticky note is at least six units tall";
-}
-
-TEST_F(NotePlacement, ANoteThatWouldCoverItsOwnBoxAtTheEdgeGoesLeft) {
-    Markup markup(picture(3000, 2000), std::nullopt, Qt::red);
-    const QRectF R(2700, 800, 300, 100); // flush with the right edge
-    markup.boxes = {mark(R)};
-    const auto m = MarkupRender::metrics(markup, sticky);
-    const QRectF frame = onlyFrame(markup, sticky);
-    EXPECT_DOUBLE_EQ(frame.right(), R.left() - m.noteUnit * 1.4);
-    EXPECT_DOUBLE_EQ(frame.top(), R.top());
-}
-
-TEST_F(NotePlacement, ANoteAvoidsOtherBoxesAndEarlierNotes) {
-    Markup markup(picture(3000, 2000), std::nullopt, Qt::red);
-    const QRectF R(1000, 800, 200, 100);
-    // Boxes to the right and to the left: the note goes below (third candidate).
-    markup.boxes = {mark(R), mark(QRectF(1230, 700, 700, 260), ""), mark(QRectF(300, 700, 680, 260), "")};
-    const auto m = MarkupRender::metrics(markup, glass);
-    QRectF frame = onlyFrame(markup, glass);
-    EXPECT_DOUBLE_EQ(frame.left(), R.left());
-    EXPECT_DOUBLE_EQ(frame.top(), R.bottom() + m.noteUnit * 1.4);
+TEST_F(NotePlacement, ANoteGoesRightOfItsBoxElseLeftElseBelowAndATieKeepsTheEarlierPlace) {
+    const QRectF R(1000, 800, 200, 100),
+        atEdge(2700, 800, 300, 100); // the second is flush with the right edge
+    const Markup::Box coverAll(QRectF(0, 0, 3000, 2000), "", true, {}, {}, 0);
+    const struct {
+        const char* what;
+        QList<Markup::Box> boxes;
+        QRectF box;
+        MarkLook look;
+        char side;
+    } rows[] = {
+        {"free", {mark(R)}, R, sticky, 'r'},
+        {"on the right it would cover its own box", {mark(atEdge)}, atEdge, sticky, 'l'},
+        {"boxes to the right and the left",
+         {mark(R), mark(QRectF(1230, 700, 700, 260), ""), mark(QRectF(300, 700, 680, 260), "")},
+         R,
+         glass,
+         'b'},
+        {"a blur box over everything overlaps every place equally", {coverAll, mark(R)}, R, sticky, 'r'},
+    };
+    for (const auto& row : rows) {
+        Markup markup(picture(3000, 2000), std::nullopt, Qt::red);
+        markup.boxes = row.boxes;
+        const double unit = MarkupRender::metrics(markup, row.look).noteUnit, gap = unit * 1.4;
+        const QRectF frame = onlyFrame(markup, row.look);
+        EXPECT_DOUBLE_EQ(frame.width(), std::min(std::max(220.0, unit * 13), 3000 * 0.5)) << row.what;
+        EXPECT_GE(frame.height(), unit * (row.look.noteLook == NoteLook::Sticky ? 6 : 3.2)) << row.what;
+        const QPointF expected = row.side == 'r' ? QPointF(row.box.right() + gap, row.box.top())
+                                 : row.side == 'l'
+                                     ? QPointF(row.box.left() - gap - frame.width(), row.box.top())
+                                     : QPointF(row.box.left(), row.box.bottom() + gap);
+        EXPECT_NEAR(frame.left(), expected.x(), 1e-9) << row.what;
+        EXPECT_NEAR(frame.top(), expected.y(), 1e-9) << row.what;
+    }
 
     // Two marks in one place: the second note keeps off the first one.
     Markup twins(picture(3000, 2000), std::nullopt, Qt::red);
     twins.boxes = {mark(R, "first"), mark(R, "second")};
+    const double gap = MarkupRender::metrics(twins, glass).noteUnit * 1.4;
     const auto frames = MarkupRender::noteFrames(twins, std::nullopt, glass);
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_DOUBLE_EQ(frames[0].imageRect.left(), R.right() + m.noteUnit * 1.4);
-    EXPECT_DOUBLE_EQ(frames[1].imageRect.right(), R.left() - m.noteUnit * 1.4);
-    EXPECT_FALSE(frames[0].imageRect.intersects(frames[1].imageRect));
-}
-
-TEST_F(NotePlacement, EqualOverlapKeepsTheEarlierCandidate) {
-    Markup markup(picture(3000, 2000), std::nullopt, Qt::red);
-    const QRectF R(1000, 800, 200, 100);
-    // A blur box over the whole picture overlaps every place equally.
-    markup.boxes = {Markup::Box(QRectF(0, 0, 3000, 2000), "", true, {}, {}, 0), mark(R)};
-    const auto m = MarkupRender::metrics(markup, sticky);
-    const QRectF frame = onlyFrame(markup, sticky);
-    EXPECT_DOUBLE_EQ(frame.left(), R.right() + m.noteUnit * 1.4);
+    EXPECT_DOUBLE_EQ(frames[0].imageRect.left(), R.right() + gap);
+    EXPECT_DOUBLE_EQ(frames[1].imageRect.right(), R.left() - gap);
 }
 
 TEST_F(NotePlacement, ADraggedNoteStaysWhereItWasPutButInsideTheKeptPart) {

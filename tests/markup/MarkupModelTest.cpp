@@ -93,7 +93,7 @@ TEST_F(MarkupModel, OrganisingSortsRowsByTolerance) {
     EXPECT_EQ(order, QStringList({"A", "B", "C", "D"}));
 
     Markup small = plain(300, 200); // tolerance is at least 30
-    small.boxes = {mark(200, 29, "right"), mark(0, 61, "below"), mark(10, 0, "left")};
+    small.boxes = {mark(200, 0, "right"), mark(0, 61, "below"), mark(10, 29, "left")};
     order.clear();
     for (const auto& box : small.organisedBoxes())
         order << box.note;

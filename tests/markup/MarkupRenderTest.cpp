@@ -101,7 +101,6 @@ TEST_F(MarkupRendering, ManyNotesShrinkUnlessTheUserChoseASize) {
     Markup markup(picture(3300, 2000), std::nullopt, Qt::red); // W / 66 = 50
     for (int i = 0; i < 8; ++i)
         markup.boxes.append(mark(QRectF(100 + i * 300, 100, 100, 100), "note"));
-    const MarkLook sticky{"System", "Auto", "Thin", NoteLook::Sticky};
     EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, sticky).noteUnit, 50 * 0.65); // 1 - 0.07 × 5
     for (int i = 0; i < 8; ++i)
         markup.boxes.append(mark(QRectF(100 + i * 300, 900, 100, 100), "note"));
@@ -163,8 +162,9 @@ TEST_F(MarkupRendering, StripShowsOnTheDarkenedHighlightAndGrowsWithComments) {
         << "the strip's text is written below the picture";
 
     // Other looks put the mark comments on notes: only the page lines and picture comment stay.
-    const MarkLook sticky{"System", "Medium", "Thin", NoteLook::Sticky};
-    EXPECT_LT(MarkupRender::metrics(markup, sticky).stripHeight, lastHeight);
+    EXPECT_LT(
+        MarkupRender::metrics(markup, MarkLook{"System", "Medium", "Thin", NoteLook::Sticky}).stripHeight,
+        lastHeight);
 }
 
 TEST_F(MarkupRendering, AutoSizeShrinksInStepsToFitTheBudget) {

@@ -74,7 +74,7 @@ TEST_F(CaptureStoreNames, LibraryFileTypes) {
 
 using CaptureStoreFiles = LibraryTest;
 
-TEST_F(CaptureStoreFiles, SaveWritesWholeFileCreatesFoldersAndAnnounces) {
+TEST_F(CaptureStoreFiles, SaveWritesWholeFileCreatesFoldersAndAnnouncesOnlyWhenItSaved) {
     QSignalSpy changed(&Notifier::instance(), &Notifier::CaptureStoreDidChange);
     const QString path = libraryPath("2026-12-04/new/deep/pic.png");
     ASSERT_TRUE(CaptureStore::save("PNGBYTES", path));
@@ -82,15 +82,12 @@ TEST_F(CaptureStoreFiles, SaveWritesWholeFileCreatesFoldersAndAnnounces) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "PNGBYTES");
     EXPECT_EQ(changed.count(), 1);
-    EXPECT_TRUE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden).size() == 1)
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "no temporary file is left beside it";
-}
 
-TEST_F(CaptureStoreFiles, SaveFailsWithoutAnnouncingWhenTheFolderIsAFile) {
     makeFile("taken", at(2026, 1, 1));
-    QSignalSpy changed(&Notifier::instance(), &Notifier::CaptureStoreDidChange);
-    EXPECT_FALSE(CaptureStore::save("x", libraryPath("taken/pic.png")));
-    EXPECT_EQ(changed.count(), 0);
+    EXPECT_FALSE(CaptureStore::save("x", libraryPath("taken/pic.png"))) << "the folder is a file";
+    EXPECT_EQ(changed.count(), 1);
 }
 
 TEST_F(CaptureStoreFiles, AdoptingTheSameNameTwiceAddsTwoBeforeTheExtension) {
@@ -109,19 +106,17 @@ TEST_F(CaptureStoreFiles, AdoptingTheSameNameTwiceAddsTwoBeforeTheExtension) {
 }
 
 TEST_F(CaptureStoreFiles, AllListsOurFilesNewestFirstAndSkipsHiddenSidecars) {
+    const QString library = CaptureStore::folder();
+    CaptureStore::setFolder(dir.filePath("nowhere"));
+    EXPECT_TRUE(CaptureStore::all().isEmpty()) << "no library folder yet";
+    CaptureStore::setFolder(library);
     const QString old = makeFile("2026-01-01/old.png", at(2026, 1, 1));
     const QString mid = makeFile("2026-06-01/mid.mp4", at(2026, 6, 1));
     const QString top = makeFile("loose.jpg", at(2026, 7, 1));
-    makeFile(".marks/old.png", at(2026, 8, 1));
-    makeFile(".marks/old.json", at(2026, 8, 1));
-    makeFile("2026-06-01/.hidden.png", at(2026, 8, 1));
-    makeFile("2026-06-01/notes.txt", at(2026, 8, 1));
+    for (const char* skipped :
+         {".marks/old.png", ".marks/old.json", "2026-06-01/.hidden.png", "2026-06-01/notes.txt"})
+        makeFile(skipped, at(2026, 8, 1));
     EXPECT_EQ(CaptureStore::all(), (QStringList{top, mid, old}));
-}
-
-TEST_F(CaptureStoreFiles, AllIsEmptyWhenTheLibraryDoesNotExist) {
-    CaptureStore::setFolder(dir.filePath("nowhere"));
-    EXPECT_TRUE(CaptureStore::all().isEmpty());
 }
 
 TEST_F(CaptureStoreFiles, RecentIsTheNewestThirty) {
@@ -143,37 +138,30 @@ TEST_F(CaptureStoreFiles, OlderCountsWholeDaysFromTheStartOfToday) {
 
 using CaptureStoreSearch = LibraryTest;
 
-TEST_F(CaptureStoreSearch, DayTitles) {
+TEST_F(CaptureStoreSearch, EveryWordMustMatchTheNameKindDayDateOrTheWordsWrittenOnThePicture) {
     const QDateTime now = at(2026, 12, 4, 10); // a Friday
-    EXPECT_EQ(dayTitle(at(2026, 12, 4, 0, 1), now), "Today");
-    EXPECT_EQ(dayTitle(at(2026, 12, 3, 23, 59), now), "Yesterday");
-    EXPECT_EQ(dayTitle(at(2026, 11, 28), now), "Saturday");
-    EXPECT_EQ(dayTitle(at(2026, 11, 27), now), "Fri 27 Nov");
-    EXPECT_EQ(dayTitle(at(2025, 11, 27), now), "Thu 27 Nov 2025");
-}
-
-TEST_F(CaptureStoreSearch, WordsMatchNameKindDayAndDate) {
-    const QDateTime now = at(2026, 12, 4, 10);
     const QString video = makeFile("2026-12-03/Ombrel Capture Video_100003122026_V1.mp4", at(2026, 12, 3));
     const QString picture = makeFile("2026-12-03/Ombrel Capture Image_100003122026_V1.png", at(2026, 12, 3));
     const QString crop = makeFile("2026-11-03/Ombrel Capture Crop_100003112026_V1.png", at(2026, 11, 3));
     const QStringList files{video, picture, crop};
-
-    EXPECT_EQ(CaptureStore::search("yesterday video", files, now), QStringList{video});
-    EXPECT_EQ(CaptureStore::search("  DEC  ", files, now), (QStringList{video, picture}));
-    EXPECT_EQ(CaptureStore::search("crop november", files, now), QStringList{crop});
-    EXPECT_EQ(CaptureStore::search("03/12/2026 screenshot", files, now), QStringList{picture});
-    EXPECT_EQ(CaptureStore::search("thursday", files, now), (QStringList{video, picture}));
-    EXPECT_EQ(CaptureStore::search("", files, now), files) << "no words keep the whole list in order";
-    EXPECT_TRUE(CaptureStore::search("zebra", files, now).isEmpty());
-}
-
-TEST_F(CaptureStoreSearch, WordsWrittenOnAPictureAreFound) {
-    const QString a = makeFile("d/a.png", at(2026, 12, 1));
-    const QString b = makeFile("d/b.png", at(2026, 12, 1));
     CaptureStore::setWordsReader(
-        [&](const QString& path) { return path == a ? QString("Login Button broken") : QString(); });
-    EXPECT_EQ(CaptureStore::search("login broken", QStringList{a, b}, at(2026, 12, 4)), QStringList{a});
+        [&](const QString& path) { return path == picture ? QString("Login Button broken") : QString(); });
+    const struct {
+        const char* query;
+        QStringList found;
+    } rows[] = {
+        {"yesterday video", {video}},
+        {"  DEC  ", {video, picture}},
+        {"crop november", {crop}},
+        {"03/12/2026 screenshot", {picture}},
+        {"thursday", {video, picture}},
+        {"login broken", {picture}},
+        {"login video", {}},
+        {"zebra", {}},
+        {"", files}, // no words keep the whole list in order
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CaptureStore::search(row.query, files, now), row.found) << row.query;
 }
 
 using CaptureStoreTrash = LibraryTest;

@@ -22,23 +22,16 @@ TEST(RecentDayTitles, TodayYesterdayWeekdaysThenDatesWithTheYearOnlyWhenNotThisO
     EXPECT_EQ(dayTitle(at(2026, 12, 2, 23, 0), now), "Wednesday");
     EXPECT_EQ(dayTitle(at(2026, 11, 28, 0, 0), now), "Saturday") << "six days ago is still a weekday";
     EXPECT_EQ(dayTitle(at(2026, 11, 27, 23, 59), now), "Fri 27 Nov") << "seven days ago is a date";
-    EXPECT_EQ(dayTitle(at(2026, 1, 1), now), "Thu 1 Jan");
     EXPECT_EQ(dayTitle(at(2025, 12, 31), now), "Wed 31 Dec 2025");
     EXPECT_EQ(dayTitle(at(2026, 12, 5), now), "Sat 5 Dec")
         << "the future is dated, after the clock went back";
 }
 
-TEST(RecentTexts, CountsAgreeInNumberAndDaysReadAsPhrases) {
+TEST(RecentTexts, CountsAgreeInNumberAndTileNamesSayTheKindAndTheTimeWithTheDayWhenNotToday) {
     EXPECT_EQ(RecentText::items(1), "1 item");
     EXPECT_EQ(RecentText::items(75), "75 items");
-    EXPECT_EQ(RecentText::found(1), "1 found");
     EXPECT_EQ(RecentText::confirmTitle(1), "Move 1 item to the Trash?");
     EXPECT_EQ(RecentText::confirmTitle(3), "Move 3 items to the Trash?");
-    EXPECT_EQ(RecentText::dayDescription("Today"), "everything from today");
-    EXPECT_EQ(RecentText::dayDescription("Monday"), "everything from Monday");
-}
-
-TEST(RecentTexts, TileNamesSayTheKindAndTheTimeWithTheDayWhenNotToday) {
     const QDateTime now = at(2026, 12, 4, 10);
     EXPECT_EQ(RecentText::tileName("/a/x.png", at(2026, 12, 4, 9, 5), now), "Screenshot from 09:05");
     EXPECT_EQ(RecentText::tileName("/a/x.mp4", at(2026, 12, 3, 14, 30), now), "Recording from 3 Dec, 14:30");
@@ -101,9 +94,7 @@ TEST_F(RecentListingTest, EmptyStatesWithAndWithoutASearch) {
     RecentListing listing = buildListing("", {}, now);
     EXPECT_TRUE(listing.isEmpty());
     EXPECT_EQ(listing.countText, "0 items");
-    EXPECT_EQ(listing.emptyTitle, "Nothing here yet");
-    EXPECT_EQ(listing.emptyDetail,
-              "Recordings, and pictures you copy, send or close with marks on them, will wait here.");
+    EXPECT_FALSE(listing.emptyDetail.isEmpty()) << "an empty library says what will come here";
     makeFile("d/a.png", now);
     listing = buildListing("zebra", CaptureStore::all(), now);
     EXPECT_TRUE(listing.isEmpty());
@@ -122,11 +113,9 @@ TEST_F(RecentListingTest, CleanUpChoicesCountWholeDaysAndAreDisabledWhenEmpty) {
     ASSERT_EQ(choices.size(), 3);
     EXPECT_EQ(choices[0].title(), "Move Older Than a Week to Trash (1)\u2026");
     EXPECT_TRUE(choices[0].enabled());
-    EXPECT_EQ(choices[0].description(), "older than a week");
     EXPECT_EQ(choices[1].title(), "Move Older Than a Month to Trash (0)\u2026");
     EXPECT_FALSE(choices[1].enabled());
     EXPECT_EQ(choices[2].title(), "Move Everything to Trash (3)\u2026");
-    EXPECT_EQ(choices[2].description(), "everything");
 
     choices = cleanUpChoices(at(2026, 12, 9, 9));
     EXPECT_FALSE(choices[0].enabled()) << "nothing is older than seven days yet";

@@ -20,46 +20,31 @@ class VideoPosterTest : public ::testing::Test {
     // A 1 s video: red for its first half second, then blue; with `rotate`, red above blue
     // all along and a display rotation stored.
     QString make(const QString& name, int width, int height, int rotate = 0) {
-        const QString path = dir.filePath(name);
-        QStringList args{"-loglevel",
-                         "error",
-                         "-y",
-                         "-f",
-                         "lavfi",
-                         "-i",
-                         QString("color=c=red:s=%1x%2:r=10:d=0.5").arg(width).arg(height),
-                         "-f",
-                         "lavfi",
-                         "-i",
-                         QString("color=c=blue:s=%1x%2:r=10:d=0.5").arg(width).arg(height),
-                         "-filter_complex",
-                         "[0][1]concat=n=2:v=1",
-                         "-pix_fmt",
-                         "yuv420p"};
-        if (rotate) // red above, blue below, to see which way it turns
-            args = QStringList{"-loglevel",
-                               "error",
-                               "-y",
-                               "-f",
-                               "lavfi",
-                               "-i",
-                               QString("color=c=red:s=%1x%2:r=10:d=1,drawbox=y=%3:w=%1:h=%3:c=blue:t=fill")
-                                   .arg(width)
-                                   .arg(height)
-                                   .arg(height / 2),
-                               "-pix_fmt",
-                               "yuv420p"};
-        const QString encoded = rotate ? dir.filePath("plain-" + name) : path;
-        run(args << encoded);
-        // The display rotation is stored by copying the stream with the rotate tag.
-        if (rotate)
-            run({"-loglevel", "error", "-y", "-i", encoded, "-c", "copy", "-metadata:s:v:0",
-                 QString("rotate=%1").arg(rotate), path});
+        const QString path = dir.filePath(name), size = QString("s=%1x%2").arg(width).arg(height);
+        if (!rotate) {
+            run(QString("-f lavfi -i color=c=red:%1:r=10:d=0.5 -f lavfi -i color=c=blue:%1:r=10:d=0.5 "
+                        "-filter_complex [0][1]concat=n=2:v=1 -pix_fmt yuv420p")
+                    .arg(size)
+                    .split(' ')
+                << path);
+            return path;
+        }
+        // Red above, blue below, to see which way it turns; the display rotation is stored by
+        // copying the stream with the rotate tag.
+        const QString plain = dir.filePath("plain-" + name);
+        run(QString(
+                "-f lavfi -i color=c=red:%1:r=10:d=1,drawbox=y=%2:w=%3:h=%2:c=blue:t=fill -pix_fmt yuv420p")
+                .arg(size)
+                .arg(height / 2)
+                .arg(width)
+                .split(' ')
+            << plain);
+        run({"-i", plain, "-c", "copy", "-metadata:s:v:0", QString("rotate=%1").arg(rotate), path});
         return path;
     }
     void run(const QStringList& args) {
         QProcess p;
-        p.start(ffmpeg, args);
+        p.start(ffmpeg, QStringList{"-loglevel", "error", "-y"} + args);
         EXPECT_TRUE(p.waitForFinished(30000)) << "ffmpeg did not finish";
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     }

@@ -97,17 +97,12 @@ TEST_F(MarksFormat, ReadsAnyKeyOrderUnknownKeysEscapedSlashesAndNullOptionals) {
         R"("boxes":[{"paper":3,"hides":true,"note":"a\/b","rect":[[0.5,1e2],[3,4]],"element":null,"z":[]}],)"
         R"("address":null,"crop":[[1,2],[3,4]],"comment":"x"})");
     ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->comment, "x");
-    ASSERT_EQ(saved->boxes.size(), 1);
-    EXPECT_EQ(saved->boxes[0].note, "a/b");
-    EXPECT_EQ(saved->boxes[0].imageRect, QRectF(0.5, 100, 3, 4));
-    EXPECT_TRUE(saved->boxes[0].hides);
-    EXPECT_EQ(saved->boxes[0].paper, 3);
-    EXPECT_FALSE(saved->boxes[0].element);
-    EXPECT_FALSE(saved->address);
-    EXPECT_EQ(saved->cropImageRect, QRectF(1, 2, 3, 4));
-    ASSERT_TRUE(saved->links);
-    EXPECT_EQ(saved->links->first().url, "https://p.example/q");
+    MarkStore::Saved expected;
+    expected.boxes = {Markup::Box(QRectF(0.5, 100, 3, 4), "a/b", true, std::nullopt, std::nullopt, 3)};
+    expected.comment = "x";
+    expected.cropImageRect = QRectF(1, 2, 3, 4);
+    expected.links = QList<Markup::PageLink>{{"https://p.example/q", true}};
+    EXPECT_EQ(*saved, expected);
 
     const auto minimal = MarkStore::decode(R"({"boxes":[],"comment":""})");
     ASSERT_TRUE(minimal);

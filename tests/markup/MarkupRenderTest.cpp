@@ -31,9 +31,20 @@ QImage stripes(int w, int h) {
 Markup::Box mark(QRectF r, QString note = {}) {
     return Markup::Box(r, note, false, {}, {}, 0);
 }
+Markup::Box note(QRectF r, QString text = "A note", int paper = 0) {
+    return Markup::Box(r, text, false, {}, {}, paper);
+}
 
 MarkLook listLook(QString size = "Auto") {
     return MarkLook{"System", size, "Thin", NoteLook::List};
+}
+const MarkLook sticky{"System", "Auto", "Thin", NoteLook::Sticky};
+const MarkLook glass{"System", "Auto", "Thin", NoteLook::Glass};
+
+QRectF onlyFrame(const Markup& markup, const MarkLook& look) {
+    const auto frames = MarkupRender::noteFrames(markup, std::nullopt, look);
+    EXPECT_EQ(frames.size(), 1u);
+    return frames.empty() ? QRectF() : frames.front().imageRect;
 }
 
 double spread(const QImage& image, const QRect& r) {
@@ -73,6 +84,8 @@ QString longText(int words) {
 } // namespace
 
 using MarkupRendering = LibraryTest;
+using NotePlacement = LibraryTest;
+using NotePainting = LibraryTest;
 
 TEST_F(MarkupRendering, SizesScaleWithTheKeptWidthBetweenTheirBounds) {
     Markup narrow(picture(1000, 600), std::nullopt, Qt::red);
@@ -88,7 +101,6 @@ TEST_F(MarkupRendering, ManyNotesShrinkUnlessTheUserChoseASize) {
     Markup markup(picture(3300, 2000), std::nullopt, Qt::red); // W / 66 = 50
     for (int i = 0; i < 8; ++i)
         markup.boxes.append(mark(QRectF(100 + i * 300, 100, 100, 100), "note"));
-    const MarkLook sticky{"System", "Auto", "Thin", NoteLook::Sticky};
     EXPECT_DOUBLE_EQ(MarkupRender::metrics(markup, sticky).noteUnit, 50 * 0.65); // 1 - 0.07 × 5
     for (int i = 0; i < 8; ++i)
         markup.boxes.append(mark(QRectF(100 + i * 300, 900, 100, 100), "note"));
@@ -146,15 +158,13 @@ TEST_F(MarkupRendering, StripShowsOnTheDarkenedHighlightAndGrowsWithComments) {
     EXPECT_GT(MarkupRender::metrics(markup, look).stripHeight, withLink);
 
     const QImage out = *MarkupRender::flattened(markup, look);
-    // The strip's bottom-right corner holds no text: the colour blended a quarter toward black.
-    EXPECT_EQ(out.pixelColor(out.width() - 2, out.height() - 2), QColor(150, 30, 30));
-    // Its text is white.
-    const QRect stripArea(0, 1200, out.width(), out.height() - 1200);
-    EXPECT_GT(countNear(out, stripArea, Qt::white, 30), 200);
+    EXPECT_GT(countNear(out, QRect(0, 1200, out.width(), out.height() - 1200), Qt::white, 30), 200)
+        << "the strip's text is written below the picture";
 
     // Other looks put the mark comments on notes: only the page lines and picture comment stay.
-    const MarkLook sticky{"System", "Medium", "Thin", NoteLook::Sticky};
-    EXPECT_LT(MarkupRender::metrics(markup, sticky).stripHeight, lastHeight);
+    EXPECT_LT(
+        MarkupRender::metrics(markup, MarkLook{"System", "Medium", "Thin", NoteLook::Sticky}).stripHeight,
+        lastHeight);
 }
 
 TEST_F(MarkupRendering, AutoSizeShrinksInStepsToFitTheBudget) {
@@ -237,11 +247,9 @@ TEST_F(MarkupRendering, HeavyBlurPixellatesThenSmoothes) {
     EXPECT_LT(qGray(blurred->pixel(100, 100)), 5);
     EXPECT_GT(qGray(blurred->pixel(1300, 100)), 250);
     const int mid = qGray(blurred->pixel(700, 100));
-    EXPECT_GT(mid, 40);
-    EXPECT_LT(mid, 215);
-    // The ramp is smooth: neighbouring columns differ only a little.
-    for (int x = 640; x < 760; ++x)
-        EXPECT_LE(std::abs(qGray(blurred->pixel(x + 1, 100)) - qGray(blurred->pixel(x, 100))), 10) << x;
+    EXPECT_TRUE(mid > 40 && mid < 215) << mid;
+    for (int x = 640; x < 760; ++x) // a smooth ramp: neighbouring columns differ only a little
+        ASSERT_LE(std::abs(qGray(blurred->pixel(x + 1, 100)) - qGray(blurred->pixel(x, 100))), 10) << x;
     EXPECT_FALSE(MarkupRender::heavyBlur(QImage()));
 }
 
@@ -255,56 +263,9 @@ TEST_F(MarkupRendering, FrozenScreenShadesOutsideTheCropAndShowsNoStrip) {
         MarkupRender::paint(p, markup, PaintOptions{{}, true, {}}, listLook());
     }
     const int shaded = qGray(screen.pixel(50, 50));
-    EXPECT_NEAR(shaded, 255 * 0.45, 3) << "black at 0.55 over white";
+    EXPECT_LT(shaded, 200) << "outside the crop is shaded";
     EXPECT_EQ(screen.pixelColor(400, 300), QColor(Qt::white));
-    EXPECT_EQ(screen.pixelColor(200, 300), QColor(Qt::white)) << "the crop's white outline";
-    EXPECT_NEAR(qGray(screen.pixel(400, 595)), 255 * 0.45, 3) << "no strip is painted over the picture";
-}
-
-TEST_F(MarkupRendering, SelectedBoxIsOutlinedTwiceAsThick) {
-    Markup markup(picture(1400, 800, Qt::white), std::nullopt, QColor(0, 0, 255));
-    markup.boxes = {mark(QRectF(300, 300, 400, 300))};
-    auto thickness = [&](std::optional<qsizetype> selected) {
-        QImage image(1400, 800, QImage::Format_RGB32);
-        QPainter p(&image);
-        MarkupRender::paint(p, markup, PaintOptions{selected, false, {}},
-                            MarkLook{"System", "Auto", "Thick", NoteLook::List});
-        p.end();
-        return countNear(image, QRect(500, 290, 1, 20), Qt::blue, 80);
-    };
-    const int plain = thickness(std::nullopt), selected = thickness(0);
-    EXPECT_GE(plain, 4); // 1.5 × 3.5 = 5.25 px
-    EXPECT_LE(plain, 7);
-    EXPECT_GE(selected, 2 * plain - 2);
-}
-
-TEST_F(MarkupRendering, WrappedCommentLinesAlignWithTheTextAfterTheNumber) {
-    Markup markup(picture(1200, 300, Qt::white), std::nullopt, QColor(0, 0, 160));
-    markup.boxes = {mark(QRectF(10, 10, 50, 50), QString("wax ").repeated(60))};
-    const MarkLook look = listLook("Medium"); // text size 22, padding 15.4, number column 39.6
-    const QImage out = *MarkupRender::flattened(markup, look);
-    // Bands of rows that hold white text, one per line.
-    QList<QPair<int, int>> lines;
-    for (int y = 300; y < out.height(); ++y) {
-        const bool ink = countNear(out, QRect(0, y, out.width(), 1), Qt::white, 200) > 0;
-        if (ink && (lines.isEmpty() || lines.last().second != y - 1))
-            lines.append({y, y});
-        else if (ink)
-            lines.last().second = y;
-    }
-    ASSERT_GE(lines.size(), 2);
-    auto leftmostInk = [&](QPair<int, int> rows, int fromX) {
-        for (int x = fromX; x < out.width(); ++x)
-            if (countNear(out, QRect(x, rows.first, 1, rows.second - rows.first + 1), Qt::white, 200) > 0)
-                return x;
-        return -1;
-    };
-    const int number = leftmostInk(lines[0], 0);
-    const int firstText = leftmostInk(lines[0], 35);
-    const int wrappedText = leftmostInk(lines[1], 0);
-    EXPECT_NEAR(number, 15.4, 4);
-    EXPECT_NEAR(firstText, 15.4 + 39.6, 5);
-    EXPECT_NEAR(wrappedText, firstText, 2) << "wrapped lines hang under the text, not under the number";
+    EXPECT_EQ(qGray(screen.pixel(400, 595)), shaded) << "no strip is painted over the picture";
 }
 
 TEST_F(MarkupRendering, ExtremeGeometryFromAFileRendersOrFailsCleanly) {
@@ -324,58 +285,180 @@ TEST_F(MarkupRendering, ExtremeGeometryFromAFileRendersOrFailsCleanly) {
     EXPECT_FALSE(MarkupRender::pngData(markup, listLook())) << "nothing kept";
 }
 
-using RenderCommand = LibraryTest;
+TEST_F(NotePlacement, ANoteGoesRightOfItsBoxElseLeftElseBelowAndATieKeepsTheEarlierPlace) {
+    const QRectF R(1000, 800, 200, 100),
+        atEdge(2700, 800, 300, 100); // the second is flush with the right edge
+    const Markup::Box coverAll(QRectF(0, 0, 3000, 2000), "", true, {}, {}, 0);
+    const struct {
+        const char* what;
+        QList<Markup::Box> boxes;
+        QRectF box;
+        MarkLook look;
+        char side;
+    } rows[] = {
+        {"free", {note(R)}, R, sticky, 'r'},
+        {"on the right it would cover its own box", {note(atEdge)}, atEdge, sticky, 'l'},
+        {"boxes to the right and the left",
+         {note(R), note(QRectF(1230, 700, 700, 260), ""), note(QRectF(300, 700, 680, 260), "")},
+         R,
+         glass,
+         'b'},
+        {"a blur box over everything overlaps every place equally", {coverAll, note(R)}, R, sticky, 'r'},
+    };
+    for (const auto& row : rows) {
+        Markup markup(picture(3000, 2000), std::nullopt, Qt::red);
+        markup.boxes = row.boxes;
+        const double unit = MarkupRender::metrics(markup, row.look).noteUnit, gap = unit * 1.4;
+        const QRectF frame = onlyFrame(markup, row.look);
+        EXPECT_DOUBLE_EQ(frame.width(), std::min(std::max(220.0, unit * 13), 3000 * 0.5)) << row.what;
+        EXPECT_GE(frame.height(), unit * (row.look.noteLook == NoteLook::Sticky ? 6 : 3.2)) << row.what;
+        const QPointF expected = row.side == 'r' ? QPointF(row.box.right() + gap, row.box.top())
+                                 : row.side == 'l'
+                                     ? QPointF(row.box.left() - gap - frame.width(), row.box.top())
+                                     : QPointF(row.box.left(), row.box.bottom() + gap);
+        EXPECT_NEAR(frame.left(), expected.x(), 1e-9) << row.what;
+        EXPECT_NEAR(frame.top(), expected.y(), 1e-9) << row.what;
+    }
 
-TEST_F(RenderCommand, RendersAPictureWithAMarksFile) {
-    QTemporaryDir work;
-    const QString pic = work.filePath("in.png"), marks = work.filePath("marks.json"),
-                  out = work.filePath("out.png");
-    ASSERT_TRUE(picture(640, 360).save(pic));
-    QFile f(marks);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(R"({"boxes":[{"rect":[[10,10],[100,50]],"note":"Here","hides":false,"paper":0}],)"
-            R"("comment":"","crop":[[0,0],[320,180]]})");
-    f.close();
-    EXPECT_EQ(renderCommand({pic, "--marks", marks, "--output", out}), 0);
-    const QImage result(out);
-    EXPECT_EQ(result.width(), 320);
-    EXPECT_GT(result.height(), 180) << "the numbered comment makes a strip";
+    // Two marks in one place: the second note keeps off the first one.
+    Markup twins(picture(3000, 2000), std::nullopt, Qt::red);
+    twins.boxes = {note(R, "first"), note(R, "second")};
+    const double gap = MarkupRender::metrics(twins, glass).noteUnit * 1.4;
+    const auto frames = MarkupRender::noteFrames(twins, std::nullopt, glass);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_DOUBLE_EQ(frames[0].imageRect.left(), R.right() + gap);
+    EXPECT_DOUBLE_EQ(frames[1].imageRect.right(), R.left() - gap);
 }
 
-TEST_F(RenderCommand, RendersALibraryPictureFromItsSideFiles) {
-    const QString pic = makeFile("2026-12-04/Shot_V1.png", QDateTime::currentDateTime());
+TEST_F(NotePlacement, ADraggedNoteStaysWhereItWasPutButInsideTheKeptPart) {
+    Markup markup(picture(3000, 2000), std::nullopt, Qt::red);
+    markup.boxes = {Markup::Box(QRectF(1000, 800, 200, 100), "moved", false, {}, QPointF(40, 50), 0)};
+    EXPECT_EQ(onlyFrame(markup, glass).topLeft(), QPointF(40, 50));
+    markup.boxes[0].notePosition = QPointF(2990, -30);
+    const QRectF frame = onlyFrame(markup, glass);
+    EXPECT_DOUBLE_EQ(frame.right(), 3000);
+    EXPECT_DOUBLE_EQ(frame.top(), 0);
+    markup.cropImageRect = QRectF(500, 500, 1500, 1000);
+    EXPECT_EQ(onlyFrame(markup, glass).topRight(), QPointF(2000, 500));
+}
+
+TEST_F(NotePlacement, NoteWidthShrinksWithTheNumberOfNotes) {
+    Markup markup(picture(600, 4000), std::nullopt, Qt::red); // unit 20, natural width 260
+    auto widthWith = [&](int n) {
+        markup.boxes.clear();
+        for (int i = 0; i < n; ++i)
+            markup.boxes.append(note(QRectF(10, 10 + i * 600, 50, 50), "x"));
+        return MarkupRender::noteFrames(markup, std::nullopt, glass).front().imageRect.width();
+    };
+    EXPECT_DOUBLE_EQ(widthWith(1), 260);
+    EXPECT_DOUBLE_EQ(widthWith(4), 240);
+    EXPECT_DOUBLE_EQ(widthWith(6), 180);
+}
+
+TEST_F(NotePlacement, OnlyMarksWithWordsOrBeingTypedShowNotes) {
+    Markup markup(picture(2000, 1500), std::nullopt, Qt::red);
+    markup.boxes = {note(QRectF(100, 100, 100, 100), "  "),
+                    Markup::Box(QRectF(500, 100, 100, 100), "hidden", true),
+                    note(QRectF(900, 100, 100, 100), "shown")};
+    auto frames = MarkupRender::noteFrames(markup, std::nullopt, glass);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].box, 2);
+    frames = MarkupRender::noteFrames(markup, qsizetype(0), glass);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].box, 0);
+    EXPECT_TRUE(MarkupRender::noteFrames(markup, std::nullopt, MarkLook{}).empty())
+        << "the list look has no notes";
+
+    const auto m = MarkupRender::metrics(markup, glass, qsizetype(0));
+    const auto typing = MarkupRender::noteTypingRect(markup, 0, glass);
+    ASSERT_TRUE(typing);
+    EXPECT_EQ(*typing,
+              frames[0].imageRect.adjusted(m.notePadding, m.notePadding, -m.notePadding, -m.notePadding));
+    EXPECT_FALSE(MarkupRender::noteTypingRect(markup, 1, glass)) << "blur boxes have no note";
+    EXPECT_GE(frames[0].imageRect.height(), m.noteUnit * 3.2);
+}
+
+TEST_F(NotePlacement, LongerNotesAreTaller) {
+    Markup markup(picture(2000, 3000), std::nullopt, Qt::red);
+    markup.boxes = {note(QRectF(100, 100, 100, 100), "Short")};
+    const double shortHeight = onlyFrame(markup, glass).height();
+    markup.boxes[0].note =
+        QString("A much longer note that has to wrap over many lines of the bubble ").repeated(4);
+    EXPECT_GT(onlyFrame(markup, glass).height(), shortHeight * 2);
+    markup.boxes[0].element = QString("Save button");
+    const double withElement = onlyFrame(markup, glass).height();
+    markup.boxes[0].element.reset();
+    EXPECT_GT(withElement, onlyFrame(markup, glass).height());
+}
+
+TEST_F(NotePainting, StickyNotesArePaperWithInkAndGlassBubblesAreDark) {
+    Markup markup(picture(2000, 1200), std::nullopt, Qt::red);
+    markup.boxes = {note(QRectF(400, 400, 200, 100), "Press here to continue", 1)};
+    const QRectF frame = onlyFrame(markup, sticky);
+    const QRect middle =
+        frame.adjusted(frame.width() * 0.2, frame.height() * 0.2, -frame.width() * 0.2, -frame.height() * 0.2)
+            .toRect();
+
+    const QImage paper = *MarkupRender::flattened(markup, sticky);
+    const PaperColors pink = NotePaper::colors()[1];
+    EXPECT_GT(countNear(paper, middle, pink.top, 24), middle.width() * middle.height() / 2);
+    const int ink = countNear(paper, frame.toRect(), pink.ink, 90);
+    EXPECT_GT(ink, 50) << "the note's words are written in the paper's ink";
+
+    QImage typing(2000, 1200, QImage::Format_RGB32);
+    {
+        QPainter p(&typing);
+        MarkupRender::paint(p, markup, PaintOptions{{}, false, qsizetype(0)}, sticky);
+    }
+    EXPECT_LT(countNear(typing, frame.toRect(), pink.ink, 90), ink / 4) << "the note being typed has no text";
+
+    const QRectF bubbleFrame = onlyFrame(markup, glass);
+    const QImage bubble = *MarkupRender::flattened(markup, glass);
+    EXPECT_LT(qGray(bubble.pixel(bubbleFrame.toRect().bottomRight() - QPoint(30, 30))), 60);
+    EXPECT_GT(countNear(bubble, bubbleFrame.toRect(), Qt::white, 60), 50) << "white text";
+}
+
+class RenderCommand : public LibraryTest {
+  protected:
+    QString write(const QString& name, const QByteArray& bytes) {
+        QFile f(work.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        return f.fileName();
+    }
+    QTemporaryDir work;
+};
+
+TEST_F(RenderCommand, RendersAPictureWithAMarksFileOrALibraryPictureFromItsSideFiles) {
+    const QString pic = work.filePath("in.png"), out = work.filePath("out.png");
+    ASSERT_TRUE(picture(640, 360).save(pic));
+    const QString marks =
+        write("marks.json", R"({"boxes":[{"rect":[[10,10],[100,50]],"note":"Here","hides":false,)"
+                            R"("paper":0}],"comment":"","crop":[[0,0],[320,180]]})");
+    EXPECT_EQ(renderCommand({pic, "--marks", marks, "--output", out}), 0);
+    EXPECT_EQ(QImage(out).width(), 320);
+    EXPECT_GT(QImage(out).height(), 180) << "the numbered comment makes a strip";
+
+    const QString shot = makeFile("2026-12-04/Shot_V1.png", QDateTime::currentDateTime());
     Markup m(picture(300, 200), std::nullopt, Qt::red);
     m.cropImageRect = QRectF(0, 0, 150, 100);
-    MarkStore::save(m, pic);
-    QTemporaryDir work;
-    EXPECT_EQ(renderCommand({pic, "--output", work.filePath("o.png")}), 0);
-    EXPECT_EQ(QImage(work.filePath("o.png")).size(), QSize(150, 100));
+    MarkStore::save(m, shot);
+    EXPECT_EQ(renderCommand({shot, "--output", out}), 0);
+    EXPECT_EQ(QImage(out).size(), QSize(150, 100));
 }
 
 TEST_F(RenderCommand, FailsClearlyOnBadInput) {
-    QTemporaryDir work;
-    const QString pic = work.filePath("in.png");
+    const QString pic = work.filePath("in.png"), out = work.filePath("o.png");
     ASSERT_TRUE(picture(64, 64).save(pic));
-    const QString junk = work.filePath("junk.json");
-    QFile f(junk);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("{\"boxes\":[");
-    f.close();
+    const QString junk = write("junk.json", "{\"boxes\":[");
     EXPECT_EQ(renderCommand({}), 2);
     EXPECT_EQ(renderCommand({pic}), 2) << "no output";
     EXPECT_EQ(renderCommand({pic, "--output"}), 2);
-    EXPECT_EQ(renderCommand({pic, "--bogus", "--output", work.filePath("o.png")}), 2);
-    EXPECT_EQ(renderCommand({work.filePath("none.png"), "--marks", junk, "--output", work.filePath("o.png")}),
-              1);
-    EXPECT_EQ(renderCommand({pic, "--marks", junk, "--output", work.filePath("o.png")}), 1);
-    EXPECT_EQ(renderCommand({pic, "--output", work.filePath("o.png")}), 1) << "no side files";
-    EXPECT_EQ(renderCommand({pic, "--marks", work.filePath("none.json"), "--output", work.filePath("o.png")}),
-              1);
-    const QString goodMarks = work.filePath("good.json");
-    QFile g(goodMarks);
-    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
-    g.write(R"({"boxes":[],"comment":"x"})");
-    g.close();
-    EXPECT_EQ(renderCommand({pic, "--marks", goodMarks, "--output", work.filePath("no/such/dir/o.png")}), 1);
-    EXPECT_FALSE(QFileInfo::exists(work.filePath("o.png")));
+    EXPECT_EQ(renderCommand({pic, "--bogus", "--output", out}), 2);
+    EXPECT_EQ(renderCommand({work.filePath("none.png"), "--marks", junk, "--output", out}), 1);
+    EXPECT_EQ(renderCommand({pic, "--marks", junk, "--output", out}), 1);
+    EXPECT_EQ(renderCommand({pic, "--output", out}), 1) << "no side files";
+    EXPECT_EQ(renderCommand({pic, "--marks", work.filePath("none.json"), "--output", out}), 1);
+    const QString good = write("good.json", R"({"boxes":[],"comment":"x"})");
+    EXPECT_EQ(renderCommand({pic, "--marks", good, "--output", work.filePath("no/such/dir/o.png")}), 1);
+    EXPECT_FALSE(QFileInfo::exists(out));
 }

@@ -30,82 +30,55 @@ ContentMap::Cells withFarBlock() {
 
 } // namespace
 
-TEST(ContentMapCells, ACellHoldsContentFromEighteenGreyLevelsOfContrast) {
+TEST(ContentMapCells, ACellHoldsContentFromEighteenGreyLevelsOfContrastAndLargePicturesAreScaledFirst) {
     QImage grey(480, 270, QImage::Format_Grayscale8);
     grey.fill(200);
     EXPECT_EQ(countCells(Inspect::cells(grey)), 0) << "a uniform picture has no content";
-
     grey.setPixel(15, 25, qRgb(182, 182, 182));   // 18 darker: row 2, column 1
     grey.setPixel(479, 269, qRgb(183, 183, 183)); // 17 darker: the last cell stays empty
     grey.setPixel(40, 0, qRgb(255, 255, 255));    // 55 brighter: row 0, column 4
     const ContentMap::Cells cells = Inspect::cells(grey);
-    EXPECT_TRUE(cell(cells, 2, 1));
-    EXPECT_TRUE(cell(cells, 0, 4));
-    EXPECT_FALSE(cell(cells, 26, 47));
+    EXPECT_TRUE(cell(cells, 2, 1) && cell(cells, 0, 4));
     EXPECT_EQ(countCells(cells), 2);
 
-    QImage black(480, 270, QImage::Format_RGB32);
-    black.fill(Qt::black);
-    EXPECT_EQ(countCells(Inspect::cells(black)), 0) << "any uniform colour is empty";
-}
-
-TEST(ContentMapCells, LargerPicturesAreScaledIntoTheGridFirst) {
     QImage picture(1920, 1080, QImage::Format_RGB32);
     picture.fill(QColor(30, 90, 200));
-    {
-        QPainter p(&picture);
-        p.fillRect(QRect(810, 410, 40, 40), Qt::white); // pixels 202.5…212.5 × 102.5…112.5 of the thumbnail
+    QPainter(&picture).fillRect(QRect(810, 410, 40, 40), Qt::white); // 202.5…212.5 × 102.5…112.5 scaled
+    const ContentMap::Cells scaled = Inspect::cells(picture);
+    EXPECT_TRUE(cell(scaled, 10, 20));
+    EXPECT_LE(countCells(scaled), 9) << "only the square and its immediate surroundings";
+}
+
+TEST(ContentMapPointer, ClearsThinlyConnectedCellsWithinTwoCellsOfThePointerOnly) {
+    using Spots = std::vector<std::pair<int, int>>;
+    const struct {
+        const char* what;
+        QPointF pointer;
+        Spots on, cleared;
+    } rows[] = {
+        // Reach: rows 8…12, columns 8…12. Each cell of a 2 × 2 block has three neighbours and
+        // stays; a lone cell goes, and so does the end of a row, but only within the reach.
+        {"near and far",
+         centreOf(10, 10),
+         {{10, 11}, {11, 8}, {11, 9}, {12, 8}, {12, 9}, {5, 30}, {8, 12}, {8, 13}, {8, 14}},
+         {{10, 11}, {8, 12}}},
+        // Neighbours are counted on the grid as it was: (10, 11) keeps its three although clearing
+        // (10, 10) first would leave it two.
+        {"an L", centreOf(10, 11), {{10, 10}, {10, 11}, {10, 12}, {11, 10}}, {{10, 10}, {10, 12}, {11, 10}}},
+        {"the top-left corner", {0.0, 0.0}, {{0, 0}, {26, 47}}, {{0, 0}}},
+        {"x = 1 is column 48, reaching 46…47", {1.0, 1.0}, {{0, 0}, {26, 47}}, {{26, 47}}},
+        {"far outside", {5.0, -3.0}, {{0, 0}, {26, 47}}, {}},
+        {"not a number", {std::nan(""), 0.5}, {{0, 0}, {26, 47}}, {}},
+    };
+    for (const auto& row : rows) {
+        ContentMap::Cells in = noCells();
+        for (const auto& [r, c] : row.on)
+            setCell(in, r, c);
+        ContentMap::Cells expected = in;
+        for (const auto& [r, c] : row.cleared)
+            setCell(expected, r, c, false);
+        EXPECT_EQ(Inspect::withoutPointer(in, row.pointer.x(), row.pointer.y()), expected) << row.what;
     }
-    const ContentMap::Cells cells = Inspect::cells(picture);
-    EXPECT_TRUE(cell(cells, 10, 20));
-    EXPECT_FALSE(cell(cells, 0, 0));
-    EXPECT_FALSE(cell(cells, 20, 40));
-    EXPECT_LE(countCells(cells), 9) << "only the square and its immediate surroundings";
-}
-
-TEST(ContentMapPointer, ClearsThinlyConnectedCellsNearThePointerOnly) {
-    ContentMap::Cells in = noCells();
-    setCell(in, 10, 11);                      // lone, next to the pointer
-    fillCells(in, 11, 8, 13, 10);             // a 2 × 2 block, each with three neighbours, in reach
-    setCell(in, 5, 30);                       // lone, far from the pointer
-    fillCells(in, 8, 12, 9, 15);              // a row of three at the edge of the reach
-    const QPointF pointer = centreOf(10, 10); // reach: rows 8…12, columns 8…12
-    const ContentMap::Cells out = Inspect::withoutPointer(in, pointer.x(), pointer.y());
-
-    EXPECT_FALSE(cell(out, 10, 11));
-    for (int r : {11, 12})
-        for (int c : {8, 9})
-            EXPECT_TRUE(cell(out, r, c)) << r << "," << c << " is well connected";
-    EXPECT_TRUE(cell(out, 5, 30)) << "outside the 5 × 5 neighbourhood";
-    EXPECT_FALSE(cell(out, 8, 12)) << "an end of the row has one neighbour";
-    EXPECT_TRUE(cell(out, 8, 13)) << "outside the reach, though thinly connected";
-    EXPECT_TRUE(cell(out, 8, 14));
-}
-
-TEST(ContentMapPointer, CountsNeighboursOnTheGridAsItWasNotAsItIsBeingCleared) {
-    // An L: (10,10) has two neighbours and is cleared; (10,11) has three in the input and stays,
-    // although clearing (10,10) first would leave it two.
-    ContentMap::Cells in = noCells();
-    setCell(in, 10, 10);
-    setCell(in, 10, 11);
-    setCell(in, 10, 12);
-    setCell(in, 11, 10);
-    const QPointF pointer = centreOf(10, 11);
-    const ContentMap::Cells out = Inspect::withoutPointer(in, pointer.x(), pointer.y());
-    EXPECT_FALSE(cell(out, 10, 10));
-    EXPECT_TRUE(cell(out, 10, 11));
-    EXPECT_FALSE(cell(out, 10, 12));
-    EXPECT_FALSE(cell(out, 11, 10));
-}
-
-TEST(ContentMapPointer, ClipsTheNeighbourhoodAtTheEdgesOfTheGrid) {
-    ContentMap::Cells in = noCells();
-    setCell(in, 0, 0);
-    setCell(in, 26, 47);
-    EXPECT_FALSE(cell(Inspect::withoutPointer(in, 0.0, 0.0), 0, 0));
-    EXPECT_FALSE(cell(Inspect::withoutPointer(in, 1.0, 1.0), 26, 47)) << "x = 1 is column 48, reaching 46…47";
-    EXPECT_EQ(Inspect::withoutPointer(in, 5.0, -3.0), in) << "a pointer far outside touches nothing";
-    EXPECT_EQ(Inspect::withoutPointer(in, std::nan(""), 0.5), in);
 }
 
 TEST(ContentMapShare, SummedAreaTableCountsAnyRectangleOfCells) {
@@ -139,13 +112,19 @@ TEST(ContentMapShare, ARectangleSmallerThanACellStillMeasuresOneCell) {
     setCell(cells, 10, 20);
     const ContentMap map = mapOf(cells);
     const double x = 20.2 * cellWidth, y = 10.3 * cellHeight;
-    EXPECT_EQ(Inspect::share(map, 0, x, y, x + 0.001, y + 0.001), 1.0);
-    EXPECT_EQ(Inspect::share(map, 0, x, y, x, y), 1.0) << "an empty rectangle too";
-    EXPECT_EQ(Inspect::share(map, 0, x, y, x - 0.1, y - 0.1), 1.0) << "and one given backwards";
-    EXPECT_EQ(Inspect::share(map, 0, 19.5 * cellWidth, 9.5 * cellHeight, 20.5 * cellWidth, 10.5 * cellHeight),
-              0.25);
-    EXPECT_EQ(Inspect::share(map, 0, 5.0, 5.0, 6.0, 6.0), 1.0) << "far outside: the last cell, which is full";
-    EXPECT_EQ(Inspect::share(map, 0, -3.0, -3.0, -2.0, -2.0), 0.0) << "far outside: the first cell, empty";
+    const struct {
+        const char* what;
+        double x0, y0, x1, y1, share;
+    } rows[] = {
+        {"tiny", x, y, x + 0.001, y + 0.001, 1.0},
+        {"empty", x, y, x, y, 1.0},
+        {"given backwards", x, y, x - 0.1, y - 0.1, 1.0},
+        {"over four cells", 19.5 * cellWidth, 9.5 * cellHeight, 20.5 * cellWidth, 10.5 * cellHeight, 0.25},
+        {"far outside: the last cell, which is full", 5.0, 5.0, 6.0, 6.0, 1.0},
+        {"far outside: the first cell, empty", -3.0, -3.0, -2.0, -2.0, 0.0},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(Inspect::share(map, 0, r.x0, r.y0, r.x1, r.y1), r.share) << r.what;
 }
 
 TEST(ContentMapSamples, TheLatestGridAtOrBeforeTheTimeAnswersAndTheFirstBeforeIt) {
@@ -171,9 +150,6 @@ TEST(ContentMapSamples, AnAlmostEmptyGridAnswersNothing) {
     fillCells(six, 0, 0, 1, 6);   // 6 / 1296 = 0.46 % of the cells
     fillCells(seven, 0, 0, 1, 7); // 0.54 %
     const ContentMap sparse = mapOf(six), enough = mapOf(seven);
-    EXPECT_FALSE(Inspect::usable(sparse, 0));
-    EXPECT_TRUE(Inspect::usable(enough, 0));
-
     EXPECT_FALSE(sparse.isBlank(0.5, 0.5, 0));
     EXPECT_TRUE(enough.isBlank(0.5, 0.5, 0));
     EXPECT_FALSE(sparse.nearestContent(0.05, 0.02, 0, 0.2));
@@ -183,9 +159,8 @@ TEST(ContentMapSamples, AnAlmostEmptyGridAnswersNothing) {
 
 TEST(ContentMapQueries, BlankMeansUnderTwoPercentOfASquareAroundThePoint) {
     ContentMap::Cells cells = withFarBlock();
-    const ContentMap plain = mapOf(cells);
     const QPointF spot = centreOf(13, 20);
-    EXPECT_TRUE(plain.isBlank(spot.x(), spot.y(), 0));
+    EXPECT_TRUE(mapOf(cells).isBlank(spot.x(), spot.y(), 0));
 
     // The square spans about 5 × 5 cells; one true cell in it is 1/25 or so, above 2 %. Two rows
     // down is inside it only because its height is 16/9 of its width.
@@ -216,7 +191,7 @@ TEST(ContentMapQueries, BestCenterMovesTowardsContentWhileKeepingTheTargetInView
     ContentMap::Cells cells = noCells();
     fillCells(cells, 0, 32, 27, 48);
     const ContentMap map = mapOf(cells);
-    const double scale = 1.8, view = 1 / scale, margin = view / 2 * 0.85;
+    const double scale = 1.8, margin = 0.5 / scale * 0.85;
 
     const QPointF target(0.45, 0.5);
     const auto better = map.bestCenter(0.45, 0.5, target, scale, 0);

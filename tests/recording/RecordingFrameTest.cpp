@@ -13,7 +13,6 @@ class RecordingFrameTest : public ombrel::test::LibraryTest {};
 
 TEST_F(RecordingFrameTest, OnlyTheOutlineAndThePillAreThereTheRestShowsTheScreen) {
     RecordingBorderView border(QStringLiteral("whole screen"));
-    EXPECT_EQ(border.pillText(), "Recording whole screen");
     const QSize size(1280, 720);
     const QRegion drawn = border.drawnRegion(size);
     EXPECT_TRUE(drawn.contains(QPoint(3, 360))) << "the 4-pixel outline, inset by 2";
@@ -21,7 +20,6 @@ TEST_F(RecordingFrameTest, OnlyTheOutlineAndThePillAreThereTheRestShowsTheScreen
     EXPECT_FALSE(drawn.contains(QPoint(640, 360))) << "the middle is left to the screen";
     EXPECT_FALSE(drawn.contains(QPoint(8, 360))) << "just inside the outline";
     const QRect pill = border.pillRect(size);
-    EXPECT_EQ(pill.top(), 16) << "16 below the top edge";
     EXPECT_TRUE(drawn.contains(pill.center()));
     EXPECT_FALSE(drawn.contains(pill.topLeft())) << "its rounded corners let the screen show";
 

@@ -1,11 +1,19 @@
 #pragma once
-// Access to the private workings of the zoom planner and the content map, and builders of
-// pointer paths and content grids for the recording tests.
+// Access to the private workings of the zoom planner and the content map, builders of
+// pointer paths and content grids, and the making and probing of video files for the
+// recording tests.
 
 #include "recording/ContentMap.h"
 #include "recording/ZoomPlan.h"
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <QProcess>
+#include <QStandardPaths>
 #include <functional>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace ombrel {
@@ -31,9 +39,6 @@ struct ContentMapInspector {
         return map.samples_.at(index).cells;
     }
     static double sampleShare(const ContentMap& map, int index) { return map.samples_.at(index).share; }
-    static bool usable(const ContentMap& map, int index) {
-        return ContentMap::usable(map.samples_.at(index));
-    }
     static double share(const ContentMap& map, int index, double x0, double y0, double x1, double y1) {
         return ContentMap::share(map.samples_.at(index), x0, y0, x1, y1);
     }
@@ -59,12 +64,8 @@ inline Path still(double fromSeconds, double toSeconds, double x, double y) {
     return sampled(fromSeconds, toSeconds, [=](double) { return QPointF(x, y); });
 }
 
-inline void append(Path& path, const Path& more) {
-    path.insert(path.end(), more.begin(), more.end());
-}
-
 inline ContentMap::Cells noCells() {
-    return ContentMap::Cells{};
+    return {};
 }
 inline ContentMap::Cells allCells() {
     ContentMap::Cells c;
@@ -85,6 +86,38 @@ inline void fillCells(ContentMap::Cells& cells, int r0, int c0, int r1, int c1) 
 }
 inline ContentMap mapOf(const ContentMap::Cells& cells) {
     return ContentMap({{0.0, cells}});
+}
+
+// Writes `path` with the ffmpeg program from `arguments`; answers the path, or nothing when the
+// program is missing or fails (a failure is reported).
+inline QString makeVideo(const QString& path, const QStringList& arguments) {
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty()) return QString();
+    QProcess process;
+    process.start(ffmpeg, QStringList{"-v", "error", "-y"} + arguments + QStringList{path});
+    if (!process.waitForFinished(120000) || process.exitCode() != 0) {
+        ADD_FAILURE() << "ffmpeg failed: " << process.readAllStandardError().toStdString();
+        return QString();
+    }
+    return path;
+}
+
+// The picture size of a video file's video stream, and whether it has sound.
+struct VideoFacts {
+    QSize size;
+    bool audio = false;
+};
+inline VideoFacts probe(const QString& path) {
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.toLocal8Bit().constData(), nullptr, nullptr) < 0) return {};
+    avformat_find_stream_info(format, nullptr);
+    VideoFacts facts;
+    const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video >= 0)
+        facts.size = {format->streams[video]->codecpar->width, format->streams[video]->codecpar->height};
+    facts.audio = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) >= 0;
+    avformat_close_input(&format);
+    return facts;
 }
 
 } // namespace test

@@ -1,15 +1,12 @@
 // The recorder's rules (video size, pointer positions, voice level) and its ways of finishing,
 // recorded for real from the fake platform's pictures and tone into MPEG-4 files.
 #include "recording/ScreenRecorder.h"
+#include "RecordingTestSupport.h"
 #include "library/CaptureStore.h"
 #include "recording/RecordingWriter.h"
 #include "recording/VideoThumbnails.h"
 #include "recording/VoiceLevel.h"
 #include "support/TestEnv.h"
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
 
 #include <QDir>
 #include <QFile>
@@ -28,15 +25,6 @@ using namespace ombrel;
 using Inspect = ScreenRecorderInspector;
 
 namespace {
-
-bool hasAudio(const QString& path) {
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.toLocal8Bit().constData(), nullptr, nullptr) < 0) return false;
-    avformat_find_stream_info(format, nullptr);
-    const bool audio = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) >= 0;
-    avformat_close_input(&format);
-    return audio;
-}
 
 // Counts the pictures that decode, at 16 × 9 grey.
 int decodablePictures(const QString& path, double seconds) {
@@ -67,31 +55,29 @@ double lineHeightNear(const QString& path, double t) {
 } // namespace
 
 TEST(RecordingRules, VideoSizeKeepsTheLongEdgeWithin2560AndBothSidesEven) {
-    EXPECT_EQ(ScreenRecorder::videoSize({3840, 2160}, 2.0), QSize(2560, 1440)) << "scale 0.667";
-    EXPECT_EQ(ScreenRecorder::videoSize({1440, 900}, 2.0), QSize(2560, 1600))
-        << "2880 × 1800 would be too wide";
-    EXPECT_EQ(ScreenRecorder::videoSize({1920, 1080}, 1.0), QSize(1920, 1080));
-    EXPECT_EQ(ScreenRecorder::videoSize({1001, 601}, 1.0), QSize(1000, 600)) << "odd sides lose a pixel";
-    EXPECT_EQ(ScreenRecorder::videoSize({600, 3000}, 1.0), QSize(512, 2560)) << "a tall window";
-    EXPECT_TRUE(ScreenRecorder::videoSize({0, 0}, 1.0).isEmpty());
+    const struct {
+        QSizeF points;
+        double scale;
+        QSize expected;
+    } rows[] = {{{3840, 2160}, 2.0, {2560, 1440}}, {{1440, 900}, 2.0, {2560, 1600}},
+                {{1920, 1080}, 1.0, {1920, 1080}}, {{1001, 601}, 1.0, {1000, 600}},
+                {{600, 3000}, 1.0, {512, 2560}},   {{0, 0}, 1.0, {}}};
+    for (const auto& row : rows)
+        EXPECT_EQ(ScreenRecorder::videoSize(row.points, row.scale), row.expected)
+            << row.points.width() << " x " << row.points.height() << " at " << row.scale;
 }
 
 TEST(RecordingRules, PointerPositionsAreFractionsOfTheRecordedAreaAndNothingOutsideIt) {
     const QRectF window(100, 50, 400, 300); // a window's frame, taken when the recording began
-    const auto centre = ScreenRecorder::normalised({300, 200}, window);
-    ASSERT_TRUE(centre);
-    EXPECT_DOUBLE_EQ(centre->x(), 0.5);
-    EXPECT_DOUBLE_EQ(centre->y(), 0.5) << "y grows downward from the top edge";
-    const auto corner = ScreenRecorder::normalised({100, 50}, window);
-    ASSERT_TRUE(corner);
-    EXPECT_EQ(*corner, QPointF(0, 0));
-    const auto nearTop = ScreenRecorder::normalised({490, 53}, window);
-    ASSERT_TRUE(nearTop);
-    EXPECT_NEAR(nearTop->y(), 0.01, 1e-9);
-    EXPECT_FALSE(ScreenRecorder::normalised({500, 200}, window)) << "the right edge lies outside";
-    EXPECT_FALSE(ScreenRecorder::normalised({300, 350}, window)) << "the bottom edge lies outside";
-    EXPECT_FALSE(ScreenRecorder::normalised({99, 200}, window));
-    EXPECT_FALSE(ScreenRecorder::normalised({300, 49}, window));
+    const auto at = [&](double x, double y) {
+        return ScreenRecorder::normalised({x, y}, window).value_or(QPointF(-1, -1));
+    };
+    EXPECT_EQ(at(300, 200), QPointF(0.5, 0.5));
+    EXPECT_EQ(at(100, 50), QPointF(0, 0));
+    EXPECT_NEAR(at(490, 53).y(), 0.01, 1e-9) << "y grows downward from the top edge";
+    for (const QPointF outside : {QPointF(500, 200), QPointF(300, 350), QPointF(99, 200), QPointF(300, 49)})
+        EXPECT_FALSE(ScreenRecorder::normalised(outside, window))
+            << outside.x() << ", " << outside.y() << ": the right and bottom edges lie outside too";
     EXPECT_FALSE(ScreenRecorder::normalised({0, 0}, QRectF()));
 }
 
@@ -107,8 +93,8 @@ TEST(RecordingRules, VoiceLevelIsEightTimesTheRootMeanSquareOfFloatSoundOnly) {
     chunk.frames = 0;
     EXPECT_EQ(VoiceLevel::of(chunk), 0.0);
     const std::vector<int16_t> pcm(480, 8000);
-    const AudioChunk ints{AudioChunk::SampleFormat::Int16, 1, 48000, pcm.data(), 480};
-    EXPECT_EQ(VoiceLevel::of(ints), 0.0) << "only float sound is measured";
+    EXPECT_EQ(VoiceLevel::of({AudioChunk::SampleFormat::Int16, 1, 48000, pcm.data(), 480}), 0.0)
+        << "only float sound is measured";
 }
 
 TEST(RecordingWriterTest, ARecordingCutOffWithoutFinishingStillPlaysItsCompleteFragments) {
@@ -174,17 +160,22 @@ class ScreenRecorderTest : public ombrel::test::LibraryTest {
         };
         r.onFinishing = [&result] { ++result.finishing; };
     }
+    // Starts recording and answers the start's error, empty when it started.
+    QString start(ScreenRecorder& r, const ScreenRecorder::Target& target, bool microphone) {
+        bool started = false;
+        QString error;
+        r.start(target, microphone, [&](const QString& e) {
+            started = true;
+            error = e;
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+        return error;
+    }
     // Records for `seconds` from the fake display, running `during` halfway through.
     void record(ScreenRecorder& r, bool microphone, double seconds,
                 const std::function<void()>& during = {}) {
-        bool started = false;
-        QString error;
-        r.start(ScreenRecorder::Target::screen({1, QRect(0, 0, 640, 360), true, "screen"}), microphone,
-                [&](const QString& e) {
-                    started = true;
-                    error = e;
-                });
-        ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+        const QString error =
+            start(r, ScreenRecorder::Target::screen({1, QRect(0, 0, 640, 360), true, "screen"}), microphone);
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
         QTest::qWait(int(seconds * 500));
         if (during) during();
@@ -212,42 +203,29 @@ TEST_F(ScreenRecorderTest, AnEmptyOrMissingRawFileSavesNothingAndSaysWhy) {
         << "the capture's own failure is passed on";
 }
 
-TEST_F(ScreenRecorderTest, WithoutPointerSamplesOrClicksTheRecordingIsSavedPlainWithItsSound) {
+TEST_F(ScreenRecorderTest, ARecordingThatTakesLongToCloseIsMovedOnlyOnceClosedAndWithoutSamplesIsSavedPlain) {
+    // A microphone that takes longer to stop than the recorder's stop timer: the file must
+    // not move while the encoder is still writing its tail.
+    platform.recording->microphoneStopDelayMs = ScreenRecorder::stopWaitMs + 1500;
     ScreenRecorder recorder(true, temporary());
     Result result;
     watch(recorder, result);
     record(recorder, true, 0.8); // the pointer stays off the recorded area: no samples
+    QTest::qWait(ScreenRecorder::stopWaitMs + 500);
+    EXPECT_FALSE(result.finished) << "finished while the file was still being closed";
+    EXPECT_TRUE(QFileInfo::exists(temporary()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.finished; }, 20000));
     ASSERT_TRUE(result.file) << result.error.toStdString();
     EXPECT_EQ(result.finishing, 0) << "no zooming without samples";
     EXPECT_TRUE(result.file->startsWith(CaptureStore::folder())) << "a new library file";
     EXPECT_TRUE(CaptureStore::isVideo(*result.file));
     EXPECT_FALSE(QFileInfo::exists(temporary())) << "moved, not copied";
-    EXPECT_TRUE(hasAudio(*result.file));
-    const auto seconds = VideoThumbnails(*result.file, 16, 9).durationSeconds();
-    ASSERT_TRUE(seconds);
-    EXPECT_NEAR(*seconds, 0.8, 0.35);
-    EXPECT_GE(decodablePictures(*result.file, 0.8), 15) << "about 30 pictures a second";
+    EXPECT_TRUE(ombrel::test::probe(*result.file).audio);
+    EXPECT_NEAR(VideoThumbnails(*result.file, 16, 9).durationSeconds().value_or(0), 0.8, 0.35);
+    EXPECT_GE(decodablePictures(*result.file, 0.8), 15)
+        << "the whole recording at about 30 pictures a second";
     EXPECT_NEAR(lineHeightNear(*result.file, 0.7), lineHeightNear(*result.file, 0.0), 0.5)
         << "never enlarged";
-}
-
-TEST_F(ScreenRecorderTest, ARecordingThatTakesLongToCloseIsMovedOnlyOnceClosed) {
-    // A microphone that takes longer to stop than the recorder's stop timer: the file must
-    // not move while the encoder is still writing its tail.
-    platform.recording->microphoneStopDelayMs = ScreenRecorder::stopWaitMs + 1500;
-    ScreenRecorder recorder(false, temporary());
-    Result result;
-    watch(recorder, result);
-    record(recorder, true, 0.6);
-    QTest::qWait(ScreenRecorder::stopWaitMs + 500);
-    EXPECT_FALSE(result.finished) << "finished while the file was still being closed";
-    EXPECT_TRUE(QFileInfo::exists(temporary()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return result.finished; }, 20000));
-    ASSERT_TRUE(result.file) << result.error.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(temporary()));
-    EXPECT_TRUE(hasAudio(*result.file));
-    EXPECT_GE(decodablePictures(*result.file, 0.6), 10) << "the whole recording, not a cut-off head";
 }
 
 TEST_F(ScreenRecorderTest, ClicksInsideTheAreaAreSampledAndTheSavedVideoIsZoomed) {
@@ -270,7 +248,7 @@ TEST_F(ScreenRecorderTest, ClicksInsideTheAreaAreSampledAndTheSavedVideoIsZoomed
     EXPECT_EQ(recorder.scrolls().size(), 1u);
     EXPECT_GE(recorder.pointer().size(), 10u) << "20 samples a second";
     EXPECT_FALSE(QFileInfo::exists(temporary()));
-    EXPECT_FALSE(hasAudio(*result.file));
+    EXPECT_FALSE(ombrel::test::probe(*result.file).audio);
     const double before = lineHeightNear(*result.file, 0.0), after = lineHeightNear(*result.file, 0.95);
     EXPECT_GT(after, before * 1.3) << "by the end the picture is enlarged around the click";
     EXPECT_EQ(recorder.outputSize(), QSize(640, 360))
@@ -278,9 +256,9 @@ TEST_F(ScreenRecorderTest, ClicksInsideTheAreaAreSampledAndTheSavedVideoIsZoomed
 }
 
 TEST_F(ScreenRecorderTest, AZoomThatFailsLeavesThePlainRecordingInTheLibrary) {
+    const QByteArray only("not a video at all, but the user's only copy");
     QFile raw(temporary());
-    ASSERT_TRUE(raw.open(QIODevice::WriteOnly));
-    raw.write("not a video at all, but the user's only copy");
+    ASSERT_TRUE(raw.open(QIODevice::WriteOnly) && raw.write(only) == only.size());
     raw.close();
     ScreenRecorder recorder(true, temporary());
     Inspect::addClick(recorder, {0.5, 0.5, 0.5});
@@ -292,7 +270,7 @@ TEST_F(ScreenRecorderTest, AZoomThatFailsLeavesThePlainRecordingInTheLibrary) {
     ASSERT_TRUE(result.file) << result.error.toStdString();
     QFile saved(*result.file);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), QByteArray("not a video at all, but the user's only copy"));
+    EXPECT_EQ(saved.readAll(), only);
     EXPECT_EQ(CaptureStore::all().size(), 1) << "no half-written zoom left beside it";
     EXPECT_FALSE(QFileInfo::exists(temporary()));
 }
@@ -300,15 +278,9 @@ TEST_F(ScreenRecorderTest, AZoomThatFailsLeavesThePlainRecordingInTheLibrary) {
 TEST_F(ScreenRecorderTest, AStartThatCannotOpenTheDisplaySaysWhyAndWritesNothing) {
     platform.recording->failOpen = QStringLiteral("That display is no longer connected.");
     ScreenRecorder recorder(false, temporary());
-    QString error;
-    bool done = false;
-    recorder.start(ScreenRecorder::Target::screen({7, QRect(0, 0, 800, 600), true, "screen"}), false,
-                   [&](const QString& e) {
-                       done = true;
-                       error = e;
-                   });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
-    EXPECT_EQ(error, QStringLiteral("That display is no longer connected."));
+    EXPECT_EQ(
+        start(recorder, ScreenRecorder::Target::screen({7, QRect(0, 0, 800, 600), true, "screen"}), false),
+        QStringLiteral("That display is no longer connected."));
     EXPECT_FALSE(recorder.isRecording());
     EXPECT_FALSE(QFileInfo::exists(temporary()));
 }
@@ -316,16 +288,13 @@ TEST_F(ScreenRecorderTest, AStartThatCannotOpenTheDisplaySaysWhyAndWritesNothing
 TEST_F(ScreenRecorderTest, AWindowRecordingMeasuresThePointerAgainstTheFrameTakenAtTheStart) {
     WindowInfo window;
     window.id = 0x500001;
-    window.title = "Notes";
     window.frameGlobal = QRect(100, 100, 400, 300);
     platform.windows->windowList = {window};
     platform.recording->pointerAt = QPoint(300, 250); // the middle of the window
     ScreenRecorder recorder(true, temporary());
     Result result;
     watch(recorder, result);
-    bool started = false;
-    recorder.start(ScreenRecorder::Target::window(window), false, [&](const QString&) { started = true; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+    start(recorder, ScreenRecorder::Target::window(window), false);
     QTest::qWait(300);
     // The window moves away; its samples still count against where it was.
     platform.windows->windowList[0].frameGlobal = QRect(600, 400, 400, 300);
@@ -334,11 +303,10 @@ TEST_F(ScreenRecorderTest, AWindowRecordingMeasuresThePointerAgainstTheFrameTake
     recorder.stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.finished; }, 20000));
     EXPECT_EQ(recorder.outputSize(), QSize(400, 300));
-    ASSERT_FALSE(recorder.pointer().empty());
-    EXPECT_DOUBLE_EQ(recorder.pointer().front().x, 0.5);
-    EXPECT_DOUBLE_EQ(recorder.pointer().front().y, 0.5);
-    EXPECT_DOUBLE_EQ(recorder.pointer().back().x, 0.25);
-    EXPECT_DOUBLE_EQ(recorder.pointer().back().y, 0.25);
-    for (size_t i = 1; i < recorder.pointer().size(); ++i)
-        EXPECT_GT(recorder.pointer()[i].time, recorder.pointer()[i - 1].time);
+    const auto& pointer = recorder.pointer();
+    ASSERT_FALSE(pointer.empty());
+    EXPECT_TRUE(pointer.front().x == 0.5 && pointer.front().y == 0.5);
+    EXPECT_TRUE(pointer.back().x == 0.25 && pointer.back().y == 0.25);
+    for (size_t i = 1; i < pointer.size(); ++i)
+        EXPECT_GT(pointer[i].time, pointer[i - 1].time);
 }

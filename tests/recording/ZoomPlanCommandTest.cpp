@@ -38,20 +38,24 @@ class ZoomPlanCommand : public ::testing::Test {
 } // namespace
 
 TEST(ZoomEventsParsing, NamesWhatIsWrongWithMalformedEvents) {
-    EXPECT_TRUE(problemWith("{\"clicks\": [").contains("not valid JSON"));
-    EXPECT_TRUE(problemWith("[1, 2]").contains("one JSON object"));
-    EXPECT_TRUE(problemWith(R"({"duration": "ten"})").contains("\"duration\""));
-    EXPECT_TRUE(problemWith(R"({"duration": -1})").contains("\"duration\""));
-    EXPECT_TRUE(problemWith(R"({"duration": 1e9})").contains("12 hours"));
-    EXPECT_TRUE(problemWith(R"({"clicks": {"time": 1}})").contains("\"clicks\""));
-    EXPECT_TRUE(problemWith(R"({"clicks": [{"time": 1, "x": 0.5, "y": 0.5}, {"time": 2, "x": 0.5}]})")
-                    .contains("clicks[1]"));
-    EXPECT_TRUE(problemWith(R"({"pointer": [{"time": "0", "x": 0.5, "y": 0.5}]})").contains("pointer[0]"));
-    EXPECT_TRUE(problemWith(R"({"pointer": [7]})").contains("pointer[0]"));
-    EXPECT_TRUE(problemWith(R"({"scrolls": [1, null]})").contains("scrolls[1]"));
-    EXPECT_TRUE(problemWith(R"({"scrolls": 3})").contains("\"scrolls\""));
-    EXPECT_TRUE(problemWith(R"({"pointer": [{"time": 1e8, "x": 0.5, "y": 0.5}]})").contains("12 hours"))
-        << "without a duration the plan would run past the last event";
+    const std::pair<QByteArray, QString> rows[] = {
+        {"{\"clicks\": [", "not valid JSON"},
+        {"[1, 2]", "one JSON object"},
+        {R"({"duration": "ten"})", "\"duration\""},
+        {R"({"duration": -1})", "\"duration\""},
+        {R"({"duration": 1e9})", "12 hours"},
+        {R"({"clicks": {"time": 1}})", "\"clicks\""},
+        {R"({"clicks": [{"time": 1, "x": 0.5, "y": 0.5}, {"time": 2, "x": 0.5}]})", "clicks[1]"},
+        {R"({"pointer": [{"time": "0", "x": 0.5, "y": 0.5}]})", "pointer[0]"},
+        {R"({"pointer": [7]})", "pointer[0]"},
+        {R"({"scrolls": [1, null]})", "scrolls[1]"},
+        {R"({"scrolls": 3})", "\"scrolls\""},
+        // Without a duration the plan would run past the last event.
+        {R"({"pointer": [{"time": 1e8, "x": 0.5, "y": 0.5}]})", "12 hours"},
+    };
+    for (const auto& [json, problem] : rows)
+        EXPECT_TRUE(problemWith(json).contains(problem))
+            << json.toStdString() << ": " << problemWith(json).toStdString();
 }
 
 TEST(ZoomEventsParsing, AcceptsMissingKeysPointsOutsideTheAreaAndTimesOutOfOrder) {

@@ -45,19 +45,19 @@ std::vector<ZoomPlan::Click> clicksAt(double x, double y, double fromSeconds, do
 
 TEST(ZoomPlanPosition, InterpolatesBetweenSamplesAndHoldsAtTheEnds) {
     const Path path{{1.0, 0.2, 0.4}, {2.0, 0.6, 0.0}, {2.0, 0.8, 0.8}};
-    EXPECT_EQ(ZoomPlanInspector::position(path, -3), QPointF(0.2, 0.4))
-        << "no extrapolation before the start";
-    EXPECT_EQ(ZoomPlanInspector::position(path, 1.0), QPointF(0.2, 0.4));
-    const QPointF mid = ZoomPlanInspector::position(path, 1.25);
-    EXPECT_DOUBLE_EQ(mid.x(), 0.3);
-    EXPECT_DOUBLE_EQ(mid.y(), 0.3);
-    EXPECT_EQ(ZoomPlanInspector::position(path, 2.0), QPointF(0.6, 0.0)) << "the first sample at that time";
-    EXPECT_EQ(ZoomPlanInspector::position(path, 9.0), QPointF(0.8, 0.8)) << "the last sample after the end";
+    // Before the start: no extrapolation; at a repeated time: the first sample; after the end: the last.
+    const struct {
+        double t, x, y;
+    } rows[] = {{-3, 0.2, 0.4}, {1.0, 0.2, 0.4}, {1.25, 0.3, 0.3}, {2.0, 0.6, 0.0}, {9.0, 0.8, 0.8}};
+    for (const auto& row : rows) {
+        const QPointF p = ZoomPlanInspector::position(path, row.t);
+        EXPECT_DOUBLE_EQ(p.x(), row.x) << "t=" << row.t;
+        EXPECT_DOUBLE_EQ(p.y(), row.y) << "t=" << row.t;
+    }
 }
 
 TEST(ZoomPlanBuild, FrameCountFollowsTheDurationOrTheLastEvent) {
-    const ZoomPlan tenMinutes({{5, 0.5, 0.5}}, {}, {}, 600.0);
-    EXPECT_EQ(tenMinutes.frames().size(), 18002u);
+    EXPECT_EQ(ZoomPlan({{5, 0.5, 0.5}}, {}, {}, 600.0).frames().size(), 18002u);
 
     // Without a duration the track runs 6 s past the last sample (a click here), whatever the
     // order in which clicks were given.
@@ -71,10 +71,9 @@ TEST(ZoomPlanBuild, FrameCountFollowsTheDurationOrTheLastEvent) {
 }
 
 TEST(ZoomPlanZoom, StillPointerNeverZoomsEvenOnContent) {
-    const Path path = still(0, 30, 0.3, 0.4);
     const ContentMap full = mapOf(allCells());
     for (const ContentMap* content : {static_cast<const ContentMap*>(nullptr), &full}) {
-        const ZoomPlan plan({}, path, {}, 30.0, content);
+        const ZoomPlan plan({}, still(0, 30, 0.3, 0.4), {}, 30.0, content);
         ASSERT_FALSE(plan.frames().empty());
         for (const Camera& c : plan.frames())
             ASSERT_EQ(c, (Camera{1.0, 0.3, 0.4}));
@@ -85,14 +84,12 @@ TEST(ZoomPlanZoom, ComingToRestOnContentZoomsButNotOnABlankSpot) {
     // Moves from (0.2, 0.5) at 0.2 per s from the start, rests at (0.6, 0.5) from 2 s.
     Path path = sampled(0, 10, [](double t) { return QPointF(0.2 + 0.2 * std::clamp(t, 0.0, 2.0), 0.5); });
     const ZoomPlan onContent({}, path, {}, 10.0, nullptr);
-    const size_t first = firstZoomedFrame(onContent);
-    ASSERT_LT(first, onContent.frames().size());
     // The speed over the 0.2 s window (looked at 0.15 s ahead) falls below 0.12 per s just before
     // 2 s; 0.35 s of rest later it zooms.
-    EXPECT_NEAR(timeOf(first), 2.0 + ZoomPlan::settleTime, 0.1);
+    ASSERT_LT(firstZoomedFrame(onContent), onContent.frames().size());
+    EXPECT_NEAR(timeOf(firstZoomedFrame(onContent)), 2.0 + ZoomPlan::settleTime, 0.1);
 
-    // The same movement over a map with content only in the top-left corner: the resting spot is
-    // blank, so the rest is no reason to zoom.
+    // Content only in the top-left corner: the resting spot is blank, so the rest is no reason to zoom.
     ContentMap::Cells corner = noCells();
     fillCells(corner, 0, 0, 4, 4);
     const ContentMap map = mapOf(corner);
@@ -104,21 +101,17 @@ TEST(ZoomPlanZoom, ClickZoomsAboutLookAheadEarlyAndEasesOutFourSecondsAfterTheLa
     const double click = 3.0;
     const ZoomPlan plan({{click, 0.4, 0.6}}, still(0, 10, 0.4, 0.6));
     const auto& f = plan.frames();
-
     const size_t first = firstZoomedFrame(plan);
     ASSERT_LT(first, f.size());
     EXPECT_NEAR(timeOf(first), click - ZoomPlan::lookAhead, step);
-    EXPECT_EQ(f[first - 1].scale, 1.0);
     EXPECT_NEAR(f[first].scale, 1 + 0.8 * (1 - std::exp(-5 * step)), 1e-12) << "eases at 5 per s";
 
     const size_t peak = peakFrame(plan);
     EXPECT_NEAR(timeOf(peak), click - ZoomPlan::lookAhead + ZoomPlan::idleOut, 2 * step);
     EXPECT_GT(f[peak].scale, 1.79);
-    EXPECT_LE(f[peak].scale, ZoomPlan::maxScale);
-    for (size_t i = first + 1; i <= peak; ++i)
-        ASSERT_GE(f[i].scale, f[i - 1].scale) << "eases in without dipping, frame " << i;
-    for (size_t i = peak + 1; i < f.size(); ++i)
-        ASSERT_LE(f[i].scale, f[i - 1].scale) << "eases out, frame " << i;
+    for (size_t i = first + 1; i < f.size(); ++i)
+        ASSERT_TRUE(i <= peak ? f[i].scale >= f[i - 1].scale : f[i].scale <= f[i - 1].scale)
+            << "eases in without dipping, then out, frame " << i;
     EXPECT_LT(f[peak + 15].scale, f[peak].scale - 0.3);
     EXPECT_LT(f.back().scale, 1.001);
     EXPECT_NEAR(plan.camera(click + 1).x, 0.4, 1e-12) << "a still pointer keeps the camera on it";
@@ -146,13 +139,25 @@ TEST(ZoomPlanZoom, FastTravelDropsTo135AndSlowingReturnsTo18) {
     EXPECT_GT(plan.camera(6.0).scale, 1.79);
 }
 
+TEST(ZoomPlanZoom, MovingKeepsAZoomButDoesNotStartOne) {
+    // Round and round at 0.3 per s (neither still nor travelling fast) for 20 s.
+    const auto circle = [](double t) {
+        return QPointF(0.5 + 0.2 * std::cos(1.5 * t), 0.5 + 0.2 * std::sin(1.5 * t));
+    };
+    const ZoomPlan unzoomed({}, sampled(0, 20, circle), {}, 20.0);
+    EXPECT_EQ(firstZoomedFrame(unzoomed), unzoomed.frames().size());
+
+    const ZoomPlan clicked({{1.0, circle(1.0).x(), circle(1.0).y()}}, sampled(0, 20, circle), {}, 20.0);
+    for (double t = 3.0; t <= 20.0; t += 0.5)
+        ASSERT_GT(clicked.camera(t).scale, 1.79) << "still zoomed at " << t << " s, long after the click";
+}
+
 TEST(ZoomPlanCamera, SnapsToTheTargetWhileBelow105AndGlidesAbove) {
     // A slowly drifting pointer: it counts as still and as moving, so it settles and zooms.
     const auto at = [](double t) { return QPointF(0.1 + 0.05 * t, 0.5); };
     const ZoomPlan plan({}, sampled(0, 12, at), {}, 12.0);
     const auto& f = plan.frames();
-    int snapped = 0;
-    int gliding = 0;
+    int snapped = 0, gliding = 0;
     for (size_t i = 0; i < f.size(); ++i) {
         const QPointF target = at(std::min(timeOf(i) + ZoomPlan::lookAhead, 12.0));
         if (f[i].scale < 1.05) {
@@ -169,7 +174,6 @@ TEST(ZoomPlanCamera, SnapsToTheTargetWhileBelow105AndGlidesAbove) {
 
 TEST(ZoomPlanCamera, DeadZoneKeepsTheCameraStillUntilThePointerLeavesItOrRests) {
     const double dead = 0.55 * 0.5 / ZoomPlan::maxScale;
-    EXPECT_NEAR(dead, 0.1528, 1e-4);
     const auto clicks = clicksAt(0.5, 0.5, 1.0, 5.0, 2.0); // zoomed in at the centre until about 9 s
 
     // Within the dead zone: to 0.62 during 6.0…6.6 s at 0.2 per s, then rest.
@@ -181,18 +185,15 @@ TEST(ZoomPlanCamera, DeadZoneKeepsTheCameraStillUntilThePointerLeavesItOrRests) 
         ASSERT_TRUE(f[i].x == f[i - 1].x && f[i].y == f[i - 1].y)
             << "the camera stays put while the pointer moves inside the zone, frame " << i;
     EXPECT_LT(within.camera(6.4).x, 0.52);
-    // Resting for 0.35 s pulls the camera towards the pointer.
-    EXPECT_GT(within.camera(9.0).x, 0.61);
+    EXPECT_GT(within.camera(9.0).x, 0.61) << "resting for 0.35 s pulls the camera towards the pointer";
 
     // Beyond it: on to 0.9 during 6…8 s. The camera is dragged so that the pointer stays near the
     // zone's edge.
     const auto longMove = [](double t) { return QPointF(0.5 + 0.2 * std::clamp(t - 6.0, 0.0, 2.0), 0.5); };
     const ZoomPlan beyond(clicks, sampled(0, 12, longMove), {}, 12.0);
     EXPECT_GT(beyond.camera(7.9).x - beyond.camera(6.4).x, 0.1);
-    for (double t = 6.0; t < 7.8; t += step) {
-        const double target = longMove(t + ZoomPlan::lookAhead).x();
-        ASSERT_LT(target - beyond.camera(t).x, dead + 0.05) << "t=" << t;
-    }
+    for (double t = 6.0; t < 7.8; t += step)
+        ASSERT_LT(longMove(t + ZoomPlan::lookAhead).x() - beyond.camera(t).x, dead + 0.05) << "t=" << t;
     // Following at a steady speed, the camera trails the zone's edge by the easing lag (6 per s):
     // each frame it closes the share k of the gap while the pointer moves on by 0.2 · step.
     const double k = 1 - std::exp(-6 * step);
@@ -200,58 +201,33 @@ TEST(ZoomPlanCamera, DeadZoneKeepsTheCameraStillUntilThePointerLeavesItOrRests) 
     EXPECT_NEAR(longMove(7.6 + ZoomPlan::lookAhead).x() - beyond.camera(7.6).x, dead + lag, 0.002);
 }
 
-TEST(ZoomPlanZoom, MovingKeepsAZoomButDoesNotStartOne) {
-    // Round and round at 0.3 per s (neither still nor travelling fast) for 20 s.
-    const auto circle = [](double t) {
-        return QPointF(0.5 + 0.2 * std::cos(1.5 * t), 0.5 + 0.2 * std::sin(1.5 * t));
-    };
-    const ZoomPlan unzoomed({}, sampled(0, 20, circle), {}, 20.0);
-    EXPECT_EQ(firstZoomedFrame(unzoomed), unzoomed.frames().size());
-
-    const ZoomPlan clicked({{1.0, circle(1.0).x(), circle(1.0).y()}}, sampled(0, 20, circle), {}, 20.0);
-    for (double t = 3.0; t <= 20.0; t += 0.5)
-        ASSERT_GT(clicked.camera(t).scale, 1.79) << "still zoomed at " << t << " s, long after the click";
-}
-
 TEST(ZoomPlanCamera, QueriesBeforeBetweenAndAfterTheFrames) {
     const ZoomPlan plan({{1.0, 0.2, 0.3}}, sampled(0, 4, [](double t) { return QPointF(0.1 * t, 0.3); }));
     const auto& f = plan.frames();
-    EXPECT_EQ(plan.camera(-5), f.front());
-    EXPECT_EQ(plan.camera(0), f.front());
-    EXPECT_EQ(plan.camera(std::nan("")), f.front());
+    for (double before : {-5.0, 0.0, std::nan("")})
+        EXPECT_EQ(plan.camera(before), f.front()) << before;
     EXPECT_EQ(plan.camera(1e9), f.back());
-    EXPECT_EQ(plan.camera(timeOf(f.size() - 1) + 0.5), f.back());
     const Camera between = plan.camera(40.5 * step);
     EXPECT_NEAR(between.scale, (f[40].scale + f[41].scale) / 2, 1e-12);
     EXPECT_NEAR(between.x, (f[40].x + f[41].x) / 2, 1e-12);
 }
 
 TEST(ZoomPlanVisibleRect, At18ShowsTheCentreClampedInsideThePictureWithYUp) {
-    const QSizeF picture(1920, 1080);
-    // Clicks every 2 s keep the zoom long enough to settle at exactly 1.8.
-    const ZoomPlan left(clicksAt(0.0, 0.5, 0.0, 12.0, 2.0));
-    ASSERT_NEAR(left.camera(12).scale, 1.8, 1e-12);
-    ASSERT_EQ(left.camera(12).x, 0.0);
-    const QRectF r = left.visibleRect(12, picture);
-    EXPECT_NEAR(r.width(), 1066.67, 0.01);
-    EXPECT_NEAR(r.height(), 600.0, 1e-6);
-    EXPECT_EQ(r.x(), 0.0);
-    EXPECT_NEAR(r.y(), 240.0, 1e-6);
-
-    // The bottom-right corner of the recorded area is the picture's right edge and its bottom
-    // (y = 0 with y upward).
-    const ZoomPlan corner(clicksAt(1.0, 1.0, 0.0, 12.0, 2.0));
-    const QRectF rc = corner.visibleRect(12, picture);
-    EXPECT_NEAR(rc.x(), 1920 - 1066.67, 0.01);
-    EXPECT_NEAR(rc.y(), 0.0, 1e-9);
-
-    // A spot near the top: the rectangle's top is the picture's top.
-    const ZoomPlan top(clicksAt(0.5, 0.05, 0.0, 12.0, 2.0));
-    const QRectF rt = top.visibleRect(12, picture);
-    EXPECT_NEAR(rt.y() + rt.height(), 1080.0, 1e-6);
-    EXPECT_NEAR(rt.center().x(), 960.0, 1e-6);
-
-    EXPECT_EQ(left.visibleRect(-1, picture), QRectF(0, 0, 1920, 1080)) << "unzoomed at the start";
+    // Clicks every 2 s keep the zoom long enough to settle at exactly 1.8. The rectangle's origin
+    // is its bottom-left corner: a spot at the top (y = 0.05) gives the highest rectangle.
+    const struct {
+        double x, y, left, bottom;
+    } rows[] = {{0.0, 0.5, 0, 240}, {1.0, 1.0, 1920 - 1066.67, 0}, {0.5, 0.05, 960 - 533.33, 480}};
+    for (const auto& row : rows) {
+        const ZoomPlan plan(clicksAt(row.x, row.y, 0.0, 12.0, 2.0));
+        ASSERT_NEAR(plan.camera(12).scale, 1.8, 1e-12);
+        const QRectF r = plan.visibleRect(12, {1920, 1080});
+        EXPECT_NEAR(r.width(), 1066.67, 0.01);
+        EXPECT_NEAR(r.height(), 600.0, 1e-6);
+        EXPECT_NEAR(r.x(), row.left, 0.01) << "spot " << row.x << ", " << row.y;
+        EXPECT_NEAR(r.y(), row.bottom, 0.01) << "spot " << row.x << ", " << row.y;
+        EXPECT_EQ(plan.visibleRect(-1, {1920, 1080}), QRectF(0, 0, 1920, 1080)) << "unzoomed at the start";
+    }
 }
 
 TEST(ZoomPlanRipple, LastsFiveFiftyMillisecondsAndTheLaterClickInTheListWins) {
@@ -280,106 +256,84 @@ TEST(ZoomPlanRipple, LastsFiveFiftyMillisecondsAndTheLaterClickInTheListWins) {
 }
 
 // Generated sessions: random walks with pauses and jumps, clicks, scrolls and sometimes a content
-// map that changes over time.
-namespace {
-
-struct Session {
-    Path pointer;
-    std::vector<ZoomPlan::Click> clicks;
-    std::vector<double> scrolls;
-    std::optional<double> duration;
-    std::optional<ContentMap> content;
-};
-
-Session generate(unsigned seed, double lo, double hi) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> unit(0, 1);
-    std::uniform_real_distribution<double> coordinate(lo, hi);
-    Session s;
-    const double length = 10 + 40 * unit(rng);
-    double x = coordinate(rng), y = coordinate(rng), vx = 0, vy = 0;
-    for (double t = 0; t < length; t += 1.0 / 60) {
-        const double r = unit(rng);
-        if (r < 0.002) { // jump
-            x = coordinate(rng);
-            y = coordinate(rng);
-        } else if (r < 0.02) { // new direction, sometimes a stop
-            const double speed = unit(rng) < 0.3 ? 0 : 2.0 * unit(rng);
-            const double angle = 6.2832 * unit(rng);
-            vx = speed * std::cos(angle);
-            vy = speed * std::sin(angle);
-        }
-        x = std::clamp(x + vx / 60, lo, hi);
-        y = std::clamp(y + vy / 60, lo, hi);
-        s.pointer.push_back({t, x, y});
-        if (unit(rng) < 0.006) s.clicks.push_back({t, x, y});
-        if (unit(rng) < 0.004) s.scrolls.push_back(t);
-    }
-    std::shuffle(s.clicks.begin(), s.clicks.end(), rng); // out of order is allowed
-    if (unit(rng) < 0.5) s.duration = length + 2 * unit(rng) - 1;
-    if (unit(rng) < 0.5) {
-        std::vector<std::pair<double, ContentMap::Cells>> grids;
-        for (double t = 0; t < length; t += 1 + 3 * unit(rng)) {
-            ContentMap::Cells cells = noCells();
-            for (int block = int(4 * unit(rng)); block > 0; --block) {
-                const int r0 = int(unit(rng) * ContentMap::rows), c0 = int(unit(rng) * ContentMap::columns);
-                fillCells(cells, r0, c0, std::min(ContentMap::rows, r0 + 1 + int(10 * unit(rng))),
-                          std::min(ContentMap::columns, c0 + 1 + int(16 * unit(rng))));
-            }
-            grids.emplace_back(t, cells);
-        }
-        s.content = ContentMap(grids);
-    }
-    return s;
-}
-
-ZoomPlan planOf(const Session& s) {
-    return ZoomPlan(s.clicks, s.pointer, s.scrolls, s.duration, s.content ? &*s.content : nullptr);
-}
-
-} // namespace
-
-TEST(ZoomPlanProperties, ScaleStaysWithinOneTo18AndTheCameraGlidesExceptWhenSnapping) {
+// map that changes over time. Odd seeds wander outside the recorded area.
+TEST(ZoomPlanProperties, ScaleAndCameraStayInBoundsGlideAndTheVisibleRectangleStaysInThePicture) {
     const double maxScaleStep = (ZoomPlan::maxScale - 1) * (1 - std::exp(-5 * step)) + 1e-12;
     const double maxCameraStep = 1 - std::exp(-6 * step) + 1e-12; // aim and centre both lie in 0…1
+    const QSizeF sizes[] = {{1920, 1080}, {1280, 800}, {333, 999}};
     int zoomedFrames = 0;
-    for (unsigned seed = 1; seed <= 60; ++seed) {
-        const ZoomPlan plan = planOf(generate(seed, 0.0, 1.0));
+    for (unsigned seed = 1; seed <= 80; ++seed) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> unit(0, 1);
+        const bool outside = seed % 2;
+        std::uniform_real_distribution<double> coordinate(outside ? -0.3 : 0.0, outside ? 1.3 : 1.0);
+        const auto clamp = [&](double v) { return std::clamp(v, coordinate.min(), coordinate.max()); };
+        Path pointer;
+        std::vector<ZoomPlan::Click> clicks;
+        std::vector<double> scrolls;
+        const double length = 10 + 40 * unit(rng);
+        double x = coordinate(rng), y = coordinate(rng), vx = 0, vy = 0;
+        for (double t = 0; t < length; t += 1.0 / 60) {
+            const double r = unit(rng);
+            if (r < 0.002) { // jump
+                x = coordinate(rng);
+                y = coordinate(rng);
+            } else if (r < 0.02) { // new direction, sometimes a stop
+                const double speed = unit(rng) < 0.3 ? 0 : 2.0 * unit(rng), angle = 6.2832 * unit(rng);
+                vx = speed * std::cos(angle);
+                vy = speed * std::sin(angle);
+            }
+            x = clamp(x + vx / 60);
+            y = clamp(y + vy / 60);
+            pointer.push_back({t, x, y});
+            if (unit(rng) < 0.006) clicks.push_back({t, x, y});
+            if (unit(rng) < 0.004) scrolls.push_back(t);
+        }
+        std::shuffle(clicks.begin(), clicks.end(), rng); // out of order is allowed
+        const std::optional<double> duration =
+            unit(rng) < 0.5 ? std::optional<double>(length + 2 * unit(rng) - 1) : std::nullopt;
+        std::optional<ContentMap> content;
+        if (unit(rng) < 0.5) {
+            std::vector<std::pair<double, ContentMap::Cells>> grids;
+            for (double t = 0; t < length; t += 1 + 3 * unit(rng)) {
+                ContentMap::Cells cells = noCells();
+                for (int block = int(4 * unit(rng)); block > 0; --block) {
+                    const int r0 = int(unit(rng) * ContentMap::rows),
+                              c0 = int(unit(rng) * ContentMap::columns);
+                    fillCells(cells, r0, c0, std::min(ContentMap::rows, r0 + 1 + int(10 * unit(rng))),
+                              std::min(ContentMap::columns, c0 + 1 + int(16 * unit(rng))));
+                }
+                grids.emplace_back(t, cells);
+            }
+            content = ContentMap(grids);
+        }
+        const ZoomPlan plan(clicks, pointer, scrolls, duration, content ? &*content : nullptr);
+
         const auto& f = plan.frames();
         ASSERT_FALSE(f.empty());
         for (size_t i = 0; i < f.size(); ++i) {
-            ASSERT_GE(f[i].scale, 1.0) << "seed " << seed << " frame " << i;
-            ASSERT_LE(f[i].scale, ZoomPlan::maxScale) << "seed " << seed << " frame " << i;
-            ASSERT_TRUE(f[i].x >= 0 && f[i].x <= 1 && f[i].y >= 0 && f[i].y <= 1) << "seed " << seed;
+            ASSERT_TRUE(f[i].scale >= 1.0 && f[i].scale <= ZoomPlan::maxScale)
+                << "seed " << seed << " frame " << i;
+            if (!outside)
+                ASSERT_TRUE(f[i].x >= 0 && f[i].x <= 1 && f[i].y >= 0 && f[i].y <= 1) << "seed " << seed;
             if (i == 0) continue;
             ASSERT_LE(std::abs(f[i].scale - f[i - 1].scale), maxScaleStep)
                 << "seed " << seed << " frame " << i;
-            if (f[i].scale >= 1.05) {
+            if (!outside && f[i].scale >= 1.05) {
                 ++zoomedFrames;
                 ASSERT_LE(std::abs(f[i].x - f[i - 1].x), maxCameraStep) << "seed " << seed << " frame " << i;
                 ASSERT_LE(std::abs(f[i].y - f[i - 1].y), maxCameraStep) << "seed " << seed << " frame " << i;
             }
         }
-    }
-    EXPECT_GT(zoomedFrames, 10000) << "the sessions exercise the zoomed-in camera";
-}
-
-TEST(ZoomPlanProperties, VisibleRectangleAlwaysLiesInsideThePictureEvenForPointsOutsideTheArea) {
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<double> unit(0, 1);
-    const QSizeF sizes[] = {{1920, 1080}, {1280, 800}, {333, 999}};
-    for (unsigned seed = 100; seed < 130; ++seed) {
-        const ZoomPlan plan = planOf(generate(seed, -0.3, 1.3));
-        const double end = double(plan.frames().size()) * step;
-        for (int k = 0; k < 400; ++k) {
-            const double t = -1 + (end + 2) * unit(rng);
+        for (int k = 0; k < 200; ++k) {
+            const double t = -1 + (timeOf(f.size()) + 2) * unit(rng);
             const QSizeF& size = sizes[k % 3];
             const QRectF r = plan.visibleRect(t, size);
-            ASSERT_GE(r.x(), -1e-9) << "seed " << seed << " t=" << t;
-            ASSERT_GE(r.y(), -1e-9) << "seed " << seed << " t=" << t;
-            ASSERT_LE(r.right(), size.width() + 1e-9) << "seed " << seed << " t=" << t;
-            ASSERT_LE(r.bottom(), size.height() + 1e-9) << "seed " << seed << " t=" << t;
+            ASSERT_TRUE(r.x() >= -1e-9 && r.y() >= -1e-9 && r.right() <= size.width() + 1e-9 &&
+                        r.bottom() <= size.height() + 1e-9)
+                << "seed " << seed << " t=" << t;
             ASSERT_GE(r.width(), size.width() / ZoomPlan::maxScale - 1e-9);
         }
     }
+    EXPECT_GT(zoomedFrames, 10000) << "the sessions exercise the zoomed-in camera";
 }

@@ -87,6 +87,8 @@ desktop_stop() {
         kill -9 "$pid" 2>/dev/null || true
     done
     DESKTOP_PIDS=()
+    # E2E_KEEP_LOG=FILE keeps the program's log of the run (with QT_LOGGING_RULES, its readings).
+    [ -n "${E2E_KEEP_LOG:-}" ] && [ -f "$DESKTOP_TMP/app.log" ] && cp "$DESKTOP_TMP/app.log" "$E2E_KEEP_LOG"
     [ -n "$DESKTOP_TMP" ] && rm -rf "$DESKTOP_TMP"
     DESKTOP_TMP=""
 }

@@ -16,18 +16,23 @@ class StitchCommand : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        window = TextWindow::make(400, 900, 20, 240, 77);
         for (int offset : {0, 90, 200}) {
-            const QString path = dir.filePath(QStringLiteral("frame-%1.png").arg(offset));
-            ASSERT_TRUE(window.frameAt(offset).save(path));
-            framePaths.append(path);
+            frames.append(page.frame(header, offset, 240, footer));
+            framePaths.append(path(QStringLiteral("frame-%1.png").arg(offset)));
+            ASSERT_TRUE(frames.last().save(framePaths.last()));
         }
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
 
     QTemporaryDir dir;
-    TextWindow window;
+    GreyRows page{900, 77}, header{60, 78}, footer{40, 79};
+    QList<QImage> frames;
     QStringList framePaths;
 };
 
@@ -38,11 +43,10 @@ TEST_F(StitchCommand, WritesTheSamePictureAsTheStitcherAndNothingElse) {
     ASSERT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--output"), out}), 0);
 
     ScrollStitcher stitcher;
-    for (int offset : {0, 90, 200})
-        stitcher.add(window.frameAt(offset));
-    const QImage written(out);
-    ASSERT_EQ(written.size(), stitcher.finished().size());
-    EXPECT_EQ(firstDifferentRow(written, stitcher.finished()), -1);
+    for (const QImage& frame : frames)
+        stitcher.add(frame);
+    ASSERT_EQ(stitcher.height(), 60 + 440);
+    EXPECT_EQ(firstDifferentRow(QImage(out), stitcher.finished()), -1);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), framePaths.size() + 1)
         << "no temporary file is left beside it";
 
@@ -54,37 +58,30 @@ TEST_F(StitchCommand, WritesTheSamePictureAsTheStitcherAndNothingElse) {
     EXPECT_TRUE(file.read(3) == QByteArray("\xff\xd8\xff"));
 }
 
-TEST_F(StitchCommand, MissingOrUnreadableFrameFailsAndWritesNothing) {
+TEST_F(StitchCommand, MissingOrUnreadableFrameFailsAndKeepsWhatWasAtTheOutput) {
     const QString out = path(QStringLiteral("long.png"));
+    write(QStringLiteral("garbage.png"), "not a picture at all");
     const QString garbage = path(QStringLiteral("garbage.png"));
-    QFile file(garbage);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("not a picture at all");
-    file.close();
-
     EXPECT_EQ(
         stitchCommand({framePaths[0], path(QStringLiteral("missing.png")), QStringLiteral("--output"), out}),
         1);
     EXPECT_EQ(stitchCommand({framePaths[0], garbage, QStringLiteral("--output"), out}), 1);
     EXPECT_FALSE(QFile::exists(out));
 
-    // An old picture at the output stays as it was when stitching fails.
-    QFile old(out);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("old");
-    old.close();
+    write(QStringLiteral("long.png"), "old");
     EXPECT_EQ(stitchCommand({garbage, QStringLiteral("--output"), out}), 1);
+    QFile old(out);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("old"));
 }
 
 TEST_F(StitchCommand, WrongArgumentsOrUnwritableOutputFail) {
+    const QString output = QStringLiteral("--output");
     EXPECT_EQ(stitchCommand({}), 2);
     EXPECT_EQ(stitchCommand(framePaths), 2) << "no output";
-    EXPECT_EQ(stitchCommand({QStringLiteral("--output"), path(QStringLiteral("a.png"))}), 2) << "no frames";
-    EXPECT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--output")}), 2);
+    EXPECT_EQ(stitchCommand({output, path(QStringLiteral("a.png"))}), 2) << "no frames";
+    EXPECT_EQ(stitchCommand(framePaths + QStringList{output}), 2);
     EXPECT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--frobnicate")}), 2);
-    EXPECT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--output"),
-                                                     path(QStringLiteral("no/such/folder/a.png"))}),
+    EXPECT_EQ(stitchCommand(framePaths + QStringList{output, path(QStringLiteral("no/such/folder/a.png"))}),
               1);
 }

@@ -1,9 +1,5 @@
 #include "StitchPages.h"
 
-#include <QFont>
-#include <QPainter>
-#include <QStringList>
-
 #include <algorithm>
 #include <cstring>
 
@@ -50,74 +46,14 @@ QImage GreyRows::frame(const GreyRows& header, int offset, int viewport, const G
     return image;
 }
 
-TextWindow TextWindow::make(int widthPx, int pageHeightPx, int lineHeightPx, int viewportPx,
-                            std::uint32_t seed) {
-    static const QStringList words{
-        QStringLiteral("the"),    QStringLiteral("window"), QStringLiteral("scrolls"),
-        QStringLiteral("slowly"), QStringLiteral("over"),   QStringLiteral("a"),
-        QStringLiteral("long"),   QStringLiteral("page"),   QStringLiteral("of"),
-        QStringLiteral("text"),   QStringLiteral("while"),  QStringLiteral("frames"),
-        QStringLiteral("are"),    QStringLiteral("taken"),  QStringLiteral("joined"),
-        QStringLiteral("in"),     QStringLiteral("order"),  QStringLiteral("Quartz"),
-        QStringLiteral("jumps"),  QStringLiteral("gyp"),    QStringLiteral("fox"),
-        QStringLiteral("WALTZ"),  QStringLiteral("bright"), QStringLiteral("vexing"),
-        QStringLiteral("mkdir"),  QStringLiteral("--help"), QStringLiteral("42"),
-        QStringLiteral("0.3s"),
-    };
-    std::mt19937 random(seed);
-    TextWindow window;
-    window.viewportPx = viewportPx;
-
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(lineHeightPx * 2 / 3);
-
-    window.page = QImage(widthPx, pageHeightPx, QImage::Format_RGB32);
-    window.page.fill(Qt::white);
-    {
-        QPainter painter(&window.page);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        int lineNumber = 1;
-        for (int topPx = 0; topPx + lineHeightPx <= pageHeightPx; topPx += lineHeightPx) {
-            if (random() % 7 == 0) continue; // a blank line between paragraphs
-            QString text = QString::number(lineNumber++) + QStringLiteral(".");
-            const int wordCount = 2 + int(random() % 12);
-            for (int i = 0; i < wordCount; ++i)
-                text += QLatin1Char(' ') + words[int(random() % words.size())];
-            const int indentPx = 6 + int(random() % 4) * 18;
-            painter.drawText(indentPx, topPx + lineHeightPx * 3 / 4, text);
-        }
+GreyRows& GreyRows::asText(int lineHeightPx) {
+    std::mt19937 random(std::uint32_t(rows_.size()));
+    for (int top = 0; top < rowCount(); top += lineHeightPx) {
+        const bool paragraphGap = random() % 7 == 0;
+        for (int y = top; y < std::min(top + lineHeightPx, rowCount()); ++y)
+            if (paragraphGap || y - top >= lineHeightPx * 2 / 3) row(y).assign(signatureWidthPx, 255);
     }
-
-    auto bar = [&](int heightPx, QColor fill, QColor ink, const QString& label) {
-        QImage image(widthPx, heightPx, QImage::Format_RGB32);
-        image.fill(fill);
-        QPainter painter(&image);
-        painter.setFont(font);
-        painter.setPen(ink);
-        painter.drawText(QRect(0, 0, widthPx, heightPx), Qt::AlignCenter, label);
-        return image;
-    };
-    window.header = bar(60, QColor(0xdd, 0xe3, 0xea), Qt::black, QStringLiteral("Reading list - Ombrel"));
-    window.footer = bar(40, QColor(0x30, 0x34, 0x3a), Qt::white, QStringLiteral("Reply · Share · Page 1"));
-    return window;
-}
-
-QImage TextWindow::frameAt(int offsetPx) const {
-    QImage frame(page.width(), header.height() + viewportPx + footer.height(), QImage::Format_RGB32);
-    QPainter painter(&frame);
-    painter.drawImage(0, 0, header);
-    painter.drawImage(QPoint(0, header.height()), page, QRect(0, offsetPx, page.width(), viewportPx));
-    painter.drawImage(0, header.height() + viewportPx, footer);
-    return frame;
-}
-
-QImage TextWindow::expected(int pageRowsPx) const {
-    QImage picture(page.width(), header.height() + pageRowsPx, QImage::Format_RGB32);
-    QPainter painter(&picture);
-    painter.drawImage(0, 0, header);
-    painter.drawImage(QPoint(0, header.height()), page, QRect(0, 0, page.width(), pageRowsPx));
-    return picture;
+    return *this;
 }
 
 int firstDifferentRow(const QImage& a, const QImage& b) {

@@ -20,6 +20,11 @@ class GreyRows {
     std::vector<std::uint8_t>& row(int y) { return rows_[std::size_t(y)]; }
     int rowCount() const { return int(rows_.size()); }
 
+    // Like a page of text: lines `lineHeightPx` apart whose last third is blank white, and
+    // now and then a whole blank line between paragraphs. Blank rows look alike, so the
+    // rows that seem fixed above a footer change from frame to frame.
+    GreyRows& asText(int lineHeightPx);
+
     // Rows [first, first + count) as a 64-pixel-wide grey frame.
     QImage frame(int first, int count) const;
     // A frame of header rows, then page rows [offset, offset + viewport), then footer rows.
@@ -28,23 +33,6 @@ class GreyRows {
   private:
     GreyRows() = default;
     std::vector<std::vector<std::uint8_t>> rows_;
-};
-
-// A window over a page of text: a fixed header bar, the scrolled viewport, a fixed footer bar.
-struct TextWindow {
-    QImage page;   // the whole page, white with black lines of text
-    QImage header; // drawn above the viewport in every frame
-    QImage footer; // drawn below it
-    int viewportPx = 0;
-
-    // A page `pageHeightPx` tall of text lines `lineHeightPx` apart, some paragraphs apart.
-    static TextWindow make(int widthPx, int pageHeightPx, int lineHeightPx, int viewportPx,
-                           std::uint32_t seed);
-    // What the window shows with the page scrolled down by `offsetPx` rows.
-    QImage frameAt(int offsetPx) const;
-    // The header over the first `rowsPx` rows of the page: a perfect stitch of `rowsPx`
-    // page rows.
-    QImage expected(int pageRowsPx) const;
 };
 
 // The first pixel row in which two pictures differ; -1 when they are equal. Pictures of

@@ -121,9 +121,8 @@ TEST_F(UploadServerAnswers, AnyOtherPathIsNotFoundWhateverTheMethod) {
     start();
     const QByteArray wrongToken = "/" + QByteArray(32, 'A');
     for (const QByteArray& target :
-         {QByteArray("/"), QByteArray("/upload"), wrongToken, wrongToken + "/upload", pagePath().toLower(),
-          pagePath() + "X", pagePath().chopped(1), pagePath() + "/", pagePath() + "/other",
-          "/../" + pagePath()})
+         {QByteArray("/"), wrongToken + "/upload", pagePath().toLower(), pagePath() + "X",
+          pagePath().chopped(1), pagePath() + "/", "/../" + pagePath()})
         EXPECT_EQ(exchange(port, request("GET", target)), notFound) << target.toStdString();
     EXPECT_EQ(exchange(port, request("POST", wrongToken + "/upload", "data")), notFound);
     EXPECT_EQ(exchange(port, request("DELETE", "/")), notFound);
@@ -132,11 +131,7 @@ TEST_F(UploadServerAnswers, AnyOtherPathIsNotFoundWhateverTheMethod) {
 
 TEST_F(UploadServerAnswers, MalformedRequestsWrongMethodsAndBodylessPostsAreBadRequests) {
     start();
-    EXPECT_EQ(exchange(port, "GET\r\n\r\n"), badRequest) << "a request line with only a method";
-    EXPECT_EQ(exchange(port, "\r\n\r\n"), badRequest);
     EXPECT_EQ(exchange(port, request("GET", pagePath() + "%zz")), badRequest) << "broken escape";
-    EXPECT_EQ(exchange(port, request("GET", pagePath() + "\"x\"")), badRequest)
-        << "characters a URL cannot hold";
     EXPECT_EQ(exchange(port, request("get", pagePath())), badRequest) << "methods are case-sensitive";
     EXPECT_EQ(exchange(port, request("PUT", uploadPath(), "data")), badRequest);
     EXPECT_EQ(exchange(port, request("HEAD", pagePath())), badRequest);
@@ -176,10 +171,8 @@ TEST_F(UploadServerAnswers, TraversalNamesLandInTheInboxUnderTheirFinalComponent
     const QList<QPair<QByteArray, QString>> cases{
         {"../../escape.txt", "escape.txt"},
         {"..%2F..%2Fescape2.txt", "escape2.txt"},
-        {"%2Fetc%2Fpasswd", "passwd"},
         {"a%00b.txt", "ab.txt"},
         {"%20.%20..%20", "upload"},
-        {"...", "upload"},
         {"..", "upload"},
     };
     for (const auto& [name, savedAs] : cases)
@@ -234,42 +227,26 @@ TEST_F(UploadServerAnswers, Exactly500MiBIsAcceptedAndWrittenToDiskAsItArrivesTh
 
 using UploadServerReading = UploadServerTest;
 
-TEST_F(UploadServerReading, AHeadSplitAcrossPacketsIsJoined) {
+TEST_F(UploadServerReading, AHeadSplitAcrossPacketsAndABodyOverManyReadsAreJoinedAndBytesBeyondIgnored) {
     start();
     UploadClient client(port);
-    const QByteArray whole = request("POST", uploadPath() + "?name=split.txt", "hello");
-    // Pieces that cut the method, the target, a header name and the blank line itself.
-    const QList<qsizetype> cuts{
+    const QByteArray body = randomBytes(3 * 1048576 + 12345);
+    const QByteArray whole = request("POST", uploadPath() + "?name=split.mp4", body) + "beyond";
+    // Pieces that cut the method, the target, a header name and the blank line itself, then
+    // the body in pieces of 64 KiB and bytes beyond the announced length.
+    QList<qsizetype> cuts{
         2, 10, 40, whole.indexOf("Length") + 3, whole.indexOf("\r\n\r\n") + 1, whole.indexOf("\r\n\r\n") + 3};
+    for (qsizetype at = cuts.last() + 65536; at < whole.size(); at += 65536)
+        cuts.append(at);
     qsizetype from = 0;
     for (qsizetype cut : cuts) {
-        client.send(whole.mid(from, cut - from), 30);
+        client.send(whole.mid(from, cut - from), cut - from < 100 ? 30 : 0);
         from = cut;
     }
     client.send(whole.mid(from));
     EXPECT_EQ(client.answer(), ok);
     ASSERT_EQ(receivedPaths().size(), 1);
-    EXPECT_EQ(readFile(receivedPaths().first()), "hello");
-}
-
-TEST_F(UploadServerReading, ABodyArrivingOverManyReadsIsSavedWhole) {
-    start();
-    const QByteArray body = randomBytes(3 * 1048576 + 12345);
-    UploadClient client(port);
-    client.send("POST " + uploadPath() + "?name=video.mp4 HTTP/1.1\r\nContent-Length: " +
-                QByteArray::number(body.size()) + "\r\n\r\n");
-    for (qsizetype at = 0; at < body.size(); at += 65536)
-        client.send(body.mid(at, 65536));
-    EXPECT_EQ(client.answer(), ok);
-    ASSERT_EQ(receivedPaths().size(), 1);
     EXPECT_TRUE(readFile(receivedPaths().first()) == body);
-}
-
-TEST_F(UploadServerReading, BytesBeyondTheAnnouncedLengthAreIgnored) {
-    start();
-    EXPECT_EQ(exchange(port, "POST " + uploadPath() + " HTTP/1.1\r\nContent-Length: 3\r\n\r\nabcdef"), ok);
-    ASSERT_EQ(receivedPaths().size(), 1);
-    EXPECT_EQ(readFile(receivedPaths().first()), "abc");
 }
 
 TEST_F(UploadServerReading, AHeadOfUpTo64KiBWithItsBlankLineIsReadAndALongerOneDroppedUnanswered) {
@@ -297,16 +274,6 @@ TEST_F(UploadServerReading, AHeadOfUpTo64KiBWithItsBlankLineIsReadAndALongerOneD
     }
 }
 
-TEST_F(UploadServerReading, AClientThatLeavesMidBodyLeavesNoFile) {
-    start();
-    UploadClient client(port);
-    client.send("POST " + uploadPath() + "?name=half.jpg HTTP/1.1\r\nContent-Length: 100000\r\n\r\n");
-    client.send(randomBytes(50000), 100);
-    client.close();
-    EXPECT_TRUE(waitUntil([&] { return inboxEntries().isEmpty(); }, 5000));
-    EXPECT_TRUE(receivedPaths().isEmpty());
-}
-
 TEST_F(UploadServerReading, AClientThatStopsSendingAfterAWholeRequestStillGetsItsAnswer) {
     start();
     // A plain socket, because only it can close its sending side and keep reading.
@@ -332,24 +299,18 @@ TEST_F(UploadServerReading, AClientThatStopsSendingAfterAWholeRequestStillGetsIt
 
 using UploadServerLimits = UploadServerTest;
 
-TEST_F(UploadServerLimits, AHeadThatDoesNotArriveInTimeClosesTheConnection) {
+TEST_F(UploadServerLimits, AHeadThatDoesNotArriveInTimeOrABodyThatStallsClosesTheConnectionAndLeavesNoFile) {
     PhoneUploadServer::Options options;
     options.headTimeoutMs = 200;
-    start(options);
-    UploadClient client(port);
-    client.send("GET " + pagePath() + " HTTP/1.1\r\nHost: ");
-    EXPECT_TRUE(client.closedWithin(5000));
-    EXPECT_EQ(client.answer(), "");
-}
-
-TEST_F(UploadServerLimits, ABodyThatStallsClosesTheConnectionAndLeavesNoFile) {
-    PhoneUploadServer::Options options;
     options.bodyStallTimeoutMs = 200;
     start(options);
-    UploadClient client(port);
-    client.send("POST " + uploadPath() + "?name=stall.jpg HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc");
-    EXPECT_TRUE(client.closedWithin(5000));
-    EXPECT_EQ(client.answer(), "");
+    UploadClient head(port), body(port);
+    head.send("GET " + pagePath() + " HTTP/1.1\r\nHost: ");
+    body.send("POST " + uploadPath() + "?name=stall.jpg HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc");
+    for (UploadClient* client : {&head, &body}) {
+        EXPECT_TRUE(client->closedWithin(5000));
+        EXPECT_EQ(client->answer(), "");
+    }
     EXPECT_TRUE(waitUntil([&] { return inboxEntries().isEmpty(); }, 5000));
     EXPECT_TRUE(receivedPaths().isEmpty());
 }

@@ -56,9 +56,6 @@ TEST_F(PhoneUploadWindowTest, ShowsTheQrCodeOfThePageAddressOnceReadyAndTheAddre
     EXPECT_TRUE(exchange(port, request("GET", "/" + window.server().token().toLatin1()))
                     .startsWith("HTTP/1.1 200 OK\r\nContent-Type: text/html"))
         << "the advertised address serves the page";
-
-    if (const QByteArray out = qgetenv("OMBREL_SNAPSHOT_DIR"); !out.isEmpty())
-        window.grab().save(QString::fromLocal8Bit(out) + "/phone-upload-window.png");
 }
 
 TEST_F(PhoneUploadWindowTest, CountsReceivedFilesAndHandsEachOn) {
@@ -98,7 +95,7 @@ TEST_F(PhoneUploadWindowTest, AListenerThatCannotStartIsReported) {
     window.begin();
     ASSERT_TRUE(waitUntil([&] { return window.statusText() != "Starting…"; }, 5000));
     EXPECT_TRUE(window.statusText().startsWith("Couldn't start: ")) << window.statusText().toStdString();
-    EXPECT_GT(window.statusText().size(), QString("Couldn't start: ").size());
+    EXPECT_GT(window.statusText().size(), QString("Couldn't start: ").size()) << "and says why";
     EXPECT_FALSE(window.server().isRunning());
 }
 
@@ -122,7 +119,6 @@ TEST(PhoneUploadQrCode, IsTwelvePixelsPerModuleWithAWhiteBorderAndFinderPatterns
     EXPECT_EQ(code.width(), code.height());
     ASSERT_EQ(code.width() % 12, 0);
     const int modules = code.width() / 12 - 2 * PhoneUploadWindow::qrBorderModules;
-    EXPECT_EQ((modules - 17) % 4, 0) << "a QR symbol is 17 + 4 × version modules wide";
     // 60 bytes at level M need version 4 (33 modules); at level L version 3 would do.
     EXPECT_EQ(modules, 33);
 

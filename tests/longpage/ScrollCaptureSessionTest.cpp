@@ -11,26 +11,18 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <memory>
-#include <optional>
 
 namespace ombrel::test {
 namespace {
 
 constexpr WindowId pageWindow = 0x400001;
-constexpr int headerPx = 60;
 constexpr int viewportPx = 300;
-constexpr int footerPx = 40;
+constexpr int framePx = 60 + viewportPx + 40; // header, viewport, footer
 constexpr int scrollPx = 50;
+constexpr int tickMs = ScrollCaptureSession::frameIntervalMs;
 
 class ScrollCaptureSessionTest : public LibraryTest {
   protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        window.id = pageWindow;
-        window.pid = 777;
-        window.title = QStringLiteral("A long page");
-        window.frameGlobal = QRect(100, 100, 64, headerPx + viewportPx + footerPx);
-    }
     void TearDown() override {
         session.reset();
         LibraryTest::TearDown();
@@ -40,28 +32,37 @@ class ScrollCaptureSessionTest : public LibraryTest {
     QImage frameAt(int offsetPx) const { return page.frame(header, offsetPx, viewportPx, footer); }
     void showPageAt(int offsetPx) { platform.screens->windowContent[pageWindow] = frameAt(offsetPx); }
 
-    std::unique_ptr<ScrollCaptureSession> makeSession(const QString& appName = QStringLiteral("Pages")) {
-        auto s = std::make_unique<ScrollCaptureSession>(window, appName, [this](const QImage& picture) {
+    void makeSession(const QString& appName = QStringLiteral("Pages")) {
+        WindowInfo window;
+        window.id = pageWindow;
+        window.frameGlobal = QRect(100, 100, 64, framePx);
+        session = std::make_unique<ScrollCaptureSession>(window, appName, [this](const QImage& picture) {
             ++deliveries;
             delivered = picture;
         });
-        return s;
+    }
+    // A session whose frames wait in `waiting` until the test delivers them.
+    void makeHeldSession() {
+        makeSession();
+        session->setFrameSource(
+            [this](WindowId id, QSize sizePx, ScrollCaptureSession::FrameDelivery deliver) {
+                EXPECT_EQ(id, pageWindow);
+                EXPECT_EQ(sizePx, QSize(64, framePx)) << "frames are taken at the window's size";
+                waiting.push_back(std::move(deliver));
+            });
     }
 
     ManualScheduler clock;
-    GreyRows page{2000, 11};
-    GreyRows header{headerPx, 12};
-    GreyRows footer{footerPx, 13};
-    WindowInfo window;
+    GreyRows page{2000, 11}, header{60, 12}, footer{40, 13};
     std::unique_ptr<ScrollCaptureSession> session;
+    std::vector<ScrollCaptureSession::FrameDelivery> waiting;
     int deliveries = 0;
     QImage delivered;
 };
 
 TEST_F(ScrollCaptureSessionTest, PromptNamesTheApplicationSitsInTheCornerAndLeavesTheFocusAlone) {
-    session = makeSession(QStringLiteral("Firefox"));
+    makeSession(QStringLiteral("Firefox"));
     EXPECT_TRUE(session->detail().contains(QStringLiteral("Scroll Firefox ")));
-    showPageAt(0);
     session->begin();
     ASSERT_TRUE(session->isVisible());
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
@@ -72,39 +73,38 @@ TEST_F(ScrollCaptureSessionTest, PromptNamesTheApplicationSitsInTheCornerAndLeav
         << "the prompt must not take the focus from the page being scrolled";
 }
 
-TEST_F(ScrollCaptureSessionTest, TakesAFrameAtOnceAndThenEveryThreeTenthsOfASecond) {
-    showPageAt(0);
-    session = makeSession();
+TEST_F(ScrollCaptureSessionTest, TakesAFrameAtOnceAndThenEveryTickAndAFailedGrabIsTriedAgain) {
+    makeSession(); // the window has no contents to read yet: grabs fail
     session->begin();
     EXPECT_EQ(platform.screens->grabs, 1);
-    EXPECT_EQ(session->stitcher().height(), headerPx + viewportPx + footerPx);
-    clock.advance(ScrollCaptureSession::frameIntervalMs - 1);
+    EXPECT_FALSE(session->isBusy()) << "a failed grab clears the frame in flight";
+    showPageAt(0);
+    clock.advance(tickMs - 1);
     EXPECT_EQ(platform.screens->grabs, 1);
-    clock.advance(1 + 3 * ScrollCaptureSession::frameIntervalMs);
-    EXPECT_EQ(platform.screens->grabs, 5);
+    clock.advance(1);
+    EXPECT_EQ(session->stitcher().height(), framePx);
+    platform.screens->windowContent.remove(pageWindow);
+    clock.advance(tickMs);
+    showPageAt(scrollPx);
+    clock.advance(tickMs);
+    EXPECT_EQ(platform.screens->grabs, 4);
     EXPECT_EQ(deliveries, 0);
+    session->finish();
+    EXPECT_EQ(delivered.height(), framePx - 40 + scrollPx);
 }
 
 TEST_F(ScrollCaptureSessionTest, AtMostOneFrameIsInFlightAndASlowFrameOnlyLowersTheRate) {
-    std::vector<ScrollCaptureSession::FrameDelivery> waiting;
-    session = makeSession();
-    session->setFrameSource([&](WindowId id, QSize sizePx, ScrollCaptureSession::FrameDelivery deliver) {
-        EXPECT_EQ(id, pageWindow);
-        EXPECT_EQ(sizePx, QSize(64, headerPx + viewportPx + footerPx))
-            << "frames are taken at the window's size";
-        waiting.push_back(std::move(deliver));
-    });
+    makeHeldSession();
     session->begin();
     ASSERT_EQ(waiting.size(), 1u);
-    clock.advance(5 * ScrollCaptureSession::frameIntervalMs);
+    clock.advance(5 * tickMs);
     EXPECT_EQ(waiting.size(), 1u) << "ticks while a frame is in flight take no other frame";
-
     waiting.back()(Outcome<QImage>::ok(frameAt(0)));
     EXPECT_FALSE(session->isBusy());
-    clock.advance(ScrollCaptureSession::frameIntervalMs);
+    clock.advance(tickMs);
     ASSERT_EQ(waiting.size(), 2u) << "the next tick after the frame arrived takes the next one";
     waiting.back()(Outcome<QImage>::ok(frameAt(scrollPx)));
-    EXPECT_EQ(session->stitcher().height(), headerPx + viewportPx + scrollPx);
+    EXPECT_EQ(session->stitcher().height(), framePx - 40 + scrollPx);
 }
 
 TEST_F(ScrollCaptureSessionTest, DoneDeliversTheStitchedPictureOnceCancelNothingAndBothStopTheFrames) {
@@ -113,12 +113,12 @@ TEST_F(ScrollCaptureSessionTest, DoneDeliversTheStitchedPictureOnceCancelNothing
         deliveries = 0;
         platform.screens->grabs = 0;
         showPageAt(0);
-        session = makeSession();
+        makeSession();
         QSignalSpy ended(session.get(), &ScrollCaptureSession::ended);
         session->begin();
         for (int i = 1; i <= 6; ++i) {
             showPageAt(i * scrollPx);
-            clock.advance(ScrollCaptureSession::frameIntervalMs);
+            clock.advance(tickMs);
         }
         (done ? session->primaryButton() : session->secondaryButton())->click();
         ASSERT_EQ(deliveries, done ? 1 : 0);
@@ -130,7 +130,7 @@ TEST_F(ScrollCaptureSessionTest, DoneDeliversTheStitchedPictureOnceCancelNothing
         EXPECT_EQ(ended.count(), 1);
 
         showPageAt(7 * scrollPx);
-        clock.advance(10 * ScrollCaptureSession::frameIntervalMs);
+        clock.advance(10 * tickMs);
         EXPECT_EQ(platform.screens->grabs, 7) << "no frame is taken after the end";
         session->primaryButton()->click();
         session->dismiss();
@@ -139,53 +139,20 @@ TEST_F(ScrollCaptureSessionTest, DoneDeliversTheStitchedPictureOnceCancelNothing
     }
 }
 
-TEST_F(ScrollCaptureSessionTest, AFailedGrabAddsNothingAndTheNextTickTriesAgain) {
-    session = makeSession(); // the window has no contents to read yet: grabs fail
-    session->begin();
-    EXPECT_EQ(platform.screens->grabs, 1);
-    EXPECT_FALSE(session->isBusy()) << "a failed grab clears the frame in flight";
-    showPageAt(0);
-    clock.advance(ScrollCaptureSession::frameIntervalMs);
-    EXPECT_EQ(session->stitcher().height(), headerPx + viewportPx + footerPx);
-    platform.screens->windowContent.remove(pageWindow);
-    clock.advance(ScrollCaptureSession::frameIntervalMs);
-    showPageAt(scrollPx);
-    clock.advance(ScrollCaptureSession::frameIntervalMs);
-    EXPECT_EQ(platform.screens->grabs, 4);
-    session->finish();
-    EXPECT_EQ(delivered.height(), headerPx + viewportPx + scrollPx);
-
-    platform.screens->windowContent.remove(pageWindow); // Done before any frame: no picture
-    session = makeSession();
+TEST_F(ScrollCaptureSessionTest, DoneBeforeAnyFrameDeliversNoPictureAndLateFramesAreIgnored) {
+    makeHeldSession();
     session->begin();
     session->finish();
-    ASSERT_EQ(deliveries, 2);
-    EXPECT_TRUE(delivered.isNull());
-}
-
-TEST_F(ScrollCaptureSessionTest, AFrameArrivingAfterTheEndOrTheSessionIsIgnored) {
-    std::vector<ScrollCaptureSession::FrameDelivery> waiting;
-    session = makeSession();
-    session->setFrameSource([&](WindowId, QSize, ScrollCaptureSession::FrameDelivery deliver) {
-        waiting.push_back(std::move(deliver));
-    });
-    showPageAt(0);
-    session->begin();
-    ASSERT_EQ(waiting.size(), 1u);
-    session->finish();
-    EXPECT_EQ(deliveries, 1);
+    ASSERT_EQ(deliveries, 1);
     EXPECT_TRUE(delivered.isNull());
     waiting.back()(Outcome<QImage>::ok(frameAt(0)));
     EXPECT_EQ(session->stitcher().height(), 0) << "a frame of an ended capture is not stitched";
 
-    session = makeSession();
-    session->setFrameSource([&](WindowId, QSize, ScrollCaptureSession::FrameDelivery deliver) {
-        waiting.push_back(std::move(deliver));
-    });
+    makeHeldSession();
     session->begin();
     session.reset();
     waiting.back()(Outcome<QImage>::ok(frameAt(0))); // must not touch the destroyed capture
-    clock.advance(3 * ScrollCaptureSession::frameIntervalMs);
+    clock.advance(3 * tickMs);
     EXPECT_EQ(waiting.size(), 2u);
 }
 

@@ -18,7 +18,7 @@ class StitchCommand : public ::testing::Test {
         ASSERT_TRUE(dir.isValid());
         for (int offset : {0, 90, 200}) {
             frames.append(page.frame(header, offset, 240, footer));
-            framePaths.append(path(QStringLiteral("frame-%1.png").arg(offset)));
+            framePaths.append(path(QString("frame-%1.png").arg(offset)));
             ASSERT_TRUE(frames.last().save(framePaths.last()));
         }
     }
@@ -39,8 +39,8 @@ class StitchCommand : public ::testing::Test {
 } // namespace
 
 TEST_F(StitchCommand, WritesTheSamePictureAsTheStitcherAndNothingElse) {
-    const QString out = path(QStringLiteral("long.png"));
-    ASSERT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--output"), out}), 0);
+    const QString out = path("long.png");
+    ASSERT_EQ(stitchCommand(framePaths + QStringList{"--output", out}), 0);
 
     ScrollStitcher stitcher;
     for (const QImage& frame : frames)
@@ -51,37 +51,34 @@ TEST_F(StitchCommand, WritesTheSamePictureAsTheStitcherAndNothingElse) {
         << "no temporary file is left beside it";
 
     // The output's extension picks the format.
-    const QString jpeg = path(QStringLiteral("long.jpg"));
-    ASSERT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--output=") + jpeg}), 0);
+    const QString jpeg = path("long.jpg");
+    ASSERT_EQ(stitchCommand(framePaths + QStringList{"--output=" + jpeg}), 0);
     QFile file(jpeg);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.read(3) == QByteArray("\xff\xd8\xff"));
 }
 
-TEST_F(StitchCommand, MissingOrUnreadableFrameFailsAndKeepsWhatWasAtTheOutput) {
-    const QString out = path(QStringLiteral("long.png"));
-    write(QStringLiteral("garbage.png"), "not a picture at all");
-    const QString garbage = path(QStringLiteral("garbage.png"));
-    EXPECT_EQ(
-        stitchCommand({framePaths[0], path(QStringLiteral("missing.png")), QStringLiteral("--output"), out}),
-        1);
-    EXPECT_EQ(stitchCommand({framePaths[0], garbage, QStringLiteral("--output"), out}), 1);
+TEST_F(StitchCommand, WrongArgumentsUnreadableFramesOrAnUnwritableOutputFailAndWriteNothing) {
+    const QString out = path("long.png"), garbage = path("garbage.png"), o = "--output";
+    write("garbage.png", "not a picture at all");
+    const QList<std::pair<QStringList, int>> rows{
+        {{}, 2},
+        {framePaths, 2}, // no output
+        {{o, out}, 2},   // no frames
+        {framePaths + QStringList{o}, 2},
+        {framePaths + QStringList{"--frobnicate", o, out}, 2},
+        {{framePaths[0], path("missing.png"), o, out}, 1},
+        {{framePaths[0], garbage, o, out}, 1},
+        {framePaths + QStringList{o, path("no/such/folder/a.png")}, 1},
+    };
+    for (const auto& [args, code] : rows)
+        EXPECT_EQ(stitchCommand(args), code) << args.join(' ').toStdString();
     EXPECT_FALSE(QFile::exists(out));
 
-    write(QStringLiteral("long.png"), "old");
-    EXPECT_EQ(stitchCommand({garbage, QStringLiteral("--output"), out}), 1);
+    // An old picture at the output stays as it was when stitching fails.
+    write("long.png", "old");
+    EXPECT_EQ(stitchCommand({garbage, o, out}), 1);
     QFile old(out);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("old"));
-}
-
-TEST_F(StitchCommand, WrongArgumentsOrUnwritableOutputFail) {
-    const QString output = QStringLiteral("--output");
-    EXPECT_EQ(stitchCommand({}), 2);
-    EXPECT_EQ(stitchCommand(framePaths), 2) << "no output";
-    EXPECT_EQ(stitchCommand({output, path(QStringLiteral("a.png"))}), 2) << "no frames";
-    EXPECT_EQ(stitchCommand(framePaths + QStringList{output}), 2);
-    EXPECT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--frobnicate")}), 2);
-    EXPECT_EQ(stitchCommand(framePaths + QStringList{output, path(QStringLiteral("no/such/folder/a.png"))}),
-              1);
 }

@@ -20,29 +20,21 @@ GreyRows::GreyRows(int rowCount, std::uint32_t seed, int maxValue) {
     }
 }
 
-GreyRows GreyRows::fromRows(std::vector<std::vector<std::uint8_t>> rows) {
-    GreyRows made;
-    made.rows_ = std::move(rows);
-    return made;
-}
-
 QImage GreyRows::frame(int first, int count) const {
-    QImage image(signatureWidthPx, count, QImage::Format_Grayscale8);
-    for (int y = 0; y < count; ++y)
-        std::memcpy(image.scanLine(y), row(first + y).data(), signatureWidthPx);
-    return image;
+    return frame(GreyRows(0, 0), first, count, GreyRows(0, 0));
 }
 
 QImage GreyRows::frame(const GreyRows& header, int offset, int viewport, const GreyRows& footer) const {
     QImage image(signatureWidthPx, header.rowCount() + viewport + footer.rowCount(),
                  QImage::Format_Grayscale8);
     int y = 0;
-    for (int i = 0; i < header.rowCount(); ++i)
-        std::memcpy(image.scanLine(y++), header.row(i).data(), signatureWidthPx);
-    for (int i = 0; i < viewport; ++i)
-        std::memcpy(image.scanLine(y++), row(offset + i).data(), signatureWidthPx);
-    for (int i = 0; i < footer.rowCount(); ++i)
-        std::memcpy(image.scanLine(y++), footer.row(i).data(), signatureWidthPx);
+    auto copy = [&](const GreyRows& from, int first, int count) {
+        for (int i = first; i < first + count; ++i)
+            std::memcpy(image.scanLine(y++), from.row(i).data(), signatureWidthPx);
+    };
+    copy(header, 0, header.rowCount());
+    copy(*this, offset, viewport);
+    copy(footer, 0, footer.rowCount());
     return image;
 }
 

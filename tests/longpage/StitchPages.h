@@ -15,7 +15,6 @@ class GreyRows {
   public:
     GreyRows(int rowCount, std::uint32_t seed, int maxValue = 255);
 
-    static GreyRows fromRows(std::vector<std::vector<std::uint8_t>> rows);
     const std::vector<std::uint8_t>& row(int y) const { return rows_[std::size_t(y)]; }
     std::vector<std::uint8_t>& row(int y) { return rows_[std::size_t(y)]; }
     int rowCount() const { return int(rows_.size()); }
@@ -31,7 +30,6 @@ class GreyRows {
     QImage frame(const GreyRows& header, int offset, int viewport, const GreyRows& footer) const;
 
   private:
-    GreyRows() = default;
     std::vector<std::vector<std::uint8_t>> rows_;
 };
 

@@ -27,16 +27,14 @@ using ombrel::test::waitUntil;
 
 namespace {
 
-const QByteArray ok =
-    "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-const QByteArray badRequest = "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain\r\nContent-Length: 11\r\n"
-                              "Connection: close\r\n\r\nBad request";
-const QByteArray notFound = "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: "
-                            "9\r\nConnection: close\r\n\r\nNot found";
-const QByteArray tooLarge = "HTTP/1.1 413 Too Large\r\nContent-Type: text/plain\r\nContent-Length: "
-                            "9\r\nConnection: close\r\n\r\nToo large";
-const QByteArray couldNotSave = "HTTP/1.1 500 Error\r\nContent-Type: text/plain\r\nContent-Length: 14\r\n"
-                                "Connection: close\r\n\r\nCould not save";
+// An answer as the server must send it, byte for byte.
+QByteArray answer(const QByteArray& status, const QByteArray& body, const QByteArray& type = "text/plain") {
+    return "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
+           "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+const QByteArray ok = answer("200 OK", "ok");
+const QByteArray notFound = answer("404 Not Found", "Not found");
+const QByteArray badRequest = answer("400 Bad Request", "Bad request");
 
 QByteArray randomBytes(qsizetype size) {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -105,85 +103,65 @@ class UploadServerTest : public ::testing::Test {
 
 using UploadServerAnswers = UploadServerTest;
 
-TEST_F(UploadServerAnswers, ThePageIsServedAtTheTokenAndAtItsUploadAddress) {
+TEST_F(UploadServerAnswers, ThePageIsServedAtTheTokenAnyOtherPathIsNotFoundAndMalformedRequestsAreBad) {
     start();
-    const QByteArray page = PhoneUploadServer::page().toUtf8();
-    const QByteArray expected =
-        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-        QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page;
-    EXPECT_EQ(exchange(port, request("GET", pagePath())), expected);
-    EXPECT_EQ(exchange(port, request("GET", uploadPath())), expected);
-    EXPECT_EQ(exchange(port, request("GET", pagePath() + "?from=qr")), expected)
-        << "a query does not change the path";
-}
-
-TEST_F(UploadServerAnswers, AnyOtherPathIsNotFoundWhateverTheMethod) {
-    start();
+    const QByteArray page = answer("200 OK", PhoneUploadServer::page().toUtf8(), "text/html; charset=utf-8");
     const QByteArray wrongToken = "/" + QByteArray(32, 'A');
-    for (const QByteArray& target :
-         {QByteArray("/"), wrongToken + "/upload", pagePath().toLower(), pagePath() + "X",
-          pagePath().chopped(1), pagePath() + "/", "/../" + pagePath()})
-        EXPECT_EQ(exchange(port, request("GET", target)), notFound) << target.toStdString();
-    EXPECT_EQ(exchange(port, request("POST", wrongToken + "/upload", "data")), notFound);
-    EXPECT_EQ(exchange(port, request("DELETE", "/")), notFound);
-    EXPECT_TRUE(inboxEntries().isEmpty());
-}
-
-TEST_F(UploadServerAnswers, MalformedRequestsWrongMethodsAndBodylessPostsAreBadRequests) {
-    start();
-    EXPECT_EQ(exchange(port, request("GET", pagePath() + "%zz")), badRequest) << "broken escape";
-    EXPECT_EQ(exchange(port, request("get", pagePath())), badRequest) << "methods are case-sensitive";
-    EXPECT_EQ(exchange(port, request("PUT", uploadPath(), "data")), badRequest);
-    EXPECT_EQ(exchange(port, request("HEAD", pagePath())), badRequest);
-    EXPECT_EQ(exchange(port, request("POST", uploadPath())), badRequest) << "empty body";
-    EXPECT_EQ(exchange(port, uploadPath().prepend("POST ") + " HTTP/1.1\r\n\r\n"), badRequest) << "no length";
-    EXPECT_EQ(exchange(port, request("POST", pagePath(), "data")), badRequest) << "not to /upload";
+    const QList<std::pair<QByteArray, QByteArray>> exchanges{
+        {request("GET", pagePath()), page},
+        {request("GET", uploadPath()), page},
+        {request("GET", pagePath() + "?from=qr"), page}, // a query does not change the path
+        {request("GET", "/"), notFound},
+        {request("GET", pagePath().toLower()), notFound},
+        {request("GET", pagePath() + "X"), notFound},
+        {request("GET", pagePath().chopped(1)), notFound},
+        {request("GET", pagePath() + "/"), notFound},
+        {request("GET", "/../" + pagePath()), notFound},
+        {request("POST", wrongToken + "/upload", "data"), notFound},
+        {request("DELETE", "/"), notFound},
+        {request("GET", pagePath() + "%zz"), badRequest}, // a broken escape
+        {request("get", pagePath()), badRequest},         // methods are case-sensitive
+        {request("PUT", uploadPath(), "data"), badRequest},
+        {request("HEAD", pagePath()), badRequest},
+        {request("POST", uploadPath()), badRequest},                // an empty body
+        {"POST " + uploadPath() + " HTTP/1.1\r\n\r\n", badRequest}, // no length
+        {request("POST", pagePath(), "data"), badRequest},          // not to /upload
+    };
+    for (const auto& [sent, expected] : exchanges)
+        EXPECT_EQ(exchange(port, sent), expected) << sent.toStdString();
     EXPECT_TRUE(inboxEntries().isEmpty());
     EXPECT_TRUE(receivedPaths().isEmpty());
 }
 
-TEST_F(UploadServerAnswers, AnUploadIsSavedAnnouncedAndAnsweredOk) {
+TEST_F(UploadServerAnswers, AnUploadIsSavedPrivatelyInTheInboxUnderItsFinalNameAnnouncedAndAnsweredOk) {
     start();
-    EXPECT_EQ(exchange(port, request("POST", uploadPath() + "?name=IMG_0042.jpg", "picture bytes")), ok);
-    EXPECT_EQ(exchange(port, request("POST", uploadPath(), "no name")), ok);
-
-    const QStringList paths = receivedPaths();
-    ASSERT_EQ(paths.size(), 2);
-    EXPECT_TRUE(QRegularExpression("/[0-9A-F]{8}-IMG_0042\\.jpg$").match(paths[0]).hasMatch())
-        << paths[0].toStdString();
-    EXPECT_TRUE(QRegularExpression("/[0-9A-F]{8}-upload$").match(paths[1]).hasMatch())
-        << paths[1].toStdString();
-    EXPECT_EQ(QFileInfo(paths[0]).absolutePath(), QFileInfo(server->inbox()).absoluteFilePath());
-    EXPECT_EQ(readFile(paths[0]), "picture bytes");
-    EXPECT_EQ(readFile(paths[1]), "no name");
-    EXPECT_EQ(inboxEntries().size(), 2) << "no temporary file stays behind";
-    // Photos from the phone are the user's alone: a 0700 inbox and 0600 files.
-    EXPECT_EQ(QFileInfo(server->inbox()).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                            QFileDevice::ExeOwner | QFileDevice::ReadUser |
-                                                            QFileDevice::WriteUser | QFileDevice::ExeUser);
-    for (const QString& path : paths)
-        EXPECT_EQ(QFileInfo(path).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                     QFileDevice::ReadUser | QFileDevice::WriteUser);
-}
-
-TEST_F(UploadServerAnswers, TraversalNamesLandInTheInboxUnderTheirFinalComponent) {
-    start();
-    const QList<QPair<QByteArray, QString>> cases{
-        {"../../escape.txt", "escape.txt"},
-        {"..%2F..%2Fescape2.txt", "escape2.txt"},
-        {"a%00b.txt", "ab.txt"},
-        {"%20.%20..%20", "upload"},
-        {"..", "upload"},
+    const QList<std::pair<QByteArray, QString>> cases{
+        {"?name=IMG_0042.jpg", "IMG_0042.jpg"},
+        {"", "upload"},
+        {"?name=../../escape.txt", "escape.txt"},
+        {"?name=..%2F..%2Fescape2.txt", "escape2.txt"},
+        {"?name=a%00b.txt", "ab.txt"},
+        {"?name=%20.%20..%20", "upload"},
     };
-    for (const auto& [name, savedAs] : cases)
-        EXPECT_EQ(exchange(port, request("POST", uploadPath() + "?name=" + name, "x")), ok)
-            << name.toStdString();
+    for (const auto& [query, savedAs] : cases)
+        EXPECT_EQ(exchange(port, request("POST", uploadPath() + query, "bytes of " + query)), ok)
+            << query.toStdString();
     const QStringList paths = receivedPaths();
     ASSERT_EQ(paths.size(), cases.size());
     for (qsizetype i = 0; i < cases.size(); ++i) {
         EXPECT_EQ(QFileInfo(paths[i]).absolutePath(), QFileInfo(server->inbox()).absoluteFilePath());
+        EXPECT_TRUE(
+            QRegularExpression("^[0-9A-F]{8}-$").match(QFileInfo(paths[i]).fileName().left(9)).hasMatch());
         EXPECT_EQ(QFileInfo(paths[i]).fileName().mid(9), cases[i].second) << cases[i].first.toStdString();
+        EXPECT_EQ(readFile(paths[i]), "bytes of " + cases[i].first);
+        // Photos from the phone are the user's alone: 0600 files in a 0700 inbox.
+        EXPECT_EQ(QFileInfo(paths[i]).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ReadUser | QFileDevice::WriteUser);
     }
+    EXPECT_EQ(QFileInfo(server->inbox()).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                            QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                                                            QFileDevice::WriteUser | QFileDevice::ExeUser);
+    EXPECT_EQ(inboxEntries().size(), cases.size()) << "no temporary file stays behind";
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("escape.txt")));
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(dir.path()).absolutePath() + "/escape.txt"));
 }
@@ -196,7 +174,7 @@ TEST_F(UploadServerAnswers, AFailedSaveAnswers500AfterTheWholeBody) {
     occupant.close();
     start(options);
     EXPECT_EQ(exchange(port, request("POST", uploadPath() + "?name=a.png", randomBytes(200000))),
-              couldNotSave);
+              answer("500 Error", "Could not save"));
     EXPECT_TRUE(receivedPaths().isEmpty());
 }
 
@@ -204,7 +182,7 @@ TEST_F(UploadServerAnswers, AnnouncingMoreThan500MiBIsRefusedFromTheHeadAlone) {
     start();
     UploadClient client(port);
     client.send("POST " + uploadPath() + "?name=big.mov HTTP/1.1\r\nContent-Length: 524288001\r\n\r\n");
-    EXPECT_EQ(client.answer(), tooLarge);
+    EXPECT_EQ(client.answer(), answer("413 Too Large", "Too large"));
     EXPECT_TRUE(inboxEntries().isEmpty());
 }
 

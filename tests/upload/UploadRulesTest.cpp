@@ -65,26 +65,36 @@ TEST(UploadLocalAddress, AdvertisesTheFirstWiredOrWirelessInterfaceByName) {
     EXPECT_EQ(PhoneUploadServer::chooseAddress({}), std::nullopt);
 }
 
-TEST(UploadRoutes, ARequestLineNeedsAMethodAndAWellFormedTarget) {
+TEST(UploadRoutes, ARequestNeedsAMethodAWellFormedTargetAndAnUploadABodyAndTakesTheFirstDecodedName) {
     const QByteArray token = "0123456789ABCDEF0123456789ABCDEF";
-    EXPECT_EQ(decide("GET", token, 0).action, Action::BadRequest);
-    EXPECT_EQ(decide("GET\r\nHost: x", token, 0).action, Action::BadRequest);
-    EXPECT_EQ(decide("", token, 0).action, Action::BadRequest);
-    EXPECT_EQ(decide("GET   /" + token + "   HTTP/1.1", token, 0).action, Action::Page) << "repeated spaces";
-    EXPECT_EQ(decide("GET /" + token + "%zz HTTP/1.1", token, 0).action, Action::BadRequest);
-    EXPECT_EQ(decide("GET /" + token + "<x> HTTP/1.1", token, 0).action, Action::BadRequest);
-    EXPECT_EQ(decide("GET /" + token + "%4 HTTP/1.1", token, 0).action, Action::BadRequest);
-    EXPECT_EQ(decide("GET /" + token + "\"x\" HTTP/1.1", token, 0).action, Action::BadRequest);
-}
-
-TEST(UploadRoutes, TheUploadNameIsTheFirstDecodedNameItem) {
-    const QByteArray token = "0123456789ABCDEF0123456789ABCDEF";
-    const QByteArray upload = "POST /" + token + "/upload";
-    EXPECT_EQ(decide(upload + "?name=a%20b.jpg&name=c.jpg HTTP/1.1", token, 4).clientName, "a b.jpg");
-    EXPECT_EQ(decide(upload + "?x=1&name=..%2F..%2Fsecret HTTP/1.1", token, 4).clientName, "../../secret");
-    EXPECT_EQ(decide(upload + " HTTP/1.1", token, 4).clientName, "upload");
-    EXPECT_EQ(decide(upload + "?name=x HTTP/1.1", token, 4).action, Action::Upload);
-    EXPECT_EQ(decide(upload + "?name=x HTTP/1.1", token, 0).action, Action::BadRequest) << "empty body";
+    const QByteArray page = "GET /" + token, upload = "POST /" + token + "/upload";
+    struct Row {
+        QByteArray head;
+        qint64 bodyBytes;
+        Action action;
+        QString name = {};
+    };
+    const QList<Row> rows{
+        {"GET", 0, Action::BadRequest},
+        {"GET\r\nHost: x", 0, Action::BadRequest},
+        {"", 0, Action::BadRequest},
+        {"GET   /" + token + "   HTTP/1.1", 0, Action::Page}, // repeated spaces
+        {page + "%zz HTTP/1.1", 0, Action::BadRequest},
+        {page + "%4 HTTP/1.1", 0, Action::BadRequest},
+        {page + "<x> HTTP/1.1", 0, Action::BadRequest},
+        {page + "\"x\" HTTP/1.1", 0, Action::BadRequest},
+        {upload + "?name=a%20b.jpg&name=c.jpg HTTP/1.1", 4, Action::Upload, "a b.jpg"},
+        {upload + "?x=1&name=..%2F..%2Fsecret HTTP/1.1", 4, Action::Upload, "../../secret"},
+        {upload + " HTTP/1.1", 4, Action::Upload, "upload"},
+        {upload + "?name=x HTTP/1.1", 0, Action::BadRequest}, // an empty body
+    };
+    for (const Row& row : rows) {
+        const Decision decision = decide(row.head, token, row.bodyBytes);
+        EXPECT_EQ(decision.action, row.action) << row.head.toStdString();
+        if (row.action == Action::Upload) {
+            EXPECT_EQ(decision.clientName, row.name) << row.head.toStdString();
+        }
+    }
 }
 
 TEST(UploadRoutes, TokensCompareEqualOnlyWhenEveryByteMatches) {

@@ -104,8 +104,13 @@ TEST_F(ChatSenderTarget, TheCursorSpotFollowsWhatTheFocusReadingAnswers) {
     EXPECT_FALSE(chatWithCursor()) << "a target that has quit is missing";
 }
 
+// The chat is the target and the editor in front, unless a test says otherwise.
 class ChatSenderSend : public SendingTest {
   protected:
+    void SetUp() override {
+        SendingTest::SetUp();
+        targetChatFromEditor();
+    }
     void targetChatFromEditor() {
         ChatSender::remember(chat);
         platform.windows->front = editor;
@@ -116,9 +121,7 @@ class ChatSenderSend : public SendingTest {
 };
 
 TEST_F(ChatSenderSend, ThreeFilesArePasted1200MsApartAndReturnFollows1800MsAfterTheLast) {
-    const QStringList files{picture(QStringLiteral("a.png"), 10), picture(QStringLiteral("b.png"), 20),
-                            picture(QStringLiteral("c.png"), 30)};
-    targetChatFromEditor();
+    const QStringList files{picture("a.png", 10), picture("b.png", 20), picture("c.png", 30)};
     ASSERT_TRUE(ChatSender::send(files));
     EXPECT_EQ(platform.pasteboard->png(), bytesOf(files[0]))
         << "the first file waits on the clipboard at once";
@@ -129,10 +132,7 @@ TEST_F(ChatSenderSend, ThreeFilesArePasted1200MsApartAndReturnFollows1800MsAfter
     EXPECT_EQ(platform.keys->presses[0].command, true);
     EXPECT_EQ(platform.keys->presses[3].command, false);
     // Front at once, 400 ms to settle, one reading of the caret, then the clear way.
-    EXPECT_EQ(pressTimesMs[0], 400);
-    EXPECT_EQ(pressTimesMs[1] - pressTimesMs[0], 1200);
-    EXPECT_EQ(pressTimesMs[2] - pressTimesMs[1], 1200);
-    EXPECT_EQ(pressTimesMs[3] - pressTimesMs[2], 1800);
+    EXPECT_EQ(pressTimesMs, (QList<qint64>{400, 400 + 1200, 400 + 2 * 1200, 400 + 2 * 1200 + 1800}));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(clipboardAtPress[i], bytesOf(files[i])) << "each paste has its own file on the clipboard";
 }
@@ -140,7 +140,6 @@ TEST_F(ChatSenderSend, ThreeFilesArePasted1200MsApartAndReturnFollows1800MsAfter
 TEST_F(ChatSenderSend, WithPasteWithoutEnterTheFilesArePastedButReturnIsNotPressed) {
     ChatSender::setPressesEnter(false);
     EXPECT_TRUE(Defaults::get(Keys::pasteWithoutEnter));
-    targetChatFromEditor();
     ASSERT_TRUE(sendOne());
     clock.advance(10'000);
     EXPECT_EQ(keys(), QList<SyntheticKey>{SyntheticKey::V});
@@ -152,8 +151,8 @@ TEST_F(ChatSenderSend, PastingAndReturnStopWhenTheTargetLosesTheFront) {
     for (const int count : {2, 1}) {
         SCOPED_TRACE(count);
         platform.keys->presses.clear();
-        QStringList files{picture(QStringLiteral("a.png"), 10)};
-        if (count == 2) files.append(picture(QStringLiteral("b.png"), 20));
+        QStringList files{picture("a.png", 10)};
+        if (count == 2) files.append(picture("b.png", 20));
         targetChatFromEditor();
         ASSERT_TRUE(ChatSender::send(files));
         clock.advance(400);
@@ -167,7 +166,6 @@ TEST_F(ChatSenderSend, PastingAndReturnStopWhenTheTargetLosesTheFront) {
 TEST_F(ChatSenderSend, ATargetThatLosesTheFrontJustBeforeTheFirstPasteIsBroughtBackNotLeftSilent) {
     const AppInfo other{31, QStringLiteral("org.gnome.TextEditor"), QStringLiteral("Text Editor"), true};
     addWindow(other, 14);
-    targetChatFromEditor();
     ASSERT_TRUE(sendOne());
     clock.advance(200);
     platform.windows->front = other; // the front moves while the caret is read
@@ -195,7 +193,6 @@ TEST_F(ChatSenderSend, ATargetThatLosesTheFrontJustBeforeTheFirstPasteIsBroughtB
 }
 
 TEST_F(ChatSenderSend, APasswordPromptInFrontIsWaitedForUpTo30SecondsWithoutReactivating) {
-    targetChatFromEditor();
     platform.windows->ignoreActivation = true;
     platform.windows->front = prompt;
     ASSERT_TRUE(sendOne());
@@ -212,7 +209,6 @@ TEST_F(ChatSenderSend, APasswordPromptInFrontIsWaitedForUpTo30SecondsWithoutReac
 }
 
 TEST_F(ChatSenderSend, ATargetThatNeverComesForwardIsRaised30TimesThenTheCursorPromptAsks) {
-    targetChatFromEditor();
     platform.windows->ignoreActivation = true;
     ASSERT_TRUE(sendOne());
     clock.advance(2'900);
@@ -225,7 +221,6 @@ TEST_F(ChatSenderSend, ATargetThatNeverComesForwardIsRaised30TimesThenTheCursorP
 }
 
 TEST_F(ChatSenderSend, AChatWhoseWindowWasClosedGetsTheCursorPromptAtOnce) {
-    targetChatFromEditor();
     // The chat's program lingers without a window; a pop-up is in front.
     platform.windows->windowList.clear();
     addWindow(prompt, 9, WindowKind::Dialog);
@@ -239,7 +234,6 @@ TEST_F(ChatSenderSend, AChatWhoseWindowWasClosedGetsTheCursorPromptAtOnce) {
 }
 
 TEST_F(ChatSenderSend, ACaretElsewhereIsReadFourTimesThenTheCursorPromptAsks) {
-    targetChatFromEditor();
     platform.accessibility->focus[chat.pid] = button();
     ASSERT_TRUE(sendOne());
     clock.advance(400 + 3 * 200 - 1);
@@ -252,7 +246,6 @@ TEST_F(ChatSenderSend, ACaretElsewhereIsReadFourTimesThenTheCursorPromptAsks) {
 }
 
 TEST_F(ChatSenderSend, ACaretFoundOnTheSecondReadingOrAnUnanswerableQuestionStillDelivers) {
-    targetChatFromEditor();
     platform.accessibility->nextReadings = {button()};
     ASSERT_TRUE(sendOne());
     clock.advance(10'000);
@@ -268,6 +261,7 @@ TEST_F(ChatSenderSend, ACaretFoundOnTheSecondReadingOrAnUnanswerableQuestionStil
 }
 
 TEST_F(ChatSenderSend, WithoutATargetTheCursorPromptAsksAndItsSendPastesIntoTheFrontApplication) {
+    ChatSender::reset(); // no target
     EXPECT_FALSE(ChatSender::send({})) << "nothing to send";
     platform.windows->front = editor;
     platform.accessibility->focus[editor.pid] = button();
@@ -283,7 +277,6 @@ TEST_F(ChatSenderSend, WithoutATargetTheCursorPromptAsksAndItsSendPastesIntoTheF
 }
 
 TEST_F(ChatSenderSend, ATerminatedTargetCountsAsMissing) {
-    targetChatFromEditor();
     platform.windows->quit.insert(chat.pid);
     ASSERT_TRUE(sendOne());
     EXPECT_NE(CursorPrompt::current(), nullptr);
@@ -291,9 +284,8 @@ TEST_F(ChatSenderSend, ATerminatedTargetCountsAsMissing) {
 }
 
 TEST_F(ChatSenderSend, WithoutThePermissionTheExplanationShowsAndGrantingItSendsTheSameFiles) {
-    targetChatFromEditor();
     platform.access->accessibility = false;
-    const QString file = picture(QStringLiteral("a.png"), 10);
+    const QString file = picture("a.png", 10);
     EXPECT_FALSE(ChatSender::send({file}));
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts[0].message.endsWith(QStringLiteral("It's also on the clipboard and in Recent.")));
@@ -314,6 +306,7 @@ TEST_F(ChatSenderSend, WithoutThePermissionTheExplanationShowsAndGrantingItSends
 }
 
 TEST_F(ChatSenderSend, ThePermissionWaitEndsSilentlyAfter300Ticks) {
+    ChatSender::reset(); // no target
     platform.access->accessibility = false;
     alertAnswer = 0;
     ChatSender::explainAccessibility({});

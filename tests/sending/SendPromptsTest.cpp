@@ -114,23 +114,19 @@ TEST_F(CursorPromptTest, ThePromptGoesAwayOnCancelOrAfterThreeMinutesAndANewAskR
     clock.advance(10'000); // the timers of deleted prompts must not fire
 }
 
-TEST(GlassPromptTest, NotNowDismissesAndButtonsCallTheirActions) {
+TEST(GlassPromptTest, NotNowDismissesWithoutCallingEitherAction) {
     GlassPrompt prompt(QStringLiteral("Later"), 420);
-    int primary = 0, secondary = 0;
-    prompt.onPrimary = [&] { ++primary; };
-    prompt.onSecondary = [&] { ++secondary; };
+    int calls = 0;
+    prompt.onPrimary = prompt.onSecondary = [&] { ++calls; };
     prompt.say(QStringLiteral("Update ready"), QStringLiteral("Restart to use it."),
                QStringLiteral("Restart"));
     prompt.offerNotNow();
     prompt.open();
     EXPECT_EQ(prompt.width(), 420);
-    prompt.primaryButton()->click();
-    prompt.secondaryButton()->click();
-    EXPECT_EQ(primary, 1);
-    EXPECT_EQ(secondary, 1);
     ASSERT_NE(prompt.notNowButton(), nullptr);
     prompt.notNowButton()->click();
     EXPECT_FALSE(prompt.isVisible());
+    EXPECT_EQ(calls, 0);
 }
 
 class SendChoiceTest : public ::testing::Test {

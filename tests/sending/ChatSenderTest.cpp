@@ -288,7 +288,7 @@ TEST_F(ChatSenderSend, WithoutThePermissionTheExplanationShowsAndGrantingItSends
     const QString file = picture("a.png", 10);
     EXPECT_FALSE(ChatSender::send({file}));
     ASSERT_EQ(alerts.size(), 1);
-    EXPECT_TRUE(alerts[0].message.endsWith(QStringLiteral("It's also on the clipboard and in Recent.")));
+    EXPECT_TRUE(alerts[0].endsWith(QStringLiteral("It's also on the clipboard and in Recent.")));
     EXPECT_EQ(platform.pasteboard->png(), bytesOf(file)) << "the user can still paste by hand";
     EXPECT_EQ(platform.accessibility->trustRequests, 0) << "Not Now";
 
@@ -310,7 +310,7 @@ TEST_F(ChatSenderSend, ThePermissionWaitEndsSilentlyAfter300Ticks) {
     platform.access->accessibility = false;
     alertAnswer = 0;
     ChatSender::explainAccessibility({});
-    EXPECT_TRUE(alerts[0].message.endsWith(QStringLiteral("click the send icon on your picture.")));
+    EXPECT_TRUE(alerts[0].endsWith(QStringLiteral("click the send icon on your picture.")));
     EXPECT_EQ(clock.pending(), 0) << "no files: nothing to wait for";
 
     EXPECT_FALSE(sendOne());

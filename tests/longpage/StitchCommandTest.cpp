@@ -16,75 +16,69 @@ class StitchCommand : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        window = TextWindow::make(400, 900, 20, 240, 77);
         for (int offset : {0, 90, 200}) {
-            const QString path = dir.filePath(QStringLiteral("frame-%1.png").arg(offset));
-            ASSERT_TRUE(window.frameAt(offset).save(path));
-            framePaths.append(path);
+            frames.append(page.frame(header, offset, 240, footer));
+            framePaths.append(path(QString("frame-%1.png").arg(offset)));
+            ASSERT_TRUE(frames.last().save(framePaths.last()));
         }
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
 
     QTemporaryDir dir;
-    TextWindow window;
+    GreyRows page{900, 77}, header{60, 78}, footer{40, 79};
+    QList<QImage> frames;
     QStringList framePaths;
 };
 
 } // namespace
 
 TEST_F(StitchCommand, WritesTheSamePictureAsTheStitcherAndNothingElse) {
-    const QString out = path(QStringLiteral("long.png"));
-    ASSERT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--output"), out}), 0);
+    const QString out = path("long.png");
+    ASSERT_EQ(stitchCommand(framePaths + QStringList{"--output", out}), 0);
 
     ScrollStitcher stitcher;
-    for (int offset : {0, 90, 200})
-        stitcher.add(window.frameAt(offset));
-    const QImage written(out);
-    ASSERT_EQ(written.size(), stitcher.finished().size());
-    EXPECT_EQ(firstDifferentRow(written, stitcher.finished()), -1);
+    for (const QImage& frame : frames)
+        stitcher.add(frame);
+    ASSERT_EQ(stitcher.height(), 60 + 440);
+    EXPECT_EQ(firstDifferentRow(QImage(out), stitcher.finished()), -1);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), framePaths.size() + 1)
         << "no temporary file is left beside it";
 
     // The output's extension picks the format.
-    const QString jpeg = path(QStringLiteral("long.jpg"));
-    ASSERT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--output=") + jpeg}), 0);
+    const QString jpeg = path("long.jpg");
+    ASSERT_EQ(stitchCommand(framePaths + QStringList{"--output=" + jpeg}), 0);
     QFile file(jpeg);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.read(3) == QByteArray("\xff\xd8\xff"));
 }
 
-TEST_F(StitchCommand, MissingOrUnreadableFrameFailsAndWritesNothing) {
-    const QString out = path(QStringLiteral("long.png"));
-    const QString garbage = path(QStringLiteral("garbage.png"));
-    QFile file(garbage);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("not a picture at all");
-    file.close();
-
-    EXPECT_EQ(
-        stitchCommand({framePaths[0], path(QStringLiteral("missing.png")), QStringLiteral("--output"), out}),
-        1);
-    EXPECT_EQ(stitchCommand({framePaths[0], garbage, QStringLiteral("--output"), out}), 1);
+TEST_F(StitchCommand, WrongArgumentsUnreadableFramesOrAnUnwritableOutputFailAndWriteNothing) {
+    const QString out = path("long.png"), garbage = path("garbage.png"), o = "--output";
+    write("garbage.png", "not a picture at all");
+    const QList<std::pair<QStringList, int>> rows{
+        {{}, 2},
+        {framePaths, 2}, // no output
+        {{o, out}, 2},   // no frames
+        {framePaths + QStringList{o}, 2},
+        {framePaths + QStringList{"--frobnicate", o, out}, 2},
+        {{framePaths[0], path("missing.png"), o, out}, 1},
+        {{framePaths[0], garbage, o, out}, 1},
+        {framePaths + QStringList{o, path("no/such/folder/a.png")}, 1},
+    };
+    for (const auto& [args, code] : rows)
+        EXPECT_EQ(stitchCommand(args), code) << args.join(' ').toStdString();
     EXPECT_FALSE(QFile::exists(out));
 
     // An old picture at the output stays as it was when stitching fails.
+    write("long.png", "old");
+    EXPECT_EQ(stitchCommand({garbage, o, out}), 1);
     QFile old(out);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("old");
-    old.close();
-    EXPECT_EQ(stitchCommand({garbage, QStringLiteral("--output"), out}), 1);
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("old"));
-}
-
-TEST_F(StitchCommand, WrongArgumentsOrUnwritableOutputFail) {
-    EXPECT_EQ(stitchCommand({}), 2);
-    EXPECT_EQ(stitchCommand(framePaths), 2) << "no output";
-    EXPECT_EQ(stitchCommand({QStringLiteral("--output"), path(QStringLiteral("a.png"))}), 2) << "no frames";
-    EXPECT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--output")}), 2);
-    EXPECT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--frobnicate")}), 2);
-    EXPECT_EQ(stitchCommand(framePaths + QStringList{QStringLiteral("--output"),
-                                                     path(QStringLiteral("no/such/folder/a.png"))}),
-              1);
 }

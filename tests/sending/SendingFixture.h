@@ -14,17 +14,12 @@
 
 namespace ombrel::test {
 
-struct Alert {
-    QString title;
-    QString message;
-};
-
 class SendingTest : public LibraryTest {
   protected:
-    static inline QList<Alert> alerts;
+    static inline QStringList alerts;  // the message of each alert
     static inline int alertAnswer = 1; // "Not Now"
-    static int recordAlert(const QString& title, const QString& message, const QStringList&) {
-        alerts.append({title, message});
+    static int recordAlert(const QString&, const QString& message, const QStringList&) {
+        alerts.append(message);
         return alertAnswer;
     }
 

@@ -56,26 +56,14 @@ class ShareMenuTest : public ShareTest {
 };
 
 TEST_F(ShareMenuTest, TheStepsDocumentIsOfferedWhenAnyFileIsAPicture) {
-    const QStringList pictures{"Share all 2",
-                               "Mail",
-                               "Bluetooth",
-                               "More…",
-                               "-",
-                               "Steps Document (PDF)",
-                               "(Save a copy)",
-                               "Dropbox",
-                               "Get Google Drive…",
-                               "Get Microsoft OneDrive…",
-                               "Choose a Folder…"};
-    QStringList expected = pictures;
-    expected[0] = "(Share all 2)";
-    EXPECT_EQ(items(*menu({shot, second}, {drive})), expected) << "no AirDrop or Messages on Linux";
-
+    const QStringList two = items(*menu({shot, second}, {drive}));
+    EXPECT_EQ(two.first(), "(Share all 2)") << "a heading that counts the files";
+    EXPECT_TRUE(two.contains("Steps Document (PDF)"));
+    EXPECT_FALSE(two.contains("AirDrop") || two.contains("Messages")) << "not on Linux";
     const QStringList onlyRecording = items(*menu({movie}, {drive}));
     EXPECT_EQ(onlyRecording.first(), "(Share this)");
     EXPECT_TRUE(onlyRecording.contains("(Steps Document (PDF))"));
     EXPECT_TRUE(onlyRecording.contains("Mail") && onlyRecording.contains("Dropbox"));
-
     EXPECT_TRUE(items(*menu({movie, shot}, {drive})).contains("Steps Document (PDF)")) << "a mix";
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs `ombrel-capture serve-phone --bind 127.0.0.1` and talks to it with real curl:
-# the page, an upload, a wrong token, a large upload (measuring the server's peak
+# the page, an upload, a large upload (measuring the server's peak
 # memory), and a clean stop on SIGTERM. Never leaves a process behind.
 set -euo pipefail
 
@@ -40,7 +40,6 @@ program_pid=$(pgrep -P "$server_pid")
 # The page.
 fetch -o "$work/page.html" -w '%{http_code} %{content_type}' "$url" >"$work/page.status" || fail "page request failed"
 [[ "$(cat "$work/page.status")" == "200 text/html; charset=utf-8" ]] || fail "page: $(cat "$work/page.status")"
-grep -q "Send to your computer" "$work/page.html" || fail "the page lacks its heading"
 
 # An upload, with a name that tries to leave the inbox.
 head -c 200000 /dev/urandom >"$work/photo.jpg"
@@ -51,11 +50,6 @@ for _ in $(seq 50); do (($(wc -l <"$work/out") >= 2)) && break; sleep 0.1; done
 saved=$(sed -n 2p "$work/out")
 [[ "$saved" == "$work/inbox/"????????"-photo.jpg" ]] || fail "saved as '$saved'"
 cmp -s "$saved" "$work/photo.jpg" || fail "the saved file differs from the one sent"
-
-# A wrong token.
-code=$(fetch -o /dev/null -w '%{http_code}' "${url%/*}/00000000000000000000000000000000") ||
-    fail "wrong-token request failed"
-[[ "$code" == "404" ]] || fail "wrong token answered $code"
 
 # A 200 MB upload streamed from a pipe: the server's memory must not grow with it. The
 # body goes as plain bytes after its Content-Length: curl would otherwise send a pipe in

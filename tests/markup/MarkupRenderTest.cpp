@@ -298,8 +298,8 @@ TEST_F(NotePlacement, ANoteGoesRightOfItsBoxElseLeftElseBelowAndATieKeepsTheEarl
     } rows[] = {
         {"free", {note(R)}, R, sticky, 'r'},
         {"on the right it would cover its own box", {note(atEdge)}, atEdge, sticky, 'l'},
-        {"boxes to the right and the left",
-         {note(R), note(QRectF(1230, 700, 700, 260), ""), note(QRectF(300, 700, 680, 260), "")},
+        {"boxes right and left, free below and above: below comes first",
+         {note(R), note(QRectF(1230, 800, 700, 100), ""), note(QRectF(300, 800, 680, 100), "")},
          R,
          glass,
          'b'},

@@ -63,12 +63,17 @@ TEST_F(ReaderTest, ConvertsFramesToPicturePixelsAndNamesByKind) {
     label->texts.insert(NodeText::Value, "  Shown text \n");
     auto button = window->add("push button", QRectF(150, 200, 80, 30));
     button->texts.insert(NodeText::Description, "Send");
+    // A combo box one can type in is a field; one that only offers choices is a button.
+    window->add("combo box", QRectF(400, 100, 200, 30), "To")->editable = true;
+    window->add("combo box", QRectF(400, 200, 200, 30), "Size");
     // Pictures at twice the screen's pixels (a scaled capture).
     const QList<ScreenElement> found = read({1600, 1200});
-    ASSERT_EQ(found.size(), 3);
+    ASSERT_EQ(found.size(), 5);
     EXPECT_EQ(found[0], (ScreenElement{Kind::Field, "Email", QRectF(100, 100, 400, 60)}));
     EXPECT_EQ(found[1], (ScreenElement{Kind::Text, "Shown text", QRectF(100, 180, 200, 40)}));
     EXPECT_EQ(found[2], (ScreenElement{Kind::Button, "Send", QRectF(100, 300, 160, 60)}));
+    EXPECT_EQ(found[3], (ScreenElement{Kind::Field, "To", QRectF(600, 100, 400, 60)}));
+    EXPECT_EQ(found[4], (ScreenElement{Kind::Button, "Size", QRectF(600, 300, 400, 60)}));
 }
 
 TEST_F(ReaderTest, LeavesOutTinyHugeUntitledTextAndLowSections) {

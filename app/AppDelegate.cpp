@@ -524,6 +524,7 @@ void AppDelegate::openEditor(const QImage& image, const QRect& areaGlobal, qint6
     auto* editor = new EditorWindowController(image, currentCaptureStyle(),
                                               screen ? ScreenSpace::toLogical(screen->globalRectPx) : QRect(),
                                               areaGlobal, sourcePid);
+    if (m_buttonPanel && m_buttonPanel->isVisible()) editor->setAnchor(m_buttonPanel->frameGeometry());
     present(editor);
 }
 

@@ -100,7 +100,7 @@ ButtonLayout ButtonPanel::layout(bool sideBySide) {
 QRect ButtonPanel::initialFrame(QSize size, QRect visibleArea) {
     const QPoint at(visibleArea.right() + 1 - margin - size.width(),
                     visibleArea.top() + visibleArea.height() * 3 / 5 - size.height() / 2);
-    return keepInside(QRect(at, size), visibleArea);
+    return ScreenSpace::keepInside(QRect(at, size), visibleArea);
 }
 
 QRect ButtonPanel::keptInside(QRect frame, const QList<QRect>& visibleAreas) {
@@ -120,15 +120,11 @@ QRect ButtonPanel::keptInside(QRect frame, const QList<QRect>& visibleAreas) {
         }
     }
     if (home.isNull()) home = visibleAreas.first();
-    return keepInside(frame, home);
+    return ScreenSpace::keepInside(frame, home);
 }
 
 QRect ButtonPanel::besideButton(QRect buttonGlobal, QSize size, QRect visibleArea) {
-    const int roomLeft = buttonGlobal.left() - visibleArea.left();
-    const int roomRight = visibleArea.right() - buttonGlobal.right();
-    const int x = roomLeft >= roomRight ? buttonGlobal.left() - stripGap - size.width()
-                                        : buttonGlobal.right() + 1 + stripGap;
-    return keepInside(QRect(QPoint(x, buttonGlobal.center().y() - size.height() / 2), size), visibleArea);
+    return ScreenSpace::beside(size, buttonGlobal, visibleArea, stripGap);
 }
 
 ButtonPanel::ButtonPanel()

@@ -1,4 +1,5 @@
 #include "CapturePicker.h"
+#include "platform/ScreenSpace.h"
 
 #include "library/RecentModel.h"
 #include "ui/Glass.h"
@@ -152,11 +153,7 @@ QList<CaptureRow*> CapturePicker::rows() const {
 }
 
 QRect CapturePicker::placement(QSize size, QRect beside, QRect visibleArea) {
-    const int roomLeft = beside.left() - visibleArea.left();
-    const int roomRight = visibleArea.right() - beside.right();
-    const int x = roomLeft >= roomRight ? beside.left() - gap - size.width() : beside.right() + 1 + gap;
-    const int y = beside.center().y() - size.height() / 2;
-    return keepInside(QRect(QPoint(x, y), size), visibleArea);
+    return ScreenSpace::beside(size, beside, visibleArea, gap);
 }
 
 void CapturePicker::show(const QList<CaptureChoice>& choices, QRect besideGlobal, QRect visibleArea) {

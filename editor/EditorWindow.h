@@ -56,10 +56,15 @@ class EditorWindowController : public QWidget {
     };
     static const QList<SizePreset>& sizePresets();
     static inline const char* sizeKey = "miniPanelSizeV2";
+    static constexpr int anchorGap = 12; // between a mini panel and the floating buttons
 
     EditorWindowController(const QImage& image, CaptureStyle style, QRect screenGlobal, QRect areaGlobal = {},
                            qint64 sourcePid = 0, QWidget* parent = nullptr);
     ~EditorWindowController() override;
+
+    // The floating buttons' frame (global, logical pixels) or empty when they are hidden: a
+    // mini panel opens beside it and the minimised thumbnail waits beside it.
+    void setAnchor(QRect anchorGlobal) { m_anchor = anchorGlobal; }
 
     // Shows the window in front and remembers which application was in front before.
     void present();
@@ -230,6 +235,7 @@ class EditorWindowController : public QWidget {
     int m_current = 0;
     CaptureStyle m_style;
     QRect m_screenGlobal;
+    QRect m_anchor;
     bool m_handsBack = false;
     bool m_readingCursor = false; // a reading of the chat's caret is under way off the GUI thread
     bool m_waitingForNextScreen = false;

@@ -6,6 +6,7 @@
 #include "markup/MarkupRender.h"
 #include "platform/Defaults.h"
 #include "platform/Platform.h"
+#include "platform/ScreenSpace.h"
 #include "ui/Glass.h"
 
 #include <QGuiApplication>
@@ -122,10 +123,13 @@ void EditorWindowController::minimise() {
     }
     m_cursorTimer.stop();
     hide();
-    m_thumb = std::make_unique<MinimizedThumb>(pictures, workArea(), [this](int page) {
-        // Leave the click's own handler before the thumbnail goes away.
-        QTimer::singleShot(0, this, [this, page] { restoreFromThumbnail(page); });
-    });
+    m_thumb = std::make_unique<MinimizedThumb>(
+        pictures, workArea(),
+        [this](int page) {
+            // Leave the click's own handler before the thumbnail goes away.
+            QTimer::singleShot(0, this, [this, page] { restoreFromThumbnail(page); });
+        },
+        m_anchor);
     m_thumb->show();
 }
 
@@ -168,8 +172,11 @@ void EditorWindowController::placeOnScreen() {
     if (parts.size() == 2 && parts[0].trimmed().toInt() > 200 && parts[1].trimmed().toInt() > 150)
         size = QSize(parts[0].trimmed().toInt(), parts[1].trimmed().toInt()).boundedTo(work.size());
     m_sizingItself = true;
-    // Centred on the work area of its screen.
-    setGeometry(QRect(work.center() - QPoint(size.width() / 2, size.height() / 2), size));
+    // Beside the floating buttons when they are on this screen, else centred on it.
+    if (work.intersects(m_anchor))
+        setGeometry(ScreenSpace::beside(size, m_anchor, work, anchorGap));
+    else
+        setGeometry(QRect(work.center() - QPoint(size.width() / 2, size.height() / 2), size));
     m_sizingItself = false;
 }
 

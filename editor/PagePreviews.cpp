@@ -1,4 +1,5 @@
 #include "editor/PagePreviews.h"
+#include "platform/ScreenSpace.h"
 
 #include "ui/Glass.h"
 
@@ -131,8 +132,10 @@ void MinimizedThumbView::mouseReleaseEvent(QMouseEvent* event) {
 
 // ---------- MinimizedThumb ----------
 
-MinimizedThumb::MinimizedThumb(QList<QImage> pictures, QRect workArea, std::function<void(int)> onOpen)
-    : m_view(new MinimizedThumbView(std::move(pictures), this)), m_workArea(workArea) {
+MinimizedThumb::MinimizedThumb(QList<QImage> pictures, QRect workArea, std::function<void(int)> onOpen,
+                               QRect anchor)
+    : m_view(new MinimizedThumbView(std::move(pictures), this)), m_workArea(workArea),
+      m_anchor(m_workArea.intersects(anchor) ? anchor : QRect()) {
     setObjectName(QStringLiteral("minimizedThumb"));
     setWindowTitle(QStringLiteral("Ombrel Capture: minimised"));
     makeFloatingOverlay(this, false);
@@ -146,12 +149,24 @@ MinimizedThumb::MinimizedThumb(QList<QImage> pictures, QRect workArea, std::func
 }
 
 void MinimizedThumb::place(QSize size) {
-    // Grows to the left and upwards from the bottom-right corner, so the picture the
-    // pointer is on stays under it when the stack fans out.
+    // Grows away from its fixed corner (upwards, and away from the buttons), so the picture
+    // the pointer is on stays under it when the stack fans out.
     constexpr int inset = 20;
-    const QPoint bottomRight = m_workArea.isEmpty() ? QPoint(size.width() + inset, size.height() + inset)
-                                                    : m_workArea.bottomRight() - QPoint(inset, inset);
-    setGeometry(QRect(bottomRight - QPoint(size.width() - 1, size.height() - 1), size));
+    QRect frame(QPoint(0, 0), size);
+    if (!m_anchor.isEmpty()) {
+        const bool leftOfButtons =
+            m_anchor.left() - m_workArea.left() >= m_workArea.right() - m_anchor.right();
+        if (leftOfButtons)
+            frame.moveBottomRight(QPoint(m_anchor.left() - inset, m_anchor.bottom()));
+        else
+            frame.moveBottomLeft(QPoint(m_anchor.right() + inset, m_anchor.bottom()));
+        frame = ScreenSpace::keepInside(frame, m_workArea);
+    } else if (m_workArea.isEmpty()) {
+        frame.moveTopLeft(QPoint(inset, inset));
+    } else {
+        frame.moveBottomRight(m_workArea.bottomRight() - QPoint(inset, inset));
+    }
+    setGeometry(frame);
     roundCornersWithoutCompositor(this, cornerRadius);
 }
 

@@ -55,7 +55,10 @@ class MinimizedThumbView : public QWidget {
 class MinimizedThumb : public QWidget {
     Q_OBJECT
   public:
-    MinimizedThumb(QList<QImage> pictures, QRect workArea, std::function<void(int page)> onOpen);
+    // Beside `anchor` (the floating buttons) when given, else in the work area's bottom
+    // right corner.
+    MinimizedThumb(QList<QImage> pictures, QRect workArea, std::function<void(int page)> onOpen,
+                   QRect anchor = {});
 
     MinimizedThumbView* view() const { return m_view; }
 
@@ -64,6 +67,7 @@ class MinimizedThumb : public QWidget {
 
     MinimizedThumbView* m_view;
     QRect m_workArea;
+    QRect m_anchor;
 };
 
 // A larger picture of a page, shown above its chip while the pointer rests there.

@@ -1,4 +1,5 @@
 #include "RecentModel.h"
+#include "platform/ScreenSpace.h"
 
 #include "CaptureStore.h"
 #include "platform/Defaults.h"
@@ -137,17 +138,6 @@ QList<CleanUpChoice> cleanUpChoices(const QDateTime& now) {
     };
 }
 
-QRect keepInside(QRect frame, const QRect& area) {
-    if (area.isEmpty()) return frame;
-    frame.setWidth(std::min(frame.width(), area.width()));
-    frame.setHeight(std::min(frame.height(), area.height()));
-    if (frame.right() > area.right()) frame.moveRight(area.right());
-    if (frame.bottom() > area.bottom()) frame.moveBottom(area.bottom());
-    if (frame.left() < area.left()) frame.moveLeft(area.left());
-    if (frame.top() < area.top()) frame.moveTop(area.top());
-    return frame;
-}
-
 QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& screens,
                        const QList<QRect>& visibleAreas, const std::optional<QRect>& stored,
                        RecentAnchor kind) {
@@ -166,7 +156,8 @@ QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& scre
         return visibleAreas.value(best, screens[best]);
     };
     if (stored && !stored->isEmpty()) {
-        if (const auto area = areaOf(*stored)) return keepInside(QRect(stored->topLeft(), size), *area);
+        if (const auto area = areaOf(*stored))
+            return ScreenSpace::keepInside(QRect(stored->topLeft(), size), *area);
     }
     QRect area = visibleAreas.value(0);
     if (!anchor.isEmpty()) area = areaOf(anchor).value_or(area);
@@ -182,7 +173,7 @@ QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& scre
             frame.moveTop(anchor.bottom() + 1 + edgeMargin / 2);
         else
             frame.moveBottom(anchor.top() - 1 - edgeMargin / 2);
-        const QRect inside = keepInside(frame, area);
+        const QRect inside = ScreenSpace::keepInside(frame, area);
         // Pulled in sideways only; shortened rather than pushed back over the bar.
         QRect out(inside.left(), frame.top(), inside.width(), frame.height());
         if (out.bottom() > area.bottom()) out.setBottom(area.bottom());
@@ -196,7 +187,7 @@ QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& scre
             frame.moveLeft(anchor.right() + edgeMargin + 1);
         frame.moveBottom(anchor.bottom());
     }
-    return keepInside(frame, area);
+    return ScreenSpace::keepInside(frame, area);
 }
 
 QString rectString(const QRect& r) {

@@ -103,8 +103,6 @@ enum class RecentAnchor { Buttons, TrayItem };
 QRect placeRecentPanel(QSize size, const QRect& anchor, const QList<QRect>& screens,
                        const QList<QRect>& visibleAreas, const std::optional<QRect>& stored,
                        RecentAnchor kind = RecentAnchor::Buttons);
-// Keeps `frame` inside `area`, moving it and shrinking it only when it does not fit.
-QRect keepInside(QRect frame, const QRect& area);
 
 // The stored form of a frame, "{{x, y}, {w, h}}", and back.
 QString rectString(const QRect& r);

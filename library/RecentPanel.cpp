@@ -1,4 +1,5 @@
 #include "RecentPanel.h"
+#include "platform/ScreenSpace.h"
 #include "ui/PlatformWords.h"
 
 #include "CaptureStore.h"
@@ -789,7 +790,7 @@ void RecentPanel::sizeChosen(RecentTileSize size) {
     const RecentTileLayout& layout = RecentTiles::layout(size);
     QRect frame(geometry().topLeft(), QSize(layout.panelWidth, layout.panelHeight));
     if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-        frame = keepInside(frame, screen->availableGeometry());
+        frame = ScreenSpace::keepInside(frame, screen->availableGeometry());
     m_isPlacing = true;
     setGeometry(frame);
     m_placedAt = frame.topLeft();

@@ -44,6 +44,24 @@ QScreen* screenNearDevice(QPoint devicePx) {
 
 } // namespace
 
+QRect keepInside(QRect frame, const QRect& area) {
+    if (area.isEmpty()) return frame;
+    frame.setWidth(std::min(frame.width(), area.width()));
+    frame.setHeight(std::min(frame.height(), area.height()));
+    if (frame.right() > area.right()) frame.moveRight(area.right());
+    if (frame.bottom() > area.bottom()) frame.moveBottom(area.bottom());
+    if (frame.left() < area.left()) frame.moveLeft(area.left());
+    if (frame.top() < area.top()) frame.moveTop(area.top());
+    return frame;
+}
+
+QRect beside(QSize size, const QRect& anchor, const QRect& area, int gap) {
+    const int roomLeft = anchor.left() - area.left();
+    const int roomRight = area.right() - anchor.right();
+    const int x = roomLeft >= roomRight ? anchor.left() - gap - size.width() : anchor.right() + 1 + gap;
+    return keepInside(QRect(QPoint(x, anchor.center().y() - size.height() / 2), size), area);
+}
+
 QPoint toLogical(QPoint devicePx, QPoint origin, qreal ratio) {
     if (ratio <= 0) ratio = 1;
     return origin +

@@ -34,6 +34,13 @@ QPoint toDevice(QPoint logical);
 // How many device pixels one logical pixel of the screen at `logical` covers.
 qreal ratioAt(QPoint logical);
 
+// Keeps `frame` inside `area`, moving it and shrinking it only when it does not fit.
+QRect keepInside(QRect frame, const QRect& area);
+// A frame of `size` beside `anchor`, `gap` away from it: on the side of `area` with more
+// room, level with the anchor's centre, and pulled inside the area. Panels that belong to
+// the floating buttons (the capture picker, the editor, the recording strip) open there.
+QRect beside(QSize size, const QRect& anchor, const QRect& area, int gap);
+
 // The screen under the pointer, else the primary screen, else the first; null without any.
 // This is the "main screen": captures, new windows, prompts and toasts go there.
 QScreen* mainScreen();

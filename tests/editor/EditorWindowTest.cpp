@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QTest>
 
 using namespace ombrel;
@@ -224,6 +226,32 @@ TEST_F(EditorWindowTest, MinimisingShowsTheSetAsAThumbnailThatFansOutAndReopensO
     editor->closeEditor();
     EXPECT_EQ(editor->minimizedThumb(), nullptr);
     EXPECT_EQ(waitForSave(*editor).size(), 1);
+}
+
+TEST_F(EditorWindowTest, AMiniPanelAndItsThumbnailWaitBesideTheFloatingButtons) {
+    Defaults::store().setValue(EditorWindowController::sizeKey, "{300, 240}");
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const bool buttonsOnTheRight : {true, false}) {
+        const QRect buttons(buttonsOnTheRight ? work.right() - 80 : work.left() + 24,
+                            work.top() + work.height() / 3, 56, 132);
+        auto editor = std::make_unique<EditorWindowController>(plainPicture(), CaptureStyle::MiniPanel, work);
+        editor->setAnchor(buttons);
+        editor->present();
+        const QRect frame = editor->geometry();
+        const int gap = EditorWindowController::anchorGap;
+        if (buttonsOnTheRight)
+            EXPECT_EQ(frame.right(), buttons.left() - gap - 1) << "left of buttons at the right edge";
+        else
+            EXPECT_EQ(frame.left(), buttons.right() + 1 + gap) << "right of buttons at the left edge";
+        EXPECT_NEAR(frame.center().y(), buttons.center().y(), 1) << "level with the buttons";
+
+        editor->minimise();
+        ASSERT_NE(editor->minimizedThumb(), nullptr);
+        const QRect thumb = editor->minimizedThumb()->geometry();
+        EXPECT_EQ(thumb.bottom(), buttons.bottom()) << "the thumbnail waits beside the buttons";
+        EXPECT_TRUE(buttonsOnTheRight ? thumb.right() < buttons.left() : thumb.left() > buttons.right());
+        editor->closeEditor();
+    }
 }
 
 TEST_F(EditorWindowTest, PointingAtAPageChipShowsALargerPreviewAboveIt) {

@@ -3,7 +3,7 @@
 # the page and puts it in front, setting CHAT to its window.
 
 on_failure() {
-    [ -n "${DESKTOP_TMP:-}" ] && { tail -n 20 "$DESKTOP_TMP/app.log"; tail -n 30 "$DESKTOP_TMP/chromium.log"; }
+    [ -n "${DESKTOP_TMP:-}" ] && { tail -n 40 "$DESKTOP_TMP/app.log"; tail -n 30 "$DESKTOP_TMP/chromium.log"; }
     [ -n "$SHOTS" ] && import -window root "$SHOTS/at-failure.png"
 }
 chat_title() { local t; t=$(xdotool getwindowname "$CHAT" 2>/dev/null || true); echo "${t% - Chromium}"; }
@@ -25,6 +25,8 @@ prompt_cancel() {
     return 1
 }
 
+# Each reading of the chat's caret goes to the program's log, shown when a step fails.
+export QT_LOGGING_RULES="ombrel.sending.debug=true"
 desktop_start 1280x800
 cp "$(dirname "$0")/chat/chat.html" "$DESKTOP_TMP/chat.html"
 convert -size 64x48 xc:'#d03030' "$DESKTOP_TMP/picture.png"

@@ -114,7 +114,8 @@ TEST_F(UploadServerAnswers, ThePageIsServedAtTheTokenAnyOtherPathIsNotFoundAndMa
     const QList<std::pair<QByteArray, QByteArray>> exchanges{
         {request("GET", pagePath()), page},
         {request("GET", uploadPath()), page},
-        {request("GET", pagePath() + "?from=qr"), page}, // a query does not change the path
+        {request("GET", pagePath() + "?from=qr"), page},       // a query does not change the path
+        {"GET   " + pagePath() + "   HTTP/1.1\r\n\r\n", page}, // repeated spaces
         {request("GET", "/"), notFound},
         {request("GET", pagePath().toLower()), notFound},
         {request("GET", pagePath() + "X"), notFound},
@@ -123,6 +124,11 @@ TEST_F(UploadServerAnswers, ThePageIsServedAtTheTokenAnyOtherPathIsNotFoundAndMa
         {request("GET", "/../" + pagePath()), notFound},
         {request("POST", wrongToken + "/upload", "data"), notFound},
         {request("DELETE", "/"), notFound},
+        {"GET\r\nHost: x\r\n\r\n", badRequest}, // no target on the request line
+        {"\r\n\r\n", badRequest},
+        {request("GET", pagePath() + "%zz"), badRequest}, // broken escapes
+        {request("GET", pagePath() + "%4"), badRequest},
+        {request("GET", pagePath() + "<x>"), badRequest},
         {request("get", pagePath()), badRequest}, // methods are case-sensitive
         {request("PUT", uploadPath(), "data"), badRequest},
         {request("HEAD", pagePath()), badRequest},
@@ -141,6 +147,7 @@ TEST_F(UploadServerAnswers, AnUploadIsSavedPrivatelyInTheInboxUnderItsFinalNameA
         {"?name=IMG_0042.jpg", "IMG_0042.jpg"},
         {"", "upload"},
         {"?name=..%2F..%2Fescape.txt", "escape.txt"},
+        {"?x=1&name=a%20b.jpg&name=c.jpg", "a b.jpg"}, // the first name, decoded
     };
     for (const auto& [query, savedAs] : cases)
         EXPECT_EQ(exchange(port, request("POST", uploadPath() + query, "bytes of " + query)), ok)

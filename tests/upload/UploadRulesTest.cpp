@@ -1,15 +1,13 @@
-// The rules of the upload server that need no socket: lengths, names, addresses, routes, the page.
+// The rules of the upload server that need no socket: lengths, names, addresses, the page.
 #include "platform/PrivateFiles.h"
 #include "support/TestEnv.h"
 #include "upload/PhoneUploadServer.h"
-#include "upload/UploadProtocol.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 using namespace ombrel;
-using namespace ombrel::upload;
 
 TEST(UploadContentLength, IsTheFirstDecimalContentLengthHeaderWhateverItsCaseOrElseZero) {
     const QList<std::pair<QByteArray, qint64>> heads{
@@ -57,37 +55,6 @@ TEST(UploadLocalAddress, AdvertisesTheFirstWiredOrWirelessInterfaceByName) {
                   {A{"lo", "127.0.0.1"}, A{"docker0", "172.17.0.1"}, A{"tun0", "10.8.0.1"}}),
               std::nullopt);
     EXPECT_EQ(PhoneUploadServer::chooseAddress({}), std::nullopt);
-}
-
-TEST(UploadRoutes, ARequestNeedsAMethodAWellFormedTargetAndAnUploadABodyAndTakesTheFirstDecodedName) {
-    const QByteArray token = "0123456789ABCDEF0123456789ABCDEF";
-    const QByteArray page = "GET /" + token, upload = "POST /" + token + "/upload";
-    struct Row {
-        QByteArray head;
-        qint64 bodyBytes;
-        Action action;
-        QString name = {};
-    };
-    const QList<Row> rows{
-        {"GET", 0, Action::BadRequest},
-        {"GET\r\nHost: x", 0, Action::BadRequest},
-        {"", 0, Action::BadRequest},
-        {"GET   /" + token + "   HTTP/1.1", 0, Action::Page}, // repeated spaces
-        {page + "%zz HTTP/1.1", 0, Action::BadRequest},
-        {page + "%4 HTTP/1.1", 0, Action::BadRequest},
-        {page + "<x> HTTP/1.1", 0, Action::BadRequest},
-        {upload + "?name=a%20b.jpg&name=c.jpg HTTP/1.1", 4, Action::Upload, "a b.jpg"},
-        {upload + "?x=1&name=..%2F..%2Fsecret HTTP/1.1", 4, Action::Upload, "../../secret"},
-        {upload + " HTTP/1.1", 4, Action::Upload, "upload"},
-        {upload + "?name=x HTTP/1.1", 0, Action::BadRequest}, // an empty body
-    };
-    for (const Row& row : rows) {
-        const Decision decision = decide(row.head, token, row.bodyBytes);
-        EXPECT_EQ(decision.action, row.action) << row.head.toStdString();
-        if (row.action == Action::Upload) {
-            EXPECT_EQ(decision.clientName, row.name) << row.head.toStdString();
-        }
-    }
 }
 
 TEST(UploadServerIdentity, TokenIs32UpperCaseHexDigitsAndTheDefaultInboxIsFreshAndNotYetMade) {

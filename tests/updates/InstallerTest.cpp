@@ -125,8 +125,10 @@ TEST_F(InstallerTest, ADownloadThatFailsLeavesNoWorkingFolder) {
     const quint16 port = closed.serverPort();
     closed.close();
 
-    EXPECT_EQ(Installer::install({QStringLiteral("2.0"), QStringLiteral("https://127.0.0.1:%1/u.zip").arg(port),
-                                  QString(64, QLatin1Char('a')), {}},
+    EXPECT_EQ(Installer::install({QStringLiteral("2.0"),
+                                  QStringLiteral("https://127.0.0.1:%1/u.zip").arg(port),
+                                  QString(64, QLatin1Char('a')),
+                                  {}},
                                  target),
               Updater::couldNotDownload);
     EXPECT_EQ(leftovers(), before);

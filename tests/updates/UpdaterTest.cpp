@@ -75,8 +75,7 @@ class UpdaterCheckTest : public ::testing::Test {
         platform = installFakePlatform(dir.filePath(QStringLiteral("Trash")));
         alerts.clear();
         Permissions::setPresenter(recordAlert);
-        UpdatesConfig::use(
-            {QStringLiteral("https://ombrel.invalid"), {}, {}, QStringLiteral("com.ombrel.capture"), {}});
+        configure(QString());
         Defaults::set(Keys::updatesFeed, server.url(QStringLiteral("/updates.json")).toString());
         Updater::setBundle(QString());
     }
@@ -96,13 +95,14 @@ class UpdaterCheckTest : public ::testing::Test {
     bool waitForPrompt() {
         return QTest::qWaitFor([] { return Updater::prompt() && Updater::prompt()->isVisible(); }, 10000);
     }
+    // The program's site and identifier, with `team` (none: nothing can be installed).
+    void configure(const QString& team) {
+        UpdatesConfig::use(
+            {QStringLiteral("https://ombrel.invalid"), {}, team, QStringLiteral("com.ombrel.capture"), {}});
+    }
     // The team and a bundle to replace: "Update Now" installs.
     void allowInstalling() {
-        UpdatesConfig::use({QStringLiteral("https://ombrel.invalid"),
-                            {},
-                            QStringLiteral("7QK4M2X9TD"),
-                            QStringLiteral("com.ombrel.capture"),
-                            {}});
+        configure(QStringLiteral("7QK4M2X9TD"));
         Updater::setBundle(dir.filePath(QStringLiteral("ombrel-capture")));
     }
 

@@ -125,13 +125,11 @@ TEST_F(InstallerTest, ADownloadThatFailsLeavesNoWorkingFolder) {
     const quint16 port = closed.serverPort();
     closed.close();
 
-    const QString digest = QString(64, QLatin1Char('a'));
-    EXPECT_EQ(Installer::install(
-                  {QStringLiteral("2.0"), QStringLiteral("http://127.0.0.1/u.zip"), digest, {}}, target),
-              Updater::couldNotDownload);
-    EXPECT_EQ(Installer::install(
-                  {QStringLiteral("2.0"), QStringLiteral("https://127.0.0.1:%1/u.zip").arg(port), digest, {}},
-                  target),
+    EXPECT_EQ(Installer::install({QStringLiteral("2.0"),
+                                  QStringLiteral("https://127.0.0.1:%1/u.zip").arg(port),
+                                  QString(64, QLatin1Char('a')),
+                                  {}},
+                                 target),
               Updater::couldNotDownload);
     EXPECT_EQ(leftovers(), before);
     EXPECT_EQ(snapshot(running), bundleBefore);

@@ -39,18 +39,6 @@ class ManifestTest : public ::testing::Test {
     QString bundle;
 };
 
-TEST_F(ManifestTest, ASignedBundlePassesAndNamesItsVersion) {
-    const Outcome<Manifest> made = Signing::signBundle(bundle, path("maker.pem"), team);
-    ASSERT_TRUE(made) << made.message().toStdString();
-    const Outcome<Manifest> checked = Signing::checkBundle(bundle, path("trusted"), identifier, team);
-    ASSERT_TRUE(checked) << checked.message().toStdString();
-    EXPECT_EQ(checked.value().version, QStringLiteral("2.0"));
-    EXPECT_TRUE(checked.value().files.value(QStringLiteral("bin/ombrel-capture")).executable);
-    EXPECT_EQ(checked.value().files.value(QStringLiteral("share/doc/desktop-entry")).link,
-              QStringLiteral("../applications/com.ombrel.capture.desktop"));
-    EXPECT_EQ(Manifest::fromJson(made.value().toJson())->files, made.value().files);
-}
-
 TEST_F(ManifestTest, AnyChangeAfterSigningIsFound) {
     const QString desktop = bundle + QStringLiteral("/share/applications/com.ombrel.capture.desktop");
     const QString program = bundle + QStringLiteral("/bin/ombrel-capture");

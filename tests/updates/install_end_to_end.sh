@@ -89,16 +89,12 @@ expect_refused "an archive with ../ entries" "$(feed dotdot 9.9.9 "$https/dotdot
     "The update didn't install" \
     "Couldn't replace the app: The update holds “ombrel-capture/../../escaped.txt”, a path outside its folder."
 
-notsigned="The update isn't signed by us, so it wasn't installed."
+# A manifest the bundle does not trust; its other faults (a changed file, another
+# identifier) are found by the same check, tried in ManifestTest.
 make_update stranger.zip stranger.pem 9.9.9 com.ombrel.capture
 expect_refused "a manifest signed by an untrusted key" \
-    "$(feed stranger 9.9.9 "$https/stranger.zip" "$(sha "$site/stranger.zip")")" "$notsigned"
-make_update changed.zip maker.pem 9.9.9 com.ombrel.capture \
-    'echo "Exec=/bin/evil" >>share/applications/com.ombrel.capture.desktop'
-expect_refused "a file changed after signing" \
-    "$(feed changed 9.9.9 "$https/changed.zip" "$(sha "$site/changed.zip")")" "$notsigned"
-make_update other.zip maker.pem 9.9.9 com.example.other
-expect_refused "another identifier" "$(feed other 9.9.9 "$https/other.zip" "$(sha "$site/other.zip")")" "$notsigned"
+    "$(feed stranger 9.9.9 "$https/stranger.zip" "$(sha "$site/stranger.zip")")" \
+    "The update isn't signed by us, so it wasn't installed."
 current=${version#ombrel-capture }
 expect_refused "an older version offered" "$(feed older 0.0.1 "$https/good.zip" "$good_sha")" \
     "You're up to date" "Version $current is the latest."

@@ -52,15 +52,9 @@ class Site(http.server.SimpleHTTPRequestHandler):
         if self.path == "/api/crash":
             with open(os.path.join(ROOT, "posted.jsonl"), "ab") as out:
                 out.write(body.replace(b"\n", b" ") + b"\n")
-            self.send_response(200)
-        else:
-            self.send_response(404)
+        self.send_response(200 if self.path == "/api/crash" else 404)
         self.send_header("Content-Length", "0")
         self.end_headers()
-
-
-def serve(server):
-    server.serve_forever()
 
 
 secure = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Site)
@@ -69,5 +63,5 @@ context.load_cert_chain(CERT, KEY)
 secure.socket = context.wrap_socket(secure.socket, server_side=True)
 plain = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Site)
 print(secure.server_address[1], plain.server_address[1], flush=True)
-threading.Thread(target=serve, args=(plain,), daemon=True).start()
-serve(secure)
+threading.Thread(target=plain.serve_forever, daemon=True).start()
+secure.serve_forever()

@@ -3,7 +3,7 @@
 #   site_start            makes keys (maker.pem, stranger.pem), a test authority trusted
 #                         through SSL_CERT_FILE, and serves WORK/site over HTTPS and HTTP
 #                         ($https, $http_port); site_stop ends the server
-#   make_update NAME KEY VERSION IDENTIFIER [SHELL-AFTER-SIGNING]
+#   make_update NAME KEY VERSION IDENTIFIER
 #                         signs a copy of $bundle as the maker would and packs it into site/NAME
 #   feed NAME VERSION URL SHA256   writes site/NAME.json and prints its address
 #   sha FILE, fingerprint FOLDER   a digest; every path with kind, rights, link and content
@@ -41,15 +41,14 @@ site_stop() {
     SITE_PID=
 }
 
-make_update() { # name key version identifier [shell run in the bundle after signing]
-    local name=$1 key=$2 new_version=$3 identifier=$4 after=${5:-}
+make_update() { # name key version identifier
+    local name=$1 key=$2 new_version=$3 identifier=$4
     local stage="$WORK/stage-$name/ombrel-capture"
     rm -rf "$stage" && mkdir -p "$(dirname "$stage")"
     cp -a "$bundle" "$stage"
     printf '{"identifier": "%s", "version": "%s"}\n' "$identifier" "$new_version" \
         >"$stage/share/ombrel-capture/bundle.json"
     "$SIGN" --key "$WORK/$key" "$stage" 2>/dev/null
-    if [[ -n "$after" ]]; then (cd "$stage" && eval "$after"); fi
     "$SIGN" pack "$stage" "$WORK/site/$name" >/dev/null
 }
 

@@ -9,6 +9,8 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <sys/socket.h>
+
 namespace ombrel::test {
 
 class UploadClient {
@@ -52,6 +54,8 @@ class UploadClient {
         return !somethingArrived && isConnected();
     }
     void close() { m_socket.abort(); }
+    // Closes the sending side only, as a client does once its request is out.
+    void finishSending() { ::shutdown(int(m_socket.socketDescriptor()), SHUT_WR); }
 
   private:
     QTcpSocket m_socket;

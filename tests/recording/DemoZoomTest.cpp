@@ -85,9 +85,8 @@ TEST(DemoZoomResampling, ThePictureIsTakenAtTheCamerasFractionalPosition) {
     // A sharp vertical edge: columns 0–31 black, 32–63 at 200.
     constexpr int w = 64, h = 8;
     std::vector<uint8_t> edge(size_t(w * h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            edge[size_t(y * w + x)] = x < 32 ? 0 : 200;
+    for (size_t i = 0; i < edge.size(); ++i)
+        edge[i] = i % w < 32 ? 0 : 200;
     const DemoZoom::Plane source{edge.data(), w, w, h};
     std::vector<uint8_t> out(size_t(w * h));
     const DemoZoom::Plane to{out.data(), w, w, h};

@@ -1,6 +1,5 @@
 #include "longpage/StitchCommand.h"
 #include "StitchPages.h"
-#include "longpage/ScrollStitcher.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -17,9 +16,8 @@ class StitchCommand : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         for (int offset : {0, 90, 200}) {
-            frames.append(page.frame(header, offset, 240, footer));
             framePaths.append(path(QString("frame-%1.png").arg(offset)));
-            ASSERT_TRUE(frames.last().save(framePaths.last()));
+            ASSERT_TRUE(page.frame(header, offset, 240, footer).save(framePaths.last()));
         }
     }
 
@@ -32,21 +30,17 @@ class StitchCommand : public ::testing::Test {
 
     QTemporaryDir dir;
     GreyRows page{900, 77}, header{60, 78}, footer{40, 79};
-    QList<QImage> frames;
     QStringList framePaths;
 };
 
 } // namespace
 
-TEST_F(StitchCommand, WritesTheSamePictureAsTheStitcherAndNothingElse) {
+TEST_F(StitchCommand, WritesTheStitchedPictureAndNothingElse) {
     const QString out = path("long.png");
     ASSERT_EQ(stitchCommand(framePaths + QStringList{"--output", out}), 0);
 
-    ScrollStitcher stitcher;
-    for (const QImage& frame : frames)
-        stitcher.add(frame);
-    ASSERT_EQ(stitcher.height(), 60 + 440);
-    EXPECT_EQ(firstDifferentRow(QImage(out), stitcher.finished()), -1);
+    // The header once, the page's first 440 rows, no footer.
+    EXPECT_EQ(firstDifferentRow(QImage(out), page.frame(header, 0, 440, GreyRows(0, 0))), -1);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), framePaths.size() + 1)
         << "no temporary file is left beside it";
 

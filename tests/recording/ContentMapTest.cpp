@@ -23,7 +23,7 @@ int countCells(const ContentMap::Cells& cells) {
 
 // A usable grid: a block of content far in the bottom-right corner, away from the spots tested.
 ContentMap::Cells withFarBlock() {
-    ContentMap::Cells cells = noCells();
+    ContentMap::Cells cells{};
     fillCells(cells, 24, 44, 27, 48);
     return cells;
 }
@@ -71,7 +71,7 @@ TEST(ContentMapPointer, ClearsThinlyConnectedCellsWithinTwoCellsOfThePointerOnly
         {"not a number", {std::nan(""), 0.5}, {{0, 0}, {26, 47}}, {}},
     };
     for (const auto& row : rows) {
-        ContentMap::Cells in = noCells();
+        ContentMap::Cells in{};
         for (const auto& [r, c] : row.on)
             setCell(in, r, c);
         ContentMap::Cells expected = in;
@@ -128,7 +128,7 @@ TEST(ContentMapShare, ARectangleSmallerThanACellStillMeasuresOneCell) {
 }
 
 TEST(ContentMapSamples, TheLatestGridAtOrBeforeTheTimeAnswersAndTheFirstBeforeIt) {
-    ContentMap::Cells left = noCells(), right = noCells();
+    ContentMap::Cells left{}, right{};
     fillCells(left, 0, 0, 27, 24);
     fillCells(right, 0, 24, 27, 48);
     const ContentMap map({{5.0, right}, {0.0, left}}); // given out of order
@@ -146,7 +146,7 @@ TEST(ContentMapSamples, TheLatestGridAtOrBeforeTheTimeAnswersAndTheFirstBeforeIt
 }
 
 TEST(ContentMapSamples, AnAlmostEmptyGridAnswersNothing) {
-    ContentMap::Cells six = noCells(), seven = noCells();
+    ContentMap::Cells six{}, seven{};
     fillCells(six, 0, 0, 1, 6);   // 6 / 1296 = 0.46 % of the cells
     fillCells(seven, 0, 0, 1, 7); // 0.54 %
     const ContentMap sparse = mapOf(six), enough = mapOf(seven);
@@ -188,7 +188,7 @@ TEST(ContentMapQueries, NearestContentMeasuresOnThe16By9PictureAndPrefersTheFirs
 
 TEST(ContentMapQueries, BestCenterMovesTowardsContentWhileKeepingTheTargetInView) {
     // Content fills the right third; the aim sits in the empty middle.
-    ContentMap::Cells cells = noCells();
+    ContentMap::Cells cells{};
     fillCells(cells, 0, 32, 27, 48);
     const ContentMap map = mapOf(cells);
     const double scale = 1.8, margin = 0.5 / scale * 0.85;

@@ -64,14 +64,6 @@ inline Path still(double fromSeconds, double toSeconds, double x, double y) {
     return sampled(fromSeconds, toSeconds, [=](double) { return QPointF(x, y); });
 }
 
-inline ContentMap::Cells noCells() {
-    return {};
-}
-inline ContentMap::Cells allCells() {
-    ContentMap::Cells c;
-    c.fill(true);
-    return c;
-}
 inline void setCell(ContentMap::Cells& cells, int row, int column, bool on = true) {
     cells[row * ContentMap::columns + column] = on;
 }

@@ -243,8 +243,7 @@ TEST_F(ScreenRecorderTest, ClicksInsideTheAreaAreSampledAndTheSavedVideoIsZoomed
     ASSERT_TRUE(result.file) << result.error.toStdString();
     EXPECT_EQ(result.finishing, 1);
     ASSERT_EQ(recorder.clicks().size(), 1u);
-    EXPECT_DOUBLE_EQ(recorder.clicks()[0].x, 0.25);
-    EXPECT_DOUBLE_EQ(recorder.clicks()[0].y, 0.25);
+    EXPECT_EQ(QPointF(recorder.clicks()[0].x, recorder.clicks()[0].y), QPointF(0.25, 0.25));
     EXPECT_EQ(recorder.scrolls().size(), 1u);
     EXPECT_GE(recorder.pointer().size(), 10u) << "20 samples a second";
     EXPECT_FALSE(QFileInfo::exists(temporary()));

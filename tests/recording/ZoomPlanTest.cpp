@@ -32,15 +32,6 @@ size_t peakFrame(const ZoomPlan& plan) {
     return peak;
 }
 
-// Clicks at one spot every `everySeconds`, from `fromSeconds` to `toSeconds`.
-std::vector<ZoomPlan::Click> clicksAt(double x, double y, double fromSeconds, double toSeconds,
-                                      double everySeconds) {
-    std::vector<ZoomPlan::Click> clicks;
-    for (double t = fromSeconds; t <= toSeconds + 1e-9; t += everySeconds)
-        clicks.push_back({t, x, y});
-    return clicks;
-}
-
 } // namespace
 
 TEST(ZoomPlanPosition, InterpolatesBetweenSamplesAndHoldsAtTheEnds) {
@@ -70,16 +61,6 @@ TEST(ZoomPlanBuild, FrameCountFollowsTheDurationOrTheLastEvent) {
     EXPECT_EQ(empty.visibleRect(4, {1920, 1080}), QRectF(0, 0, 1920, 1080));
 }
 
-TEST(ZoomPlanZoom, StillPointerNeverZoomsEvenOnContent) {
-    const ContentMap full = mapOf(allCells());
-    for (const ContentMap* content : {static_cast<const ContentMap*>(nullptr), &full}) {
-        const ZoomPlan plan({}, still(0, 30, 0.3, 0.4), {}, 30.0, content);
-        ASSERT_FALSE(plan.frames().empty());
-        for (const Camera& c : plan.frames())
-            ASSERT_EQ(c, (Camera{1.0, 0.3, 0.4}));
-    }
-}
-
 TEST(ZoomPlanZoom, ComingToRestOnContentZoomsButNotOnABlankSpot) {
     // Moves from (0.2, 0.5) at 0.2 per s from the start, rests at (0.6, 0.5) from 2 s.
     Path path = sampled(0, 10, [](double t) { return QPointF(0.2 + 0.2 * std::clamp(t, 0.0, 2.0), 0.5); });
@@ -90,7 +71,7 @@ TEST(ZoomPlanZoom, ComingToRestOnContentZoomsButNotOnABlankSpot) {
     EXPECT_NEAR(timeOf(firstZoomedFrame(onContent)), 2.0 + ZoomPlan::settleTime, 0.1);
 
     // Content only in the top-left corner: the resting spot is blank, so the rest is no reason to zoom.
-    ContentMap::Cells corner = noCells();
+    ContentMap::Cells corner{};
     fillCells(corner, 0, 0, 4, 4);
     const ContentMap map = mapOf(corner);
     const ZoomPlan onBlank({}, path, {}, 10.0, &map);
@@ -146,35 +127,21 @@ TEST(ZoomPlanZoom, MovingKeepsAZoomButDoesNotStartOne) {
     };
     const ZoomPlan unzoomed({}, sampled(0, 20, circle), {}, 20.0);
     EXPECT_EQ(firstZoomedFrame(unzoomed), unzoomed.frames().size());
+    for (size_t i = 0; i < unzoomed.frames().size(); ++i) {
+        const Camera& c = unzoomed.frames()[i];
+        ASSERT_EQ(QPointF(c.x, c.y), circle(std::min(timeOf(i) + ZoomPlan::lookAhead, 20.0)))
+            << "unzoomed, the camera sits on the pointer ahead, frame " << i;
+    }
 
     const ZoomPlan clicked({{1.0, circle(1.0).x(), circle(1.0).y()}}, sampled(0, 20, circle), {}, 20.0);
     for (double t = 3.0; t <= 20.0; t += 0.5)
         ASSERT_GT(clicked.camera(t).scale, 1.79) << "still zoomed at " << t << " s, long after the click";
 }
 
-TEST(ZoomPlanCamera, SnapsToTheTargetWhileBelow105AndGlidesAbove) {
-    // A slowly drifting pointer: it counts as still and as moving, so it settles and zooms.
-    const auto at = [](double t) { return QPointF(0.1 + 0.05 * t, 0.5); };
-    const ZoomPlan plan({}, sampled(0, 12, at), {}, 12.0);
-    const auto& f = plan.frames();
-    int snapped = 0, gliding = 0;
-    for (size_t i = 0; i < f.size(); ++i) {
-        const QPointF target = at(std::min(timeOf(i) + ZoomPlan::lookAhead, 12.0));
-        if (f[i].scale < 1.05) {
-            ++snapped;
-            ASSERT_NEAR(f[i].x, target.x(), 1e-12) << "frame " << i;
-            ASSERT_NEAR(f[i].y, target.y(), 1e-12) << "frame " << i;
-        } else if (std::abs(f[i].x - target.x()) > 1e-3) {
-            ++gliding;
-        }
-    }
-    EXPECT_GT(snapped, 5);
-    EXPECT_GT(gliding, 100) << "once zoomed in, the camera lags behind the pointer";
-}
-
 TEST(ZoomPlanCamera, DeadZoneKeepsTheCameraStillUntilThePointerLeavesItOrRests) {
     const double dead = 0.55 * 0.5 / ZoomPlan::maxScale;
-    const auto clicks = clicksAt(0.5, 0.5, 1.0, 5.0, 2.0); // zoomed in at the centre until about 9 s
+    // Zoomed in at the centre until about 9 s.
+    const std::vector<ZoomPlan::Click> clicks{{1.0, 0.5, 0.5}, {3.0, 0.5, 0.5}, {5.0, 0.5, 0.5}};
 
     // Within the dead zone: to 0.62 during 6.0…6.6 s at 0.2 per s, then rest.
     const auto shortMove = [](double t) { return QPointF(0.5 + 0.2 * std::clamp(t - 6.0, 0.0, 0.6), 0.5); };
@@ -210,24 +177,6 @@ TEST(ZoomPlanCamera, QueriesBeforeBetweenAndAfterTheFrames) {
     const Camera between = plan.camera(40.5 * step);
     EXPECT_NEAR(between.scale, (f[40].scale + f[41].scale) / 2, 1e-12);
     EXPECT_NEAR(between.x, (f[40].x + f[41].x) / 2, 1e-12);
-}
-
-TEST(ZoomPlanVisibleRect, At18ShowsTheCentreClampedInsideThePictureWithYUp) {
-    // Clicks every 2 s keep the zoom long enough to settle at exactly 1.8. The rectangle's origin
-    // is its bottom-left corner: a spot at the top (y = 0.05) gives the highest rectangle.
-    const struct {
-        double x, y, left, bottom;
-    } rows[] = {{0.0, 0.5, 0, 240}, {1.0, 1.0, 1920 - 1066.67, 0}, {0.5, 0.05, 960 - 533.33, 480}};
-    for (const auto& row : rows) {
-        const ZoomPlan plan(clicksAt(row.x, row.y, 0.0, 12.0, 2.0));
-        ASSERT_NEAR(plan.camera(12).scale, 1.8, 1e-12);
-        const QRectF r = plan.visibleRect(12, {1920, 1080});
-        EXPECT_NEAR(r.width(), 1066.67, 0.01);
-        EXPECT_NEAR(r.height(), 600.0, 1e-6);
-        EXPECT_NEAR(r.x(), row.left, 0.01) << "spot " << row.x << ", " << row.y;
-        EXPECT_NEAR(r.y(), row.bottom, 0.01) << "spot " << row.x << ", " << row.y;
-        EXPECT_EQ(plan.visibleRect(-1, {1920, 1080}), QRectF(0, 0, 1920, 1080)) << "unzoomed at the start";
-    }
 }
 
 TEST(ZoomPlanRipple, LastsFiveFiftyMillisecondsAndTheLaterClickInTheListWins) {
@@ -296,7 +245,7 @@ TEST(ZoomPlanProperties, ScaleAndCameraStayInBoundsGlideAndTheVisibleRectangleSt
         if (unit(rng) < 0.5) {
             std::vector<std::pair<double, ContentMap::Cells>> grids;
             for (double t = 0; t < length; t += 1 + 3 * unit(rng)) {
-                ContentMap::Cells cells = noCells();
+                ContentMap::Cells cells{};
                 for (int block = int(4 * unit(rng)); block > 0; --block) {
                     const int r0 = int(unit(rng) * ContentMap::rows),
                               c0 = int(unit(rng) * ContentMap::columns);
@@ -314,8 +263,8 @@ TEST(ZoomPlanProperties, ScaleAndCameraStayInBoundsGlideAndTheVisibleRectangleSt
         for (size_t i = 0; i < f.size(); ++i) {
             ASSERT_TRUE(f[i].scale >= 1.0 && f[i].scale <= ZoomPlan::maxScale)
                 << "seed " << seed << " frame " << i;
-            if (!outside)
-                ASSERT_TRUE(f[i].x >= 0 && f[i].x <= 1 && f[i].y >= 0 && f[i].y <= 1) << "seed " << seed;
+            ASSERT_TRUE(outside || (f[i].x >= 0 && f[i].x <= 1 && f[i].y >= 0 && f[i].y <= 1))
+                << "seed " << seed;
             if (i == 0) continue;
             ASSERT_LE(std::abs(f[i].scale - f[i - 1].scale), maxScaleStep)
                 << "seed " << seed << " frame " << i;

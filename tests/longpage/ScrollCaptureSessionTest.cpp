@@ -145,12 +145,14 @@ TEST_F(ScrollCaptureSessionTest, DoneBeforeAnyFrameDeliversNoPictureAndLateFrame
     session->finish();
     ASSERT_EQ(deliveries, 1);
     EXPECT_TRUE(delivered.isNull());
+    ASSERT_EQ(waiting.size(), 1u) << "the first frame is asked for at once";
     waiting.back()(Outcome<QImage>::ok(frameAt(0)));
     EXPECT_EQ(session->stitcher().height(), 0) << "a frame of an ended capture is not stitched";
 
     makeHeldSession();
     session->begin();
     session.reset();
+    ASSERT_EQ(waiting.size(), 2u);
     waiting.back()(Outcome<QImage>::ok(frameAt(0))); // must not touch the destroyed capture
     clock.advance(3 * tickMs);
     EXPECT_EQ(waiting.size(), 2u);

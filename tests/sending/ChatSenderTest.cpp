@@ -116,12 +116,13 @@ class ChatSenderSend : public SendingTest {
         platform.windows->front = editor;
     }
     bool sendOne(const char* name = "a.png") {
-        return ChatSender::send({picture(QString::fromLatin1(name), 10)});
+        return ChatSender::send({picture(QString::fromLatin1(name))});
     }
 };
 
 TEST_F(ChatSenderSend, ThreeFilesArePasted1200MsApartAndReturnFollows1800MsAfterTheLast) {
-    const QStringList files{picture("a.png", 10), picture("b.png", 20), picture("c.png", 30)};
+    const QStringList files{picture("a.png", Qt::red), picture("b.png", Qt::green),
+                            picture("c.png", Qt::blue)};
     ASSERT_TRUE(ChatSender::send(files));
     EXPECT_EQ(platform.pasteboard->png(), bytesOf(files[0]))
         << "the first file waits on the clipboard at once";
@@ -151,8 +152,8 @@ TEST_F(ChatSenderSend, PastingAndReturnStopWhenTheTargetLosesTheFront) {
     for (const int count : {2, 1}) {
         SCOPED_TRACE(count);
         platform.keys->presses.clear();
-        QStringList files{picture("a.png", 10)};
-        if (count == 2) files.append(picture("b.png", 20));
+        QStringList files{picture("a.png")};
+        if (count == 2) files.append(picture("b.png"));
         targetChatFromEditor();
         ASSERT_TRUE(ChatSender::send(files));
         clock.advance(400);
@@ -285,7 +286,7 @@ TEST_F(ChatSenderSend, ATerminatedTargetCountsAsMissing) {
 
 TEST_F(ChatSenderSend, WithoutThePermissionTheExplanationShowsAndGrantingItSendsTheSameFiles) {
     platform.access->accessibility = false;
-    const QString file = picture("a.png", 10);
+    const QString file = picture("a.png");
     EXPECT_FALSE(ChatSender::send({file}));
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts[0].endsWith(QStringLiteral("It's also on the clipboard and in Recent.")));

@@ -24,8 +24,7 @@ TEST_F(CursorPromptTest, ThreeFilesShowTheFirstAndSayHowManyMore) {
     EXPECT_EQ(GlassPrompt::morePicturesLine(1), QString());
     EXPECT_EQ(GlassPrompt::morePicturesLine(2), QStringLiteral("and 1 more picture"));
     CursorPrompt* prompt =
-        askAbout({picture(QStringLiteral("a.png"), 900), picture(QStringLiteral("b.png"), 10),
-                  picture(QStringLiteral("c.png"), 10)});
+        askAbout({picture("a.png", Qt::darkCyan, {900, 900}), picture("b.png"), picture("c.png")});
     ASSERT_NE(prompt->preview(), nullptr);
     QStringList lines;
     for (QLabel* label : prompt->preview()->findChildren<QLabel*>())
@@ -41,7 +40,7 @@ TEST_F(CursorPromptTest, ThreeFilesShowTheFirstAndSayHowManyMore) {
 TEST_F(CursorPromptTest, ClickingIntoTheChatTurnsThePromptIntoSendWithinOneRefresh) {
     platform.windows->front = chat;
     platform.accessibility->focus[chat.pid] = button();
-    CursorPrompt* prompt = askAbout({picture(QStringLiteral("a.png"), 10)});
+    CursorPrompt* prompt = askAbout({picture("a.png")});
     EXPECT_TRUE(prompt->isVisible());
     EXPECT_FALSE(prompt->primaryButton()->property("highlighted").toBool());
 
@@ -64,7 +63,7 @@ TEST_F(CursorPromptTest, TheCaretIsReadOffTheGuiThreadOneReadingAtATime) {
     platform.windows->front = chat;
     platform.accessibility->focus[chat.pid] = textArea();
     platform.accessibility->holdAnswers = true; // a walk through a busy browser
-    CursorPrompt* prompt = askAbout({picture(QStringLiteral("a.png"), 10)});
+    CursorPrompt* prompt = askAbout({picture("a.png")});
     // The interface goes on while the reading waits: were it read here, the prompt would only
     // come back once the reading had ended.
     ASSERT_TRUE(QTest::qWaitFor([&] { return platform.accessibility->waiting == 1; }, 5000));
@@ -81,7 +80,7 @@ TEST_F(CursorPromptTest, TheCaretIsReadOffTheGuiThreadOneReadingAtATime) {
 
 TEST_F(CursorPromptTest, AnUnchangedStateIsNotAppliedAgain) {
     platform.windows->front = chat;
-    CursorPrompt* prompt = askAbout({picture(QStringLiteral("a.png"), 10)});
+    CursorPrompt* prompt = askAbout({picture("a.png")});
     ASSERT_EQ(prompt->heading(), QStringLiteral("I see your cursor"));
     prompt->detailLabel()->setText(QStringLiteral("marker"));
     clock.advance(2'000);
@@ -99,10 +98,10 @@ TEST_F(CursorPromptTest, ThePromptUsesTheRememberedTargetWhileThisProgramIsInFro
 }
 
 TEST_F(CursorPromptTest, ThePromptGoesAwayOnCancelOrAfterThreeMinutesAndANewAskReplacesIt) {
-    askAbout({picture(QStringLiteral("a.png"), 10)})->secondaryButton()->click();
+    askAbout({picture("a.png")})->secondaryButton()->click();
     EXPECT_EQ(CursorPrompt::current(), nullptr);
-    CursorPrompt* first = askAbout({picture(QStringLiteral("a.png"), 10)});
-    CursorPrompt* second = askAbout({picture(QStringLiteral("a.png"), 10)});
+    CursorPrompt* first = askAbout({picture("a.png")});
+    CursorPrompt* second = askAbout({picture("a.png")});
     EXPECT_FALSE(first->isVisible());
     EXPECT_EQ(CursorPrompt::current(), second);
     clock.advance(180'000);

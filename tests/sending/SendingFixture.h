@@ -2,33 +2,21 @@
 // A desktop of fake applications for the chat sender: a browser chat, another ordinary
 // application and a password prompt, with the clock in the test's hands.
 
+#include "FilesFixture.h"
 #include "ManualScheduler.h"
-#include "support/TestEnv.h"
 
 #include "sending/ChatSender.h"
 #include "sending/CursorPrompt.h"
-#include "ui/Permissions.h"
 
 #include <QCoreApplication>
-#include <QImage>
 
 namespace ombrel::test {
 
-class SendingTest : public LibraryTest {
+class SendingTest : public FilesTest {
   protected:
-    static inline QStringList alerts;  // the message of each alert
-    static inline int alertAnswer = 1; // "Not Now"
-    static int recordAlert(const QString&, const QString& message, const QStringList&) {
-        alerts.append(message);
-        return alertAnswer;
-    }
-
     void SetUp() override {
-        LibraryTest::SetUp();
+        FilesTest::SetUp();
         ChatSender::reset();
-        alerts.clear();
-        alertAnswer = 1;
-        Permissions::setPresenter(&recordAlert);
         addWindow(chat, 11);
         addWindow(editor, 12);
         addWindow(prompt, 13, WindowKind::Dialog);
@@ -42,9 +30,8 @@ class SendingTest : public LibraryTest {
     void TearDown() override {
         if (CursorPrompt* p = CursorPrompt::current()) p->dismiss();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Permissions::setPresenter(nullptr);
         ChatSender::reset();
-        LibraryTest::TearDown();
+        FilesTest::TearDown();
     }
 
     void addWindow(const AppInfo& app, WindowId id, WindowKind kind = WindowKind::Normal) {
@@ -60,19 +47,6 @@ class SendingTest : public LibraryTest {
                 {QStringLiteral("push button"), {}, {QStringLiteral("Stop")}, false}};
     }
 
-    // Writes a small PNG whose bytes tell the files apart.
-    QString picture(const QString& name, int side) {
-        QImage image(side, side, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        const QString path = dir.filePath(name);
-        image.save(path, "PNG");
-        return path;
-    }
-    static QByteArray bytesOf(const QString& path) {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
     QList<SyntheticKey> keys() const {
         QList<SyntheticKey> out;
         for (const auto& p : platform.keys->presses)

@@ -111,9 +111,8 @@ TEST_F(ShareMenuTest, ChoosingAServiceHandsItTheFiles) {
     ASSERT_NE(picker, nullptr) << "More… offers the applications that open the files";
     EXPECT_EQ(items(*picker), (QStringList{"Viewer", "Paint"}));
     item(*picker, "Paint")->trigger();
-    ASSERT_EQ(platform.sharing->openedWith.size(), 1);
-    EXPECT_EQ(platform.sharing->openedWith[0].first, "org.example.paint.desktop");
-    EXPECT_EQ(platform.sharing->openedWith[0].second, (QStringList{shot, second}));
+    EXPECT_EQ(platform.sharing->openedWith,
+              (QList<std::pair<QString, QStringList>>{{"org.example.paint.desktop", {shot, second}}}));
 }
 
 TEST_F(ShareMenuTest, SavingToADriveCopiesInTheBackgroundAndSaysHowItWent) {

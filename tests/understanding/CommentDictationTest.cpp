@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QTest>
+#include <functional>
 
 using namespace ombrel;
 using namespace ombrel::test;
@@ -130,30 +131,24 @@ TEST_F(CommentDictationTest, StartingAgainEndsTheRunningDictationFirst) {
 }
 
 TEST_F(CommentDictationTest, EveryFailedStartSaysWhyOnceAndNeverCallsOnStop) {
-    platform.recording->microphoneFails = "The device is busy.";
-    start("text");
-    EXPECT_FALSE(dictation->isListening());
-    EXPECT_EQ(problems, QStringList{"Couldn't use the microphone. Check that one is connected."});
+    // Each failure is added to those before it and is the one told: it is met first.
+    const std::pair<std::function<void()>, const char*> failures[]{
+        {[&] { platform.recording->microphoneFails = "The device is busy."; },
+         "Couldn't use the microphone. Check that one is connected."},
+        {[&] { platform.speech->unavailable = {QString()}; },
+         "Speech recognition isn't available on this computer right now."},
+        {[&] { platform.recording->answerWhenAsked = false; },
+         "Couldn't find a microphone. Check that one is connected, then try again."},
+        {[&] { platform.speech->authorized = false, platform.speech->grantWhenAsked = false; },
+         "To speak comments, allow the microphone and speech recognition for Ombrel Capture in Settings, "
+         "Privacy and Security."},
+    };
+    for (const auto& [fail, message] : failures) {
+        problems.clear();
+        fail();
+        start("text");
+        EXPECT_EQ(problems, QStringList{QString::fromUtf8(message)});
+        EXPECT_FALSE(dictation->isListening());
+    }
     EXPECT_EQ(starts + stops, 0);
-
-    problems.clear();
-    platform.speech->unavailable = {QString()};
-    start("text");
-    EXPECT_EQ(problems, QStringList{"Speech recognition isn't available on this computer right now."});
-
-    problems.clear();
-    platform.recording->answerWhenAsked = false;
-    start("text");
-    EXPECT_EQ(problems,
-              QStringList{"Couldn't find a microphone. Check that one is connected, then try again."});
-
-    problems.clear();
-    platform.speech->authorized = false;
-    platform.speech->grantWhenAsked = false;
-    start("text");
-    EXPECT_EQ(problems,
-              QStringList{"To speak comments, allow the microphone and speech recognition for Ombrel "
-                          "Capture in Settings, Privacy and Security."});
-    EXPECT_EQ(starts + stops, 0);
-    EXPECT_FALSE(dictation->isListening());
 }

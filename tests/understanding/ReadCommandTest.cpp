@@ -30,33 +30,32 @@ TEST(ReadCommand, PrintsLinesFindsAndPrivateAreasAsJson) {
     picture.fill(Qt::white);
     {
         QPainter p(&picture);
-        QFont font(QStringLiteral("DejaVu Sans"));
+        QFont font("DejaVu Sans");
         font.setPixelSize(18);
         p.setFont(font);
-        p.drawText(30, 60, QStringLiteral("Write to ada@example.com today"));
-        p.drawText(30, 140, QStringLiteral("Save changes"));
+        p.drawText(30, 60, "Write to ada@example.com today");
+        p.drawText(30, 140, "Save changes");
     }
-    const QString file = dir.filePath(QStringLiteral("page.png"));
+    const QString file = dir.filePath("page.png");
     ASSERT_TRUE(picture.save(file));
 
-    const QJsonArray lines = run({file}).value(QStringLiteral("lines")).toArray();
+    const QJsonArray lines = run({file}).value("lines").toArray();
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[1].toObject().value(QStringLiteral("text")).toString(), "Save changes");
-    EXPECT_EQ(lines[1].toObject().value(QStringLiteral("box")).toArray().size(), 4);
+    EXPECT_EQ(lines[1].toObject().value("text").toString(), "Save changes");
+    EXPECT_EQ(lines[1].toObject().value("box").toArray().size(), 4);
 
-    const QJsonObject found = run({file, QStringLiteral("--find"), QStringLiteral("save")});
-    EXPECT_EQ(found.value(QStringLiteral("query")).toString(), "save");
-    ASSERT_EQ(found.value(QStringLiteral("rects")).toArray().size(), 1);
-    EXPECT_NEAR(found.value(QStringLiteral("rects")).toArray()[0].toArray()[1].toDouble(), 140 - 14 - 8, 6);
+    const QJsonObject found = run({file, "--find", "save"});
+    EXPECT_EQ(found.value("query").toString(), "save");
+    ASSERT_EQ(found.value("rects").toArray().size(), 1);
+    EXPECT_NEAR(found.value("rects").toArray()[0].toArray()[1].toDouble(), 140 - 14 - 8, 6);
 
-    const QJsonArray blurred =
-        run({file, QStringLiteral("--private")}).value(QStringLiteral("rects")).toArray();
+    const QJsonArray blurred = run({file, "--private"}).value("rects").toArray();
     ASSERT_EQ(blurred.size(), 1);
     EXPECT_GT(blurred[0].toArray()[0].toDouble(), 80); // the address, not "Write to"
 
     run({}, 2);
-    run({file, QStringLiteral("--find")}, 2);
-    run({file, QStringLiteral("--find"), QStringLiteral("x"), QStringLiteral("--private")}, 2);
-    run({file, QStringLiteral("--loud")}, 2);
-    run({dir.filePath(QStringLiteral("missing.png"))}, 1);
+    run({file, "--find"}, 2);
+    run({file, "--find", "x", "--private"}, 2);
+    run({file, "--loud"}, 2);
+    run({dir.filePath("missing.png")}, 1);
 }

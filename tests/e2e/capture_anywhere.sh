@@ -26,10 +26,10 @@ within_ms() { # ms command…
     done
 }
 ours() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' || true; }
-editor_shown() { ours | grep -q ' 1920x1080+0+0 '; }
+editor_shown() { ours | grep ' 1920x1080+0+0 ' >/dev/null; }
 editor_gone() { ! editor_shown; }
 buttons() { xdotool search --name '^Ombrel Capture buttons$' 2>/dev/null | head -1; }
-picker_shown() { ours | grep -q '"What should I capture?"'; }
+picker_shown() { ours | grep '"What should I capture?"' >/dev/null; }
 # The panel's position: "X Y".
 panel_at() { xdotool getwindowgeometry --shell "$(buttons)" | sed -n 's/^[XY]=//p' | paste -sd' '; }
 centre_of() { # ROLE NAME → "X Y"

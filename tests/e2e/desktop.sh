@@ -3,6 +3,7 @@
 # `desktop_stop` (also run on exit). Every process started here is stopped by PID.
 
 DESKTOP_PIDS=()
+DESKTOP_SERVICES=0 # how many of DESKTOP_PIDS are the desktop itself (bus, X server, window manager…)
 DESKTOP_TMP=""
 
 desktop_log() { echo "[desktop] $*" >&2; }
@@ -74,19 +75,36 @@ desktop_start() {
     DESKTOP_PIDS+=($!)
     desktop_wait_for 20 sh -c 'xdotool search --class trayer | grep -q .' || desktop_log "trayer did not start"
     export QT_QPA_PLATFORM=xcb OMBREL_BUNDLE_ID=com.ombrel.capture.tests
+    DESKTOP_SERVICES=${#DESKTOP_PIDS[@]}
     desktop_log "desktop $DISPLAY ($size) is up"
 }
 
 desktop_stop() {
-    local pid
+    local pid i
+    # The programs first, newest first, while the X server and the buses still answer, so
+    # they end as they would at logout rather than dying with a broken display.
+    for ((i = ${#DESKTOP_PIDS[@]} - 1; i >= ${DESKTOP_SERVICES:-0}; i--)); do
+        kill "${DESKTOP_PIDS[i]}" 2>/dev/null || true
+    done
+    for ((i = 0; i < 30; i++)); do
+        local running=0
+        for pid in "${DESKTOP_PIDS[@]:${DESKTOP_SERVICES:-0}}"; do
+            kill -0 "$pid" 2>/dev/null && running=1
+        done
+        ((running)) || break
+        sleep 0.1
+    done
     for pid in "${DESKTOP_PIDS[@]}"; do
         kill "$pid" 2>/dev/null || true
     done
     sleep 0.2
+    # Each was started under `timeout`, which leads a process group of its own: the whole
+    # group goes, so nothing it started (a browser's helpers) outlives the test.
     for pid in "${DESKTOP_PIDS[@]}"; do
-        kill -9 "$pid" 2>/dev/null || true
+        kill -9 -- "-$pid" 2>/dev/null || kill -9 "$pid" 2>/dev/null || true
     done
     DESKTOP_PIDS=()
+    DESKTOP_SERVICES=0
     # E2E_KEEP_LOG=FILE keeps the program's log of the run (with QT_LOGGING_RULES, its readings).
     [ -n "${E2E_KEEP_LOG:-}" ] && [ -f "$DESKTOP_TMP/app.log" ] && cp "$DESKTOP_TMP/app.log" "$E2E_KEEP_LOG"
     [ -n "$DESKTOP_TMP" ] && rm -rf "$DESKTOP_TMP"

@@ -19,7 +19,7 @@ editor_window() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture
 editor_shown() {
     local id
     for id in $(xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep ' 1280x800+0+0 ' | awk '{print $1}'); do
-        xwininfo -id "$id" | grep -q IsViewable && return 0
+        xwininfo -id "$id" | grep IsViewable >/dev/null && return 0
     done
     return 1
 }

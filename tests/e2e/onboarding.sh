@@ -18,7 +18,7 @@ on_failure() {
 window_up() { local id; id=$(xwininfo -root -tree | grep "\"$1\": (\"ombrel-capture\"" | awk '{print $1}' | head -1)
     [ -n "$id" ] && [[ $(xwininfo -id "$id") == *IsViewable* ]]; }
 window_gone() { ! window_up "$1"; }
-tray_shown() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -qE '\+1[0-9]{3}\+[0-9]+ *$'; }
+tray_shown() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -E '\+1[0-9]{3}\+[0-9]+ *$' >/dev/null; }
 click_button() { # NAME: a real click in the middle of the program's push button of that name
     local x y w h
     read -r x y w h < <("$FIND" "Ombrel Capture" "push button" "$1")

@@ -93,7 +93,7 @@ check "a frame after the click shows the plan's visible rectangle (difference $c
 # --- a window is recorded with its own content even where another window covers it ---
 notes=""
 for id in $(xdotool search --class Xmessage); do
-    xwininfo -id "$id" | grep -q 'Width: 600' && notes=$id
+    xwininfo -id "$id" | grep 'Width: 600' >/dev/null && notes=$id
 done
 check "the notes window is found" test -n "$notes"
 desktop_spawn 60 "$PROBE" window cover '#c03030' 300 250 400 200 >/dev/null
@@ -154,7 +154,7 @@ tray_keys Down Down Down Return # "Record…"
 sleep 0.8
 [ -n "$SHOTS" ] && import -window root "$SHOTS/recording-menu.png"
 xdotool key Down Return # "Record Whole Screen"
-controls_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -qE ' 1280x720\+0\+0 '; }
+controls_up() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -E ' 1280x720\+0\+0 ' >/dev/null; }
 check "Record Whole Screen draws the outline round the screen" wait_for 10 controls_up
 sleep 1.5
 import -window root "$T/recording-ui.png"

@@ -43,7 +43,7 @@ control_spot() { # ROLE NAME
     echo "$((x + w / 2)) $((y + h / 2))"
 }
 # The editor's status line says WORDS.
-status_says() { { "$FIND" "Ombrel Capture" --list - || true; } | grep -qi "$1"; }
+status_says() { { "$FIND" "Ombrel Capture" --list - || true; } | grep -i "$1" >/dev/null; }
 
 desktop_start 1280x800
 library="$HOME/Pictures/Ombrel Capture"

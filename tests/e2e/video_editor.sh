@@ -22,7 +22,8 @@ centre_of() { # NAME → "X Y" of a button of the editor
     echo "$((x + w / 2)) $((y + h / 2))"
 }
 click_button() { local x y; read -r x y < <(centre_of "$1"); xdotool mousemove "$x" "$y" click 1; sleep 0.3; }
-editor_titled() { xwininfo -root -tree | grep -q "\"$1\": (\"ombrel-capture\""; }
+# (No "grep -q" after a pipe: under pipefail the writer's broken pipe would fail the check.)
+editor_titled() { xwininfo -root -tree | grep "\"$1\": (\"ombrel-capture\"" >/dev/null; }
 
 desktop_start 1280x800
 library="$HOME/Pictures/Ombrel Capture"

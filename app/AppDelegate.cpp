@@ -524,7 +524,9 @@ void AppDelegate::openEditor(const QImage& image, const QRect& areaGlobal, qint6
     auto* editor = new EditorWindowController(image, currentCaptureStyle(),
                                               screen ? ScreenSpace::toLogical(screen->globalRectPx) : QRect(),
                                               areaGlobal, sourcePid);
-    if (m_buttonPanel && m_buttonPanel->isVisible()) editor->setAnchor(m_buttonPanel->frameGeometry());
+    editor->anchor = [this] {
+        return m_buttonPanel && m_buttonPanel->isVisible() ? m_buttonPanel->frameGeometry() : QRect();
+    };
     present(editor);
 }
 

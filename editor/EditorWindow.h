@@ -62,9 +62,10 @@ class EditorWindowController : public QWidget {
                            qint64 sourcePid = 0, QWidget* parent = nullptr);
     ~EditorWindowController() override;
 
-    // The floating buttons' frame (global, logical pixels) or empty when they are hidden: a
-    // mini panel opens beside it and the minimised thumbnail waits beside it.
-    void setAnchor(QRect anchorGlobal) { m_anchor = anchorGlobal; }
+    // Where the floating buttons are now (global, logical pixels), empty while they are
+    // hidden: a mini panel opens beside them and the minimised thumbnail waits by them.
+    // Asked each time, since the user may drag or hide the buttons while the editor is open.
+    std::function<QRect()> anchor;
 
     // Shows the window in front and remembers which application was in front before.
     void present();
@@ -235,7 +236,6 @@ class EditorWindowController : public QWidget {
     int m_current = 0;
     CaptureStyle m_style;
     QRect m_screenGlobal;
-    QRect m_anchor;
     bool m_handsBack = false;
     bool m_readingCursor = false; // a reading of the chat's caret is under way off the GUI thread
     bool m_waitingForNextScreen = false;

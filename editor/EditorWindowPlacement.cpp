@@ -129,7 +129,7 @@ void EditorWindowController::minimise() {
             // Leave the click's own handler before the thumbnail goes away.
             QTimer::singleShot(0, this, [this, page] { restoreFromThumbnail(page); });
         },
-        m_anchor);
+        anchor ? anchor() : QRect());
     m_thumb->show();
 }
 
@@ -172,9 +172,12 @@ void EditorWindowController::placeOnScreen() {
     if (parts.size() == 2 && parts[0].trimmed().toInt() > 200 && parts[1].trimmed().toInt() > 150)
         size = QSize(parts[0].trimmed().toInt(), parts[1].trimmed().toInt()).boundedTo(work.size());
     m_sizingItself = true;
-    // Beside the floating buttons when they are on this screen, else centred on it.
-    if (work.intersects(m_anchor))
-        setGeometry(ScreenSpace::beside(size, m_anchor, work, anchorGap));
+    // Beside the floating buttons when they are on this screen and there is room for it
+    // there, else centred on the screen.
+    const QRect buttons = anchor ? anchor() : QRect();
+    const QRect besideButtons = ScreenSpace::beside(size, buttons, work, anchorGap);
+    if (work.contains(buttons) && !besideButtons.intersects(buttons))
+        setGeometry(besideButtons);
     else
         setGeometry(QRect(work.center() - QPoint(size.width() / 2, size.height() / 2), size));
     m_sizingItself = false;

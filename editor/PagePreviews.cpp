@@ -135,7 +135,7 @@ void MinimizedThumbView::mouseReleaseEvent(QMouseEvent* event) {
 MinimizedThumb::MinimizedThumb(QList<QImage> pictures, QRect workArea, std::function<void(int)> onOpen,
                                QRect anchor)
     : m_view(new MinimizedThumbView(std::move(pictures), this)), m_workArea(workArea),
-      m_anchor(m_workArea.intersects(anchor) ? anchor : QRect()) {
+      m_anchor(m_workArea.contains(anchor) ? anchor : QRect()) {
     setObjectName(QStringLiteral("minimizedThumb"));
     setWindowTitle(QStringLiteral("Ombrel Capture: minimised"));
     makeFloatingOverlay(this, false);
@@ -149,17 +149,19 @@ MinimizedThumb::MinimizedThumb(QList<QImage> pictures, QRect workArea, std::func
 }
 
 void MinimizedThumb::place(QSize size) {
-    // Grows away from its fixed corner (upwards, and away from the buttons), so the picture
-    // the pointer is on stays under it when the stack fans out.
-    constexpr int inset = 20;
+    // Grows away from its fixed corner (towards the middle of the screen), so the picture
+    // the pointer is on stays under it when the stack fans out. Beside the buttons is where
+    // the Recent panel and the capture picker open: under them (or above) it stays clear.
     QRect frame(QPoint(0, 0), size);
     if (!m_anchor.isEmpty()) {
-        const bool leftOfButtons =
-            m_anchor.left() - m_workArea.left() >= m_workArea.right() - m_anchor.right();
-        if (leftOfButtons)
-            frame.moveBottomRight(QPoint(m_anchor.left() - inset, m_anchor.bottom()));
+        const bool buttonsOnTheRight = m_anchor.center().x() >= m_workArea.center().x();
+        const bool roomBelow = m_anchor.bottom() + anchorGap + size.height() <= m_workArea.bottom();
+        const int y =
+            roomBelow ? m_anchor.bottom() + 1 + anchorGap : m_anchor.top() - anchorGap - size.height();
+        if (buttonsOnTheRight)
+            frame.moveTopRight(QPoint(m_anchor.right(), y));
         else
-            frame.moveBottomLeft(QPoint(m_anchor.right() + inset, m_anchor.bottom()));
+            frame.moveTopLeft(QPoint(m_anchor.left(), y));
         frame = ScreenSpace::keepInside(frame, m_workArea);
     } else if (m_workArea.isEmpty()) {
         frame.moveTopLeft(QPoint(inset, inset));

@@ -55,12 +55,15 @@ class MinimizedThumbView : public QWidget {
 class MinimizedThumb : public QWidget {
     Q_OBJECT
   public:
-    // Beside `anchor` (the floating buttons) when given, else in the work area's bottom
-    // right corner.
+    // Under `anchor` (the floating buttons), or above them when there is no room below,
+    // when they are in the work area; else in the work area's bottom right corner.
     MinimizedThumb(QList<QImage> pictures, QRect workArea, std::function<void(int page)> onOpen,
                    QRect anchor = {});
 
     MinimizedThumbView* view() const { return m_view; }
+
+    static constexpr int inset = 20;     // from the work area's corner
+    static constexpr int anchorGap = 12; // from the buttons
 
   private:
     void place(QSize size);

@@ -228,28 +228,59 @@ TEST_F(EditorWindowTest, MinimisingShowsTheSetAsAThumbnailThatFansOutAndReopensO
     EXPECT_EQ(waitForSave(*editor).size(), 1);
 }
 
-TEST_F(EditorWindowTest, AMiniPanelAndItsThumbnailWaitBesideTheFloatingButtons) {
+TEST_F(EditorWindowTest, AMiniPanelOpensBesideTheFloatingButtonsAndItsThumbnailWaitsUnderThem) {
     Defaults::store().setValue(EditorWindowController::sizeKey, "{300, 240}");
     const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
-    for (const bool buttonsOnTheRight : {true, false}) {
-        const QRect buttons(buttonsOnTheRight ? work.right() - 80 : work.left() + 24,
-                            work.top() + work.height() / 3, 56, 132);
+    const QSize panel(56, 132);
+    const struct {
+        const char* where;
+        QRect buttons;
+        bool level; // else pulled up inside the screen
+    } rows[] = {
+        {"at the right edge", QRect(QPoint(work.right() - 80, work.top() + work.height() / 3), panel), true},
+        {"at the left edge", QRect(QPoint(work.left() + 24, work.top() + work.height() / 3), panel), true},
+        {"low at the right", QRect(QPoint(work.right() - 80, work.bottom() - 140), panel), false},
+        {"hidden", QRect(), false},
+    };
+    for (const auto& row : rows) {
+        QRect buttons = row.buttons;
         auto editor = std::make_unique<EditorWindowController>(plainPicture(), CaptureStyle::MiniPanel, work);
-        editor->setAnchor(buttons);
+        editor->anchor = [&buttons] { return buttons; };
         editor->present();
         const QRect frame = editor->geometry();
         const int gap = EditorWindowController::anchorGap;
-        if (buttonsOnTheRight)
-            EXPECT_EQ(frame.right(), buttons.left() - gap - 1) << "left of buttons at the right edge";
-        else
-            EXPECT_EQ(frame.left(), buttons.right() + 1 + gap) << "right of buttons at the left edge";
-        EXPECT_NEAR(frame.center().y(), buttons.center().y(), 1) << "level with the buttons";
+        if (buttons.isEmpty()) {
+            EXPECT_LE((frame.center() - work.center()).manhattanLength(), 2) << row.where;
+        } else {
+            EXPECT_FALSE(frame.intersects(buttons)) << row.where;
+            EXPECT_EQ(buttons.center().x() > work.center().x() ? buttons.left() - frame.right()
+                                                               : frame.left() - buttons.right(),
+                      gap + 1)
+                << row.where;
+            if (row.level)
+                EXPECT_NEAR(frame.center().y(), buttons.center().y(), 1) << row.where;
+            else
+                EXPECT_EQ(frame.bottom(), work.bottom()) << row.where;
+        }
 
+        // Dragged away meanwhile: the thumbnail goes where the buttons are now, under them
+        // (above when there is no room), flush with their outer edge, clear of the Recent
+        // panel's place beside them.
+        if (!buttons.isEmpty()) buttons.translate(0, -10);
         editor->minimise();
         ASSERT_NE(editor->minimizedThumb(), nullptr);
         const QRect thumb = editor->minimizedThumb()->geometry();
-        EXPECT_EQ(thumb.bottom(), buttons.bottom()) << "the thumbnail waits beside the buttons";
-        EXPECT_TRUE(buttonsOnTheRight ? thumb.right() < buttons.left() : thumb.left() > buttons.right());
+        if (buttons.isEmpty()) {
+            EXPECT_EQ(thumb.bottomRight(), work.bottomRight() - QPoint(20, 20)) << row.where;
+        } else {
+            EXPECT_FALSE(thumb.intersects(buttons)) << row.where;
+            const int gap = MinimizedThumb::anchorGap + 1;
+            EXPECT_TRUE(thumb.top() - buttons.bottom() == gap || buttons.top() - thumb.bottom() == gap)
+                << row.where << ": just under or above the buttons";
+            EXPECT_EQ(buttons.center().x() > work.center().x() ? thumb.right() : thumb.left(),
+                      buttons.center().x() > work.center().x() ? buttons.right() : buttons.left())
+                << row.where;
+        }
         editor->closeEditor();
     }
 }

@@ -106,7 +106,9 @@ desktop_stop() {
     DESKTOP_PIDS=()
     DESKTOP_SERVICES=0
     # E2E_KEEP_LOG=FILE keeps the program's log of the run (with QT_LOGGING_RULES, its readings).
-    [ -n "${E2E_KEEP_LOG:-}" ] && [ -f "$DESKTOP_TMP/app.log" ] && cp "$DESKTOP_TMP/app.log" "$E2E_KEEP_LOG"
+    if [ -n "${E2E_KEEP_LOG:-}" ] && [ -f "$DESKTOP_TMP/app.log" ]; then
+        cp "$DESKTOP_TMP/app.log" "$E2E_KEEP_LOG" || desktop_log "could not keep the log in $E2E_KEEP_LOG"
+    fi
     [ -n "$DESKTOP_TMP" ] && rm -rf "$DESKTOP_TMP"
     DESKTOP_TMP=""
 }

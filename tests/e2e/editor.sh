@@ -103,7 +103,7 @@ printf '[General]\ncaptureStyle=miniPanel\n' >"$XDG_CONFIG_HOME/Ombrel/Ombrel Ca
 desktop_spawn 300 "$APP" >>"$DESKTOP_TMP/app.log" 2>&1
 wait_for 20 sh -c "xwininfo -root -tree | grep -q '\"ombrel-capture\" \"Ombrel Capture\").*+1[0-9][0-9][0-9]+'"
 "$APP" open "ombrel-capture://capture"
-mini() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -E ' [0-9]{3,4}x[0-9]{3}\+' | grep -vq ' 1280x800+0+0 '; }
+mini() { xwininfo -root -tree | grep '("ombrel-capture" "Ombrel Capture")' | grep -E ' [0-9]{3,4}x[0-9]{3}\+' | grep -v ' 1280x800+0+0 ' >/dev/null; }
 check "in the mini-panel style the editor is a window of its own" wait_for 20 mini
 sleep 0.8
 [ -n "$SHOTS" ] && import -window root "$SHOTS/editor-mini-panel.png"

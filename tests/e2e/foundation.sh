@@ -86,7 +86,11 @@ check "the window's corner marker is there" test "$("$PROBE" color "$DESKTOP_TMP
 
 # --- the clipboard holds a capture after the command has ended ---
 "$APP" capture --output "$DESKTOP_TMP/clip.png" --clipboard >/dev/null
-holder=$(ps -eo pid=,args= | awk '$2 ~ /ombrel-capture$/ && $3 == "hold-clipboard" {print $1}' | head -1)
+# This desktop's keeper: tests running side by side each have their own.
+holder=""
+for pid in $(ps -eo pid=,args= | awk '$2 ~ /ombrel-capture$/ && $3 == "hold-clipboard" {print $1}'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -Fx "HOME=$HOME" >/dev/null && holder=$pid
+done
 check "a keeper holds the clipboard after the command has ended" test -n "$holder"
 DESKTOP_PIDS+=("$holder")
 wait_for 10 sh -c 'xclip -selection clipboard -t TARGETS -o | grep -q image/png'

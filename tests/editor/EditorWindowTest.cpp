@@ -196,6 +196,7 @@ TEST_F(EditorWindowTest, MinimisingShowsTheSetAsAThumbnailThatFansOutAndReopensO
     ASSERT_NE(editor->minimizedThumb(), nullptr);
     EXPECT_FALSE(editor->isVisible());
     MinimizedThumbView* one = editor->minimizedThumb()->view();
+    EXPECT_FALSE(one->toolTip().contains("pictures")) << "one picture is no set";
     one->setFannedOut(true);
     EXPECT_FALSE(one->isFannedOut()) << "one picture has nothing to fan out";
     QTest::mouseClick(one, Qt::LeftButton, {}, one->rect().center());

@@ -63,6 +63,8 @@ class ScrollCaptureSessionTest : public LibraryTest {
 TEST_F(ScrollCaptureSessionTest, PromptNamesTheApplicationSitsInTheCornerAndLeavesTheFocusAlone) {
     makeSession(QStringLiteral("Firefox"));
     EXPECT_TRUE(session->detail().contains(QStringLiteral("Scroll Firefox ")));
+    EXPECT_TRUE(ScrollCaptureSession::message({}).contains(QStringLiteral("Scroll the window ")))
+        << "an application without a name";
     session->begin();
     ASSERT_TRUE(session->isVisible());
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();

@@ -120,6 +120,8 @@ TEST_F(UploadServerAnswers, ThePageIsServedAtTheTokenAnyOtherPathIsNotFoundAndMa
         {request("GET", pagePath().toLower()), notFound},
         {request("GET", pagePath() + "X"), notFound},
         {request("GET", pagePath().chopped(1)), notFound},
+        {request("GET", pagePath().chopped(1) + (pagePath().endsWith('0') ? "1" : "0")),
+         notFound}, // last byte
         {request("GET", pagePath() + "/"), notFound},
         {request("GET", "/../" + pagePath()), notFound},
         {request("POST", wrongToken + "/upload", "data"), notFound},

@@ -133,6 +133,9 @@ class VideoEditorWindow : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // A button of the window's bars: a symbol, beside its title when it has one.
+    static QToolButton* makeButton(const QString& title, const QString& symbol, const QString& tip,
+                                   bool checkable, QWidget* parent);
     void buildContent();
     void load(const QString& file);
     void layOutPlayer();

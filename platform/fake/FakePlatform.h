@@ -461,7 +461,8 @@ class FakeSpeech : public Speech {
     bool grantWhenAsked = true;
     int authorizationRequests = 0;
     QSet<QString> unavailable;
-    // The files asked about, with their length in seconds, in order.
+    // The files asked about, with their length in seconds, in the order they were asked
+    // (parts heard side by side arrive in any order).
     QList<std::pair<QString, double>> filesHeard;
     QList<QString> languagesAsked;
     // Sounds for which the engine breaks down (files may be heard from several threads).

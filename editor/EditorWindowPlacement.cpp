@@ -174,12 +174,12 @@ void EditorWindowController::placeOnScreen() {
     m_sizingItself = true;
     // Beside the floating buttons when they are on this screen and there is room for it
     // there, else centred on the screen.
-    const QRect buttons = anchor ? anchor() : QRect();
-    const QRect besideButtons = ScreenSpace::beside(size, buttons, work, anchorGap);
-    if (work.contains(buttons) && !besideButtons.intersects(buttons))
-        setGeometry(besideButtons);
-    else
-        setGeometry(QRect(work.center() - QPoint(size.width() / 2, size.height() / 2), size));
+    QRect frame(work.center() - QPoint(size.width() / 2, size.height() / 2), size);
+    if (const QRect buttons = anchor ? anchor() : QRect(); work.contains(buttons)) {
+        const QRect besideButtons = ScreenSpace::beside(size, buttons, work, anchorGap);
+        if (!besideButtons.intersects(buttons)) frame = besideButtons;
+    }
+    setGeometry(frame);
     m_sizingItself = false;
 }
 
